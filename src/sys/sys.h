@@ -1,0 +1,156 @@
+// The system layer: the only place in src/ that knows which platform it runs on.
+//
+// Paths are OEM bytes, as the host hands them to the plug-in (it switched the
+// process's file functions to OEM). On POSIX the layer converts them to UTF-8 at
+// the boundary and reads '\' as a folder separator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sys {
+
+// ---------------------------------------------------------------- files
+
+// File attribute bits, with the values of the Windows API.
+enum : uint32_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+  kAttrNormal = 0x80,
+};
+
+enum class OpenMode {
+  Read,        // existing file, reading; others may read and write meanwhile
+  ReadWrite,   // existing file, reading and writing
+  CreateNew,   // new file, reading and writing; fails when the name is taken
+  CreateAlways // new or truncated file, reading and writing
+};
+
+// An open file. Move-only; closes itself. Every call returns false on failure
+// and leaves the reason in LastError().
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  bool Open(const std::string& path, OpenMode mode);
+  bool IsOpen() const;
+  // Reads up to `size` bytes; `*got` is how many came (0 at the end of the file).
+  bool Read(void* buffer, size_t size, size_t* got);
+  // Reads exactly `size` bytes, or fails.
+  bool ReadExact(void* buffer, size_t size);
+  bool Write(const void* buffer, size_t size);
+  bool Seek(int64_t position);  // from the start of the file
+  bool SeekFromEnd(int64_t offset);  // offset <= 0
+  bool Tell(int64_t* position);
+  bool Size(int64_t* size);
+  bool Truncate();  // the file ends at the current position
+  bool Flush();     // to the disk
+  bool Close();     // false when pending data could not be written
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+bool DeleteFile(const std::string& path);
+// Renames or moves; fails when `to` exists.
+bool MoveFile(const std::string& from, const std::string& to);
+// Puts `from` in the place of `to` in one atomic step: a reader sees either the
+// old content of `to` or the new one, also after a crash. `to` may exist.
+bool ReplaceFile(const std::string& from, const std::string& to);
+// false when the file does not exist.
+bool GetAttributes(const std::string& path, uint32_t* attributes);
+bool SetAttributes(const std::string& path, uint32_t attributes);
+bool CreateFolder(const std::string& path);  // one level
+bool Exists(const std::string& path);        // file or folder
+bool IsFolder(const std::string& path);
+
+// The reason of the last failure, as a Windows error code (ERROR_FILE_NOT_FOUND
+// = 2, ERROR_ACCESS_DENIED = 5, ...), and its text in the OEM code page.
+uint32_t LastError();
+void SetLastError(uint32_t code);
+std::string ErrorText(uint32_t code);
+
+// Windows error codes the callers look at.
+enum : uint32_t {
+  kErrorSuccess = 0,
+  kErrorFileNotFound = 2,
+  kErrorPathNotFound = 3,
+  kErrorAccessDenied = 5,
+  kErrorWriteFault = 29,
+  kErrorReadFault = 30,
+  kErrorFileExists = 80,
+  kErrorAlreadyExists = 183,
+  kErrorMoreData = 234,
+  kErrorNoMoreItems = 259,
+};
+
+// Fault injection for tests: the Nth file operation from now (1-based) and all
+// after it fail with ERROR_WRITE_FAULT; 0 switches it off. Counted operations:
+// Open, Read, ReadExact, Write, Seek, SeekFromEnd, Size, Truncate, Flush,
+// Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes, CreateFolder.
+void FailFileOperationsFrom(int n);
+// Number of counted file operations since the last FailFileOperationsFrom.
+int FileOperationCount();
+
+// ---------------------------------------------------------------- registry
+//
+// The subset of the Win32 registry API that the settings store uses, with the
+// Win32 meanings and result codes. On Windows these are the real functions; on
+// POSIX a REGEDIT4 text file holds HKEY_CURRENT_USER.
+
+using RegKey = void*;
+RegKey CurrentUserKey();  // HKEY_CURRENT_USER
+
+enum : uint32_t {
+  kRegNone = 0,
+  kRegSz = 1,
+  kRegExpandSz = 2,
+  kRegBinary = 3,
+  kRegDword = 4,
+  kRegMultiSz = 7,
+  kKeyRead = 0x20019,
+  kKeyWrite = 0x20006,
+};
+
+long RegOpenKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result);
+long RegCreateKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result);
+long RegQueryValueEx(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                     uint32_t* size);
+long RegSetValueEx(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                   uint32_t size);
+long RegDeleteValue(RegKey key, const char* name);
+long RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
+                  uint32_t* type, uint8_t* data, uint32_t* dataSize);
+long RegEnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* nameSize);
+long RegDeleteKey(RegKey parent, const char* subkey);  // a key without subkeys
+long RegCloseKey(RegKey key);
+
+// ---------------------------------------------------------------- text
+
+// The code pages of the process: OEM (866 or 437 ...) and ANSI (1251 or 1252 ...).
+unsigned OemCodePage();
+unsigned AnsiCodePage();
+// CharToOemA / OemToCharA: `out` has room for strlen(in) + 1 bytes; in == out is allowed.
+void CharToOem(const char* in, char* out);
+void OemToChar(const char* in, char* out);
+void CharToOemBuff(const char* in, char* out, size_t size);
+void OemToCharBuff(const char* in, char* out, size_t size);
+// WideCharToMultiByte(CP_ACP): UTF-16 code units to the ANSI code page;
+// characters without an equivalent become the system's replacement character.
+std::string WideToAnsi(const char16_t* text, size_t length);
+
+// ---------------------------------------------------------------- environment
+
+// GetEnvironmentVariableA: false when the variable is not set.
+bool GetEnv(const char* name, std::string* value);
+
+}  // namespace sys
