@@ -1,0 +1,81 @@
+// The ID3v1 tag: a 128-byte block at the very end of an MPEG audio file.
+//
+// Text is held as the bytes found in the file (no code page conversion here).
+// Every text field has a fixed capacity (30 bytes, the year 4).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sys {
+class File;
+}
+
+namespace tags {
+
+class ID3v1Tag {
+ public:
+  static constexpr size_t kBlockSize = 128;
+  using Block = std::array<uint8_t, kBlockSize>;
+
+  ID3v1Tag() { Clear(); }
+
+  void Clear();
+
+  // Reads the file's tag. False when the file cannot be opened or read; true
+  // otherwise, whether or not a tag was found (Present() tells).
+  bool Load(const std::string& fileName);
+  // The same on a file already open for reading whose size is `fileSize`.
+  bool LoadFrom(sys::File& file, int64_t fileSize);
+  // Writes the fields as the file's tag: an existing tag is overwritten in
+  // place, otherwise the block is appended. Present() is not changed.
+  bool Save(const std::string& fileName);
+  // Cuts the tag off the file's end; true also for a file without a tag.
+  bool Strip(const std::string& fileName);
+
+  // Setters: trailing bytes of 0x20 or below are removed, then the text is cut
+  // to the field's capacity. A non-empty value makes the tag present.
+  void SetTitle(std::string_view text);
+  void SetArtist(std::string_view text);
+  void SetAlbum(std::string_view text);
+  void SetYear(std::string_view text);
+  void SetComment(std::string_view text);
+  void SetTrack(uint8_t value);
+  void SetGenreNumber(uint8_t value);
+
+  bool Present() const { return present_; }
+  // 1 = ID3v1.0 layout, 2 = ID3v1.1 layout (28-byte comment and a track byte).
+  uint8_t Version() const { return version_; }
+  const std::string& Title() const { return title_; }
+  const std::string& Artist() const { return artist_; }
+  const std::string& Album() const { return album_; }
+  const std::string& Year() const { return year_; }
+  const std::string& Comment() const { return comment_; }
+  uint8_t Track() const { return track_; }    // 0 = none
+  uint8_t GenreNumber() const { return genre_; }  // 255 = none
+
+  // The genre's name, empty for numbers without one.
+  std::string GenreText() const;
+  // Track as decimal digits, empty when 0.
+  std::string TrackAsText() const;
+
+  // The block that Save writes, and the parsing of one that Load reads.
+  Block Render() const;
+  void Parse(const Block& block);
+
+ private:
+  bool present_;
+  uint8_t version_;
+  std::string title_, artist_, album_, year_, comment_;
+  uint8_t track_;
+  uint8_t genre_;
+};
+
+// Takes every attribute off the file (read-only, hidden, system, archive) so
+// that it can be rewritten; the old attributes are not restored afterwards.
+// Returns 0 or the system's error code.
+uint32_t ClearAttributes(const std::string& fileName);
+
+}  // namespace tags
