@@ -1,0 +1,19 @@
+#include "host/plugin_state.h"
+
+namespace host {
+
+std::string UserKey;
+const char* MenuTitle = "";
+
+std::string ProcessExt;
+std::string ExcludeExt;
+bool ResetCounter = false;
+
+std::string LastDir;
+
+int Mode = 0;
+int Counter = 0;
+int Total = 0;
+bool Interactive = true;
+
+}  // namespace host

@@ -1,0 +1,25 @@
+// What the entry points do before any invocation: take over the host's tables
+// and describe the plug-in to the host.
+#pragma once
+
+#include <string>
+
+#include "far/plugin_api.h"
+
+namespace host {
+
+// Copies the host's PluginStartupInfo and the FarStandardFunctions it points at
+// into StartupInfo and StandardFunctions, points StartupInfo.FSF at the copy,
+// and sets UserKey from the environment variable FARUSER.
+void TakeStartupInfo(const PluginStartupInfo* info);
+
+// UserKey for a FARUSER value (null: the variable is not set). Empty for an
+// unset or empty variable and for the literal "FARUSER".
+std::string UserKeyFor(const char* farUser);
+
+// One plug-in menu entry and one configuration entry, both message 0 (fetched
+// anew each time), and the command-line prefix "id3". Flags, the disk menu
+// fields and Reserved are left as the host gave them.
+void DescribePlugin(PluginInfo* info);
+
+}  // namespace host
