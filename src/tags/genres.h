@@ -1,0 +1,25 @@
+// The ID3v1 genre table: numbers 0 to 147 and their names, spelled exactly as
+// the system has always shown them.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tags {
+
+constexpr int kGenreCount = 148;
+extern const std::array<const char*, kGenreCount> GenreNames;
+
+// The name of a genre number; empty for 148 and above.
+std::string GenreText(int number);
+// The number of the first name equal to `text` by the host's case-insensitive
+// comparison (no blanks are trimmed); nothing when no name is equal.
+std::optional<int> GenreLookup(std::string_view text);
+// The genre choice list of the dialogs: "<Unknown>" and the 148 names, sorted
+// together by the host's qsort with LStricmp.
+std::vector<std::string> GenreChoiceList();
+
+}  // namespace tags

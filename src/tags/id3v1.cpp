@@ -1,0 +1,207 @@
+#include "tags/id3v1.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sys/sys.h"
+#include "tags/genres.h"
+
+namespace tags {
+
+namespace {
+
+constexpr size_t kTextCapacity = 30;
+constexpr size_t kYearCapacity = 4;
+// Setters take texts of at most this length, as the dialogs' fields are.
+constexpr size_t kSetterInputLimit = 255;
+
+// Offsets within the block (ID3v1 / ID3v1.1 layout).
+constexpr size_t kTitleAt = 3, kArtistAt = 33, kAlbumAt = 63, kYearAt = 93, kCommentAt = 97;
+constexpr size_t kZeroAt = 125, kTrackAt = 126, kGenreAt = 127;
+
+std::string_view TrimTrailing(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
+  return text;
+}
+
+std::string FieldFromBlock(const ID3v1Tag::Block& block, size_t at, size_t size) {
+  std::string_view raw(reinterpret_cast<const char*>(block.data() + at), size);
+  return std::string(TrimTrailing(raw));
+}
+
+void PutField(ID3v1Tag::Block& block, size_t at, const std::string& text, size_t capacity) {
+  std::memcpy(block.data() + at, text.data(), std::min(text.size(), capacity));
+}
+
+// Reads the last 128 bytes; `*found` is false for a file shorter than that.
+bool ReadLastBlock(sys::File& file, int64_t fileSize, ID3v1Tag::Block* block, bool* found) {
+  *found = false;
+  if (fileSize < static_cast<int64_t>(ID3v1Tag::kBlockSize)) return true;
+  if (!file.Seek(fileSize - static_cast<int64_t>(ID3v1Tag::kBlockSize))) return false;
+  if (!file.ReadExact(block->data(), block->size())) return false;
+  *found = true;
+  return true;
+}
+
+bool IsTagBlock(const ID3v1Tag::Block& block) {
+  return block[0] == 'T' && block[1] == 'A' && block[2] == 'G';
+}
+
+// Opens the file for reading and tells whether it ends in a tag.
+bool ProbeFile(const std::string& fileName, bool* hasTag, int64_t* fileSize) {
+  sys::File file;
+  if (!file.Open(fileName, sys::OpenMode::Read) || !file.Size(fileSize)) return false;
+  ID3v1Tag::Block block{};
+  bool found = false;
+  if (!ReadLastBlock(file, *fileSize, &block, &found)) return false;
+  *hasTag = found && IsTagBlock(block);
+  return true;
+}
+
+}  // namespace
+
+void ID3v1Tag::Clear() {
+  present_ = false;
+  version_ = 1;
+  title_.clear();
+  artist_.clear();
+  album_.clear();
+  year_.clear();
+  comment_.clear();
+  track_ = 0;
+  genre_ = 255;
+}
+
+void ID3v1Tag::Parse(const Block& block) {
+  Clear();
+  if (!IsTagBlock(block)) return;
+  present_ = true;
+  // ID3v1.1 marks the track byte with a zero before it; some writers pad
+  // with spaces instead, so a space followed by a non-space counts too.
+  const bool v11 = (block[kZeroAt] == 0 && block[kTrackAt] != 0) ||
+                   (block[kZeroAt] == 0x20 && block[kTrackAt] != 0x20);
+  version_ = v11 ? 2 : 1;
+  title_ = FieldFromBlock(block, kTitleAt, kTextCapacity);
+  artist_ = FieldFromBlock(block, kArtistAt, kTextCapacity);
+  album_ = FieldFromBlock(block, kAlbumAt, kTextCapacity);
+  year_ = FieldFromBlock(block, kYearAt, kYearCapacity);
+  if (v11) {
+    comment_ = FieldFromBlock(block, kCommentAt, kTextCapacity - 2);
+    track_ = block[kTrackAt];
+  } else {
+    comment_ = FieldFromBlock(block, kCommentAt, kTextCapacity);
+  }
+  genre_ = block[kGenreAt];
+}
+
+ID3v1Tag::Block ID3v1Tag::Render() const {
+  Block block{};
+  block[0] = 'T';
+  block[1] = 'A';
+  block[2] = 'G';
+  PutField(block, kTitleAt, title_, kTextCapacity);
+  PutField(block, kArtistAt, artist_, kTextCapacity);
+  PutField(block, kAlbumAt, album_, kTextCapacity);
+  PutField(block, kYearAt, year_, kYearCapacity);
+  PutField(block, kCommentAt, comment_, kTextCapacity);
+  if (track_ != 0) {
+    block[kZeroAt] = 0;
+    block[kTrackAt] = track_;
+  }
+  block[kGenreAt] = genre_;
+  return block;
+}
+
+bool ID3v1Tag::LoadFrom(sys::File& file, int64_t fileSize) {
+  Clear();
+  Block block{};
+  bool found = false;
+  if (!ReadLastBlock(file, fileSize, &block, &found)) return false;
+  if (found) Parse(block);
+  return true;
+}
+
+bool ID3v1Tag::Load(const std::string& fileName) {
+  Clear();
+  sys::File file;
+  int64_t size = 0;
+  if (!file.Open(fileName, sys::OpenMode::Read) || !file.Size(&size)) return false;
+  return LoadFrom(file, size);
+}
+
+bool ID3v1Tag::Strip(const std::string& fileName) {
+  bool hasTag = false;
+  int64_t size = 0;
+  if (!ProbeFile(fileName, &hasTag, &size)) return false;
+  if (hasTag) {
+    ClearAttributes(fileName);
+    sys::File file;
+    // One truncation: the file either still has its tag or has lost exactly it.
+    if (!file.Open(fileName, sys::OpenMode::ReadWrite) ||
+        !file.Seek(size - static_cast<int64_t>(kBlockSize)) || !file.Truncate() || !file.Close())
+      return false;
+  }
+  present_ = false;
+  return true;
+}
+
+bool ID3v1Tag::Save(const std::string& fileName) {
+  const Block block = Render();
+  bool hasTag = false;
+  int64_t size = 0;
+  if (!ProbeFile(fileName, &hasTag, &size)) return false;
+  ClearAttributes(fileName);
+  sys::File file;
+  if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
+  // An old tag is overwritten in place by one write, so a failure leaves
+  // either the old block or the new one; a new block is appended.
+  const int64_t at = hasTag ? size - static_cast<int64_t>(kBlockSize) : size;
+  if (!file.Seek(at)) return false;
+  if (!file.Write(block.data(), block.size())) {
+    // A partial append is cut off again, so the audio keeps its old end.
+    if (!hasTag && file.Seek(size)) file.Truncate();
+    return false;
+  }
+  return file.Flush() && file.Close();
+}
+
+namespace {
+
+void SetCapped(std::string& field, std::string_view text, size_t capacity, bool& present) {
+  text = text.substr(0, kSetterInputLimit);
+  text = TrimTrailing(text);
+  field.assign(text.substr(0, capacity));
+  present = present || !field.empty();
+}
+
+}  // namespace
+
+void ID3v1Tag::SetTitle(std::string_view text) { SetCapped(title_, text, kTextCapacity, present_); }
+void ID3v1Tag::SetArtist(std::string_view text) { SetCapped(artist_, text, kTextCapacity, present_); }
+void ID3v1Tag::SetAlbum(std::string_view text) { SetCapped(album_, text, kTextCapacity, present_); }
+void ID3v1Tag::SetYear(std::string_view text) { SetCapped(year_, text, kYearCapacity, present_); }
+void ID3v1Tag::SetComment(std::string_view text) { SetCapped(comment_, text, kTextCapacity, present_); }
+
+void ID3v1Tag::SetTrack(uint8_t value) {
+  track_ = value;
+  present_ = present_ || value != 0;
+}
+
+void ID3v1Tag::SetGenreNumber(uint8_t value) {
+  genre_ = value;
+  present_ = present_ || value != 0;
+}
+
+std::string ID3v1Tag::GenreText() const { return tags::GenreText(genre_); }
+
+std::string ID3v1Tag::TrackAsText() const {
+  return track_ == 0 ? std::string() : std::to_string(track_);
+}
+
+uint32_t ClearAttributes(const std::string& fileName) {
+  if (sys::SetAttributes(fileName, 0)) return 0;
+  const uint32_t error = sys::LastError();
+  return error != 0 ? error : sys::kErrorAccessDenied;
+}
+
+}  // namespace tags

@@ -1,0 +1,174 @@
+#include "tags/id3v2_frames.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sys/sys.h"
+#include "tags/id3v2.h"
+
+namespace tags::id3v2 {
+
+const std::array<const char*, 16> kSlotIdsV3 = {
+    "TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM", "TCOM",
+    "TENC", "TCOP", "TLAN", "WXXX", "TDRC", "TOPE", "TIT1", "TOAL",
+};
+const std::array<const char*, 16> kSlotIdsV2 = {
+    "TT2", "TP1", "TAL", "TRK", "TYE", "TCO", "COM", "TCM",
+    "TEN", "TCR", "TLA", "WXX", "TOR", "TOA", "TT1", "TOT",
+};
+
+namespace {
+
+// Frame format flags, second flag byte (ID3v2.3 section 3.3.1, ID3v2.4 4.1.2).
+enum : uint8_t {
+  kV3Compressed = 0x80,
+  kV3Encrypted = 0x40,
+  kV3Grouped = 0x20,
+  kV4Grouped = 0x40,
+  kV4Compressed = 0x08,
+  kV4Encrypted = 0x04,
+  kV4Unsynchronised = 0x02,
+  kV4DataLength = 0x01,
+};
+
+bool IsIdChar(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+bool LooksLikeFrameId(const Bytes& b) {
+  return b.size() >= 4 && IsIdChar(b[0]) && IsIdChar(b[1]) && IsIdChar(b[2]) && IsIdChar(b[3]);
+}
+
+// In 2.4, where a frame's size is read as a synchsafe number, a frame "lands"
+// well when it ends exactly at the end of the body, on padding, or on
+// another frame id.
+bool LandsWell(TagBody& body, int64_t at) {
+  if (at == body.Size()) return true;
+  if (at > body.Size()) return false;
+  Bytes next;
+  if (!body.Read(at, 4, &next) || next.empty()) return false;
+  return next[0] == 0 || LooksLikeFrameId(next);
+}
+
+// Tolerance for 2.4 tags whose writers (iTunes among them) stored frame sizes
+// as plain numbers: the plain reading is taken when the synchsafe one is not
+// a synchsafe number at all, or lands badly where the plain one lands well.
+int64_t ChooseV4FrameSize(TagBody& body, int64_t dataAt, ByteView sizeBytes) {
+  const int64_t plain = *ReadBE32(sizeBytes, 0);
+  const std::optional<uint32_t> synchsafe = ReadSyncSafe32(sizeBytes, 0);
+  if (!synchsafe) return plain;
+  if (*synchsafe == plain) return plain;
+  if (LandsWell(body, dataAt + *synchsafe)) return *synchsafe;
+  if (LandsWell(body, dataAt + plain)) return plain;
+  return *synchsafe;
+}
+
+}  // namespace
+
+std::optional<int> SlotOf(const std::string& id, uint8_t version) {
+  const auto& ids = version <= 2 ? kSlotIdsV2 : kSlotIdsV3;
+  for (size_t i = 0; i < ids.size(); ++i)
+    if (id == ids[i]) return static_cast<int>(i);
+  return std::nullopt;
+}
+
+bool TagBody::Read(int64_t offset, size_t count, Bytes* out) {
+  out->clear();
+  if (offset < 0 || offset >= size_) return true;
+  const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size_ - offset));
+  if (!file_) {
+    out->assign(bytes_.begin() + offset, bytes_.begin() + offset + static_cast<ptrdiff_t>(n));
+    return true;
+  }
+  out->resize(n);
+  if (!file_->Seek(fileOffset_ + offset) || !file_->ReadExact(out->data(), n)) {
+    out->clear();
+    return false;
+  }
+  return true;
+}
+
+std::optional<TagBody> OpenBody(sys::File& file, const TagInfo& info, int64_t tagSize,
+                                bool inMemory) {
+  const int64_t footer = (info.Flags & kTagFooter) ? 10 : 0;
+  const int64_t size = std::max<int64_t>(0, tagSize - static_cast<int64_t>(kHeaderSize) - footer);
+  const bool wholeTagUnsynchronised = info.Version <= 3 && (info.Flags & kTagUnsynchronised);
+  if (!inMemory && !wholeTagUnsynchronised)
+    return TagBody(file, static_cast<int64_t>(kHeaderSize), size);
+  Bytes bytes(static_cast<size_t>(size));
+  if (!file.Seek(static_cast<int64_t>(kHeaderSize)) || !file.ReadExact(bytes.data(), bytes.size()))
+    return std::nullopt;
+  if (wholeTagUnsynchronised) bytes = Resynchronise(bytes);
+  return TagBody(std::move(bytes));
+}
+
+std::optional<int64_t> FirstFrameOffset(TagBody& body, uint8_t version, uint8_t headerFlags) {
+  if (version < 3 || !(headerFlags & kTagExtendedHeader)) return 0;
+  Bytes head;
+  if (!body.Read(0, 4, &head) || head.size() < 4) return std::nullopt;
+  // 2.3: the size excludes its own 4 bytes; 2.4: a synchsafe size including them.
+  std::optional<int64_t> total;
+  if (version == 3) {
+    total = int64_t{*ReadBE32(head, 0)} + 4;
+  } else if (auto size = ReadSyncSafe32(head, 0)) {
+    total = *size;
+  }
+  if (total && *total >= 6 && *total <= body.Size()) return *total;
+  // Tolerance: some writers set the flag without writing the header; the
+  // frames then begin right away.
+  if (LooksLikeFrameId(head)) return 0;
+  return std::nullopt;
+}
+
+bool WalkFrames(TagBody& body, int64_t start, uint8_t version,
+                const std::function<bool(const FrameRef&)>& visit) {
+  const size_t headerSize = version <= 2 ? 6 : 10;
+  const size_t idSize = version <= 2 ? 3 : 4;
+  int64_t at = start;
+  Bytes header;
+  while (at >= 0 && at < body.Size()) {
+    if (!body.Read(at, headerSize, &header)) return false;
+    if (header.size() < headerSize) break;
+    if (header[0] < 'A' || header[0] > 'Z') break;  // padding or the end of the frames
+    FrameRef frame;
+    frame.id.assign(reinterpret_cast<const char*>(header.data()), idSize);
+    frame.headerAt = at;
+    frame.dataAt = at + static_cast<int64_t>(headerSize);
+    if (version <= 2) {
+      frame.dataSize = *ReadBE24(header, 3);
+    } else {
+      frame.flags = {header[8], header[9]};
+      const ByteView sizeBytes = ByteView(header).subspan(4, 4);
+      frame.dataSize = version == 4 ? ChooseV4FrameSize(body, frame.dataAt, sizeBytes)
+                                    : int64_t{*ReadBE32(sizeBytes, 0)};
+    }
+    frame.complete = frame.dataSize <= body.Size() - frame.dataAt;
+    if (!visit(frame)) break;
+    if (!frame.complete) break;
+    at = frame.dataAt + frame.dataSize;
+  }
+  return true;
+}
+
+std::optional<Bytes> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
+                                  uint8_t headerFlags, ByteView data) {
+  const uint8_t format = flags[1];
+  if (version == 3) {
+    if (format & (kV3Compressed | kV3Encrypted)) return std::nullopt;
+    if (format & kV3Grouped) data = data.subspan(std::min<size_t>(1, data.size()));
+    return Bytes(data.begin(), data.end());
+  }
+  if (version == 4) {
+    if (format & (kV4Compressed | kV4Encrypted)) return std::nullopt;
+    // The additions follow the header in the order of their flags (2.4
+    // section 4.1.2): group byte, then the data-length indicator.
+    size_t skip = 0;
+    if (format & kV4Grouped) skip += 1;
+    if (format & kV4DataLength) skip += 4;
+    data = data.subspan(std::min(skip, data.size()));
+    if ((format & kV4Unsynchronised) || (headerFlags & kTagUnsynchronised))
+      return Resynchronise(data);
+    return Bytes(data.begin(), data.end());
+  }
+  return Bytes(data.begin(), data.end());
+}
+
+}  // namespace tags::id3v2

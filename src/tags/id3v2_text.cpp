@@ -1,0 +1,233 @@
+#include "tags/id3v2_text.h"
+
+#include <limits>
+
+#include "sys/sys.h"
+
+namespace tags::id3v2 {
+
+namespace {
+
+constexpr char16_t kByteOrderMark = 0xFEFF;
+constexpr char16_t kReplacement = 0xFFFD;
+
+std::string TrimBlanks(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+// UTF-16 units of `data` up to the first zero unit. A leading byte order mark
+// decides the byte order and is dropped; without one `bigEndian` holds.
+std::u16string Utf16Units(ByteView data, bool bigEndian) {
+  std::u16string units;
+  size_t i = 0;
+  if (data.size() >= 2) {
+    if (data[0] == 0xFF && data[1] == 0xFE) {
+      bigEndian = false;
+      i = 2;
+    } else if (data[0] == 0xFE && data[1] == 0xFF) {
+      bigEndian = true;
+      i = 2;
+    }
+  }
+  for (; i + 1 < data.size(); i += 2) {
+    const char16_t unit = bigEndian ? static_cast<char16_t>((data[i] << 8) | data[i + 1])
+                                    : static_cast<char16_t>((data[i + 1] << 8) | data[i]);
+    if (unit == 0) break;
+    units.push_back(unit);
+  }
+  return units;
+}
+
+std::string ToAnsi(const std::u16string& units) {
+  return units.empty() ? std::string() : sys::WideToAnsi(units.data(), units.size());
+}
+
+// Offset of the terminator of the string that starts at `from`, or npos;
+// UTF-16 terminators are searched on unit boundaries.
+size_t FindTerminator(ByteView data, size_t from, uint8_t encoding) {
+  if (encoding == kUtf16 || encoding == kUtf16BE) {
+    for (size_t i = from; i + 1 < data.size(); i += 2)
+      if (data[i] == 0 && data[i + 1] == 0) return i;
+    return std::string::npos;
+  }
+  for (size_t i = from; i < data.size(); ++i)
+    if (data[i] == 0) return i;
+  return std::string::npos;
+}
+
+size_t TerminatorSize(uint8_t encoding) {
+  return encoding == kUtf16 || encoding == kUtf16BE ? 2 : 1;
+}
+
+void AppendUtf16LE(Bytes& out, const std::u16string& units) {
+  out.push_back(0xFF);
+  out.push_back(0xFE);
+  for (char16_t u : units) {
+    out.push_back(static_cast<uint8_t>(u & 0xFF));
+    out.push_back(static_cast<uint8_t>(u >> 8));
+  }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(ByteView data) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < data.size()) {
+    const uint8_t lead = data[i];
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      code = lead & 0x07;
+    } else {
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    size_t k = 1;
+    for (; k < length && i + k < data.size(); ++k) {
+      if ((data[i + k] & 0xC0) != 0x80) break;
+      code = (code << 6) | (data[i + k] & 0x3F);
+    }
+    if (k < length && i + k == data.size()) break;  // a sequence cut off at the end
+    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (k < length || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      out.push_back(kReplacement);
+      i += k;
+      continue;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(code));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string DecodeText(ByteView data) {
+  if (data.empty()) return std::string();
+  const ByteView rest = data.subspan(1);
+  switch (data[0]) {
+    case kUtf16:
+      return TrimBlanks(ToAnsi(Utf16Units(rest, false)));
+    case kUtf16BE:
+      return TrimBlanks(ToAnsi(Utf16Units(rest, true)));
+    case kUtf8: {
+      const size_t end = FindTerminator(rest, 0, kUtf8);
+      std::u16string units = Utf8ToUtf16(rest.first(end == std::string::npos ? rest.size() : end));
+      if (!units.empty() && units[0] == kByteOrderMark) units.erase(0, 1);
+      return TrimBlanks(ToAnsi(units));
+    }
+    default:
+      // The encoding byte itself is one of the blanks trimmed here; zero bytes
+      // inside (separators of several values) stay.
+      return TrimBlanks(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+  }
+}
+
+std::string StripDescription(ByteView data, bool withLanguage) {
+  if (data.empty()) return std::string();
+  const uint8_t encoding = data[0];
+  const size_t skip = withLanguage ? 4 : 1;
+  if (data.size() <= skip) return std::string();
+  const size_t terminator = FindTerminator(data, skip, encoding);
+  if (terminator == std::string::npos) return std::string();
+  const ByteView text = data.subspan(terminator + TerminatorSize(encoding));
+  // The link of a WXXX frame is always ISO-8859-1 (ID3v2.3 section 4.3.2).
+  Bytes decoded;
+  decoded.reserve(text.size() + 1);
+  decoded.push_back(withLanguage ? encoding : static_cast<uint8_t>(kLatin1));
+  decoded.insert(decoded.end(), text.begin(), text.end());
+  return DecodeText(decoded);
+}
+
+uint16_t ParseTrackNumber(const std::string& text) {
+  std::string_view s(text);
+  s = s.substr(0, s.find('/'));
+  bool negative = false;
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    negative = s[0] == '-';
+    s.remove_prefix(1);
+  }
+  unsigned base = 10;
+  if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    base = 16;
+    s.remove_prefix(2);
+  } else if (!s.empty() && (s[0] == '$' || s[0] == 'x' || s[0] == 'X')) {
+    base = 16;
+    s.remove_prefix(1);
+  }
+  if (s.empty()) return 0;
+  uint64_t value = 0;
+  for (char c : s) {
+    unsigned digit;
+    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+    else return 0;
+    value = value * base + digit;
+    if (value > std::numeric_limits<uint32_t>::max()) return 0;  // not a 32-bit number
+  }
+  if (negative) value = (~value + 1);
+  return static_cast<uint16_t>(value & 0xFFFF);
+}
+
+Bytes ReencodeForV23(ByteView data, size_t prefix, size_t maxStrings) {
+  if (data.empty() || (data[0] != kUtf8 && data[0] != kUtf16BE) || data.size() < 1 + prefix)
+    return Bytes(data.begin(), data.end());
+  const uint8_t encoding = data[0];
+  Bytes out;
+  out.reserve(data.size() * 2 + 8);
+  out.push_back(kUtf16);
+  out.insert(out.end(), data.begin() + 1, data.begin() + 1 + static_cast<ptrdiff_t>(prefix));
+  size_t at = 1 + prefix;
+  for (size_t n = 0; n < maxStrings && at < data.size(); ++n) {
+    const size_t end = FindTerminator(data, at, encoding);
+    const ByteView piece = data.subspan(at, (end == std::string::npos ? data.size() : end) - at);
+    if (encoding == kUtf8) {
+      std::u16string units = Utf8ToUtf16(piece);
+      if (!units.empty() && units[0] == kByteOrderMark) units.erase(0, 1);
+      AppendUtf16LE(out, units);
+    } else {
+      const bool hasMark = piece.size() >= 2 && ((piece[0] == 0xFE && piece[1] == 0xFF) ||
+                                                 (piece[0] == 0xFF && piece[1] == 0xFE));
+      if (!hasMark) {
+        out.push_back(0xFE);
+        out.push_back(0xFF);
+      }
+      out.insert(out.end(), piece.begin(), piece.end());
+      if (piece.size() % 2) out.push_back(0);  // keep the units whole
+    }
+    if (end == std::string::npos) {
+      at = data.size();
+      break;
+    }
+    out.push_back(0);
+    out.push_back(0);
+    at = end + TerminatorSize(encoding);
+  }
+  out.insert(out.end(), data.begin() + static_cast<ptrdiff_t>(at), data.end());
+  return out;
+}
+
+}  // namespace tags::id3v2
