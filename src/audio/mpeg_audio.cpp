@@ -1,0 +1,135 @@
+#include "audio/mpeg_audio.h"
+
+#include <cmath>
+
+#include "sys/sys.h"
+
+namespace audio {
+namespace {
+
+// The search tries every start position that leaves room for the longest
+// MPEG 1 frame after it.
+constexpr size_t kSearchPositions = kWindowSize - kLongestMpeg1Frame + 1;
+
+// Fills the window from `position`; bytes past the end of the file stay zero.
+bool ReadWindow(sys::File& file, int64_t position, Window& window, size_t* filled) {
+  window.fill(0);
+  *filled = 0;
+  if (!file.Seek(position)) return false;
+  while (*filled < window.size()) {
+    size_t got = 0;
+    if (!file.Read(window.data() + *filled, window.size() - *filled, &got)) return false;
+    if (got == 0) break;
+    *filled += got;
+  }
+  return true;
+}
+
+}  // namespace
+
+void FindFirstFrame(const Window& window, FrameInfo& frame, VBRData& vbr) {
+  frame = FrameInfo();
+  frame.Version = 0;
+  frame.SampleRateIndex = 0;
+  frame.ChannelMode = 0;
+  frame.ModeExtension = 0;
+  frame.Emphasis = 0;
+  for (size_t i = 0; i < kSearchPositions; ++i) {
+    if (!CheckHeader(&window[i])) continue;
+    ParseHeader(&window[i], frame);
+    const size_t length = FrameLength(frame);
+    // The successor only has to be a header: it may differ in version, layer
+    // or sample rate from the candidate.
+    if (i + length + 4 <= window.size() && CheckHeader(&window[i + length])) {
+      frame.Present = true;
+      frame.Offset = static_cast<int32_t>(i);
+      frame.FrameBytes = static_cast<uint16_t>(length);
+      ReadVbrHeader(window.data(), window.size(), i + VbrHeaderOffset(frame), vbr);
+      return;
+    }
+  }
+}
+
+void MPEGaudio::Reset() {
+  fileSize_ = 0;
+  vbrInfo_.Clear();
+  firstFrame_ = FrameInfo();
+  windowStart_ = 0;
+  id3v1_.Clear();
+  id3v2_.Clear();
+}
+
+bool MPEGaudio::Analyze(const std::string& fileName) {
+  Reset();
+  const bool ok = Read(fileName);
+  if (!ok || !firstFrame_.Present) Reset();
+  return ok;
+}
+
+bool MPEGaudio::Read(const std::string& fileName) {
+  sys::File file;
+  int64_t size = 0;
+  if (!file.Open(fileName, sys::OpenMode::Read) || !file.Size(&size)) return false;
+  if (!id3v2_.LoadFrom(file, size) || !id3v1_.LoadFrom(file, size)) return false;
+  fileSize_ = size;
+
+  Window window;
+  size_t filled = 0;
+  const int64_t tagSize = id3v2_.TagSize();
+  windowStart_ = tagSize;
+  if (!ReadWindow(file, windowStart_, window, &filled)) return false;
+  FindFirstFrame(window, firstFrame_, vbrInfo_);
+  if (firstFrame_.Present || filled < window.size()) return true;
+
+  // Junk before the audio: look once more in the middle of what follows the
+  // tag. (Half of the audio size counted from the start of the file would
+  // land inside a tag larger than the audio, e.g. one with a big picture.)
+  windowStart_ = tagSize + (size - tagSize) / 2;
+  if (!ReadWindow(file, windowStart_, window, &filled)) return false;
+  FindFirstFrame(window, firstFrame_, vbrInfo_);
+  return true;
+}
+
+int64_t MPEGaudio::AudioSize() const {
+  return fileSize_ - id3v2_.TagSize() - (id3v1_.Present() ? int64_t{tags::ID3v1Tag::kBlockSize} : 0);
+}
+
+uint16_t MPEGaudio::BitRateKbps() const {
+  if (!vbrInfo_.Present || vbrInfo_.FrameTotal <= 0) return TableBitRate(firstFrame_);
+  const double bytesPerFrame =
+      static_cast<double>(vbrInfo_.ByteTotal) / vbrInfo_.FrameTotal - PaddingSlotSize(firstFrame_);
+  const double kbps =
+      bytesPerFrame * TableSampleRate(firstFrame_) / FrameCoefficient(firstFrame_) / 1000;
+  // Halves to even (the default rounding mode); only the low 16 bits are kept.
+  // |kbps| stays below 2^31 x 48000 / 48 / 1000, so the conversion is defined.
+  const auto whole = static_cast<int64_t>(std::nearbyint(kbps));
+  return static_cast<uint16_t>(static_cast<uint64_t>(whole) & 0xFFFF);
+}
+
+int64_t MPEGaudio::FrameCount() const {
+  if (vbrInfo_.Present) return vbrInfo_.FrameTotal;
+  if (!firstFrame_.Present) return 0;
+  const uint16_t length = FrameLength(firstFrame_);
+  return length == 0 ? 0 : (AudioSize() - firstFrame_.Offset) / length;
+}
+
+double MPEGaudio::DurationSeconds() const {
+  if (!firstFrame_.Present) return 0;
+  const uint16_t sampleRate = TableSampleRate(firstFrame_);
+  const uint16_t bitRate = TableBitRate(firstFrame_);
+  if (sampleRate == 0 || bitRate == 0) return 0;
+  if (vbrInfo_.Present && vbrInfo_.FrameTotal > 0) {
+    // In 64 bits: 1152 samples x 2^31 frames does not fit 32.
+    const int64_t samples = int64_t{FrameCoefficient(firstFrame_)} * vbrInfo_.FrameTotal * 8;
+    return static_cast<double>(samples) / sampleRate;
+  }
+  return static_cast<double>(AudioSize() - firstFrame_.Offset) / bitRate / 1000 * 8;
+}
+
+bool MPEGaudio::IsValid() const {
+  if (!firstFrame_.Present) return false;
+  const uint16_t kbps = BitRateKbps();
+  return kbps >= 8 && kbps <= 448 && DurationSeconds() >= 0.1;
+}
+
+}  // namespace audio
