@@ -9,6 +9,26 @@
 #include <cstdint>
 #include <string>
 
+#ifdef _WIN32
+// windows.h maps these names to their ...A functions; the layer's own names
+// must stay as declared here, in every translation unit.
+#undef DeleteFile
+#undef MoveFile
+#undef ReplaceFile
+#undef RegOpenKeyEx
+#undef RegCreateKeyEx
+#undef RegQueryValueEx
+#undef RegSetValueEx
+#undef RegDeleteValue
+#undef RegEnumValue
+#undef RegEnumKeyEx
+#undef RegDeleteKey
+#undef CharToOem
+#undef OemToChar
+#undef CharToOemBuff
+#undef OemToCharBuff
+#endif
+
 namespace sys {
 
 // ---------------------------------------------------------------- files
@@ -73,6 +93,14 @@ bool CreateFolder(const std::string& path);  // one level
 bool Exists(const std::string& path);        // file or folder
 bool IsFolder(const std::string& path);
 
+// The name under which the file system knows an OEM path: on POSIX its UTF-8
+// form with '\' read as '/'; on Windows the path itself. For callers that
+// reach files by other means (the C++ library, directory listings).
+std::string NativePath(const std::string& oemPath);
+// The other way: a name as the file system gives it, in OEM; characters that
+// the OEM code page lacks become '?'. On Windows the name itself.
+std::string OemFromNative(const std::string& nativeName);
+
 // The reason of the last failure, as a Windows error code (ERROR_FILE_NOT_FOUND
 // = 2, ERROR_ACCESS_DENIED = 5, ...), and its text in the OEM code page.
 uint32_t LastError();
@@ -87,6 +115,9 @@ enum : uint32_t {
   kErrorAccessDenied = 5,
   kErrorWriteFault = 29,
   kErrorReadFault = 30,
+  kErrorHandleEof = 38,
+  kErrorInvalidParameter = 87,
+  kErrorDiskFull = 112,
   kErrorFileExists = 80,
   kErrorAlreadyExists = 183,
   kErrorMoreData = 234,

@@ -1,0 +1,110 @@
+// Windows error codes from errno, the last error of the thread, and the short
+// texts that the host shows for them (FMSG_ERRORTYPE).
+#include <cerrno>
+#include <string>
+#include <sys/stat.h>
+
+#include "sys/posix/posix_internal.h"
+#include "sys/sys.h"
+
+namespace sys {
+namespace {
+
+thread_local uint32_t t_lastError = 0;
+
+struct ErrorEntry {
+  uint32_t code;
+  const char* text;
+};
+
+constexpr ErrorEntry kTexts[] = {
+    {0, "The operation completed successfully."},
+    {1, "Incorrect function."},
+    {2, "The file cannot be found."},
+    {3, "The path cannot be found."},
+    {4, "Too many files are open."},
+    {5, "Access is denied."},
+    {6, "The handle is invalid."},
+    {8, "Not enough memory."},
+    {17, "The file cannot be moved to another disk."},
+    {19, "The medium is write-protected."},
+    {29, "The device cannot be written to."},
+    {30, "The device cannot be read from."},
+    {31, "A device does not work."},
+    {32, "The file is in use by another process."},
+    {38, "The end of the file was reached."},
+    {80, "The file exists."},
+    {87, "The parameter is incorrect."},
+    {112, "There is not enough space on the disk."},
+    {123, "The file name is not valid."},
+    {131, "The position lies before the start of the file."},
+    {145, "The folder is not empty."},
+    {161, "The path is not valid."},
+    {183, "A file with that name already exists."},
+    {206, "The file name or path is too long."},
+    {223, "The file is too large."},
+    {234, "More data is available."},
+    {259, "No more data is available."},
+    {1018, "The registry key has been deleted."},
+    {1117, "An input or output error occurred."},
+};
+
+}  // namespace
+
+uint32_t LastError() { return t_lastError; }
+void SetLastError(uint32_t code) { t_lastError = code; }
+
+std::string ErrorText(uint32_t code) {
+  for (const ErrorEntry& e : kTexts)
+    if (e.code == code) return e.text;
+  return "Error " + std::to_string(code) + ".";
+}
+
+namespace posix {
+
+uint32_t WindowsError(int error) {
+  switch (error) {
+    case 0: return 0;
+    case ENOENT: return kErrorFileNotFound;
+    case ENOTDIR: return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return kErrorAccessDenied;
+    case EEXIST: return kErrorFileExists;
+    case EROFS: return 19;
+    case ENOSPC:
+    case EDQUOT: return kErrorDiskFull;
+    case EMFILE:
+    case ENFILE: return 4;
+    case EBADF: return 6;
+    case ENOMEM: return 8;
+    case EXDEV: return 17;
+    case EBUSY:
+    case ETXTBSY: return 32;
+    case EINVAL: return kErrorInvalidParameter;
+    case EILSEQ: return 123;
+    case ENOTEMPTY: return 145;
+    case ENAMETOOLONG: return 206;
+    case EFBIG: return 223;
+    case EIO: return 1117;
+    default: return 31;
+  }
+}
+
+void SetErrno(int error, const char* path) {
+  uint32_t code = WindowsError(error);
+  if (error == ENOENT && path != nullptr) {
+    // Windows tells a missing file from a missing folder on the way to it.
+    std::string folder(path);
+    const size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash != 0) {
+      folder.resize(slash);
+      struct stat st;
+      if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) code = kErrorPathNotFound;
+    }
+  }
+  t_lastError = code;
+}
+
+}  // namespace posix
+}  // namespace sys

@@ -1,0 +1,539 @@
+// Files over POSIX: OEM paths become UTF-8 at the boundary, errno becomes a
+// Windows error code, and the few Windows rules that callers rely on are kept
+// (a read-only file cannot be opened for writing or deleted, a taken name is
+// never replaced by MoveFile, a folder is not a file).
+#define _FILE_OFFSET_BITS 64
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "sys/internal.h"
+#include "sys/posix/posix_internal.h"
+#include "sys/sys.h"
+
+namespace sys {
+namespace {
+
+using posix::SetErrno;
+
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorNegativeSeek = 131;
+
+// Hidden, system and archive marks (and read-only on a folder, where the mode
+// bits keep their POSIX meaning) live in an extended attribute when the file
+// system has them; without one a file is "archive", like a fresh Windows file.
+constexpr char kAttributeName[] = "user.tagwright.attributes";
+
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
+bool IsReadOnlyFile(const struct stat& st) { return S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR); }
+
+std::string FolderOf(const std::string& native) {
+  const size_t slash = native.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return native.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+bool ReadAll(int fd, void* buffer, size_t size, size_t* got) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = read(fd, static_cast<char*>(buffer) + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetErrno(errno == EBADF ? EACCES : errno);
+      *got = done;
+      return false;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  *got = done;
+  return true;
+}
+
+// Moves a regular file to another file system: copied to a name that must be
+// new, flushed, then the source removed. A failure removes the copy only.
+bool CopyAcross(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    SetErrno(errno, from.c_str());
+    return false;
+  }
+  struct stat st;
+  if (fstat(in, &st) != 0) {
+    SetErrno(errno);
+    close(in);
+    return false;
+  }
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  if (out < 0) {
+    const int error = errno;
+    if (error == EEXIST)
+      SetLastError(kErrorAlreadyExists);
+    else
+      SetErrno(error, to.c_str());
+    close(in);
+    return false;
+  }
+  bool ok = true;
+  char buffer[1 << 16];
+  for (;;) {
+    size_t got = 0;
+    if (!ReadAll(in, buffer, sizeof buffer, &got)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    for (size_t done = 0; done < got;) {
+      const ssize_t n = write(out, buffer + done, got - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        SetErrno(n < 0 ? errno : ENOSPC);
+        ok = false;
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    if (!ok) break;
+  }
+  if (ok && fsync(out) != 0) {
+    SetErrno(errno);
+    ok = false;
+  }
+  if (close(out) != 0 && ok) {
+    SetErrno(errno);
+    ok = false;
+  }
+  close(in);
+  if (ok && unlink(from.c_str()) != 0) {
+    SetErrno(errno, from.c_str());
+    ok = false;
+  }
+  if (!ok) unlink(to.c_str());
+  return ok;
+}
+
+bool ReadStoredAttributes(const std::string& native, uint32_t* stored) {
+  char text[16];
+  const ssize_t n = getxattr(native.c_str(), kAttributeName, text, sizeof text - 1);
+  if (n <= 0) return false;
+  text[n] = '\0';
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text, &end, 10);
+  if (end == text || *end != '\0') return false;
+  *stored = static_cast<uint32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- File
+
+File::~File() {
+  if (handle_ >= 0) close(Fd(handle_));
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) close(Fd(handle_));
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+bool File::IsOpen() const { return handle_ >= 0; }
+
+bool File::Open(const std::string& path, OpenMode mode) {
+  if (handle_ >= 0) {
+    close(Fd(handle_));
+    handle_ = -1;
+  }
+  if (detail::InjectFault()) return false;
+  const std::string native = NativePath(path);
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case OpenMode::Read: flags |= O_RDONLY; break;
+    case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case OpenMode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+  }
+  if (mode != OpenMode::Read) {
+    // Windows keeps a read-only file from being written even by an
+    // administrator; root on POSIX would not be stopped by the mode bits.
+    struct stat st;
+    if (stat(native.c_str(), &st) == 0 && mode != OpenMode::CreateNew &&
+        (IsReadOnlyFile(st) || S_ISDIR(st.st_mode))) {
+      SetLastError(kErrorAccessDenied);
+      return false;
+    }
+  }
+  int fd;
+  do {
+    fd = open(native.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+bool File::Read(void* buffer, size_t size, size_t* got) {
+  size_t dummy = 0;
+  if (got == nullptr) got = &dummy;
+  *got = 0;
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  return ReadAll(Fd(handle_), buffer, size, got);
+}
+
+bool File::ReadExact(void* buffer, size_t size) {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  size_t got = 0;
+  if (!ReadAll(Fd(handle_), buffer, size, &got)) return false;
+  if (got != size) {
+    SetLastError(kErrorHandleEof);
+    return false;
+  }
+  return true;
+}
+
+bool File::Write(const void* buffer, size_t size) {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(Fd(handle_), static_cast<const char*>(buffer) + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      SetErrno(error == EBADF ? EACCES : error);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::Seek(int64_t position) {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  if (position < 0) {
+    SetLastError(kErrorNegativeSeek);
+    return false;
+  }
+  if (lseek(Fd(handle_), static_cast<off_t>(position), SEEK_SET) < 0) {
+    SetErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+bool File::SeekFromEnd(int64_t offset) {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  struct stat st;
+  if (fstat(Fd(handle_), &st) != 0) {
+    SetErrno(errno);
+    return false;
+  }
+  if (offset < -static_cast<int64_t>(st.st_size)) {
+    SetLastError(kErrorNegativeSeek);
+    return false;
+  }
+  if (lseek(Fd(handle_), static_cast<off_t>(st.st_size + offset), SEEK_SET) < 0) {
+    SetErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+bool File::Tell(int64_t* position) {
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  const off_t at = lseek(Fd(handle_), 0, SEEK_CUR);
+  if (at < 0) {
+    SetErrno(errno);
+    return false;
+  }
+  *position = at;
+  return true;
+}
+
+bool File::Size(int64_t* size) {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  struct stat st;
+  if (fstat(Fd(handle_), &st) != 0) {
+    SetErrno(errno);
+    return false;
+  }
+  *size = st.st_size;
+  return true;
+}
+
+bool File::Truncate() {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  const off_t at = lseek(Fd(handle_), 0, SEEK_CUR);
+  if (at < 0 || ftruncate(Fd(handle_), at) != 0) {
+    SetErrno(errno == EBADF || errno == EINVAL ? EACCES : errno);
+    return false;
+  }
+  return true;
+}
+
+bool File::Flush() {
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  if (fsync(Fd(handle_)) != 0) {
+    SetErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+bool File::Close() {
+  const bool injected = detail::InjectFault();
+  if (handle_ < 0) {
+    if (!injected) SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  // The descriptor is released even when the close reports a failure.
+  const int result = close(Fd(handle_));
+  const int error = errno;
+  handle_ = -1;
+  if (injected) return false;
+  if (result != 0 && error != EINTR) {
+    SetErrno(error);
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- names
+
+bool DeleteFile(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) {
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
+  if (unlink(native.c_str()) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  if (detail::InjectFault()) return false;
+  const std::string source = NativePath(from);
+  const std::string target = NativePath(to);
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  int error = errno;
+  if (error == EINVAL || error == ENOSYS) {
+    // A file system without RENAME_NOREPLACE: a hard link cannot take a name
+    // that exists either; a folder is checked first and renamed.
+    struct stat st;
+    if (lstat(source.c_str(), &st) != 0) {
+      SetErrno(errno, source.c_str());
+      return false;
+    }
+    if (!S_ISDIR(st.st_mode) && link(source.c_str(), target.c_str()) == 0) {
+      unlink(source.c_str());
+      return true;
+    }
+    error = S_ISDIR(st.st_mode) ? EPERM : errno;
+    if (error == EPERM || error == EOPNOTSUPP) {
+      struct stat taken;
+      if (lstat(target.c_str(), &taken) == 0) {
+        error = EEXIST;
+      } else if (rename(source.c_str(), target.c_str()) == 0) {
+        return true;
+      } else {
+        error = errno;
+      }
+    }
+  }
+  if (error == EXDEV) {
+    struct stat st;
+    if (lstat(source.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return CopyAcross(source, target);
+  }
+  if (error == EEXIST || error == ENOTEMPTY) {
+    SetLastError(kErrorAlreadyExists);
+  } else {
+    SetErrno(error, error == ENOENT && access(source.c_str(), F_OK) == 0 ? target.c_str()
+                                                                           : source.c_str());
+  }
+  return false;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  if (detail::InjectFault()) return false;
+  const std::string source = NativePath(from);
+  const std::string target = NativePath(to);
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || IsReadOnlyFile(st))) {
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
+  if (rename(source.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    SetErrno(error, error == ENOENT && access(source.c_str(), F_OK) == 0 ? target.c_str()
+                                                                          : source.c_str());
+    return false;
+  }
+  // The new name must reach the disk too, or a crash could bring back the old file.
+  const std::string targetFolder = FolderOf(target);
+  SyncFolder(targetFolder);
+  const std::string sourceFolder = FolderOf(source);
+  if (sourceFolder != targetFolder) SyncFolder(sourceFolder);
+  return true;
+}
+
+bool GetAttributes(const std::string& path, uint32_t* attributes) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  const bool folder = S_ISDIR(st.st_mode);
+  uint32_t result = folder ? uint32_t{kAttrDirectory} : 0u;
+  if (IsReadOnlyFile(st)) result |= kAttrReadOnly;
+  uint32_t stored = 0;
+  if (ReadStoredAttributes(native, &stored)) {
+    result |= stored & (kAttrHidden | kAttrSystem | kAttrArchive | (folder ? uint32_t{kAttrReadOnly} : 0u));
+  } else {
+    if (!folder) result |= kAttrArchive;
+    const size_t slash = native.find_last_of('/');
+    const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    if (name.size() > 1 && name[0] == '.' && name != "..") result |= kAttrHidden;
+  }
+  if (result == 0) result = kAttrNormal;
+  if (attributes != nullptr) *attributes = result;
+  return true;
+}
+
+bool SetAttributes(const std::string& path, uint32_t attributes) {
+  if (detail::InjectFault()) return false;
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  const bool folder = S_ISDIR(st.st_mode);
+  const uint32_t keep = kAttrHidden | kAttrSystem | kAttrArchive | (folder ? uint32_t{kAttrReadOnly} : 0u);
+  const std::string text = std::to_string(attributes & keep);
+  const auto store = [&] {
+    // Without extended attributes these marks are simply not kept.
+    setxattr(native.c_str(), kAttributeName, text.data(), text.size(), 0);
+  };
+  if (folder) {
+    store();
+    return true;
+  }
+  const bool readOnly = (attributes & kAttrReadOnly) != 0;
+  mode_t mode = st.st_mode & 07777;
+  if (readOnly) {
+    store();
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else if (!(mode & S_IWUSR)) {
+    mode |= S_IWUSR;
+  }
+  if (mode != (st.st_mode & 07777) && chmod(native.c_str(), mode) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  if (!readOnly) store();
+  return true;
+}
+
+bool CreateFolder(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  const std::string native = NativePath(path);
+  if (mkdir(native.c_str(), 0777) != 0) {
+    const int error = errno;
+    if (error == EEXIST)
+      SetLastError(kErrorAlreadyExists);
+    else if (error == ENOENT)
+      SetLastError(kErrorPathNotFound);
+    else
+      SetErrno(error, native.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace sys

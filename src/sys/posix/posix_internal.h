@@ -1,0 +1,38 @@
+// Internal to the POSIX system layer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sys::posix {
+
+// Sets the last error from an errno value. `path`, when given, is the native
+// path of the failed call: ENOENT becomes ERROR_PATH_NOT_FOUND when the folder
+// that would hold it is missing, as Windows reports it.
+void SetErrno(int error, const char* path = nullptr);
+uint32_t WindowsError(int error);
+
+// Single-byte text: each code page as 256 UTF-16 units (0xFFFF where a byte
+// has no character) and the reverse lookup.
+class CodePageTable {
+ public:
+  explicit CodePageTable(unsigned codePage);
+  bool Valid() const { return valid_; }
+  char16_t ToUnicode(uint8_t byte) const { return toUnicode_[byte]; }
+  // The byte of a UTF-16 unit, or -1 when the code page lacks it.
+  int FromUnicode(char32_t c) const;
+
+ private:
+  bool valid_ = false;
+  char16_t toUnicode_[256];
+  uint8_t fromBmp_[0x10000];  // byte + 1, 0 = none
+};
+
+const CodePageTable& OemTable();
+const CodePageTable& AnsiTable();
+
+// Case-insensitive order of registry names, as Windows sorts them: each
+// ANSI byte taken as its character, upper-cased, compared as UTF-16 units.
+int CompareNames(const std::string& a, const std::string& b);
+
+}  // namespace sys::posix

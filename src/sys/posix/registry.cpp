@@ -1,0 +1,553 @@
+// The Win32 registry subset over a REGEDIT4 file that holds HKEY_CURRENT_USER.
+//
+// The file is re-read whenever it changed on disk (device, inode, size and
+// modification time), and every change is a read-modify-write under an
+// exclusive lock on a lock file beside it, written to a temporary file,
+// flushed and renamed into place: two processes writing at once lose nothing,
+// and a crash leaves the old file or the new one. A file that cannot be
+// parsed reads as an empty registry and is kept aside, under a name never used
+// before, before the first write replaces it.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sys/posix/posix_internal.h"
+#include "sys/posix/regfile.h"
+#include "sys/sys.h"
+
+namespace sys {
+namespace {
+
+using posix::RegNode;
+using posix::RegValue;
+
+constexpr long kSuccess = 0;
+constexpr long kInvalidHandle = 6;
+constexpr long kBadPathname = 161;
+constexpr long kKeyDeleted = 1018;
+constexpr uint32_t kQueryValue = 0x1;
+constexpr uint32_t kSetValue = 0x2;
+constexpr uint32_t kCreateSubKey = 0x4;
+constexpr uint32_t kEnumerateSubKeys = 0x8;
+constexpr size_t kMaxKeyName = 255;
+constexpr off_t kMaxFileSize = 256 << 20;
+
+// HKEY_CURRENT_USER's own value, as a handle that is never allocated.
+RegKey const kRoot = reinterpret_cast<RegKey>(static_cast<uintptr_t>(0x80000001u));
+
+struct Handle {
+  std::vector<std::string> path;  // names from the root
+  uint64_t id;                    // of the key it was opened on
+  uint32_t access;
+};
+
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  struct timespec modified = {};
+
+  bool operator==(const FileIdentity& o) const {
+    return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+  }
+};
+
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.exists = true;
+  id.device = st.st_dev;
+  id.inode = st.st_ino;
+  id.size = st.st_size;
+  id.modified = st.st_mtim;
+  return id;
+}
+
+class Store {
+ public:
+  std::mutex mutex;
+
+  // Makes the tree match the file on disk.
+  void Refresh();
+  RegNode& root() { return *root_; }
+  // Runs `change` on the current tree under the file lock and writes the file
+  // when it reports a change; the result is `change`'s or a write failure's.
+  long Modify(const std::function<long(RegNode& root, bool* changed)>& change);
+
+ private:
+  static std::string RegistryPath();
+  long KeepDamagedAside();
+  long Write();
+
+  std::string path_;
+  bool loaded_ = false;
+  bool damaged_ = false;     // the file is there but could not be parsed
+  bool unreadable_ = false;  // the file is there but could not be read
+  FileIdentity identity_;
+  std::unique_ptr<RegNode> root_ = std::make_unique<RegNode>("HKEY_CURRENT_USER");
+};
+
+Store& TheStore() {
+  static Store* store = new Store;  // never destroyed: handles may outlive static destructors
+  return *store;
+}
+
+std::set<Handle*>& Handles() {
+  static auto* handles = new std::set<Handle*>;
+  return *handles;
+}
+
+long FromErrno(int error) {
+  posix::SetErrno(error);
+  return static_cast<long>(LastError());
+}
+
+std::string Store::RegistryPath() {
+  const char* configured = std::getenv("TAGWRIGHT_REGISTRY");
+  if (configured != nullptr && *configured != '\0') return configured;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/tagwright/registry.reg";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') {
+    const struct passwd* user = getpwuid(getuid());
+    home = user != nullptr ? user->pw_dir : "/tmp";
+  }
+  return std::string(home) + "/.config/tagwright/registry.reg";
+}
+
+void Store::Refresh() {
+  const std::string path = RegistryPath();
+  if (path != path_) {
+    path_ = path;
+    loaded_ = false;
+  }
+  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  FileIdentity identity;
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0) identity = IdentityOf(st);
+  if (loaded_ && identity == identity_) {
+    if (fd >= 0) close(fd);
+    return;
+  }
+  std::unique_ptr<RegNode> tree;
+  damaged_ = false;
+  unreadable_ = false;
+  if (fd < 0) {
+    unreadable_ = errno != ENOENT;
+  } else if (!S_ISREG(st.st_mode)) {
+    unreadable_ = true;
+  } else if (st.st_size > kMaxFileSize) {
+    damaged_ = true;
+  } else {
+    std::string text(static_cast<size_t>(st.st_size), '\0');
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = read(fd, &text[done], text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    if (done != text.size()) {
+      unreadable_ = true;
+    } else {
+      tree = posix::ParseRegistryText(text);
+      damaged_ = tree == nullptr;
+    }
+  }
+  if (fd >= 0) close(fd);
+  if (!tree) tree = std::make_unique<RegNode>("HKEY_CURRENT_USER");
+  tree->AdoptIds(*root_);
+  root_ = std::move(tree);
+  identity_ = identity;
+  loaded_ = true;
+}
+
+long Store::KeepDamagedAside() {
+  for (int n = 1; n < 100000; ++n) {
+    const std::string aside = path_ + ".damaged-" + std::to_string(n);
+    if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+      return kSuccess;
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return FromErrno(errno);
+    if (link(path_.c_str(), aside.c_str()) == 0) return kSuccess;  // the write replaces path_
+    if (errno != EEXIST) return FromErrno(errno);
+  }
+  return FromErrno(EEXIST);
+}
+
+long Store::Write() {
+  const size_t slash = path_.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash);
+  const std::string text = posix::FormatRegistryText(*root_);
+  mode_t mode = 0600;
+  struct stat st;
+  if (stat(path_.c_str(), &st) == 0) mode = st.st_mode & 0777;
+  std::string temporary;
+  int fd = -1;
+  for (int n = 0; fd < 0 && n < 1000; ++n) {
+    temporary = path_ + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(n);
+    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return FromErrno(errno);
+  int error = 0;
+  for (size_t done = 0; done < text.size() && error == 0;) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) error = n < 0 ? errno : ENOSPC;
+    else done += static_cast<size_t>(n);
+  }
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temporary.c_str(), path_.c_str()) != 0) error = errno;
+  if (error != 0) {
+    unlink(temporary.c_str());
+    return FromErrno(error);
+  }
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  if (stat(path_.c_str(), &st) == 0) identity_ = IdentityOf(st);
+  damaged_ = false;
+  return kSuccess;
+}
+
+long Store::Modify(const std::function<long(RegNode& root, bool* changed)>& change) {
+  const std::string path = RegistryPath();
+  const size_t slash = path.find_last_of('/');
+  // The folder of the file, made when missing (one level at a time).
+  if (slash != std::string::npos && slash > 0) {
+    const std::string folder = path.substr(0, slash);
+    for (size_t at = 1; at <= folder.size(); ++at) {
+      if (at == folder.size() || folder[at] == '/') {
+        const std::string part = folder.substr(0, at);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return FromErrno(errno);
+      }
+    }
+  }
+  const std::string lockPath = path + ".lock";
+  const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock < 0) return FromErrno(errno);
+  while (flock(lock, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      const long result = FromErrno(errno);
+      close(lock);
+      return result;
+    }
+  }
+  Refresh();
+  long result;
+  bool changed = false;
+  if (unreadable_) {
+    result = static_cast<long>(kErrorAccessDenied);
+  } else {
+    result = change(*root_, &changed);
+    if (result == kSuccess && changed) {
+      if (damaged_) result = KeepDamagedAside();
+      if (result == kSuccess) result = Write();
+      if (result != kSuccess) loaded_ = false;  // the tree in memory is ahead of the disk
+    }
+  }
+  close(lock);  // releases the lock
+  return result;
+}
+
+// ------------------------------------------------------------ handles
+
+// Finds the key of a handle; nothing when the key was deleted meanwhile.
+long Resolve(RegKey key, RegNode& root, RegNode** node, uint32_t* access, Handle** handle) {
+  if (key == kRoot) {
+    *node = &root;
+    *access = ~0u;
+    if (handle != nullptr) *handle = nullptr;
+    return kSuccess;
+  }
+  Handle* h = static_cast<Handle*>(key);
+  if (key == nullptr || Handles().count(h) == 0) return kInvalidHandle;
+  RegNode* at = &root;
+  for (const std::string& name : h->path) {
+    at = at->FindSubkey(name);
+    if (at == nullptr) return kKeyDeleted;
+  }
+  if (at->id() != h->id) return kKeyDeleted;
+  *node = at;
+  *access = h->access;
+  if (handle != nullptr) *handle = h;
+  return kSuccess;
+}
+
+std::vector<std::string> PathOf(RegKey key) {
+  if (key == kRoot) return {};
+  return static_cast<Handle*>(key)->path;
+}
+
+// Splits a subkey path at '\'. One trailing '\' is allowed; a leading one, or
+// an empty name between two, is a bad path.
+long SplitSubkey(const char* subkey, std::vector<std::string>* names) {
+  names->clear();
+  if (subkey == nullptr || *subkey == '\0') return kSuccess;
+  std::string path(subkey);
+  if (path[0] == '\\') return kBadPathname;
+  if (path.back() == '\\') path.pop_back();
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = path.find('\\', start);
+    std::string name =
+        path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (name.empty()) return kBadPathname;
+    if (name.size() > kMaxKeyName || !posix::IsStorableKeyName(name))
+      return static_cast<long>(kErrorInvalidParameter);
+    names->push_back(std::move(name));
+    if (slash == std::string::npos) return kSuccess;
+    start = slash + 1;
+  }
+}
+
+RegKey NewHandle(std::vector<std::string> path, const RegNode& node, uint32_t access) {
+  Handle* h = new Handle{std::move(path), node.id(), access};
+  Handles().insert(h);
+  return h;
+}
+
+// Copies `text` into a caller's buffer of `*size` characters (terminator
+// included); ERROR_MORE_DATA when it does not fit.
+long CopyName(const std::string& text, char* buffer, uint32_t* size) {
+  if (buffer == nullptr || size == nullptr) return static_cast<long>(kErrorInvalidParameter);
+  if (text.size() + 1 > *size) return static_cast<long>(kErrorMoreData);
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  *size = static_cast<uint32_t>(text.size());
+  return kSuccess;
+}
+
+long CopyData(const RegValue& value, uint32_t* type, uint8_t* data, uint32_t* size) {
+  if (type != nullptr) *type = value.type;
+  const uint32_t needed = static_cast<uint32_t>(value.data.size());
+  if (data != nullptr) {
+    if (size == nullptr) return static_cast<long>(kErrorInvalidParameter);
+    if (*size < needed) {
+      *size = needed;
+      return static_cast<long>(kErrorMoreData);
+    }
+    if (needed > 0) std::memcpy(data, value.data.data(), needed);
+  }
+  if (size != nullptr) *size = needed;
+  return kSuccess;
+}
+
+}  // namespace
+
+RegKey CurrentUserKey() { return kRoot; }
+
+long RegOpenKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
+  if (result == nullptr) return static_cast<long>(kErrorInvalidParameter);
+  *result = nullptr;
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  store.Refresh();
+  RegNode* node;
+  uint32_t parentAccess;
+  long status = Resolve(parent, store.root(), &node, &parentAccess, nullptr);
+  if (status != kSuccess) return status;
+  std::vector<std::string> names;
+  status = SplitSubkey(subkey, &names);
+  if (status != kSuccess) return status;
+  std::vector<std::string> path = PathOf(parent);
+  for (const std::string& name : names) {
+    node = node->FindSubkey(name);
+    if (node == nullptr) return static_cast<long>(kErrorFileNotFound);
+    path.push_back(node->name());
+  }
+  *result = NewHandle(std::move(path), *node, access);
+  return kSuccess;
+}
+
+long RegCreateKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
+  if (result == nullptr) return static_cast<long>(kErrorInvalidParameter);
+  *result = nullptr;
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  store.Refresh();
+  RegNode* node;
+  uint32_t parentAccess;
+  long status = Resolve(parent, store.root(), &node, &parentAccess, nullptr);
+  if (status != kSuccess) return status;
+  std::vector<std::string> names;
+  status = SplitSubkey(subkey, &names);
+  if (status != kSuccess) return status;
+  std::vector<std::string> path = PathOf(parent);
+  RegNode* target = node;
+  for (const std::string& name : names) {
+    target = target->FindSubkey(name);
+    if (target == nullptr) break;
+    path.push_back(target->name());
+  }
+  if (target != nullptr) {  // all there: no need to take the file lock
+    *result = NewHandle(std::move(path), *target, access);
+    return kSuccess;
+  }
+  const std::vector<std::string> parentPath = PathOf(parent);
+  status = store.Modify([&](RegNode& root, bool* changed) {
+    RegNode* at;
+    uint32_t unused;
+    const long resolved = Resolve(parent, root, &at, &unused, nullptr);
+    if (resolved != kSuccess) return resolved;
+    path = parentPath;
+    for (const std::string& name : names) {
+      RegNode* next = at->FindSubkey(name);
+      if (next == nullptr) {
+        if (!(parentAccess & kCreateSubKey)) return static_cast<long>(kErrorAccessDenied);
+        next = &at->AddSubkey(name);
+        *changed = true;
+      }
+      at = next;
+      path.push_back(at->name());
+    }
+    target = at;
+    return kSuccess;
+  });
+  if (status != kSuccess) return status;
+  *result = NewHandle(std::move(path), *target, access);
+  return kSuccess;
+}
+
+long RegQueryValueEx(RegKey key, const char* name, uint32_t* type, uint8_t* data,
+                     uint32_t* size) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  store.Refresh();
+  RegNode* node;
+  uint32_t access;
+  const long status = Resolve(key, store.root(), &node, &access, nullptr);
+  if (status != kSuccess) return status;
+  if (!(access & kQueryValue)) return static_cast<long>(kErrorAccessDenied);
+  const RegValue* value = node->FindValue(name != nullptr ? name : "");
+  if (value == nullptr) return static_cast<long>(kErrorFileNotFound);
+  return CopyData(*value, type, data, size);
+}
+
+long RegSetValueEx(RegKey key, const char* name, uint32_t type, const uint8_t* data,
+                   uint32_t size) {
+  const std::string valueName = name != nullptr ? name : "";
+  if ((data == nullptr && size > 0) || !posix::IsStorableValueName(valueName))
+    return static_cast<long>(kErrorInvalidParameter);
+  std::vector<uint8_t> bytes(data, data + (data != nullptr ? size : 0));
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  return store.Modify([&](RegNode& root, bool* changed) {
+    RegNode* node;
+    uint32_t access;
+    const long status = Resolve(key, root, &node, &access, nullptr);
+    if (status != kSuccess) return status;
+    if (!(access & kSetValue)) return static_cast<long>(kErrorAccessDenied);
+    *changed = node->SetValue(valueName, type, std::move(bytes));
+    return kSuccess;
+  });
+}
+
+long RegDeleteValue(RegKey key, const char* name) {
+  const std::string valueName = name != nullptr ? name : "";
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  return store.Modify([&](RegNode& root, bool* changed) {
+    RegNode* node;
+    uint32_t access;
+    const long status = Resolve(key, root, &node, &access, nullptr);
+    if (status != kSuccess) return status;
+    if (!(access & kSetValue)) return static_cast<long>(kErrorAccessDenied);
+    if (!node->RemoveValue(valueName)) return static_cast<long>(kErrorFileNotFound);
+    *changed = true;
+    return kSuccess;
+  });
+}
+
+long RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
+                  uint8_t* data, uint32_t* dataSize) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  store.Refresh();
+  RegNode* node;
+  uint32_t access;
+  const long status = Resolve(key, store.root(), &node, &access, nullptr);
+  if (status != kSuccess) return status;
+  if (!(access & kQueryValue)) return static_cast<long>(kErrorAccessDenied);
+  if (index >= node->values().size()) return static_cast<long>(kErrorNoMoreItems);
+  const RegValue& value = node->values()[index];
+  const long copied = CopyName(value.name, name, nameSize);
+  if (copied != kSuccess) return copied;
+  return CopyData(value, type, data, dataSize);
+}
+
+long RegEnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  store.Refresh();
+  RegNode* node;
+  uint32_t access;
+  const long status = Resolve(key, store.root(), &node, &access, nullptr);
+  if (status != kSuccess) return status;
+  if (!(access & kEnumerateSubKeys)) return static_cast<long>(kErrorAccessDenied);
+  if (index >= node->SubkeyCount()) return static_cast<long>(kErrorNoMoreItems);
+  return CopyName(node->Subkey(index).name(), name, nameSize);
+}
+
+long RegDeleteKey(RegKey parent, const char* subkey) {
+  if (subkey == nullptr) return static_cast<long>(kErrorInvalidParameter);
+  std::vector<std::string> names;
+  long status = SplitSubkey(subkey, &names);
+  if (status != kSuccess) return status;
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  return store.Modify([&](RegNode& root, bool* changed) {
+    RegNode* node;
+    uint32_t access;
+    const long resolved = Resolve(parent, root, &node, &access, nullptr);
+    if (resolved != kSuccess) return resolved;
+    std::vector<RegNode*> chain{node};
+    for (const std::string& name : names) {
+      RegNode* next = chain.back()->FindSubkey(name);
+      if (next == nullptr) return static_cast<long>(kErrorFileNotFound);
+      chain.push_back(next);
+    }
+    // HKEY_CURRENT_USER itself, or a key that still has subkeys, stays, as on Windows.
+    if (chain.back() == &root || chain.back()->SubkeyCount() > 0)
+      return static_cast<long>(kErrorAccessDenied);
+    if (chain.size() >= 2) {
+      chain[chain.size() - 2]->RemoveSubkey(chain.back()->name());
+    } else {
+      // The handle's own key: find its parent from the root.
+      RegNode* at = &root;
+      const std::vector<std::string> path = PathOf(parent);
+      for (size_t i = 0; i + 1 < path.size(); ++i) at = at->FindSubkey(path[i]);
+      at->RemoveSubkey(path.back());
+    }
+    *changed = true;
+    return kSuccess;
+  });
+}
+
+long RegCloseKey(RegKey key) {
+  if (key == kRoot) return kSuccess;
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  Handle* h = static_cast<Handle*>(key);
+  if (Handles().erase(h) == 0) return kInvalidHandle;
+  delete h;
+  return kSuccess;
+}
+
+}  // namespace sys

@@ -1,0 +1,312 @@
+// OEM and ANSI text: the pair of code pages comes from TAGWRIGHT_CODEPAGES
+// ("866:1251") or from the locale as Wine chooses it; each table is built once
+// with iconv. Characters that a code page lacks become '?', the default
+// character of a conversion without best fit.
+#include <iconv.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sys/posix/posix_internal.h"
+#include "sys/sys.h"
+
+namespace sys {
+namespace posix {
+namespace {
+
+constexpr char16_t kNone = 0xFFFF;
+
+struct Pair {
+  unsigned oem;
+  unsigned ansi;
+};
+
+const CodePageTable* LoadTable(unsigned codePage) {
+  static std::mutex mutex;
+  static std::map<unsigned, std::unique_ptr<CodePageTable>> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<CodePageTable>& slot = tables[codePage];
+  if (!slot) slot = std::make_unique<CodePageTable>(codePage);
+  return slot->Valid() ? slot.get() : nullptr;
+}
+
+bool ParsePair(const char* text, Pair* pair) {
+  char* end = nullptr;
+  const unsigned long oem = std::strtoul(text, &end, 10);
+  if (end == text || *end != ':') return false;
+  const char* second = end + 1;
+  const unsigned long ansi = std::strtoul(second, &end, 10);
+  if (end == second || *end != '\0' || oem == 0 || ansi == 0 || oem > 65535 || ansi > 65535)
+    return false;
+  pair->oem = static_cast<unsigned>(oem);
+  pair->ansi = static_cast<unsigned>(ansi);
+  return true;
+}
+
+// Wine takes the code pages from the locale's language: Russian, Ukrainian and
+// Belarusian get 866 and 1251; the rest of the world here gets 437 and 1252.
+Pair LocalePair() {
+  const char* locale = nullptr;
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      locale = value;
+      break;
+    }
+  }
+  if (locale != nullptr) {
+    const size_t length = std::strcspn(locale, "_.@");
+    const std::string language(locale, length);
+    if (language == "ru" || language == "uk" || language == "be") return {866, 1251};
+  }
+  return {437, 1252};
+}
+
+Pair CurrentPair() {
+  const char* configured = std::getenv("TAGWRIGHT_CODEPAGES");
+  Pair pair;
+  if (configured != nullptr && ParsePair(configured, &pair) && LoadTable(pair.oem) != nullptr &&
+      LoadTable(pair.ansi) != nullptr)
+    return pair;
+  return LocalePair();
+}
+
+char16_t Upper(char16_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 0x20 : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
+  if (c == 0xFF) return 0x178;
+  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~1u;
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : c - 1;
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
+  if (c == 0x3AC) return 0x386;
+  if (c >= 0x3AD && c <= 0x3AF) return c - 37;
+  if (c == 0x3CC) return 0x38C;
+  if (c == 0x3CD || c == 0x3CE) return c - 63;
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
+    return c & ~1u;
+  if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c : c - 1;
+  if (c == 0x4CF) return 0x4C0;
+  return c;
+}
+
+void AppendUtf8(std::string* out, char32_t c) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 sequence at `text[*pos]`; -1 for a malformed one (then
+// one byte is consumed).
+long DecodeUtf8(const std::string& text, size_t* pos) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(*pos);
+  size_t length;
+  char32_t c;
+  if (lead < 0x80) {
+    ++*pos;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    c = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    c = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    c = lead & 0x07;
+  } else {
+    ++*pos;
+    return -1;
+  }
+  if (text.size() - *pos < length) {
+    ++*pos;
+    return -1;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    const uint8_t next = byte(*pos + i);
+    if ((next & 0xC0) != 0x80) {
+      ++*pos;
+      return -1;
+    }
+    c = (c << 6) | (next & 0x3F);
+  }
+  const char32_t minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    ++*pos;
+    return -1;
+  }
+  *pos += length;
+  return static_cast<long>(c);
+}
+
+uint8_t Convert(const CodePageTable& from, const CodePageTable& to, uint8_t byte) {
+  if (byte < 0x80) return byte;
+  const char16_t c = from.ToUnicode(byte);
+  const int converted = c == kNone ? -1 : to.FromUnicode(c);
+  return converted < 0 ? '?' : static_cast<uint8_t>(converted);
+}
+
+void ConvertBytes(const CodePageTable& from, const CodePageTable& to, const char* in, char* out,
+                  size_t size) {
+  for (size_t i = 0; i < size; ++i)
+    out[i] = static_cast<char>(Convert(from, to, static_cast<uint8_t>(in[i])));
+}
+
+}  // namespace
+
+CodePageTable::CodePageTable(unsigned codePage) {
+  std::memset(fromBmp_, 0, sizeof fromBmp_);
+  const std::string name = "CP" + std::to_string(codePage);
+  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return;
+  toUnicode_[0] = 0;
+  for (int b = 1; b < 256; ++b) {
+    char in = static_cast<char>(b);
+    char buffer[8];
+    char* inPtr = &in;
+    size_t inLeft = 1;
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (done != static_cast<size_t>(-1) && inLeft == 0 && sizeof buffer - outLeft == 2) {
+      toUnicode_[b] = static_cast<char16_t>(static_cast<uint8_t>(buffer[0]) |
+                                            (static_cast<uint8_t>(buffer[1]) << 8));
+    } else if (b >= 0x80 && b <= 0x9F) {
+      // Windows gives the C1 control character for a slot that its code page
+      // leaves empty (0x98 of 1251, 0x81 of 1252), so these survive a round trip.
+      toUnicode_[b] = static_cast<char16_t>(b);
+    } else {
+      toUnicode_[b] = kNone;
+    }
+  }
+  iconv_close(cd);
+  for (int b = 255; b >= 0; --b)  // the lowest byte wins when two share a character
+    if (toUnicode_[b] != kNone) fromBmp_[toUnicode_[b]] = static_cast<uint8_t>(b + 1);
+  valid_ = true;
+}
+
+int CodePageTable::FromUnicode(char32_t c) const {
+  if (c == 0) return 0;
+  if (c > 0xFFFF || fromBmp_[c] == 0) return -1;
+  return fromBmp_[c] - 1;
+}
+
+const CodePageTable& OemTable() {
+  const CodePageTable* table = LoadTable(CurrentPair().oem);
+  return table != nullptr ? *table : *LoadTable(437);
+}
+
+const CodePageTable& AnsiTable() {
+  const CodePageTable* table = LoadTable(CurrentPair().ansi);
+  return table != nullptr ? *table : *LoadTable(1252);
+}
+
+int CompareNames(const std::string& a, const std::string& b) {
+  const CodePageTable& ansi = AnsiTable();
+  const auto fold = [&](char byte) {
+    const uint8_t u = static_cast<uint8_t>(byte);
+    const char16_t c = ansi.ToUnicode(u);
+    return Upper(c == kNone ? u : c);
+  };
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t x = fold(a[i]);
+    const char16_t y = fold(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace posix
+
+unsigned OemCodePage() { return posix::CurrentPair().oem; }
+unsigned AnsiCodePage() { return posix::CurrentPair().ansi; }
+
+void CharToOem(const char* in, char* out) {
+  CharToOemBuff(in, out, std::strlen(in) + 1);
+}
+
+void OemToChar(const char* in, char* out) {
+  OemToCharBuff(in, out, std::strlen(in) + 1);
+}
+
+void CharToOemBuff(const char* in, char* out, size_t size) {
+  posix::ConvertBytes(posix::AnsiTable(), posix::OemTable(), in, out, size);
+}
+
+void OemToCharBuff(const char* in, char* out, size_t size) {
+  posix::ConvertBytes(posix::OemTable(), posix::AnsiTable(), in, out, size);
+}
+
+std::string WideToAnsi(const char16_t* text, size_t length) {
+  const posix::CodePageTable& ansi = posix::AnsiTable();
+  std::string out;
+  out.reserve(length);
+  for (size_t i = 0; i < length; ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;  // a character beyond the BMP: no single-byte code page has it
+      out.push_back('?');
+      continue;
+    }
+    const int byte = (c >= 0xD800 && c <= 0xDFFF) ? -1 : ansi.FromUnicode(c);
+    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
+  }
+  return out;
+}
+
+std::string NativePath(const std::string& oemPath) {
+  const posix::CodePageTable& oem = posix::OemTable();
+  std::string out;
+  out.reserve(oemPath.size() * 2);
+  for (const char byte : oemPath) {
+    const uint8_t u = static_cast<uint8_t>(byte);
+    if (u == '\\') {
+      out.push_back('/');
+    } else if (u < 0x80) {
+      out.push_back(byte);
+    } else {
+      const char16_t c = oem.ToUnicode(u);
+      posix::AppendUtf8(&out, c == posix::kNone ? 0xFFFD : c);
+    }
+  }
+  return out;
+}
+
+std::string OemFromNative(const std::string& nativeName) {
+  const posix::CodePageTable& oem = posix::OemTable();
+  std::string out;
+  out.reserve(nativeName.size());
+  size_t pos = 0;
+  while (pos < nativeName.size()) {
+    const long c = posix::DecodeUtf8(nativeName, &pos);
+    const int byte = c < 0 ? -1 : c < 0x80 ? static_cast<int>(c) : oem.FromUnicode(static_cast<char32_t>(c));
+    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
+  }
+  return out;
+}
+
+bool GetEnv(const char* name, std::string* value) {
+  const char* found = std::getenv(name);
+  if (found == nullptr) return false;
+  if (value != nullptr) *value = found;
+  return true;
+}
+
+}  // namespace sys

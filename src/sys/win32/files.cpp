@@ -1,0 +1,248 @@
+// Files over kernel32. Paths go to the ...A functions as they are: the host
+// has switched the process's file functions to the OEM code page.
+#include <windows.h>
+
+#include <string>
+
+#include "sys/internal.h"
+#include "sys/sys.h"
+
+namespace sys {
+namespace {
+
+HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+constexpr DWORD kChunk = 1u << 30;
+
+bool ReadAll(HANDLE h, void* buffer, size_t size, size_t* got) {
+  size_t done = 0;
+  while (done < size) {
+    const DWORD want = size - done > kChunk ? kChunk : static_cast<DWORD>(size - done);
+    DWORD n = 0;
+    if (!ReadFile(h, static_cast<char*>(buffer) + done, want, &n, nullptr)) {
+      *got = done;
+      return false;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  *got = done;
+  return true;
+}
+
+// INVALID_HANDLE_VALUE doubles as the current process's handle for some
+// functions, so a closed File must not reach them.
+bool NotOpen(intptr_t handle) {
+  if (handle != -1) return false;
+  ::SetLastError(ERROR_INVALID_HANDLE);
+  return true;
+}
+
+bool Move(HANDLE h, int64_t distance, DWORD method) {
+  LARGE_INTEGER li;
+  li.QuadPart = distance;
+  return SetFilePointerEx(h, li, nullptr, method) != 0;
+}
+
+}  // namespace
+
+File::~File() {
+  if (handle_ != -1) CloseHandle(H(handle_));
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != -1) CloseHandle(H(handle_));
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+bool File::IsOpen() const { return handle_ != -1; }
+
+bool File::Open(const std::string& path, OpenMode mode) {
+  if (handle_ != -1) {
+    CloseHandle(H(handle_));
+    handle_ = -1;
+  }
+  if (detail::InjectFault()) return false;
+  DWORD access = GENERIC_READ | GENERIC_WRITE;
+  // Others may read (and, while we only read, write, rename or delete).
+  DWORD share = FILE_SHARE_READ;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case OpenMode::Read:
+      access = GENERIC_READ;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+      break;
+    case OpenMode::ReadWrite: break;
+    case OpenMode::CreateNew: disposition = CREATE_NEW; break;
+    case OpenMode::CreateAlways: disposition = CREATE_ALWAYS; break;
+  }
+  const HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return true;
+}
+
+bool File::Read(void* buffer, size_t size, size_t* got) {
+  size_t dummy = 0;
+  if (got == nullptr) got = &dummy;
+  *got = 0;
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  return ReadAll(H(handle_), buffer, size, got);
+}
+
+bool File::ReadExact(void* buffer, size_t size) {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  size_t got = 0;
+  if (!ReadAll(H(handle_), buffer, size, &got)) return false;
+  if (got != size) {
+    ::SetLastError(ERROR_HANDLE_EOF);
+    return false;
+  }
+  return true;
+}
+
+bool File::Write(const void* buffer, size_t size) {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  size_t done = 0;
+  while (done < size) {
+    const DWORD want = size - done > kChunk ? kChunk : static_cast<DWORD>(size - done);
+    DWORD n = 0;
+    if (!WriteFile(H(handle_), static_cast<const char*>(buffer) + done, want, &n, nullptr))
+      return false;
+    if (n == 0) {
+      ::SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+bool File::Seek(int64_t position) {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  return Move(H(handle_), position, FILE_BEGIN);
+}
+
+bool File::SeekFromEnd(int64_t offset) {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  return Move(H(handle_), offset, FILE_END);
+}
+
+bool File::Tell(int64_t* position) {
+  if (NotOpen(handle_)) return false;
+  LARGE_INTEGER zero, at;
+  zero.QuadPart = 0;
+  if (!SetFilePointerEx(H(handle_), zero, &at, FILE_CURRENT)) return false;
+  *position = at.QuadPart;
+  return true;
+}
+
+bool File::Size(int64_t* size) {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  LARGE_INTEGER li;
+  if (!GetFileSizeEx(H(handle_), &li)) return false;
+  *size = li.QuadPart;
+  return true;
+}
+
+bool File::Truncate() {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  return SetEndOfFile(H(handle_)) != 0;
+}
+
+bool File::Flush() {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  return FlushFileBuffers(H(handle_)) != 0;
+}
+
+bool File::Close() {
+  const bool injected = detail::InjectFault();
+  if (handle_ == -1) {
+    if (!injected) ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  // The handle is released even when the close reports a failure.
+  const BOOL closed = CloseHandle(H(handle_));
+  handle_ = -1;
+  if (injected) {
+    ::SetLastError(ERROR_WRITE_FAULT);
+    return false;
+  }
+  return closed != 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  if (detail::InjectFault()) return false;
+  return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  if (detail::InjectFault()) return false;
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+         0;
+}
+
+bool GetAttributes(const std::string& path, uint32_t* attributes) {
+  const DWORD found = GetFileAttributesA(path.c_str());
+  if (found == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes != nullptr) *attributes = found;
+  return true;
+}
+
+bool SetAttributes(const std::string& path, uint32_t attributes) {
+  if (detail::InjectFault()) return false;
+  return SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+
+bool CreateFolder(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD found = GetFileAttributesA(path.c_str());
+  return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string NativePath(const std::string& oemPath) { return oemPath; }
+std::string OemFromNative(const std::string& nativeName) { return nativeName; }
+
+uint32_t LastError() { return GetLastError(); }
+void SetLastError(uint32_t code) { ::SetLastError(code); }
+
+std::string ErrorText(uint32_t code) {
+  char text[512];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
+  if (n == 0) return "Error " + std::to_string(code) + ".";
+  text[n] = '\0';
+  CharToOemA(text, text);
+  return std::string(text, n);
+}
+
+}  // namespace sys
