@@ -1,0 +1,278 @@
+// The built plug-in module as the host sees it: loaded from its file, the four
+// exports found by name, started and asked to describe itself, with a host
+// table whose every other service records an unexpected call.
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "far/plugin_api.h"
+
+namespace {
+
+// ------------------------------------------------------------ the module
+
+class Module {
+ public:
+  explicit Module(const std::string& path) {
+#if defined(_WIN32)
+    handle_ = LoadLibraryA(path.c_str());
+#else
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+  }
+  ~Module() {
+    if (handle_ == nullptr) return;
+#if defined(_WIN32)
+    FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+    dlclose(handle_);
+#endif
+  }
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  bool Loaded() const { return handle_ != nullptr; }
+  void* Find(const char* name) const {
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    return dlsym(handle_, name);
+#endif
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+std::string ModulePath() {
+#if defined(_WIN32)
+  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
+  // Under Wine the build folder is a Unix path: its drive is Z:.
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+#else
+  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
+#endif
+}
+
+// ------------------------------------------------------------ the host's side
+
+int unexpectedCalls = 0;
+int msgModuleNumber = -1;
+constexpr int kModuleNumber = 0x5A;
+
+const char* WINAPI GetMsg(int moduleNumber, int msgId) {
+  msgModuleNumber = moduleNumber;
+  return msgId == 0 ? "Tagwright" : "";
+}
+
+// A service the plug-in is not expected to call here: counts the call and
+// returns a zero value.
+template <typename F>
+struct Unexpected;
+template <typename R, typename... A>
+struct Unexpected<R(WINAPI*)(A...)> {
+  static R WINAPI Call(A...) {
+    ++unexpectedCalls;
+    return R();
+  }
+};
+template <typename R, typename... A>
+struct Unexpected<R(WINAPIV*)(A..., ...)> {
+  static R WINAPIV Call(A..., ...) {
+    ++unexpectedCalls;
+    return R();
+  }
+};
+template <typename F>
+void Refuse(F& slot) {
+  slot = &Unexpected<F>::Call;
+}
+
+void FillHostTables(PluginStartupInfo* info, FarStandardFunctions* fsf,
+                    const std::string& moduleName) {
+  std::memset(static_cast<void*>(info), 0, sizeof *info);
+  std::memset(static_cast<void*>(fsf), 0, sizeof *fsf);
+  info->StructSize = static_cast<int>(sizeof *info);
+  std::strncpy(info->ModuleName, moduleName.c_str(), NM - 1);
+  info->ModuleNumber = kModuleNumber;
+  info->RootKey = "Software\\Far\\Plugins";
+  Refuse(info->Menu);
+  Refuse(info->Dialog);
+  Refuse(info->Message);
+  info->GetMsg = &GetMsg;
+  Refuse(info->Control);
+  Refuse(info->SaveScreen);
+  Refuse(info->RestoreScreen);
+  Refuse(info->GetDirList);
+  Refuse(info->GetPluginDirList);
+  Refuse(info->FreeDirList);
+  Refuse(info->Viewer);
+  Refuse(info->Editor);
+  Refuse(info->CmpName);
+  Refuse(info->CharTable);
+  Refuse(info->Text);
+  Refuse(info->EditorControl);
+  info->FSF = fsf;
+  Refuse(info->ShowHelp);
+  Refuse(info->AdvControl);
+  Refuse(info->InputBox);
+  Refuse(info->DialogEx);
+  Refuse(info->SendDlgMessage);
+  Refuse(info->DefDlgProc);
+  Refuse(info->ViewerControl);
+
+  fsf->StructSize = static_cast<int>(sizeof *fsf);
+  Refuse(fsf->atoi);
+  Refuse(fsf->atoi64);
+  Refuse(fsf->itoa);
+  Refuse(fsf->itoa64);
+  Refuse(fsf->sprintf);
+  Refuse(fsf->sscanf);
+  Refuse(fsf->qsort);
+  Refuse(fsf->bsearch);
+  Refuse(fsf->qsortex);
+  Refuse(fsf->LIsLower);
+  Refuse(fsf->LIsUpper);
+  Refuse(fsf->LIsAlpha);
+  Refuse(fsf->LIsAlphanum);
+  Refuse(fsf->LUpper);
+  Refuse(fsf->LLower);
+  Refuse(fsf->LUpperBuf);
+  Refuse(fsf->LLowerBuf);
+  Refuse(fsf->LStrupr);
+  Refuse(fsf->LStrlwr);
+  Refuse(fsf->LStricmp);
+  Refuse(fsf->LStrnicmp);
+  Refuse(fsf->Unquote);
+  Refuse(fsf->ExpandEnvironmentStr);
+  Refuse(fsf->LTrim);
+  Refuse(fsf->RTrim);
+  Refuse(fsf->Trim);
+  Refuse(fsf->TruncStr);
+  Refuse(fsf->TruncPathStr);
+  Refuse(fsf->QuoteSpaceOnly);
+  Refuse(fsf->PointToName);
+  Refuse(fsf->GetPathRoot);
+  Refuse(fsf->AddEndSlash);
+  Refuse(fsf->CopyToClipboard);
+  Refuse(fsf->PasteFromClipboard);
+  Refuse(fsf->FarKeyToName);
+  Refuse(fsf->FarNameToKey);
+  Refuse(fsf->FarInputRecordToKey);
+  Refuse(fsf->XLat);
+  Refuse(fsf->GetFileOwner);
+  Refuse(fsf->GetNumberOfLinks);
+  Refuse(fsf->FarRecursiveSearch);
+  Refuse(fsf->MkTemp);
+  Refuse(fsf->DeleteBuffer);
+  Refuse(fsf->ProcessName);
+  Refuse(fsf->MkLink);
+  Refuse(fsf->ConvertNameToReal);
+  Refuse(fsf->GetReparsePointInfo);
+}
+
+// ------------------------------------------------------------ tests
+
+class LoadTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { module_ = new Module(ModulePath()); }
+  static void TearDownTestSuite() {
+    delete module_;
+    module_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(module_->Loaded()) << "cannot load " << ModulePath();
+    setStartupInfo_ = reinterpret_cast<FARPLUGINSETSTARTUPINFO>(module_->Find("SetStartupInfo"));
+    getPluginInfo_ = reinterpret_cast<FARPLUGINGETPLUGININFO>(module_->Find("GetPluginInfo"));
+    openPlugin_ = reinterpret_cast<FARPLUGINOPENPLUGIN>(module_->Find("OpenPlugin"));
+    configure_ = reinterpret_cast<FARPLUGINCONFIGURE>(module_->Find("Configure"));
+    unexpectedCalls = 0;
+    msgModuleNumber = -1;
+  }
+
+  // Starts the plug-in as the host does: with temporary tables, which are
+  // wrecked as soon as SetStartupInfo has returned.
+  void StartPlugin() {
+    PluginStartupInfo info;
+    FarStandardFunctions fsf;
+    FillHostTables(&info, &fsf, ModulePath());
+    setStartupInfo_(&info);
+    std::memset(static_cast<void*>(&info), 0xEE, sizeof info);
+    std::memset(static_cast<void*>(&fsf), 0xEE, sizeof fsf);
+  }
+
+  static Module* module_;
+  FARPLUGINSETSTARTUPINFO setStartupInfo_ = nullptr;
+  FARPLUGINGETPLUGININFO getPluginInfo_ = nullptr;
+  FARPLUGINOPENPLUGIN openPlugin_ = nullptr;
+  FARPLUGINCONFIGURE configure_ = nullptr;
+};
+
+Module* LoadTest::module_ = nullptr;
+
+TEST_F(LoadTest, ExportsTheFourEntryPointsByName) {
+  EXPECT_NE(setStartupInfo_, nullptr);
+  EXPECT_NE(getPluginInfo_, nullptr);
+  EXPECT_NE(openPlugin_, nullptr);
+  EXPECT_NE(configure_, nullptr);
+}
+
+TEST_F(LoadTest, ExportsNothingElse) {
+#if defined(_WIN32)
+  // Only the plain names: no stdcall-decorated aliases beside them.
+  EXPECT_EQ(module_->Find("SetStartupInfo@4"), nullptr);
+  EXPECT_EQ(module_->Find("_SetStartupInfo@4"), nullptr);
+  EXPECT_EQ(module_->Find("OpenPlugin@8"), nullptr);
+#endif
+  // The plug-in's own code, linked in from its static libraries, stays inside.
+  EXPECT_EQ(module_->Find("_ZN4host11StartupInfoE"), nullptr);  // host::StartupInfo
+  EXPECT_EQ(module_->Find("_ZN4host6GetMsgEi"), nullptr);       // host::GetMsg(int)
+}
+
+TEST_F(LoadTest, DescribesItselfAfterStartingFromTemporaryTables) {
+  ASSERT_NE(setStartupInfo_, nullptr);
+  ASSERT_NE(getPluginInfo_, nullptr);
+  StartPlugin();
+
+  PluginInfo info;
+  std::memset(static_cast<void*>(&info), 0, sizeof info);
+  getPluginInfo_(&info);
+  EXPECT_EQ(info.StructSize, static_cast<int>(sizeof(PluginInfo)));
+#if defined(_WIN32) && !defined(_WIN64)
+  EXPECT_EQ(info.StructSize, 44);
+#endif
+  ASSERT_EQ(info.PluginMenuStringsNumber, 1);
+  ASSERT_EQ(info.PluginConfigStringsNumber, 1);
+  ASSERT_NE(info.PluginMenuStrings, nullptr);
+  ASSERT_NE(info.PluginConfigStrings, nullptr);
+  EXPECT_STREQ(info.PluginMenuStrings[0], "Tagwright");
+  EXPECT_STREQ(info.PluginConfigStrings[0], "Tagwright");
+  EXPECT_STREQ(info.CommandPrefix, "id3");
+  EXPECT_EQ(info.Flags, 0u);
+  EXPECT_EQ(info.DiskMenuStringsNumber, 0);
+  EXPECT_EQ(msgModuleNumber, kModuleNumber);
+  EXPECT_EQ(unexpectedCalls, 0);
+}
+
+TEST_F(LoadTest, OpeningFromPlacesItDoesNotServeDoesNothing) {
+  ASSERT_NE(openPlugin_, nullptr);
+  StartPlugin();
+  const int places[] = {OPEN_DISKMENU, OPEN_FINDLIST, OPEN_SHORTCUT, OPEN_EDITOR, OPEN_VIEWER, 99};
+  for (int from : places) {
+    EXPECT_EQ(openPlugin_(from, 0), INVALID_HANDLE_VALUE) << "OpenFrom " << from;
+  }
+  EXPECT_EQ(unexpectedCalls, 0);
+}
+
+}  // namespace
