@@ -1,0 +1,154 @@
+// tagwright-inspect as a user runs it: the lines it prints, their order, the
+// text conversion of tags and names, and its exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::vector<Json> lines;
+};
+
+class Inspect : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* binary = std::getenv("TAGWRIGHT_BINARY_DIR");
+    program_ = binary ? std::string(binary) + "/apps/tagwright-inspect" : "";
+    if (program_.empty() || !fs::exists(program_)) GTEST_SKIP() << "tagwright-inspect not built";
+    char pattern[] = "/tmp/tagwright-inspect-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+  }
+
+  Result Run(const std::string& arguments) {
+    Result r;
+    FILE* pipe = popen((program_ + " " + arguments + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, got);
+    const int status = pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    size_t start = 0;
+    for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
+      r.lines.push_back(Json::parse(r.out.substr(start, end - start), nullptr, false));
+    }
+    EXPECT_EQ(start, r.out.size()) << "output ends with a whole line";
+    return r;
+  }
+
+  // An MPEG 1 Layer III 128 kbit/s file of 100 frames' worth of bytes (only
+  // the first two headers are real), with an ID3v1 tag titled `title`.
+  void WriteMp3(const fs::path& path, const std::string& title = "Title") {
+    std::string bytes(41700, '\0');
+    const char header[4] = {'\xFF', '\xFB', '\x90', '\x64'};
+    bytes.replace(0, 4, header, 4);
+    bytes.replace(417, 4, header, 4);
+    std::string tag = "TAG" + title;
+    tag.resize(128, '\0');
+    tag[127] = '\x11';
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes << tag;
+  }
+
+  std::string Quoted(const fs::path& path) const { return "'" + path.string() + "'"; }
+
+  std::string program_;
+  fs::path dir_;
+};
+
+TEST_F(Inspect, WalksFoldersInNameOrderWithTheDocumentedFields) {
+  WriteMp3(dir_ / "b.mp3");
+  WriteMp3(dir_ / "a.mp3");
+  WriteMp3(dir_ / "c" / "inner.mp3");
+  std::ofstream(dir_ / "b.txt") << "not an audio file";
+  const Result r = Run(Quoted(dir_));
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(r.lines.size(), 4u);
+  const char* names[] = {"a.mp3", "b.mp3", "b.txt", "c/inner.mp3"};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(r.lines[i]["path"], (dir_ / names[i]).string());
+    EXPECT_EQ(r.lines[i]["analyzed"], true);
+  }
+  const Json& a = r.lines[0];
+  std::vector<std::string> keys;
+  for (const auto& item : a.items()) keys.push_back(item.key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"path", "analyzed", "valid", "file_size", "mpeg",
+                                            "id3v1", "id3v2"}));
+  EXPECT_EQ(a["valid"], true);
+  EXPECT_EQ(a["file_size"], 41828);
+  EXPECT_EQ(a["mpeg"], Json::parse(R"({"version": "MPEG 1", "layer": "Layer III",
+      "bitrate_kbps": 128, "sample_rate_hz": 44100, "channel_mode": "Joint Stereo",
+      "frames": 100, "duration_s": 2.60625, "vbr": null, "first_frame_offset": 0})"));
+  EXPECT_EQ(a["id3v1"], Json::parse(R"({"version": 1, "title": "Title", "artist": "",
+      "album": "", "year": "", "comment": "", "track": 0, "genre": 17, "genre_name": "Rock"})"));
+  EXPECT_TRUE(a["id3v2"].is_null());
+  // A file without audio: read, not valid, nothing shown of it.
+  EXPECT_EQ(r.lines[2]["valid"], false);
+  EXPECT_TRUE(r.lines[2]["mpeg"].is_null());
+  EXPECT_EQ(r.lines[2]["file_size"], 17);
+  // The same spacing as the documented lines.
+  EXPECT_EQ(r.out.rfind("{\"path\": ", 0), 0u);
+  EXPECT_NE(r.out.find("\"analyzed\": true, \"valid\": true"), std::string::npos);
+}
+
+TEST_F(Inspect, TagTextIsConvertedFromTheChosenCodePage) {
+  // 0xE9 is e-acute in Windows-1252 and shcha in DOS 866; 0x81 is not defined
+  // in 1252 and is Cyrillic capital be in 866.
+  WriteMp3(dir_ / "t.mp3", "Caf\xE9 \x81");
+  Result r = Run("--codepage 1252 " + Quoted(dir_ / "t.mp3"));
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_EQ(r.lines[0]["id3v1"]["title"], "Caf\xC3\xA9 \\x81");
+  r = Run("--codepage=866 " + Quoted(dir_ / "t.mp3"));
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_EQ(r.lines[0]["id3v1"]["title"], "Caf\xD1\x89 \xD0\x91");
+}
+
+TEST_F(Inspect, NamesOutsideTheOemCodePageAndNotUtf8AreRead) {
+  WriteMp3(dir_ / "\xE7\xBA\xA2.mp3");  // a Chinese character
+  WriteMp3(dir_ / "bad\xFF.mp3");       // not UTF-8
+  const Result r = Run(Quoted(dir_));
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0]["path"], (dir_ / "bad\\xFF.mp3").string());
+  EXPECT_EQ(r.lines[1]["path"], (dir_ / "\xE7\xBA\xA2.mp3").string());
+  for (const Json& line : r.lines) EXPECT_EQ(line["valid"], true) << line["path"];
+}
+
+TEST_F(Inspect, ExitStatusTellsWhatHappened) {
+  WriteMp3(dir_ / "a.mp3");
+  Result r = Run(Quoted(dir_ / "a.mp3") + " " + Quoted(dir_ / "missing.mp3"));
+  EXPECT_EQ(r.status, 1);
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[1]["analyzed"], false);
+  EXPECT_TRUE(r.lines[1]["mpeg"].is_null());
+
+  for (const char* bad : {"", "--frobnicate x.mp3", "--codepage", "--codepage 12x x.mp3",
+                          "--codepage 65001234 x.mp3", "--codepage 9999 x.mp3"}) {
+    r = Run(bad);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_TRUE(r.out.empty()) << bad;
+  }
+  r = Run("--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\\xNN"), std::string::npos) << "the escape is documented";
+}
+
+}  // namespace
