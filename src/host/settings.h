@@ -1,0 +1,50 @@
+// The settings store: the plug-in's registry key under HKEY_CURRENT_USER, typed
+// reads and writes of its values, the configuration, and the recursive key
+// operations the schemes rest on.
+//
+// Every value is stored as REG_SZ text; flags as "1" and "0". Registry failures
+// are never shown: reads give the default, failed writes are lost.
+#pragma once
+
+#include <string>
+
+#include "sys/sys.h"
+
+namespace host {
+
+// "Software\Far\" + UserKey + "Plugins\" + the text of message 0, and
+// "\" + subkey when the subkey is not empty (it may hold several levels).
+std::string KeyPath(const std::string& subkey);
+
+// The value `name` of KeyPath(subkey) as text, up to its first zero byte, of
+// whatever type it is stored as; `fallback` when the key or the value cannot
+// be read. A value of size 0 reads as the empty text.
+std::string ReadString(const std::string& name, const std::string& subkey,
+                       const std::string& fallback);
+// Creates the key when missing. The empty text is stored with no data.
+void WriteString(const std::string& name, const std::string& subkey, const std::string& text);
+// True exactly when the stored text is "1".
+bool ReadBool(const std::string& name, const std::string& subkey, bool fallback);
+void WriteBool(const std::string& name, const std::string& subkey, bool value);
+
+// ProcessExt, ExcludeExt and ResetCounter from the subkey ConfigDialog into
+// the configuration in memory, then the tag code page from TagCP.
+void LoadConfig();
+
+// The key operations take full key paths below `root`.
+
+// Deletes `path` with all its subkeys; false when it is missing or a part
+// could not be deleted.
+bool DeleteKey(sys::RegKey root, const std::string& path);
+// Copies every value of `source` into `destination` (created when missing)
+// and, when `recursive`, every subkey likewise. False when anything could not
+// be read or written. Refuses a recursive copy into the source's own tree.
+bool CopyKey(sys::RegKey root, const std::string& source, const std::string& destination,
+             bool recursive);
+// Copies parent\oldName with its subkeys to parent\newName, then deletes
+// parent\oldName unless `keep`. Refuses when parent\newName exists; a copy
+// that fails part-way is removed again, so the target never holds half a key.
+bool MoveKey(sys::RegKey root, const std::string& parent, const std::string& oldName,
+             const std::string& newName, bool keep);
+
+}  // namespace host

@@ -1,0 +1,221 @@
+#include "host/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "host/far_services.h"
+#include "host/plugin_state.h"
+#include "host/startup.h"
+#include "settings_sandbox.h"
+#include "tags/codepage.h"
+
+namespace {
+
+using settingstest::RawValue;
+using settingstest::SettingsSandbox;
+using settingstest::Sz;
+
+const sys::RegKey kRoot = sys::CurrentUserKey();
+
+void Put(const std::string& path, const std::string& name, const RawValue& value) {
+  ASSERT_TRUE(SettingsSandbox::Set(path, name, value)) << path << " " << name;
+}
+
+// What SetStartupInfo does with FARUSER, over the fake host's own tables.
+void StartWithFarUser(const std::optional<std::string>& farUser) {
+  settingstest::SetEnvironment("FARUSER", farUser);
+  PluginStartupInfo info = host::StartupInfo;
+  FarStandardFunctions functions = host::StandardFunctions;
+  info.FSF = &functions;
+  host::TakeStartupInfo(&info);
+}
+
+TEST(SettingsKeyPath, FollowsFarUserAndTheTitle) {
+  SettingsSandbox box;
+  const auto saved = settingstest::GetEnvironment("FARUSER");
+  const std::string user = box.User();
+  struct Case {
+    std::optional<std::string> farUser;
+    std::string userPart;
+  };
+  for (const Case& c : {Case{std::nullopt, ""}, Case{"FARUSER", ""},
+                        Case{user, "Users\\" + user + "\\"}}) {
+    StartWithFarUser(c.farUser);
+    const std::string key = "Software\\Far\\" + c.userPart + "Plugins\\" + box.Title();
+    EXPECT_EQ(host::KeyPath(""), key);
+    EXPECT_EQ(host::KeyPath("ConfigDialog"), key + "\\ConfigDialog");
+    EXPECT_EQ(host::KeyPath("TagCreationDialog\\Scheme\\3"), key + "\\TagCreationDialog\\Scheme\\3");
+  }
+  // The per-user key is where the values go.
+  host::WriteString("ProcessExt", "ConfigDialog", "*.mp2");
+  EXPECT_EQ(SettingsSandbox::Get(host::KeyPath("ConfigDialog"), "ProcessExt"), Sz("*.mp2"));
+  settingstest::SetEnvironment("FARUSER", saved);
+}
+
+TEST(SettingsStore, AnotherTitleIsAnotherKey) {
+  SettingsSandbox box;
+  host::WriteString("ProcessExt", "ConfigDialog", "*.ogg");
+  box.Host().SetMessage(0, box.OtherTitle());
+  EXPECT_EQ(host::ReadString("ProcessExt", "ConfigDialog", "*.mp3"), "*.mp3");
+  box.Host().SetMessage(0, box.Title());
+  EXPECT_EQ(host::ReadString("ProcessExt", "ConfigDialog", "*.mp3"), "*.ogg");
+}
+
+TEST(SettingsStore, ReadsAnyStoredDataAsTextUpToItsFirstZero) {
+  SettingsSandbox box;
+  const std::string path = host::KeyPath("Read");
+  struct Case {
+    const char* name;
+    RawValue stored;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"terminated", Sz("abc"), "abc"},
+      {"unterminated", Sz("abc", false), "abc"},
+      {"empty", Sz("", false), ""},  // not the fallback
+      {"zero inside", Sz(std::string("ab\0cd", 5)), "ab"},
+      {"dword", {sys::kRegDword, {'1', '2', 0, 0}}, "12"},
+      {"binary", {sys::kRegBinary, {0xC0, 0xFF}}, "\xC0\xFF"},
+  };
+  for (const Case& c : cases) Put(path, c.name, c.stored);
+  for (const Case& c : cases) {
+    EXPECT_EQ(host::ReadString(c.name, "Read", "fallback"), c.expected) << c.name;
+  }
+  EXPECT_EQ(host::ReadString("missing", "Read", "fallback"), "fallback");
+  EXPECT_EQ(host::ReadString("terminated", "NoSuchKey", "fallback"), "fallback");
+}
+
+TEST(SettingsStore, WritesRegSzWithTerminatorAndEmptyTextWithoutData) {
+  SettingsSandbox box;
+  const std::string path = host::KeyPath("Write");
+  for (const std::string text : {"*.mp3", "\"quoted\" C:\\folder\\ \xE0\xEF\r\nline", ""}) {
+    host::WriteString("Value", "Write", "previous");
+    host::WriteString("Value", "Write", text);
+    EXPECT_EQ(SettingsSandbox::Get(path, "Value"), Sz(text, !text.empty())) << text;
+    EXPECT_EQ(host::ReadString("Value", "Write", "fallback"), text);
+  }
+}
+
+TEST(SettingsStore, OnlyTheTextOneIsTrue) {
+  SettingsSandbox box;
+  const std::string path = host::KeyPath("Flags");
+  for (const char* text : {"0", "true", "yes", "01", "1 ", " 1", ""}) {
+    Put(path, "Flag", Sz(text, *text != '\0'));
+    EXPECT_FALSE(host::ReadBool("Flag", "Flags", true)) << '"' << text << '"';
+  }
+  Put(path, "Flag", Sz("1", false));
+  EXPECT_TRUE(host::ReadBool("Flag", "Flags", false));
+  EXPECT_TRUE(host::ReadBool("Missing", "Flags", true));
+  EXPECT_FALSE(host::ReadBool("Missing", "Flags", false));
+  host::WriteBool("Flag", "Flags", true);
+  EXPECT_EQ(SettingsSandbox::Get(path, "Flag"), Sz("1"));
+  host::WriteBool("Flag", "Flags", false);
+  EXPECT_EQ(SettingsSandbox::Get(path, "Flag"), Sz("0"));
+}
+
+TEST(SettingsStore, LoadConfigTakesStoredValuesOrDefaults) {
+  SettingsSandbox box;
+  host::ProcessExt = "stale";
+  host::ExcludeExt = "stale";
+  host::ResetCounter = false;
+  tags::TagCodePage.Kind = tags::CodePageKind::Oem;
+  host::LoadConfig();
+  EXPECT_EQ(host::ProcessExt, "*.mp3");
+  EXPECT_EQ(host::ExcludeExt, "");
+  EXPECT_TRUE(host::ResetCounter);
+  EXPECT_EQ(tags::TagCodePage.Kind, tags::CodePageKind::Ansi);
+
+  host::WriteString("ProcessExt", "ConfigDialog", "*.mp3,*.mp2");
+  host::WriteString("ExcludeExt", "ConfigDialog", "~*");
+  host::WriteBool("ResetCounter", "ConfigDialog", false);
+  host::WriteString("TagCP", "ConfigDialog", "Dos text");
+  host::LoadConfig();
+  EXPECT_EQ(host::ProcessExt, "*.mp3,*.mp2");
+  EXPECT_EQ(host::ExcludeExt, "~*");
+  EXPECT_FALSE(host::ResetCounter);
+  EXPECT_EQ(tags::TagCodePage.Kind, tags::CodePageKind::Oem);
+  tags::TagCodePage.Kind = tags::CodePageKind::Ansi;
+}
+
+TEST(SettingsKeys, DeleteKeyRemovesTheWholeTreeAndNothingElse) {
+  SettingsSandbox box;
+  const std::string base = host::KeyPath("Tree");
+  for (const char* key : {"\\A\\B\\C", "\\A\\B\\D", "\\A\\E", "\\F"}) {
+    Put(base + key, "Value", Sz(key));
+  }
+  EXPECT_TRUE(host::DeleteKey(kRoot, base + "\\A"));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(base + "\\A"));
+  EXPECT_TRUE(SettingsSandbox::KeyExists(base + "\\F"));
+  EXPECT_FALSE(host::DeleteKey(kRoot, base + "\\A"));
+  EXPECT_TRUE(host::DeleteKey(kRoot, base));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(base));
+  EXPECT_TRUE(SettingsSandbox::KeyExists(host::KeyPath("")));
+}
+
+class SettingsCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const auto& [name, value] : values_) Put(source_, name, value);
+    Put(source_ + "\\Sub\\Deep", "X", Sz("1"));
+  }
+  // Every value of the source, byte for byte and with its type, is in `path`.
+  void ExpectValuesIn(const std::string& path) {
+    for (const auto& [name, value] : values_) {
+      EXPECT_EQ(SettingsSandbox::Get(path, name), value) << path << " " << name;
+    }
+  }
+
+  SettingsSandbox box_;
+  const std::string parent_ = host::KeyPath("FileListDialog\\Scheme");
+  const std::string source_ = parent_ + "\\0";
+  const std::vector<std::pair<std::string, RawValue>> values_ = {
+      {"SchemeName", Sz("Album")},
+      {"Empty", Sz("", false)},
+      {"", Sz("default value")},
+      {"Number", {sys::kRegDword, {1, 0, 0, 0}}},
+      {"Blob", {sys::kRegBinary, {0, 1, 0, 0xFF}}},
+      {std::string(300, 'n'), Sz("a long name")},
+  };
+};
+
+TEST_F(SettingsCopyTest, CopyKeyCopiesValuesAndOnlyWhenAskedSubkeys) {
+  const std::string flat = parent_ + "\\Flat";
+  Put(flat, "SchemeName", Sz("overwritten"));
+  Put(flat, "OnlyHere", Sz("kept"));
+  EXPECT_TRUE(host::CopyKey(kRoot, source_, flat, false));
+  ExpectValuesIn(flat);
+  EXPECT_EQ(SettingsSandbox::Get(flat, "OnlyHere"), Sz("kept"));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(flat + "\\Sub"));
+
+  const std::string deep = parent_ + "\\Deep";
+  EXPECT_TRUE(host::CopyKey(kRoot, source_, deep, true));
+  ExpectValuesIn(deep);
+  EXPECT_EQ(SettingsSandbox::Get(deep + "\\Sub\\Deep", "X"), Sz("1"));
+
+  EXPECT_FALSE(host::CopyKey(kRoot, parent_ + "\\Missing", parent_ + "\\Never", true));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(parent_ + "\\Never"));
+  // A recursive copy into its own tree would never end.
+  EXPECT_FALSE(host::CopyKey(kRoot, source_, source_ + "\\Sub\\Inside", true));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(source_ + "\\Sub\\Inside"));
+}
+
+TEST_F(SettingsCopyTest, MoveKeyNeverOverwritesAndKeepsOrRemovesTheSource) {
+  Put(parent_ + "\\1", "SchemeName", Sz("Other"));
+  EXPECT_FALSE(host::MoveKey(kRoot, parent_, "0", "1", false));
+  ExpectValuesIn(source_);
+  EXPECT_EQ(SettingsSandbox::Get(parent_ + "\\1", "SchemeName"), Sz("Other"));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(parent_ + "\\1\\Sub"));
+
+  EXPECT_TRUE(host::MoveKey(kRoot, parent_, "0", "2", true));
+  ExpectValuesIn(source_);
+  ExpectValuesIn(parent_ + "\\2");
+
+  EXPECT_TRUE(host::MoveKey(kRoot, parent_, "2", "TEMP", false));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(parent_ + "\\2"));
+  ExpectValuesIn(parent_ + "\\TEMP");
+  EXPECT_EQ(SettingsSandbox::Get(parent_ + "\\TEMP\\Sub\\Deep", "X"), Sz("1"));
+
+  EXPECT_FALSE(host::MoveKey(kRoot, parent_, "9", "3", false));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(parent_ + "\\3"));
+}
+
+}  // namespace
