@@ -1,13 +1,14 @@
 // The four functions the host looks up by name. No exception may cross into
 // the host: each export catches everything and returns what the host expects.
 #include "far/plugin_api.h"
+#include "host/settings.h"
 #include "host/startup.h"
 
 FAR_EXPORT void WINAPI SetStartupInfo(const PluginStartupInfo* Info) {
   try {
     host::TakeStartupInfo(Info);
-    // LoadConfig call point: the configuration is loaded here, once the tables
-    // and UserKey are in place.
+    // The configuration needs the tables (message 0 names the key) and UserKey.
+    host::LoadConfig();
   } catch (...) {
   }
 }
