@@ -37,15 +37,28 @@ bool LooksLikeFrameId(const Bytes& b) {
   return b.size() >= 4 && IsIdChar(b[0]) && IsIdChar(b[1]) && IsIdChar(b[2]) && IsIdChar(b[3]);
 }
 
+// Padding: zero bytes from `at` to the end of the body.
+bool IsPaddingFrom(TagBody& body, int64_t at) {
+  constexpr size_t kChunk = 4096;
+  Bytes chunk;
+  for (; at < body.Size(); at += static_cast<int64_t>(kChunk)) {
+    if (!body.Read(at, kChunk, &chunk)) return false;
+    for (uint8_t b : chunk)
+      if (b != 0) return false;
+  }
+  return true;
+}
+
 // In 2.4, where a frame's size is read as a synchsafe number, a frame "lands"
-// well when it ends exactly at the end of the body, on padding, or on
-// another frame id.
+// well when it ends exactly at the end of the body, at the start of padding,
+// or on another frame id.
 bool LandsWell(TagBody& body, int64_t at) {
   if (at == body.Size()) return true;
   if (at > body.Size()) return false;
   Bytes next;
   if (!body.Read(at, 4, &next) || next.empty()) return false;
-  return next[0] == 0 || LooksLikeFrameId(next);
+  if (LooksLikeFrameId(next)) return true;
+  return next[0] == 0 && IsPaddingFrom(body, at);
 }
 
 // Tolerance for 2.4 tags whose writers (iTunes among them) stored frame sizes

@@ -353,6 +353,12 @@ TEST_F(ID3v2Read, Version4FrameSizes) {
       {"plain size with a high byte",
        Cat({FrameV4("TXXX", Cat({Latin1("d"), {0}, Bytes(197, 'w')}), 0, 0, true),
             FrameV4("TIT2", Latin1("Title"))})},
+      // 306 bytes, plain: the synchsafe reading (178) lands on zero bytes inside
+      // the frame, which are no padding because more data follows them.
+      {"plain size, synchsafe reading lands on zeros",
+       Cat({FrameV4("TXXX", Cat({Latin1("d"), {0}, Bytes(175, 'w'), Bytes(10, 0), Bytes(118, 'w')}), 0,
+                    0, true),
+            FrameV4("TIT2", Latin1("Title"))})},
   };
   for (const Case& c : cases) {
     const ID3v2Tag tag = Loaded(Tag(4, c.frames, 64));
