@@ -20,7 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Json = nlohmann::ordered_json;
+using Json = nlohmann::json;
 
 constexpr int kExitAllRead = 0;
 constexpr int kExitSomeUnread = 1;
@@ -47,6 +47,50 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 when every file was read, 1 when some could not be, 2 for\n"
     "bad usage.\n";
+
+// One output line: objects of fixed keys written in order, with a blank after
+// every ':' and ',' ({"path": "...", "analyzed": true}). The JSON library
+// writes every value, so strings are escaped by it; no tree is built per file.
+class JsonLine {
+ public:
+  void Begin() {
+    if (depth_++ == 0) text_.clear();
+    text_ += '{';
+    first_ = true;
+  }
+  JsonLine& Key(const char* key) {
+    if (!first_) text_ += ", ";
+    first_ = false;
+    text_ += '"';
+    text_ += key;
+    text_ += "\": ";
+    return *this;
+  }
+  void Value(const std::string& text) { text_ += Json(text).dump(); }
+  void Value(const char* text) { Value(std::string(text)); }
+  void Value(bool value) { text_ += value ? "true" : "false"; }
+  void Value(double value) { text_ += Json(value).dump(); }
+  void Value(int64_t value) { text_ += std::to_string(value); }
+  void Value(unsigned value) { text_ += std::to_string(value); }
+  void Value(uint16_t value) { Value(unsigned{value}); }
+  void Value(uint8_t value) { Value(unsigned{value}); }
+  void Null() { text_ += "null"; }
+  void Close() {
+    text_ += '}';
+    --depth_;
+    first_ = false;
+  }
+  const std::string& End() {
+    Close();
+    text_ += '\n';
+    return text_;
+  }
+
+ private:
+  std::string text_;
+  int depth_ = 0;
+  bool first_ = true;
+};
 
 class Inspector {
  public:
@@ -80,12 +124,14 @@ class Inspector {
       return a.path().filename().native() < b.path().filename().native();
     });
     for (const fs::directory_entry& entry : entries) {
-      // Linked folders are not followed (a link may lead back up the tree).
-      const fs::file_status own = entry.symlink_status(error);
-      const fs::file_status target = entry.status(error);
-      if (fs::is_directory(own)) {
+      // The entry's type comes with the listing; only links are looked
+      // through, and linked folders are not followed (a link may lead back up
+      // the tree).
+      if (entry.is_symlink(error)) {
+        if (fs::is_regular_file(entry.status(error))) File(entry.path());
+      } else if (entry.is_directory(error)) {
         Folder(entry.path());
-      } else if (fs::is_regular_file(target)) {
+      } else if (entry.is_regular_file(error)) {
         File(entry.path());
       }
     }
@@ -130,99 +176,95 @@ class Inspector {
       const auto size = fs::file_size(path, error);
       fileSize = error ? 0 : static_cast<int64_t>(size);
     }
-    Json line;
-    line["path"] = inspect::SanitizeUtf8(path.native());
-    line["analyzed"] = analyzed;
-    line["valid"] = audio_.IsValid();
-    line["file_size"] = fileSize;
-    line["mpeg"] = present ? Mpeg() : Json();
-    line["id3v1"] = audio_.ID3v1().Present() ? Id3v1() : Json();
-    line["id3v2"] = audio_.ID3v2().Present() ? Id3v2() : Json();
-    const std::string text = Spaced(line.dump());
+    line_.Begin();
+    line_.Key("path").Value(inspect::SanitizeUtf8(path.native()));
+    line_.Key("analyzed").Value(analyzed);
+    line_.Key("valid").Value(audio_.IsValid());
+    line_.Key("file_size").Value(fileSize);
+    line_.Key("mpeg");
+    if (present) {
+      Mpeg();
+    } else {
+      line_.Null();
+    }
+    line_.Key("id3v1");
+    if (audio_.ID3v1().Present()) {
+      Id3v1();
+    } else {
+      line_.Null();
+    }
+    line_.Key("id3v2");
+    if (audio_.ID3v2().Present()) {
+      Id3v2();
+    } else {
+      line_.Null();
+    }
+    const std::string& text = line_.End();
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
 
-  // The compact dump with a blank after every ':' and ',' between tokens
-  // ({"path": "...", "analyzed": true}), and the line's end.
-  static std::string Spaced(const std::string& compact) {
-    std::string out;
-    out.reserve(compact.size() + compact.size() / 8);
-    bool inString = false;
-    for (size_t i = 0; i < compact.size(); ++i) {
-      const char c = compact[i];
-      out += c;
-      if (inString) {
-        if (c == '\\') {
-          out += compact[++i];
-        } else if (c == '"') {
-          inString = false;
-        }
-      } else if (c == '"') {
-        inString = true;
-      } else if (c == ':' || c == ',') {
-        out += ' ';
-      }
-    }
-    out += '\n';
-    return out;
-  }
-
-  Json Mpeg() const {
+  void Mpeg() {
     const audio::VBRData& vbr = audio_.VbrInfo();
-    Json mpeg;
-    mpeg["version"] = audio_.VersionText();
-    mpeg["layer"] = audio_.LayerText();
-    mpeg["bitrate_kbps"] = audio_.BitRateKbps();
-    mpeg["sample_rate_hz"] = audio_.SampleRateHz();
-    mpeg["channel_mode"] = audio_.ChannelModeText();
-    mpeg["frames"] = audio_.FrameCount();
-    mpeg["duration_s"] = audio_.DurationSeconds();
-    mpeg["vbr"] = vbr.Present ? Json(std::string(vbr.Signature, 4)) : Json();
-    mpeg["first_frame_offset"] = audio_.FirstFramePosition();
-    return mpeg;
+    line_.Begin();
+    line_.Key("version").Value(audio_.VersionText());
+    line_.Key("layer").Value(audio_.LayerText());
+    line_.Key("bitrate_kbps").Value(audio_.BitRateKbps());
+    line_.Key("sample_rate_hz").Value(audio_.SampleRateHz());
+    line_.Key("channel_mode").Value(audio_.ChannelModeText());
+    line_.Key("frames").Value(audio_.FrameCount());
+    line_.Key("duration_s").Value(audio_.DurationSeconds());
+    line_.Key("vbr");
+    if (vbr.Present) {
+      line_.Value(std::string(vbr.Signature, 4));
+    } else {
+      line_.Null();
+    }
+    line_.Key("first_frame_offset").Value(audio_.FirstFramePosition());
+    line_.Close();
   }
 
-  Json Id3v1() const {
+  void Id3v1() {
     const tags::ID3v1Tag& tag = audio_.ID3v1();
-    Json v1;
-    v1["version"] = tag.Version();
-    v1["title"] = Text(tag.Title());
-    v1["artist"] = Text(tag.Artist());
-    v1["album"] = Text(tag.Album());
-    v1["year"] = Text(tag.Year());
-    v1["comment"] = Text(tag.Comment());
-    v1["track"] = tag.Track();
-    v1["genre"] = tag.GenreNumber();
-    v1["genre_name"] = Text(tag.GenreText());
-    return v1;
+    line_.Begin();
+    line_.Key("version").Value(tag.Version());
+    line_.Key("title").Value(Text(tag.Title()));
+    line_.Key("artist").Value(Text(tag.Artist()));
+    line_.Key("album").Value(Text(tag.Album()));
+    line_.Key("year").Value(Text(tag.Year()));
+    line_.Key("comment").Value(Text(tag.Comment()));
+    line_.Key("track").Value(tag.Track());
+    line_.Key("genre").Value(tag.GenreNumber());
+    line_.Key("genre_name").Value(Text(tag.GenreText()));
+    line_.Close();
   }
 
-  Json Id3v2() const {
+  void Id3v2() {
     const tags::ID3v2Tag& tag = audio_.ID3v2();
-    Json v2;
-    v2["version"] = tag.Version();
-    v2["tag_size"] = tag.TagSize();
-    v2["title"] = Text(tag.Title());
-    v2["artist"] = Text(tag.Artist());
-    v2["album"] = Text(tag.Album());
-    v2["track"] = tag.Track();
-    v2["track_text"] = Text(tag.TrackText());
-    v2["year"] = Text(tag.Year());
-    v2["genre"] = Text(tag.Genre());
-    v2["comment"] = Text(tag.Comment());
-    v2["composer"] = Text(tag.Composer());
-    v2["orig_artist"] = Text(tag.OrigArtist());
-    v2["encoded_by"] = Text(tag.EncodedBy());
-    v2["copyright"] = Text(tag.Copyright());
-    v2["language"] = Text(tag.Language());
-    v2["url"] = Text(tag.URL());
-    return v2;
+    line_.Begin();
+    line_.Key("version").Value(tag.Version());
+    line_.Key("tag_size").Value(tag.TagSize());
+    line_.Key("title").Value(Text(tag.Title()));
+    line_.Key("artist").Value(Text(tag.Artist()));
+    line_.Key("album").Value(Text(tag.Album()));
+    line_.Key("track").Value(tag.Track());
+    line_.Key("track_text").Value(Text(tag.TrackText()));
+    line_.Key("year").Value(Text(tag.Year()));
+    line_.Key("genre").Value(Text(tag.Genre()));
+    line_.Key("comment").Value(Text(tag.Comment()));
+    line_.Key("composer").Value(Text(tag.Composer()));
+    line_.Key("orig_artist").Value(Text(tag.OrigArtist()));
+    line_.Key("encoded_by").Value(Text(tag.EncodedBy()));
+    line_.Key("copyright").Value(Text(tag.Copyright()));
+    line_.Key("language").Value(Text(tag.Language()));
+    line_.Key("url").Value(Text(tag.URL()));
+    line_.Close();
   }
 
   std::string Text(const std::string& bytes) const { return decoder_.Decode(bytes); }
 
   inspect::ByteDecoder decoder_;
   audio::MPEGaudio audio_;
+  JsonLine line_;
   int unread_ = 0;
 };
 
