@@ -45,10 +45,12 @@ void SetEnvironment(const char* name, const std::optional<std::string>& value) {
 #endif
 }
 
+RawValue Raw(uint32_t type, const std::string& data) {
+  return RawValue{type, std::vector<uint8_t>(data.begin(), data.end())};
+}
+
 RawValue Sz(const std::string& text, bool terminated) {
-  RawValue value{sys::kRegSz, std::vector<uint8_t>(text.begin(), text.end())};
-  if (terminated) value.data.push_back(0);
-  return value;
+  return Raw(sys::kRegSz, terminated ? text + '\0' : text);
 }
 
 SettingsSandbox::SettingsSandbox() {

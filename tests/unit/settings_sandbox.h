@@ -24,6 +24,8 @@ struct RawValue {
   bool operator==(const RawValue&) const = default;
 };
 
+// Data of any type from the bytes of `data`.
+RawValue Raw(uint32_t type, const std::string& data);
 // REG_SZ data: the text's bytes, with its terminating zero when `terminated`.
 RawValue Sz(const std::string& text, bool terminated = true);
 

@@ -10,6 +10,7 @@
 
 namespace {
 
+using settingstest::Raw;
 using settingstest::RawValue;
 using settingstest::SettingsSandbox;
 using settingstest::Sz;
@@ -73,8 +74,8 @@ TEST(SettingsStore, ReadsAnyStoredDataAsTextUpToItsFirstZero) {
       {"unterminated", Sz("abc", false), "abc"},
       {"empty", Sz("", false), ""},  // not the fallback
       {"zero inside", Sz(std::string("ab\0cd", 5)), "ab"},
-      {"dword", {sys::kRegDword, {'1', '2', 0, 0}}, "12"},
-      {"binary", {sys::kRegBinary, {0xC0, 0xFF}}, "\xC0\xFF"},
+      {"dword", Raw(sys::kRegDword, std::string("12\0\0", 4)), "12"},
+      {"binary", Raw(sys::kRegBinary, "\xC0\xFF"), "\xC0\xFF"},
   };
   for (const Case& c : cases) Put(path, c.name, c.stored);
   for (const Case& c : cases) {
@@ -171,8 +172,8 @@ class SettingsCopyTest : public ::testing::Test {
       {"SchemeName", Sz("Album")},
       {"Empty", Sz("", false)},
       {"", Sz("default value")},
-      {"Number", {sys::kRegDword, {1, 0, 0, 0}}},
-      {"Blob", {sys::kRegBinary, {0, 1, 0, 0xFF}}},
+      {"Number", Raw(sys::kRegDword, std::string("\1\0\0\0", 4))},
+      {"Blob", Raw(sys::kRegBinary, std::string("\0\1\0\xFF", 4))},
       {std::string(300, 'n'), Sz("a long name")},
   };
 };
