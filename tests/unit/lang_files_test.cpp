@@ -115,27 +115,6 @@ TEST(LanguageFiles, EachHoldsEveryMessageNumberTheCodeUses) {
   }
 }
 
-TEST(LanguageFiles, FormattedMessagesHoldThePlaceholdersTheCodePasses) {
-  struct Format {
-    MsgId id;
-    int strings;  // number of %s; no other conversion is allowed
-  };
-  const Format formats[] = {{MNotMpeg, 1}, {MCannotRead, 1}, {MCannotLoadList, 1}, {MCannotRename, 2}};
-  for (const LanguageCase& c : kLanguages) {
-    LanguageFile lng = ReadLng(PluginFile(c.file));
-    ASSERT_EQ(static_cast<int>(lng.messages.size()), kMessageCount) << c.file;
-    for (const Format& f : formats) {
-      const std::string& text = lng.messages[f.id];
-      int strings = 0;
-      int others = 0;
-      for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2))
-        (i + 1 < text.size() && text[i + 1] == 's') ? ++strings : ++others;
-      EXPECT_EQ(strings, f.strings) << c.file << " message " << f.id << ": " << text;
-      EXPECT_EQ(others, 0) << c.file << " message " << f.id << ": " << text;
-    }
-  }
-}
-
 TEST(LanguageFiles, RussianIsInCodePage866) {
   std::string bytes = ReadBytes(PluginFile("TagwrightRus.lng"));
   ASSERT_FALSE(bytes.empty());
