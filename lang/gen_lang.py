@@ -283,10 +283,10 @@ def check_message(m, where, errors):
 
 def check_dialogs(messages, errors):
     by_number = {m.number: m for m in messages}
-    for dialog, spec in DIALOGS.items():
+    for dialog, layout in DIALOGS.items():
         for column, _, _, _ in LANGUAGES:
             seen = {}
-            for item in dict.fromkeys(spec["items"]):
+            for item in dict.fromkeys(layout["items"]):
                 text = item if isinstance(item, str) else by_number[item].texts[column] if item in by_number else ""
                 key = hot_key(text)
                 if key is None:
@@ -297,14 +297,14 @@ def check_dialogs(messages, errors):
                                f"{label} and {seen[key]} share the hot key '{key}'")
                 else:
                     seen[key] = label
-            for row in spec["rows"]:
+            for row in layout["rows"]:
                 if not all(n in by_number for n in row):
                     continue
                 width = sum(len(screen_lines(by_number[n].texts[column])[0]) + 4 for n in row) + len(row) - 1
-                if width > spec["inner"]:
+                if width > layout["inner"]:
                     errors.add(f"{dialog} dialog, {column}",
                                f"the buttons of messages {', '.join(map(str, row))} take {width} columns; "
-                               f"the frame holds {spec['inner']}")
+                               f"the frame holds {layout["inner"]}")
 
 
 # Help files -----------------------------------------------------------------
