@@ -304,7 +304,7 @@ def check_dialogs(messages, errors):
                 if width > layout["inner"]:
                     errors.add(f"{dialog} dialog, {column}",
                                f"the buttons of messages {', '.join(map(str, row))} take {width} columns; "
-                               f"the frame holds {layout["inner"]}")
+                               f"the frame holds {layout['inner']}")
 
 
 # Help files -----------------------------------------------------------------
