@@ -1,0 +1,73 @@
+#include "hostsim/char_tables.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace hostsim {
+
+namespace {
+
+const CharTableInfo kCandidates[] = {
+    {20866, "KOI8-R"},
+    {21866, "KOI8-U"},
+    {28595, "ISO-8859-5"},
+};
+
+struct BuiltTable {
+  CharTableInfo info;
+  CharTableSet set;
+};
+
+const std::vector<BuiltTable>& Built() {
+  static std::vector<BuiltTable> tables;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (const auto& info : kCandidates) {
+      BuiltTable t{info, {}};
+      if (BuildCharTable(info, OemTable(), &t.set)) tables.push_back(t);
+    }
+  });
+  return tables;
+}
+
+}  // namespace
+
+const std::vector<CharTableInfo>& CharTables() {
+  static std::vector<CharTableInfo> infos;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (const auto& t : Built()) infos.push_back(t.info);
+  });
+  return infos;
+}
+
+bool BuildCharTable(const CharTableInfo& info, const CodePageTable& oem, CharTableSet* set) {
+  CodePageTable table;
+  if (!LoadCodePage(info.codePage, &table)) return false;
+  std::memset(set, 0, sizeof(*set));
+  for (int b = 0; b < 256; ++b) {
+    int toOem = EncodeChar(oem, table[b]);
+    set->DecodeTable[b] = static_cast<unsigned char>(toOem >= 0 ? toOem : '?');
+    int fromOem = EncodeChar(table, oem[b]);
+    set->EncodeTable[b] = static_cast<unsigned char>(fromOem >= 0 ? fromOem : '?');
+    char32_t c = table[b];
+    int up = c == kNoChar ? -1 : EncodeChar(table, UnicodeUpper(c));
+    int low = c == kNoChar ? -1 : EncodeChar(table, UnicodeLower(c));
+    set->UpperTable[b] = static_cast<unsigned char>(up >= 0 ? up : b);
+    set->LowerTable[b] = static_cast<unsigned char>(low >= 0 ? low : b);
+  }
+  std::strncpy(set->TableName, info.name.c_str(), sizeof(set->TableName) - 1);
+  return true;
+}
+
+int CharTableService(int command, char* buffer, int bufferSize) {
+  const auto& tables = Built();
+  if (command < 0 || command >= static_cast<int>(tables.size())) return -1;  // FCT_DETECT too
+  if (buffer != nullptr && bufferSize > 0) {
+    if (bufferSize < static_cast<int>(sizeof(CharTableSet))) return -1;
+    std::memcpy(buffer, &tables[command].set, sizeof(CharTableSet));
+  }
+  return command;
+}
+
+}  // namespace hostsim

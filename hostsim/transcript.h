@@ -1,0 +1,44 @@
+// What the stand-in showed and did, one line per event, for people and for
+// assertions: menus with their items, dialogs with their items before and
+// after, message texts and flags, boxes left on screen, panel updates.
+//
+// Lines are kept as UTF-8 (the plug-in's OEM text converted), with the
+// folders registered by AddSubstitution replaced by a placeholder, so that a
+// run under Windows ("Z:\work\x\a.mp3") and a native run ("/work/x\a.mp3")
+// give the same transcript ("<panel>\a.mp3").
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace hostsim {
+
+class Transcript {
+ public:
+  // One line of OEM text.
+  void Add(const std::string& oemLine);
+  // Every occurrence of `oemPrefix` in later lines becomes "<name>".
+  void AddSubstitution(const std::string& oemPrefix, const std::string& name);
+
+  const std::vector<std::string>& lines() const { return lines_; }
+  size_t size() const { return lines_.size(); }
+  // Lines from `from` on, each ended by '\n'.
+  std::string Text(size_t from = 0) const;
+  bool Contains(const std::string& utf8, size_t from = 0) const;
+
+  // Also writes every line to `out` as it comes (nullptr: off).
+  void SetEcho(std::FILE* out) { echo_ = out; }
+
+ private:
+  std::vector<std::string> lines_;
+  std::vector<std::pair<std::string, std::string>> substitutions_;
+  std::FILE* echo_ = nullptr;
+};
+
+// `text` in double quotes, control characters as \n, \t, \r or \xNN and
+// quotes as \"; backslashes stay as they are, for readable Windows paths.
+// OEM text stays OEM.
+std::string Quote(const std::string& text);
+
+}  // namespace hostsim
