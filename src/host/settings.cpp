@@ -86,22 +86,23 @@ bool CopyValues(const OpenKey& source, const OpenKey& destination) {
   std::vector<char> name(kValueNameBuffer);
   for (uint32_t index = 0;; ++index) {
     uint32_t nameSize = kValueNameBuffer;
-    uint32_t type = 0;
-    uint32_t dataSize = 0;
-    const long status = sys::RegEnumValue(source.get(), index, name.data(), &nameSize, &type,
-                                          nullptr, &dataSize);
+    const long status =
+        sys::RegEnumValue(source.get(), index, name.data(), &nameSize, nullptr, nullptr, nullptr);
     if (status == static_cast<long>(sys::kErrorNoMoreItems)) return true;
     if (status != kSuccess || nameSize >= kValueNameBuffer) return false;
     name[nameSize] = '\0';
 
+    uint32_t type = 0;
+    uint32_t dataSize = 0;
     if (sys::RegQueryValueEx(source.get(), name.data(), &type, nullptr, &dataSize) != kSuccess) {
       continue;  // gone since it was listed
     }
-    std::vector<uint8_t> data(dataSize + 1u);
+    std::vector<uint8_t> data(dataSize > 0 ? dataSize : 1);
     uint32_t got = dataSize;
     if (sys::RegQueryValueEx(source.get(), name.data(), &type, data.data(), &got) != kSuccess) {
       return false;
     }
+    if (got > dataSize) got = dataSize;
     if (sys::RegSetValueEx(destination.get(), name.data(), type, data.data(), got) != kSuccess) {
       return false;
     }
@@ -125,7 +126,7 @@ std::string ReadString(const std::string& name, const std::string& subkey,
   if (sys::RegQueryValueEx(key.get(), name.c_str(), &type, nullptr, &size) != kSuccess) {
     return fallback;
   }
-  std::vector<char> buffer(size + 1u);
+  std::vector<char> buffer(size > 0 ? size : 1);
   uint32_t got = size;
   if (sys::RegQueryValueEx(key.get(), name.c_str(), &type, reinterpret_cast<uint8_t*>(buffer.data()),
                            &got) != kSuccess) {

@@ -57,6 +57,7 @@ void LoadCodePage(const std::string& valueName, const std::string& subkey, CodeP
 }
 
 char* ToOem(char* buffer, const CodePage& codePage) {
+  if (buffer == nullptr) return buffer;
   switch (codePage.Kind) {
     case CodePageKind::Ansi:
       if (buffer[0] != '\0') sys::CharToOem(buffer, buffer);
@@ -71,6 +72,7 @@ char* ToOem(char* buffer, const CodePage& codePage) {
 }
 
 char* FromOem(char* buffer, const CodePage& codePage) {
+  if (buffer == nullptr) return buffer;
   switch (codePage.Kind) {
     case CodePageKind::Ansi:
       if (buffer[0] != '\0') sys::OemToChar(buffer, buffer);
