@@ -25,7 +25,7 @@ class CodePageTable {
  private:
   bool valid_ = false;
   char16_t toUnicode_[256];
-  uint8_t fromBmp_[0x10000];  // byte + 1, 0 = none
+  uint16_t fromBmp_[0x10000];  // byte + 1, 0 = none
 };
 
 const CodePageTable& OemTable();

@@ -195,7 +195,7 @@ CodePageTable::CodePageTable(unsigned codePage) {
   }
   iconv_close(cd);
   for (int b = 255; b >= 0; --b)  // the lowest byte wins when two share a character
-    if (toUnicode_[b] != kNone) fromBmp_[toUnicode_[b]] = static_cast<uint8_t>(b + 1);
+    if (toUnicode_[b] != kNone) fromBmp_[toUnicode_[b]] = static_cast<uint16_t>(b + 1);
   valid_ = true;
 }
 

@@ -1,0 +1,283 @@
+// The system layer's files: 64-bit positions, atomic replacement, names that
+// are never taken over, Windows error codes, OEM names, fault injection.
+#include "sys_test_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+using systest::ReadWhole;
+using systest::TempFolder;
+using systest::WriteWhole;
+
+TEST(SysFiles, FileAbove4GiBIsMeasuredAndPositioned) {
+  TempFolder dir;
+  const std::string path = dir / "sparse.bin";
+  // Low and high 32-bit halves both non-zero, so a position cut to 32 bits shows.
+  const int64_t beyond = (int64_t{5} << 30) + 0x1234;
+  sys::File file;
+  ASSERT_TRUE(file.Open(path, sys::OpenMode::CreateNew));
+  if (!file.Seek(beyond) || !file.Write("END", 3)) GTEST_SKIP() << "no sparse file above 4 GiB here";
+  int64_t size = 0;
+  ASSERT_TRUE(file.Size(&size));
+  EXPECT_EQ(size, beyond + 3);
+
+  ASSERT_TRUE(file.SeekFromEnd(-3));
+  int64_t at = 0;
+  ASSERT_TRUE(file.Tell(&at));
+  EXPECT_EQ(at, beyond);
+  char got[3] = {};
+  ASSERT_TRUE(file.ReadExact(got, 3));
+  EXPECT_EQ(std::string(got, 3), "END");
+
+  ASSERT_TRUE(file.Seek(beyond - 2));
+  ASSERT_TRUE(file.Truncate());
+  ASSERT_TRUE(file.Size(&size));
+  EXPECT_EQ(size, beyond - 2);
+  ASSERT_TRUE(file.Close());
+}
+
+TEST(SysFiles, ReadStopsAtTheEndAndReadExactFailsThere) {
+  TempFolder dir;
+  const std::string path = dir / "short.bin";
+  ASSERT_TRUE(WriteWhole(path, "0123456789"));
+  sys::File file;
+  ASSERT_TRUE(file.Open(path, sys::OpenMode::Read));
+  ASSERT_TRUE(file.Seek(6));
+  char buffer[16];
+  size_t got = 99;
+  ASSERT_TRUE(file.Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(std::string(buffer, got), "6789");
+  ASSERT_TRUE(file.Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(got, 0u);
+
+  ASSERT_TRUE(file.Seek(8));
+  EXPECT_FALSE(file.ReadExact(buffer, 3));
+  EXPECT_EQ(sys::LastError(), sys::kErrorHandleEof);
+  // A file opened for reading cannot be written.
+  EXPECT_FALSE(file.Write("x", 1));
+}
+
+TEST(SysFiles, ReplaceFilePutsTheNewFileInPlace) {
+  TempFolder dir;
+  const std::string target = dir / "song.mp3";
+  const std::string temporary = dir / "song.mp3~";
+  ASSERT_TRUE(WriteWhole(target, "old content"));
+  ASSERT_TRUE(WriteWhole(temporary, "new"));
+  ASSERT_TRUE(sys::ReplaceFile(temporary, target));
+  EXPECT_EQ(ReadWhole(target), "new");
+  EXPECT_FALSE(sys::Exists(temporary));
+
+  // Onto a name that is free it is a plain rename.
+  const std::string fresh = dir / "fresh.mp3";
+  ASSERT_TRUE(WriteWhole(temporary, "again"));
+  ASSERT_TRUE(sys::ReplaceFile(temporary, fresh));
+  EXPECT_EQ(ReadWhole(fresh), "again");
+
+  // A read-only file is not replaced, and both files stay as they were.
+  if (!systest::ReadOnlyIsEnforced(dir.path())) GTEST_SKIP() << "read-only files are writable here";
+  ASSERT_TRUE(WriteWhole(temporary, "newer"));
+  ASSERT_TRUE(sys::SetAttributes(target, sys::kAttrReadOnly));
+  EXPECT_FALSE(sys::ReplaceFile(temporary, target));
+  EXPECT_EQ(sys::LastError(), sys::kErrorAccessDenied);
+  EXPECT_EQ(ReadWhole(target), "new");
+  EXPECT_EQ(ReadWhole(temporary), "newer");
+  ASSERT_TRUE(sys::SetAttributes(target, 0));
+}
+
+TEST(SysFiles, MoveFileNeverTakesAnExistingName) {
+  TempFolder dir;
+  const std::string a = dir / "a.mp3";
+  const std::string b = dir / "b.mp3";
+  ASSERT_TRUE(WriteWhole(a, "first"));
+  ASSERT_TRUE(WriteWhole(b, "second"));
+  EXPECT_FALSE(sys::MoveFile(a, b));
+  EXPECT_EQ(sys::LastError(), sys::kErrorAlreadyExists);
+  EXPECT_EQ(ReadWhole(a), "first");
+  EXPECT_EQ(ReadWhole(b), "second");
+
+  // Into another folder under a free name, and a folder itself.
+  const std::string sub = dir / "sub";
+  ASSERT_TRUE(sys::CreateFolder(sub));
+  const std::string moved = sub + (dir.path().find('\\') != std::string::npos ? "\\" : "/") + "c.mp3";
+  ASSERT_TRUE(sys::MoveFile(a, moved));
+  EXPECT_FALSE(sys::Exists(a));
+  EXPECT_EQ(ReadWhole(moved), "first");
+  ASSERT_TRUE(sys::MoveFile(sub, dir / "renamed"));
+  EXPECT_TRUE(sys::IsFolder(dir / "renamed"));
+  // A folder does not take a file's name either.
+  EXPECT_FALSE(sys::MoveFile(dir / "renamed", b));
+  EXPECT_EQ(ReadWhole(b), "second");
+}
+
+// Each failure gives the code that Windows gives for it; the same table runs
+// under Wine against the real functions.
+TEST(SysFiles, FailuresGiveWindowsErrorCodes) {
+  TempFolder dir;
+  const std::string file = dir / "present.txt";
+  const std::string readOnly = dir / "readonly.txt";
+  const std::string folder = dir / "folder";
+  const std::string missingFolder = dir / "nowhere";
+  const std::string inMissing = missingFolder + (dir.path().find('\\') != std::string::npos ? "\\" : "/") + "x.txt";
+  ASSERT_TRUE(WriteWhole(file, "x"));
+  ASSERT_TRUE(WriteWhole(readOnly, "keep"));
+  ASSERT_TRUE(sys::SetAttributes(readOnly, sys::kAttrReadOnly));
+  ASSERT_TRUE(sys::CreateFolder(folder));
+  const bool readOnlyEnforced = systest::ReadOnlyIsEnforced(dir.path());
+  sys::File f;
+  const struct {
+    const char* what;
+    std::function<bool()> call;
+    uint32_t error;
+    bool needsReadOnly = false;
+  } cases[] = {
+      {"open a missing file", [&] { return f.Open(dir / "missing.txt", sys::OpenMode::Read); },
+       sys::kErrorFileNotFound},
+      {"open in a missing folder", [&] { return f.Open(inMissing, sys::OpenMode::Read); },
+       sys::kErrorPathNotFound},
+      {"create a taken name", [&] { return f.Open(file, sys::OpenMode::CreateNew); },
+       sys::kErrorFileExists},
+      {"write a read-only file", [&] { return f.Open(readOnly, sys::OpenMode::ReadWrite); },
+       sys::kErrorAccessDenied, true},
+      {"recreate a read-only file", [&] { return f.Open(readOnly, sys::OpenMode::CreateAlways); },
+       sys::kErrorAccessDenied, true},
+      {"open a folder", [&] { return f.Open(folder, sys::OpenMode::Read); }, sys::kErrorAccessDenied},
+      {"delete a read-only file", [&] { return sys::DeleteFile(readOnly); }, sys::kErrorAccessDenied,
+       true},
+      {"delete a folder as a file", [&] { return sys::DeleteFile(folder); }, sys::kErrorAccessDenied},
+      {"delete a missing file", [&] { return sys::DeleteFile(dir / "missing.txt"); },
+       sys::kErrorFileNotFound},
+      {"make a folder that exists", [&] { return sys::CreateFolder(folder); },
+       sys::kErrorAlreadyExists},
+      {"make a folder in a missing one", [&] { return sys::CreateFolder(inMissing); },
+       sys::kErrorPathNotFound},
+      {"move a missing file", [&] { return sys::MoveFile(dir / "missing.txt", dir / "y.txt"); },
+       sys::kErrorFileNotFound},
+      {"move into a missing folder", [&] { return sys::MoveFile(file, inMissing); },
+       sys::kErrorPathNotFound},
+      {"attributes of a missing file", [&] { return sys::GetAttributes(dir / "missing.txt", nullptr); },
+       sys::kErrorFileNotFound},
+  };
+  for (const auto& c : cases) {
+    if (c.needsReadOnly && !readOnlyEnforced) continue;
+    sys::SetLastError(0);
+    EXPECT_FALSE(c.call()) << c.what;
+    EXPECT_EQ(sys::LastError(), c.error) << c.what;
+    EXPECT_FALSE(sys::ErrorText(sys::LastError()).empty()) << c.what;
+  }
+  if (readOnlyEnforced) {
+    EXPECT_EQ(ReadWhole(readOnly), "keep");
+  }
+  EXPECT_TRUE(sys::Exists(file));
+  ASSERT_TRUE(sys::SetAttributes(readOnly, 0));
+}
+
+TEST(SysFiles, AttributesReadOnlyAndFolder) {
+  TempFolder dir;
+  const std::string path = dir / "a.mp3";
+  ASSERT_TRUE(WriteWhole(path, "x"));
+  uint32_t attributes = 0;
+  ASSERT_TRUE(sys::SetAttributes(path, sys::kAttrReadOnly));
+  ASSERT_TRUE(sys::GetAttributes(path, &attributes));
+  EXPECT_TRUE(attributes & sys::kAttrReadOnly);
+  EXPECT_FALSE(attributes & sys::kAttrDirectory);
+
+  // No bits at all: a plain file that can be written again.
+  ASSERT_TRUE(sys::SetAttributes(path, 0));
+  ASSERT_TRUE(sys::GetAttributes(path, &attributes));
+  EXPECT_FALSE(attributes & sys::kAttrReadOnly);
+  sys::File file;
+  EXPECT_TRUE(file.Open(path, sys::OpenMode::ReadWrite));
+
+  ASSERT_TRUE(sys::GetAttributes(dir.path(), &attributes));
+  EXPECT_TRUE(attributes & sys::kAttrDirectory);
+  EXPECT_TRUE(sys::IsFolder(dir.path()));
+  EXPECT_FALSE(sys::IsFolder(path));
+}
+
+TEST(SysFiles, HiddenAndSystemMarksAreKeptWhereTheFileSystemCan) {
+  TempFolder dir;
+  const std::string path = dir / "marked.mp3";
+  ASSERT_TRUE(WriteWhole(path, "x"));
+#ifndef _WIN32
+  if (setxattr(sys::NativePath(path).c_str(), "user.tagwright.probe", "1", 1, 0) != 0)
+    GTEST_SKIP() << "no extended attributes on this file system";
+#endif
+  uint32_t attributes = 0;
+  ASSERT_TRUE(sys::SetAttributes(path, sys::kAttrHidden | sys::kAttrSystem | sys::kAttrReadOnly));
+  ASSERT_TRUE(sys::GetAttributes(path, &attributes));
+  EXPECT_EQ(attributes & (sys::kAttrHidden | sys::kAttrSystem | sys::kAttrReadOnly),
+            uint32_t{sys::kAttrHidden | sys::kAttrSystem | sys::kAttrReadOnly});
+  ASSERT_TRUE(sys::SetAttributes(path, 0));
+  ASSERT_TRUE(sys::GetAttributes(path, &attributes));
+  EXPECT_EQ(attributes & (sys::kAttrHidden | sys::kAttrSystem | sys::kAttrReadOnly), 0u);
+}
+
+// A Cyrillic name in OEM bytes (code page 866) names the file that the file
+// system knows by the same characters.
+TEST(SysFiles, OemNameReachesTheFileSystemAsItsCharacters) {
+#ifdef _WIN32
+  if (sys::OemCodePage() != 866) GTEST_SKIP() << "OEM code page is not 866";
+  const BOOL wasAnsi = AreFileApisANSI();
+  SetFileApisToOEM();  // as the host does
+#else
+  systest::ScopedEnv pages("TAGWRIGHT_CODEPAGES", "866:1251");
+#endif
+  TempFolder dir;
+  const std::string oemName = "\x8F\xE0\xA8\xA2\xA5\xE2.txt";  // "Привет.txt"
+  ASSERT_TRUE(sys::CreateFolder(dir / "\x8F\xA0\xAF\xAA\xA0"));  // "Папка"
+  // '\' separates folders on every platform.
+  const std::string path = dir.path() + "\\\x8F\xA0\xAF\xAA\xA0\\" + oemName;
+  ASSERT_TRUE(WriteWhole(path, "hello"));
+  EXPECT_EQ(ReadWhole(path), "hello");
+#ifdef _WIN32
+  std::wstring wide(dir.path().begin(), dir.path().end());
+  wide += L"\\\u041F\u0430\u043F\u043A\u0430\\\u041F\u0440\u0438\u0432\u0435\u0442.txt";
+  EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
+  sys::DeleteFile(path);
+  if (wasAnsi) SetFileApisToANSI();
+#else
+  const std::string utf8 = dir.path() + "/Папка/Привет.txt";
+  struct stat st;
+  EXPECT_EQ(stat(utf8.c_str(), &st), 0);
+  EXPECT_EQ(sys::NativePath(path), utf8);
+  EXPECT_EQ(sys::OemFromNative("Привет.txt"), oemName);
+  // Characters that 866 lacks, and bytes that are not UTF-8, become '?'.
+  EXPECT_EQ(sys::OemFromNative("€ é \xFF."), "? ? ?.");
+#endif
+}
+
+TEST(SysFiles, FaultInjectionFailsTheNthOperationAndAllAfter) {
+  TempFolder dir;
+  const std::string path = dir / "victim.bin";
+  sys::FailFileOperationsFrom(3);
+  sys::File file;
+  EXPECT_TRUE(file.Open(path, sys::OpenMode::CreateNew));  // 1
+  EXPECT_TRUE(file.Write("ab", 2));                         // 2
+  int64_t at = 0;
+  EXPECT_TRUE(file.Tell(&at));  // not counted
+  EXPECT_TRUE(sys::Exists(path));
+  EXPECT_FALSE(file.Write("cd", 2));  // 3
+  EXPECT_EQ(sys::LastError(), sys::kErrorWriteFault);
+  EXPECT_FALSE(file.Flush());  // 4
+  EXPECT_FALSE(file.Close());  // 5: fails, yet lets go of the file
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(sys::DeleteFile(path));  // 6
+  EXPECT_EQ(sys::FileOperationCount(), 6);
+
+  sys::FailFileOperationsFrom(0);
+  EXPECT_EQ(sys::FileOperationCount(), 0);
+  EXPECT_EQ(ReadWhole(path), "ab");
+  EXPECT_TRUE(sys::DeleteFile(path));  // would fail on Windows had the handle stayed open
+  EXPECT_GT(sys::FileOperationCount(), 0);
+}
+
+}  // namespace

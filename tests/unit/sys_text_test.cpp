@@ -1,0 +1,216 @@
+// OEM and ANSI text of the system layer, and the environment. Natively each
+// pair of code pages is chosen through TAGWRIGHT_CODEPAGES; under Wine the
+// process has the pair of its locale and the other pair's cases are skipped.
+#include "sys_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Pages {
+  unsigned oem;
+  unsigned ansi;
+};
+
+// Makes `pages` the process's pair for the test, or says why it cannot.
+class UsePages {
+ public:
+  explicit UsePages(Pages pages)
+#ifndef _WIN32
+      : env_("TAGWRIGHT_CODEPAGES", std::to_string(pages.oem) + ":" + std::to_string(pages.ansi))
+#endif
+  {
+    available_ = sys::OemCodePage() == pages.oem && sys::AnsiCodePage() == pages.ansi;
+  }
+  bool available() const { return available_; }
+
+ private:
+#ifndef _WIN32
+  systest::ScopedEnv env_;
+#endif
+  bool available_ = false;
+};
+
+std::string CharToOem(const std::string& ansi) {
+  std::string out(ansi.size() + 1, '\0');
+  sys::CharToOem(ansi.c_str(), out.data());
+  out.resize(ansi.size());
+  return out;
+}
+
+std::string OemToChar(const std::string& oem) {
+  std::string out(oem.size() + 1, '\0');
+  sys::OemToChar(oem.c_str(), out.data());
+  out.resize(oem.size());
+  return out;
+}
+
+struct Case {
+  const char* what;
+  Pages pages;
+  std::string ansi;
+  std::string oem;
+};
+
+// Texts that both code pages of a pair hold, in each one's bytes.
+const Case kBothWays[] = {
+    {"Russian letters, Yo and the numero sign", {866, 1251},
+     "\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xB8 \xB9 \xC0\xDF\xE0\xFF",  // Привет, Ёё № АЯая
+     "\x8F\xE0\xA8\xA2\xA5\xE2, \xF0\xF1 \xFC \x80\x9F\xA0\xEF"},
+    {"Western accents and the pound sign", {437, 1252},
+     "\xC7\xFC\xE9 \xF1\xA3 \xC5\xE6",  // Çüé ñ£ Åæ
+     "\x80\x81\x82 \xA4\x9C \x8F\x91"},
+    {"ASCII stays as it is", {866, 1251}, "Track 01 - [Live] ~ {x}", "Track 01 - [Live] ~ {x}"},
+    {"ASCII stays as it is", {437, 1252}, "Track 01 - [Live] ~ {x}", "Track 01 - [Live] ~ {x}"},
+};
+
+TEST(SysText, AnsiAndOemConvertBothWays) {
+  for (const Case& c : kBothWays) {
+    UsePages use(c.pages);
+    if (!use.available()) continue;
+    EXPECT_EQ(CharToOem(c.ansi), c.oem) << c.what;
+    EXPECT_EQ(OemToChar(c.oem), c.ansi) << c.what;
+    // In place, as the tag text conversions call it.
+    std::string text = c.ansi;
+    sys::CharToOem(text.c_str(), text.data());
+    EXPECT_EQ(text, c.oem) << c.what;
+  }
+  UsePages russian({866, 1251});
+  UsePages western({437, 1252});
+  if (!russian.available() && !western.available()) GTEST_SKIP() << "neither pair is in use";
+}
+
+// A character that the other code page lacks becomes '?'. Windows puts a
+// look-alike in its place where it knows one ('v' for a square root, 'e' for
+// e-acute in 1251); this layer does not guess, so those cases run natively.
+TEST(SysText, CharactersWithoutEquivalentBecomeQuestionMarks) {
+  const Case cases[] = {
+      {"euro sign into 866", {866, 1251}, "5\x88", "5?"},
+      {"euro sign into 437", {437, 1252}, "5\x80", "5?"},
+  };
+  for (const Case& c : cases) {
+    UsePages use(c.pages);
+    if (use.available()) {
+      EXPECT_EQ(CharToOem(c.ansi), c.oem) << c.what;
+    }
+  }
+#ifndef _WIN32
+  const Case reverse[] = {
+      {"square root from 866", {866, 1251}, "?", "\xFB"},
+      {"double box corner from 866", {866, 1251}, "?", "\xC9"},
+      {"Greek alpha from 437", {437, 1252}, "?", "\xE0"},
+  };
+  for (const Case& c : reverse) {
+    UsePages use(c.pages);
+    EXPECT_EQ(OemToChar(c.oem), c.ansi) << c.what;
+  }
+  UsePages russian({866, 1251});
+  const std::u16string accented = u"caf\u00E9";
+  EXPECT_EQ(sys::WideToAnsi(accented.data(), accented.size()), "caf?");
+#endif
+}
+
+TEST(SysText, BufferVersionsConvertExactlyTheGivenBytes) {
+  UsePages use({866, 1251});
+  if (!use.available()) GTEST_SKIP() << "code pages 866 and 1251 are not in use";
+  const char ansi[] = {'\xC0', '\0', '\xC1', 'x'};
+  char oem[5] = {0, 0, 0, 0, '#'};
+  sys::CharToOemBuff(ansi, oem, 4);
+  EXPECT_EQ(std::string(oem, 5), std::string("\x80\0\x81x#", 5));
+  char back[4];
+  sys::OemToCharBuff(oem, back, 4);
+  EXPECT_EQ(std::string(back, 4), std::string(ansi, 4));
+}
+
+TEST(SysText, WideToAnsi) {
+  UsePages russian({866, 1251});
+  if (russian.available()) {
+    const std::u16string text = u"Привет, мир";
+    EXPECT_EQ(sys::WideToAnsi(text.data(), text.size()), "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0");
+    const std::u16string mixed = u"\u4E2D\u0401";  // 中 Ё: 1251 has only Ё
+    EXPECT_EQ(sys::WideToAnsi(mixed.data(), mixed.size()), "?\xA8");
+  }
+  UsePages western({437, 1252});
+  if (western.available()) {
+    const std::u16string text = u"\u00C7a co\u00FBte 5\u20AC";
+    EXPECT_EQ(sys::WideToAnsi(text.data(), text.size()), "\xC7" "a co\xFBte 5\x80");
+  }
+  // A zero inside is kept; the length alone ends the text.
+  const char16_t withZero[] = {u'a', 0, u'b'};
+  EXPECT_EQ(sys::WideToAnsi(withZero, 3), std::string("a\0b", 3));
+  EXPECT_EQ(sys::WideToAnsi(withZero, 0), "");
+}
+
+TEST(SysText, CharactersBeyondTheBasicPlane) {
+  // U+1F600 as a surrogate pair, then a high surrogate alone before 'x'.
+  const char16_t pair[] = {u'<', 0xD83D, 0xDE00, u'>'};
+  const char16_t lone[] = {0xD83D, u'x'};
+#ifdef _WIN32
+  // Windows versions differ in the number of '?' for a pair.
+  const std::string fromPair = sys::WideToAnsi(pair, 4);
+  EXPECT_TRUE(fromPair == "<?>" || fromPair == "<?" "?>") << fromPair;
+#else
+  EXPECT_EQ(sys::WideToAnsi(pair, 4), "<?>");
+#endif
+  EXPECT_EQ(sys::WideToAnsi(lone, 2), "?x");
+}
+
+#ifndef _WIN32
+// Without TAGWRIGHT_CODEPAGES the pair follows the locale's language, as Wine
+// chooses it.
+TEST(SysText, PairFollowsTheLocaleLikeWine) {
+  const struct {
+    const char* lcAll;
+    const char* lang;
+    const char* configured;
+    Pages pages;
+  } cases[] = {
+      {"ru_RU.UTF-8", nullptr, nullptr, {866, 1251}},
+      {"uk_UA.UTF-8", nullptr, nullptr, {866, 1251}},
+      {nullptr, "be_BY.UTF-8", nullptr, {866, 1251}},
+      {"en_US.UTF-8", "ru_RU.UTF-8", nullptr, {437, 1252}},
+      {"C", nullptr, nullptr, {437, 1252}},
+      {"de_DE@euro", nullptr, nullptr, {437, 1252}},
+      {nullptr, nullptr, nullptr, {437, 1252}},
+      {"ru_RU.UTF-8", nullptr, "850:1252", {850, 1252}},
+      {"ru_RU.UTF-8", nullptr, "866", {866, 1251}},        // malformed: the locale decides
+      {"en_US.UTF-8", nullptr, "99999:1251", {437, 1252}},  // unknown code page: likewise
+  };
+  for (const auto& c : cases) {
+    systest::ScopedEnv lcAll("LC_ALL", c.lcAll ? std::optional<std::string>(c.lcAll) : std::nullopt);
+    systest::ScopedEnv lcCtype("LC_CTYPE", std::nullopt);
+    systest::ScopedEnv lang("LANG", c.lang ? std::optional<std::string>(c.lang) : std::nullopt);
+    systest::ScopedEnv configured("TAGWRIGHT_CODEPAGES", c.configured
+                                                             ? std::optional<std::string>(c.configured)
+                                                             : std::nullopt);
+    EXPECT_EQ(sys::OemCodePage(), c.pages.oem) << (c.lcAll ? c.lcAll : "-") << " " << (c.lang ? c.lang : "-");
+    EXPECT_EQ(sys::AnsiCodePage(), c.pages.ansi) << (c.lcAll ? c.lcAll : "-");
+  }
+}
+#endif
+
+TEST(SysEnvironment, SetEmptyAndMissingVariables) {
+  const std::string name = "TAGWRIGHT_TEST_" + std::to_string(systest::ProcessId());
+  std::string value = "unchanged";
+  EXPECT_FALSE(sys::GetEnv(name.c_str(), &value));
+  {
+    systest::ScopedEnv set(name.c_str(), std::string("Ivan Petrov"));
+    ASSERT_TRUE(sys::GetEnv(name.c_str(), &value));
+    EXPECT_EQ(value, "Ivan Petrov");
+  }
+  {
+    systest::ScopedEnv empty(name.c_str(), std::string());
+    value.assign(1, 'x');
+#ifdef _WIN32
+    // Windows does not keep a variable with an empty value.
+    if (!sys::GetEnv(name.c_str(), &value)) return;
+#endif
+    ASSERT_TRUE(sys::GetEnv(name.c_str(), &value));
+    EXPECT_EQ(value, "");
+  }
+}
+
+}  // namespace
