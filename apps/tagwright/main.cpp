@@ -1,0 +1,167 @@
+// tagwright: the host stand-in as a program. With --script it plays a script
+// against the plug-in and prints the transcript (the tests and batch jobs use
+// this); the interactive terminal host is yet to come.
+#if defined(_WIN32)
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "hostsim/codepage.h"
+#include "hostsim/fs.h"
+#include "hostsim/host.h"
+#include "hostsim/loader.h"
+#include "hostsim/script.h"
+#include "sys/sys.h"
+
+namespace {
+
+constexpr int kExitMismatch = 1;
+constexpr int kExitUsage = 2;
+
+void Usage() {
+  std::fputs(
+      "usage: tagwright --script FILE [--lang NAME] [--plugin MODULE] [--quiet]\n"
+      "  --script FILE    play FILE against the plug-in and print the transcript\n"
+      "  --lang NAME      the language file to use (default $TAGWRIGHT_LANG, else English)\n"
+      "  --plugin MODULE  the plug-in module (default $TAGWRIGHT_PLUGIN, else the one\n"
+      "                   beside this program or in ../plugin)\n"
+      "  --quiet          print no transcript, only a failure\n"
+      "The exit status is 0 when the script ran to its end, 1 on the first mismatch,\n"
+      "2 when the script or the plug-in could not be loaded.\n",
+      stderr);
+}
+
+// A command-line argument as the host's OEM text.
+std::string ArgToOem(const char* arg) {
+#if defined(_WIN32)
+  // Windows hands over ANSI text; the file functions were switched to OEM.
+  std::string oem(arg);
+  sys::CharToOem(oem.c_str(), &oem[0]);
+  return oem;
+#else
+  std::string oem;
+  hostsim::Utf8ToOem(arg, &oem);
+  return oem;
+#endif
+}
+
+std::string ProgramFolder() {
+#if defined(_WIN32)
+  char buffer[MAX_PATH + 1];
+  DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof(buffer) - 1);
+  std::string path(buffer, n < sizeof(buffer) ? n : 0);
+#else
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  std::string utf8(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+  std::string path;
+  hostsim::Utf8ToOem(utf8, &path);
+#endif
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+std::string FindPlugin() {
+#if defined(_WIN32)
+  const char* name = "tagwright.dll";
+#else
+  const char* name = "libtagwright.so";
+#endif
+  std::string folder = ProgramFolder();
+  for (const char* sub : {"", "plugin", "..\\plugin"}) {
+    std::string candidate = hostsim::JoinPath(*sub ? hostsim::JoinPath(folder, sub) : folder, name);
+    if (sys::Exists(candidate)) return candidate;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // The transcript is the same bytes on every platform: no CR before LF.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+  hostsim::Host host;
+  std::string script, language, plugin;
+  bool quiet = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if ((arg == "--script" || arg == "--lang" || arg == "--plugin") && i + 1 < argc) {
+      std::string value = ArgToOem(argv[++i]);
+      (arg == "--script" ? script : arg == "--lang" ? language : plugin) = value;
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--help" || arg == "-h") {
+      Usage();
+      return 0;
+    } else {
+      std::fprintf(stderr, "tagwright: unknown argument %s\n", argv[i]);
+      Usage();
+      return kExitUsage;
+    }
+  }
+  if (script.empty()) {
+    std::fputs(
+        "tagwright: the interactive terminal host is not built yet; run a script with "
+        "--script FILE\n",
+        stderr);
+    Usage();
+    return kExitUsage;
+  }
+
+  std::string text;
+  if (!hostsim::ReadWholeFile(script, &text)) {
+    std::fprintf(stderr, "tagwright: cannot read %s\n", hostsim::OemToUtf8(script).c_str());
+    return kExitUsage;
+  }
+  std::vector<hostsim::Step> steps;
+  std::string error;
+  if (!hostsim::ParseScript(text, &steps, &error)) {
+    std::fprintf(stderr, "tagwright: %s: %s\n", hostsim::OemToUtf8(script).c_str(),
+                 hostsim::OemToUtf8(error).c_str());
+    return kExitUsage;
+  }
+
+  if (plugin.empty() && !sys::GetEnv("TAGWRIGHT_PLUGIN", &plugin)) plugin.clear();
+  if (plugin.empty()) plugin = FindPlugin();
+  if (plugin.empty()) {
+    std::fputs("tagwright: no plug-in module found; name it with --plugin\n", stderr);
+    return kExitUsage;
+  }
+
+  std::string scriptPath = hostsim::AbsolutePath(script);
+  size_t cut = scriptPath.find_last_of("\\/");
+  std::string base = cut == std::string::npos ? std::string(".") : scriptPath.substr(0, cut == 0 ? 1 : cut);
+  if (!quiet) host.transcript().SetEcho(stdout);
+  host.transcript().AddSubstitution(base, "script");
+
+  hostsim::PluginModule module;
+  if (!module.Load(plugin, language, &error)) {
+    std::fprintf(stderr, "tagwright: %s\n", hostsim::OemToUtf8(error).c_str());
+    return kExitUsage;
+  }
+  module.SetStartupInfo();
+  hostsim::PluginInfoCopy info;
+  module.GetPluginInfo(&info);
+
+  hostsim::ScriptDriver driver(host, &module, std::move(steps), base);
+  host.SetDriver(&driver);
+  bool ok = driver.Run();
+  host.SetDriver(nullptr);
+  module.Unload();
+  if (!ok) {
+    std::fprintf(stderr, "tagwright: FAILED: %s\n", hostsim::OemToUtf8(host.failure()).c_str());
+    return kExitMismatch;
+  }
+  return 0;
+}
