@@ -103,6 +103,9 @@ TEST(SysFiles, MoveFileNeverTakesAnExistingName) {
   EXPECT_EQ(sys::LastError(), sys::kErrorAlreadyExists);
   EXPECT_EQ(ReadWhole(a), "first");
   EXPECT_EQ(ReadWhole(b), "second");
+  // Its own name is not taken by another file: nothing happens, and that is a success.
+  EXPECT_TRUE(sys::MoveFile(b, b));
+  EXPECT_EQ(ReadWhole(b), "second");
 
   // Into another folder under a free name, and a folder itself.
   const std::string sub = dir / "sub";

@@ -388,6 +388,8 @@ bool MoveFile(const std::string& from, const std::string& to) {
   if (detail::InjectFault()) return false;
   const std::string source = NativePath(from);
   const std::string target = NativePath(to);
+  struct stat same;
+  if (source == target && lstat(source.c_str(), &same) == 0) return true;  // as Windows does
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
     return true;
   int error = errno;

@@ -189,8 +189,6 @@ long Store::KeepDamagedAside() {
 }
 
 long Store::Write() {
-  const size_t slash = path_.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash);
   const std::string text = posix::FormatRegistryText(*root_);
   mode_t mode = 0600;
   struct stat st;
@@ -217,11 +215,8 @@ long Store::Write() {
     unlink(temporary.c_str());
     return FromErrno(error);
   }
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
+  // The folder is not flushed: after a crash the old file or the new one is
+  // there, either whole, and a flush per change would double its cost.
   if (stat(path_.c_str(), &st) == 0) identity_ = IdentityOf(st);
   damaged_ = false;
   return kSuccess;
@@ -296,20 +291,23 @@ std::vector<std::string> PathOf(RegKey key) {
   return static_cast<Handle*>(key)->path;
 }
 
-// Splits a subkey path at '\'. One trailing '\' is allowed; a leading one, or
-// an empty name between two, is a bad path.
+// Splits a subkey path at '\'. A leading '\' is a bad path; empty names
+// between two or after the last are passed over, as Wine does.
 long SplitSubkey(const char* subkey, std::vector<std::string>* names) {
   names->clear();
   if (subkey == nullptr || *subkey == '\0') return kSuccess;
-  std::string path(subkey);
+  const std::string path(subkey);
   if (path[0] == '\\') return kBadPathname;
-  if (path.back() == '\\') path.pop_back();
   size_t start = 0;
   for (;;) {
     const size_t slash = path.find('\\', start);
     std::string name =
         path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-    if (name.empty()) return kBadPathname;
+    if (name.empty()) {
+      if (slash == std::string::npos) return kSuccess;
+      start = slash + 1;
+      continue;
+    }
     if (name.size() > kMaxKeyName || !posix::IsStorableKeyName(name))
       return static_cast<long>(kErrorInvalidParameter);
     names->push_back(std::move(name));
