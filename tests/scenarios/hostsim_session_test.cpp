@@ -1,0 +1,272 @@
+// The real plug-in module driven through the host stand-in: loaded with its
+// language files, started, described, invoked from a script; and language
+// files that are damaged stop the loading with a clear error.
+#if defined(_WIN32)
+#include <windows.h>
+#undef DeleteFile
+#undef MoveFile
+#undef ReplaceFile
+#else
+#include <stdlib.h>
+#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hostsim/fs.h"
+#include "hostsim/host.h"
+#include "hostsim/loader.h"
+#include "hostsim/script.h"
+#include "sys/sys.h"
+
+namespace {
+
+std::string ModulePath() {
+#if defined(_WIN32)
+  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
+  // Under Wine the build folder is a Unix path: its drive is Z:.
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+#else
+  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
+#endif
+}
+
+void SetEnv(const char* name, const std::optional<std::string>& value) {
+#if defined(_WIN32)
+  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
+#else
+  if (value) {
+    setenv(name, value->c_str(), 1);
+  } else {
+    unsetenv(name);
+  }
+#endif
+}
+
+std::optional<std::string> GetEnv(const char* name) {
+  std::string value;
+  if (!sys::GetEnv(name, &value)) return std::nullopt;
+  return value;
+}
+
+int Pid() {
+#if defined(_WIN32)
+  return static_cast<int>(GetCurrentProcessId());
+#else
+  return static_cast<int>(getpid());
+#endif
+}
+
+void DeleteTree(sys::RegKey parent, const std::string& path) {
+  sys::RegKey key = nullptr;
+  if (sys::RegOpenKeyEx(parent, path.c_str(), sys::kKeyRead | sys::kKeyWrite, &key) != 0) return;
+  for (int guard = 0; guard < 10000; ++guard) {
+    char name[256];
+    uint32_t size = sizeof(name);
+    if (sys::RegEnumKeyEx(key, 0, name, &size) != 0) break;
+    DeleteTree(key, name);
+  }
+  sys::RegCloseKey(key);
+  sys::RegDeleteKey(parent, path.c_str());
+}
+
+// A folder, a registry and a FARUSER of the test's own.
+class Session : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    user_ = "hostsim-session-" + std::to_string(Pid()) + "-" + std::to_string(++serial);
+    dir_ = hostsim::TemporaryFolder() + user_;
+    ASSERT_TRUE(sys::CreateFolder(dir_)) << dir_;
+    savedRegistry_ = GetEnv("TAGWRIGHT_REGISTRY");
+    savedUser_ = GetEnv("FARUSER");
+    SetEnv("TAGWRIGHT_REGISTRY", hostsim::JoinPath(dir_, "registry.reg"));
+    SetEnv("FARUSER", user_);
+    host_ = std::make_unique<hostsim::Host>();
+  }
+  void TearDown() override {
+    host_.reset();
+    SetEnv("TAGWRIGHT_REGISTRY", savedRegistry_);
+    SetEnv("FARUSER", savedUser_);
+    // Under Windows the real registry: the user's branch this test made, if any.
+    DeleteTree(sys::CurrentUserKey(), "Software\\Far\\Users\\" + user_);
+    std::error_code ec;
+    std::filesystem::remove_all(hostsim::NativePath(dir_), ec);
+  }
+
+  // Runs `script` against the module from its start; true when it passed.
+  bool Play(hostsim::PluginModule& module, const std::string& script) {
+    std::vector<hostsim::Step> steps;
+    std::string error;
+    EXPECT_TRUE(hostsim::ParseScript(script, &steps, &error)) << error;
+    hostsim::ScriptDriver driver(*host_, &module, steps, dir_);
+    host_->SetDriver(&driver);
+    bool ok = driver.Run();
+    host_->SetDriver(nullptr);
+    return ok;
+  }
+
+  void WriteFile(const std::string& path, const std::string& content) {
+    sys::File f;
+    ASSERT_TRUE(f.Open(path, sys::OpenMode::CreateAlways)) << path;
+    ASSERT_TRUE(f.Write(content.data(), content.size()));
+    ASSERT_TRUE(f.Close());
+  }
+
+  // Loads and starts the module for the current host.
+  void Start(hostsim::PluginModule& module, const char* language = "English") {
+    std::string error;
+    ASSERT_TRUE(module.Load(ModulePath(), language, &error)) << error;
+    module.SetStartupInfo();
+  }
+
+  std::unique_ptr<hostsim::Host> host_;
+  std::string dir_;
+  std::string user_;
+  std::optional<std::string> savedRegistry_, savedUser_;
+};
+
+TEST_F(Session, LoadsStartsAndDescribesThePlugin) {
+  hostsim::PluginModule module;
+  std::string error;
+  ASSERT_TRUE(module.Load(ModulePath(), "English", &error)) << error;
+  EXPECT_EQ(module.languageName(), "English");
+  module.SetStartupInfo();
+  hostsim::PluginInfoCopy info;
+  ASSERT_TRUE(module.GetPluginInfo(&info));
+  EXPECT_EQ(info.menuStrings, std::vector<std::string>{"Tagwright"});
+  EXPECT_EQ(info.configStrings, std::vector<std::string>{"Tagwright"});
+  EXPECT_EQ(info.commandPrefix, "id3");
+  EXPECT_TRUE(module.HasOpenPlugin());
+  EXPECT_TRUE(module.HasConfigure());
+  EXPECT_FALSE(host_->failed()) << host_->failure();
+}
+
+TEST_F(Session, TheRussianLanguageFileIsChosenByName) {
+  hostsim::PluginModule module;
+  std::string error;
+  ASSERT_TRUE(module.Load(ModulePath(), "russian", &error)) << error;
+  EXPECT_EQ(module.languageName(), "Russian");
+  module.SetStartupInfo();
+  hostsim::PluginInfoCopy info;
+  ASSERT_TRUE(module.GetPluginInfo(&info));
+  ASSERT_EQ(info.menuStrings.size(), 1u);
+  EXPECT_STREQ(host_->Message(0, 0), info.menuStrings[0].c_str());
+}
+
+TEST_F(Session, AScriptInvokesTheEntryPoints) {
+  ASSERT_TRUE(sys::CreateFolder(hostsim::JoinPath(dir_, "music")));
+  WriteFile(hostsim::JoinPath(dir_, "music\\a.mp3"), "not audio");
+  hostsim::PluginModule module;
+  Start(module);
+  // A command line naming a file that is not there finds nothing to do.
+  EXPECT_TRUE(Play(module,
+                   "panel music\n"
+                   "invoke info\n"
+                   "invoke command \"id3:nothing-here.mp3\"\n"
+                   "expect-selected none\n"
+                   "expect-end\n"))
+      << host_->failure();
+  std::string t = host_->transcript().Text();
+  EXPECT_NE(t.find("panel <panel>: 2 items, selected (none), cursor \"a.mp3\""), std::string::npos)
+      << t;
+  EXPECT_NE(t.find("== invoke command \"id3:nothing-here.mp3\"\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("OpenPlugin returned INVALID_HANDLE_VALUE"), std::string::npos) << t;
+}
+
+TEST_F(Session, AnUnknownCommandPrefixIsAMismatch) {
+  hostsim::PluginModule module;
+  std::string error;
+  ASSERT_TRUE(module.Load(ModulePath(), "English", &error)) << error;
+  module.SetStartupInfo();
+  EXPECT_FALSE(Play(module, "invoke command \"mp3:x.mp3\"\n"));
+  EXPECT_NE(host_->failure().find("line 1: the plug-in has no command prefix \"mp3\" (its prefixes: \"id3\")"),
+            std::string::npos)
+      << host_->failure();
+}
+
+TEST_F(Session, ConfigureOpensItsDialogAndEscWritesNothing) {
+  {
+    hostsim::PluginModule probe;
+    Start(probe);
+    // Until the configuration dialog exists Configure returns at once.
+    if (Play(probe, "invoke configure\n")) GTEST_SKIP() << "Configure shows no dialog yet";
+    ASSERT_NE(host_->failure().find("the dialog \"Id3Config\" appeared"), std::string::npos)
+        << host_->failure();
+  }
+  host_.reset();
+  host_ = std::make_unique<hostsim::Host>();
+  hostsim::PluginModule module;
+  Start(module);
+  EXPECT_TRUE(Play(module,
+                   "invoke configure\n"
+                   "dialog \"Id3Config\" set 2 \"*.mp2\"\n"
+                   "dialog \"Id3Config\" esc\n"
+                   "expect-end\n"))
+      << host_->failure();
+  std::string t = host_->transcript().Text();
+  EXPECT_NE(t.find("dialog \"Id3Config\" closed with Esc"), std::string::npos) << t;
+  EXPECT_NE(t.find("Configure returned 1"), std::string::npos) << t;
+  // Cancelled: nothing was written.
+  sys::RegKey key = nullptr;
+  std::string path = "Software\\Far\\Users\\" + user_ + "\\Plugins\\Tagwright\\ConfigDialog";
+  if (sys::RegOpenKeyEx(sys::CurrentUserKey(), path.c_str(), sys::kKeyRead, &key) == 0) {
+    uint32_t type = 0, size = 0;
+    EXPECT_NE(sys::RegQueryValueEx(key, "ProcessExt", &type, nullptr, &size), 0);
+    sys::RegCloseKey(key);
+  }
+}
+
+class DamagedLanguage : public Session {
+ protected:
+  // A copy of the module in a folder with the given language files.
+  std::string Module(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string folder = hostsim::JoinPath(dir_, "module");
+    EXPECT_TRUE(sys::CreateFolder(folder));
+    std::string name = ModulePath().substr(ModulePath().find_last_of("\\/") + 1);
+    std::string copy = hostsim::JoinPath(folder, name);
+    std::error_code ec;
+    std::filesystem::copy_file(hostsim::NativePath(ModulePath()), hostsim::NativePath(copy), ec);
+    EXPECT_FALSE(ec) << ec.message();
+    for (const auto& [file, content] : files) WriteFile(hostsim::JoinPath(folder, file), content);
+    return copy;
+  }
+  std::string LoadError(const std::string& path) {
+    hostsim::PluginModule module;
+    std::string error;
+    EXPECT_FALSE(module.Load(path, "English", &error));
+    EXPECT_FALSE(module.loaded());
+    return error;
+  }
+};
+
+TEST_F(DamagedLanguage, AMessageWithoutItsQuoteStopsTheLoad) {
+  std::string path = Module({{"Eng.lng", ".Language=English,English\n\"Tagwright\"\n\"Two\"\n"},
+                             {"Rus.lng", ".Language=Russian,Russian\n\"Tagwright\"\nTwo\"\n"}});
+  std::string error = LoadError(path);
+  EXPECT_NE(error.find("Rus.lng:3: neither a message in double quotes"), std::string::npos) << error;
+}
+
+TEST_F(DamagedLanguage, AMissingMessageStopsTheLoad) {
+  std::string path = Module({{"Eng.lng", ".Language=English,English\n\"Tagwright\"\n\"Two\"\n"},
+                             {"Rus.lng", ".Language=Russian,Russian\n\"Tagwright\"\n"}});
+  std::string error = LoadError(path);
+  EXPECT_NE(error.find("a message is missing"), std::string::npos) << error;
+}
+
+TEST_F(DamagedLanguage, NoLanguageFileStopsTheLoad) {
+  std::string error = LoadError(Module({}));
+  EXPECT_NE(error.find("no language file (.lng) beside the module"), std::string::npos) << error;
+}
+
+}  // namespace
