@@ -229,12 +229,11 @@ bool ID3v2Tag::Save(const std::string& fileName) {
     const int64_t newTotal = PrepareHeader(info, framesTotal);
     if (newTotal - static_cast<int64_t>(kHeaderSize) >= kSyncSafeLimit) return false;
 
-    Bytes image;
-    image.reserve(static_cast<size_t>(newTotal));
-    image.insert(image.end(), {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0});
+    // Header, frames, then zero padding up to the new total.
+    Bytes image(static_cast<size_t>(newTotal), 0);
+    std::memcpy(image.data(), "ID3\3\0\0", 6);
     PutSyncSafe32(image.data() + 6, static_cast<uint32_t>(newTotal - static_cast<int64_t>(kHeaderSize)));
-    image.insert(image.end(), frames.begin(), frames.end());
-    image.resize(static_cast<size_t>(newTotal), 0);
+    std::copy(frames.begin(), frames.end(), image.begin() + static_cast<ptrdiff_t>(kHeaderSize));
 
     return info.NeedRewrite ? RewriteViaTemp(fileName, &image) : WriteInPlace(fileName, image);
   } catch (const std::bad_alloc&) {

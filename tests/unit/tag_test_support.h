@@ -52,7 +52,7 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-inline Bytes ReadAll(const std::string& path) {
+inline Bytes ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
