@@ -4,9 +4,11 @@
 // On 32-bit Windows every structure has the host's layout: 2-byte packing,
 // 4-byte int, long and pointers (static_asserts at the end pin the sizes the
 // plug-in relies on). Elsewhere the same declarations compile with the
-// platform's own sizes (pointers and long of 8 bytes on x86-64); both sides of
-// the interface, our plug-in and our host stand-in, are then built from this
-// one header.
+// platform's natural alignment and sizes (pointers and long of 8 bytes on
+// x86-64); both sides of the interface, our plug-in and our host stand-in, are
+// then built from this one header. Code that takes the address of a member or
+// binds a reference to one compiles here but not (or with a warning) for
+// Windows, where the member may be misaligned: copy the value instead.
 //
 // This header does not include <windows.h>. A Windows-only file that needs
 // both includes <windows.h> first: the few Windows types declared here are then
@@ -73,9 +75,11 @@ typedef void* HANDLE;
 // Path buffer size used in the host's structures.
 constexpr int NM = 260;
 
-// The host's packing, also where it is not needed: code that would take the
-// address of a packed member then fails to compile here as it would on Windows.
+// The host's 2-byte packing on Windows. Elsewhere the structures keep their
+// natural alignment, so that 8-byte pointers sit where their type wants them.
+#if defined(_WIN32)
 #pragma pack(push, 2)
+#endif
 
 struct FarFileTime {
   DWORD dwLowDateTime;
@@ -928,7 +932,9 @@ enum FARHELPFLAGS : unsigned int {
   FHELP_NOSHOWERROR = 0x80000000,
 };
 
+#if defined(_WIN32)
 #pragma pack(pop)
+#endif
 
 // ------------------------------------------------------------ layout checks
 
