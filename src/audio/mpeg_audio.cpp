@@ -126,10 +126,22 @@ double MPEGaudio::DurationSeconds() const {
   return static_cast<double>(AudioSize() - firstFrame_.Offset) / bitRate / 1000 * 8;
 }
 
+bool MPEGaudio::LastsATenthOfASecond() const {
+  // DurationSeconds() >= 0.1 in whole numbers: a file of exactly 0.1 s would
+  // otherwise pass or fail with the precision of the floating-point unit (the
+  // 32-bit Windows build computes in 80 bits).
+  if (vbrInfo_.Present && vbrInfo_.FrameTotal > 0) {
+    return int64_t{FrameCoefficient(firstFrame_)} * vbrInfo_.FrameTotal * 8 * 10 >=
+           TableSampleRate(firstFrame_);
+  }
+  // bytes / (kbit/s x 1000) x 8 >= 1/10  <=>  2 x bytes >= 25 x kbit/s
+  return 2 * (AudioSize() - firstFrame_.Offset) >= 25 * int64_t{TableBitRate(firstFrame_)};
+}
+
 bool MPEGaudio::IsValid() const {
   if (!firstFrame_.Present) return false;
   const uint16_t kbps = BitRateKbps();
-  return kbps >= 8 && kbps <= 448 && DurationSeconds() >= 0.1;
+  return kbps >= 8 && kbps <= 448 && LastsATenthOfASecond();
 }
 
 }  // namespace audio

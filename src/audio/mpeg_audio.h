@@ -63,6 +63,7 @@ class MPEGaudio {
 
  private:
   bool Read(const std::string& fileName);
+  bool LastsATenthOfASecond() const;
 
   int64_t fileSize_ = 0;
   VBRData vbrInfo_;

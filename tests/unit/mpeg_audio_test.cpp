@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -95,8 +94,11 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
 }
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<uint8_t> bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 // A 4,000,128-byte constant bit rate file: a frame pair at 0, zeros up to
@@ -205,12 +207,20 @@ TEST_F(MpegAudioTest, VbrBitRateIsRoundedToEvenAndCutTo16Bits) {
 }
 
 TEST_F(MpegAudioTest, LessThanATenthOfASecondIsNotValid) {
+  // At 128 kbit/s 0.1 s are 1600 bytes; with a Xing header at 44.1 kHz,
+  // 0.1 s are 3.83 frames. Exactly 0.1 s is valid on every floating-point unit.
   Bytes b;
-  b.FramePair(0, kCbr128, 417).Resize(1599);  // 1600 bytes are 0.1 s at 128 kbit/s
+  b.FramePair(0, kCbr128, 417).Resize(1599);
   ASSERT_TRUE(Analyze(b));
   EXPECT_TRUE(audio_.FirstFrame().Present);
   EXPECT_FALSE(audio_.IsValid());
   b.Resize(1600);
+  ASSERT_TRUE(Analyze(b));
+  EXPECT_TRUE(audio_.IsValid());
+  b.Resize(400000).Put(36, "Xing").Put32(44, 3).Put32(48, 3 * 417);
+  ASSERT_TRUE(Analyze(b));
+  EXPECT_FALSE(audio_.IsValid());
+  b.Put32(44, 4).Put32(48, 4 * 417);
   ASSERT_TRUE(Analyze(b));
   EXPECT_TRUE(audio_.IsValid());
 }
@@ -441,7 +451,7 @@ TEST(MpegAudioCorpus, KnownFiles) {
   };
   const Known known[] = {
       // 206232 Xing frames of 576 samples at 22.05 kHz, in a file cut to 16 KiB.
-      {"taglib/mpeg2.mp3", "MPEG 2", 22050, 0, 206232, 5387.285, "Xing"},
+      {"taglib/mpeg2.mp3", "MPEG 2", 22050, 25, 206232, 5387.285, "Xing"},
       {"taglib/lame_vbr.mp3", "MPEG 1", 44100, 70, 72243, 1887.164, "Xing"},
       {"mutagen/vbri.mp3", "MPEG 1", 44100, 233, 8506, 222.198, "VBRI"},
       {"mutagen/bad-xing.mp3", "MPEG 1", 44100, 48, 0, 0, "Xing"},
@@ -450,10 +460,11 @@ TEST(MpegAudioCorpus, KnownFiles) {
       {"scribbu/VBRI_16M.mp3", "MPEG 2", 16000, 112, 7, 0, ""},
   };
   const std::string dir = CorpusDir();
+  std::error_code error;
+  if (dir.empty() || !fs::is_directory(dir, error)) GTEST_SKIP() << "corpus not found";
   MPEGaudio audio;
   for (const Known& k : known) {
     const std::string path = dir + "/" + k.file;
-    if (!fs::exists(path)) continue;
     SCOPED_TRACE(k.file);
     ASSERT_TRUE(audio.Analyze(path));
     ASSERT_TRUE(audio.FirstFrame().Present);
@@ -477,14 +488,18 @@ TEST(MpegAudioCorpus, TruncatedAtEveryOffsetOfTheFirst8KiB) {
   if (whole.size() < 8192) GTEST_SKIP() << "sample file not found";
   TempDir dir;
   const std::string path = dir.File("cut.mp3");
+  WriteFile(path, std::vector<uint8_t>(whole.begin(), whole.begin() + 8192));
+  sys::File file;
+  ASSERT_TRUE(file.Open(path, sys::OpenMode::ReadWrite));
   MPEGaudio audio;
-  for (size_t length = 0; length <= 8192; ++length) {
+  // From the whole 8 KiB down to nothing, one byte less each time.
+  for (size_t length = 8192;; --length) {
+    ASSERT_TRUE(file.Seek(static_cast<int64_t>(length)) && file.Truncate());
     const std::vector<uint8_t> cut(whole.begin(), whole.begin() + length);
-    WriteFile(path, cut);
     const bool ok = audio.Analyze(path);
     ASSERT_EQ(ok, length >= 10) << length;
     ExpectFrameMatchesFile(audio, cut, "length " + std::to_string(length));
-    if (::testing::Test::HasFailure()) break;
+    if (length == 0 || ::testing::Test::HasFailure()) break;
   }
 }
 
