@@ -109,7 +109,10 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
     return false;
   }
 #else
-  handle_ = dlopen(NativePath(moduleName_).c_str(), RTLD_NOW | RTLD_LOCAL);
+  // RTLD_NODELETE: the module stays mapped after dlclose, so that a sanitizer
+  // report at exit can still name its functions; its static objects are
+  // destroyed at exit instead.
+  handle_ = dlopen(NativePath(moduleName_).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle_ == nullptr) {
     const char* why = dlerror();
     *error = "cannot load " + moduleName_ + ": " + (why != nullptr ? why : "unknown reason");
