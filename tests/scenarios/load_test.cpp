@@ -5,11 +5,14 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <unistd.h>
 #endif
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "far/plugin_api.h"
@@ -64,6 +67,47 @@ std::string ModulePath() {
   return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
 #endif
 }
+
+// The start-up reads the plug-in's settings: from a user key no one else uses
+// (under Wine the real registry), and natively from a registry file of this
+// test's own, which nothing creates, so every value is its default. The
+// variables are put back afterwards for the other suites of this program.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    hadOld_ = old != nullptr;
+    if (hadOld_) old_ = old;
+    Set(value.c_str());
+  }
+  ~ScopedEnv() { Set(hadOld_ ? old_.c_str() : nullptr); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Set(const char* value) {
+#if defined(_WIN32)
+    SetEnvironmentVariableA(name_, value);
+#else
+    if (value != nullptr) {
+      setenv(name_, value, 1);
+    } else {
+      unsetenv(name_);
+    }
+#endif
+  }
+  const char* name_;
+  bool hadOld_ = false;
+  std::string old_;
+};
+
+#if !defined(_WIN32)
+std::string PrivateRegistryFile() {
+  return (std::filesystem::temp_directory_path() /
+          ("tagwright-load-test-" + std::to_string(getpid()) + ".reg"))
+      .string();
+}
+#endif
 
 // ------------------------------------------------------------ the host's side
 
@@ -188,10 +232,20 @@ void FillHostTables(PluginStartupInfo* info, FarStandardFunctions* fsf,
 
 class LoadTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { module_ = new Module(ModulePath()); }
+  static void SetUpTestSuite() {
+    farUser_ = new ScopedEnv("FARUSER", "TagwrightLoadTest");
+#if !defined(_WIN32)
+    registry_ = new ScopedEnv("TAGWRIGHT_REGISTRY", PrivateRegistryFile());
+#endif
+    module_ = new Module(ModulePath());
+  }
   static void TearDownTestSuite() {
     delete module_;
+    delete registry_;
+    delete farUser_;
     module_ = nullptr;
+    registry_ = nullptr;
+    farUser_ = nullptr;
   }
   void SetUp() override {
     ASSERT_TRUE(module_->Loaded()) << "cannot load " << ModulePath();
@@ -215,6 +269,8 @@ class LoadTest : public ::testing::Test {
   }
 
   static Module* module_;
+  static ScopedEnv* farUser_;
+  static ScopedEnv* registry_;
   FARPLUGINSETSTARTUPINFO setStartupInfo_ = nullptr;
   FARPLUGINGETPLUGININFO getPluginInfo_ = nullptr;
   FARPLUGINOPENPLUGIN openPlugin_ = nullptr;
@@ -222,6 +278,8 @@ class LoadTest : public ::testing::Test {
 };
 
 Module* LoadTest::module_ = nullptr;
+ScopedEnv* LoadTest::farUser_ = nullptr;
+ScopedEnv* LoadTest::registry_ = nullptr;
 
 TEST_F(LoadTest, ExportsTheFourEntryPointsByName) {
   EXPECT_NE(setStartupInfo_, nullptr);
