@@ -6,6 +6,7 @@
 
 namespace tags {
 
+// clang-format off
 const std::array<const char*, kGenreCount> GenreNames = {
     /*   0 */ "Blues", "Classic Rock", "Country", "Dance",
     /*   4 */ "Disco", "Funk", "Grunge", "Hip-Hop",
@@ -45,6 +46,7 @@ const std::array<const char*, kGenreCount> GenreNames = {
     /* 140 */ "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
     /* 144 */ "Trash Metal", "Anime", "JPop", "Synthpop",
 };
+// clang-format on
 
 std::string GenreText(int number) {
   if (number < 0 || number >= kGenreCount) return std::string();

@@ -177,10 +177,14 @@ void SetCapped(std::string& field, std::string_view text, size_t capacity, bool&
 }  // namespace
 
 void ID3v1Tag::SetTitle(std::string_view text) { SetCapped(title_, text, kTextCapacity, present_); }
-void ID3v1Tag::SetArtist(std::string_view text) { SetCapped(artist_, text, kTextCapacity, present_); }
+void ID3v1Tag::SetArtist(std::string_view text) {
+  SetCapped(artist_, text, kTextCapacity, present_);
+}
 void ID3v1Tag::SetAlbum(std::string_view text) { SetCapped(album_, text, kTextCapacity, present_); }
 void ID3v1Tag::SetYear(std::string_view text) { SetCapped(year_, text, kYearCapacity, present_); }
-void ID3v1Tag::SetComment(std::string_view text) { SetCapped(comment_, text, kTextCapacity, present_); }
+void ID3v1Tag::SetComment(std::string_view text) {
+  SetCapped(comment_, text, kTextCapacity, present_);
+}
 
 void ID3v1Tag::SetTrack(uint8_t value) {
   track_ = value;

@@ -27,7 +27,8 @@ class ID3v1Tag {
   // Reads the file's tag. False when the file cannot be opened or read; true
   // otherwise, whether or not a tag was found (Present() tells).
   bool Load(const std::string& fileName);
-  // The same on a file already open for reading whose size is `fileSize`.
+  // The same on a file already open for reading whose size is `fileSize`;
+  // the file's position afterwards is wherever the reading left it.
   bool LoadFrom(sys::File& file, int64_t fileSize);
   // Writes the fields as the file's tag: an existing tag is overwritten in
   // place, otherwise the block is appended. Present() is not changed.
@@ -53,7 +54,7 @@ class ID3v1Tag {
   const std::string& Album() const { return album_; }
   const std::string& Year() const { return year_; }
   const std::string& Comment() const { return comment_; }
-  uint8_t Track() const { return track_; }    // 0 = none
+  uint8_t Track() const { return track_; }        // 0 = none
   uint8_t GenreNumber() const { return genre_; }  // 255 = none
 
   // The genre's name, empty for numbers without one.

@@ -23,16 +23,16 @@ constexpr int kSlotCount = 16;
 // A tag header as found in the file, plus the state of one write.
 struct TagInfo {
   // The first 10 bytes of the file.
-  std::array<char, 3> ID{};        // "ID3" when a tag is there
-  uint8_t Version = 0;             // major version
+  std::array<char, 3> ID{};  // "ID3" when a tag is there
+  uint8_t Version = 0;       // major version
   uint8_t Revision = 0;
-  uint8_t Flags = 0;               // 0x10: a footer follows the frames
-  std::array<uint8_t, 4> Size{};   // 7 bits per byte, most significant first
-  int64_t FileSize = 0;            // of the whole file
+  uint8_t Flags = 0;              // 0x10: a footer follows the frames
+  std::array<uint8_t, 4> Size{};  // 7 bits per byte, most significant first
+  int64_t FileSize = 0;           // of the whole file
   // Raw data of the frames of each slot (slot order), at most 500 bytes each.
   std::array<std::string, kSlotCount> Frame;
-  bool NeedRewrite = false;        // writing: rebuild through a temporary file
-  int64_t PaddingSize = 0;         // writing: zero bytes after the frames
+  bool NeedRewrite = false;  // writing: rebuild through a temporary file
+  int64_t PaddingSize = 0;   // writing: zero bytes after the frames
 
   bool HasId3() const { return ID[0] == 'I' && ID[1] == 'D' && ID[2] == '3'; }
 };
@@ -54,7 +54,8 @@ class ID3v2Tag {
   // Reads the file's tag. False when the 10 header bytes cannot be read; true
   // otherwise, whether or not a tag was found.
   bool Load(const std::string& fileName);
-  // The same on a file already open for reading whose size is `fileSize`.
+  // The same on a file already open for reading whose size is `fileSize`;
+  // the file's position afterwards is wherever the reading left it.
   bool LoadFrom(sys::File& file, int64_t fileSize);
   // Writes the fields as an ID3v2.3 tag: in place when the old tag has room
   // (and is at most 4096 bytes), else by rebuilding the file. Present() is not
@@ -105,8 +106,8 @@ class ID3v2Tag {
   int64_t tagSize_;
   std::string title_, artist_, album_;
   uint16_t track_;
-  std::string trackText_, year_, genre_, comment_, composer_, origArtist_, encodedBy_,
-      copyright_, language_, url_;
+  std::string trackText_, year_, genre_, comment_, composer_, origArtist_, encodedBy_, copyright_,
+      language_, url_;
 };
 
 }  // namespace tags

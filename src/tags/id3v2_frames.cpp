@@ -86,7 +86,8 @@ std::optional<int> SlotOf(const std::string& id, uint8_t version) {
 bool TagBody::Read(int64_t offset, size_t count, Bytes* out) {
   out->clear();
   if (offset < 0 || offset >= size_) return true;
-  const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size_ - offset));
+  const size_t n =
+      static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size_ - offset));
   if (!file_) {
     out->assign(bytes_.begin() + offset, bytes_.begin() + offset + static_cast<ptrdiff_t>(n));
     return true;

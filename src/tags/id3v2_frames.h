@@ -59,12 +59,12 @@ class TagBody {
 };
 
 struct FrameRef {
-  std::string id;                 // 3 characters in version 2, else 4
+  std::string id;                  // 3 characters in version 2, else 4
   std::array<uint8_t, 2> flags{};  // versions 3 and 4
-  int64_t headerAt = 0;           // offsets within the body
+  int64_t headerAt = 0;            // offsets within the body
   int64_t dataAt = 0;
-  int64_t dataSize = 0;           // as the size field says (the chosen reading in 2.4)
-  bool complete = false;          // the data lies wholly inside the body
+  int64_t dataSize = 0;   // as the size field says (the chosen reading in 2.4)
+  bool complete = false;  // the data lies wholly inside the body
 };
 
 // The body of the tag that `info` describes, `tagSize` bytes in all. It is

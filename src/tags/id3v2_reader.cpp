@@ -128,8 +128,24 @@ bool ID3v2Tag::Load(const std::string& fileName) {
 }
 
 void ID3v2Tag::FillFromSlots(const TagInfo& info) {
-  enum Slot { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kComposer, kEncodedBy,
-              kCopyright, kLanguage, kUrl, kDate, kOrigArtist, kGrouping, kOrigAlbum };
+  enum Slot {
+    kTitle,
+    kArtist,
+    kAlbum,
+    kTrack,
+    kYear,
+    kGenre,
+    kComment,
+    kComposer,
+    kEncodedBy,
+    kCopyright,
+    kLanguage,
+    kUrl,
+    kDate,
+    kOrigArtist,
+    kGrouping,
+    kOrigAlbum
+  };
   auto text = [&](Slot slot) { return DecodeText(SlotBytes(info.Frame[slot])); };
 
   title_ = text(kTitle);
@@ -145,7 +161,8 @@ void ID3v2Tag::FillFromSlots(const TagInfo& info) {
   genre_ = text(kGenre);
   // "(17)Rock" keeps the refinement after the last reference; "(17)" alone
   // gives nothing.
-  if (const size_t close = genre_.rfind(')'); close != std::string::npos) genre_.erase(0, close + 1);
+  if (const size_t close = genre_.rfind(')'); close != std::string::npos)
+    genre_.erase(0, close + 1);
   comment_ = StripDescription(SlotBytes(info.Frame[kComment]), true);
   composer_ = text(kComposer);
   encodedBy_ = text(kEncodedBy);

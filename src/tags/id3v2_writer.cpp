@@ -50,8 +50,8 @@ Bytes ReencodeContent(const std::string& id, const Bytes& content) {
   if (id == "WXXX") return ReencodeForV23(content, 0, 1);
   if (id == "APIC") {
     // Encoding, MIME type (ISO-8859-1, terminated), picture type, description.
-    const auto mimeEnd = std::find(content.begin() + std::min<size_t>(1, content.size()),
-                                   content.end(), uint8_t{0});
+    const auto mimeEnd =
+        std::find(content.begin() + std::min<size_t>(1, content.size()), content.end(), uint8_t{0});
     if (mimeEnd == content.end()) return content;
     return ReencodeForV23(content, static_cast<size_t>(mimeEnd - content.begin()) + 1, 1);
   }
@@ -73,7 +73,8 @@ bool CollectCarriedFrames(sys::File& file, const TagInfo& info, int64_t oldTotal
   bool readError = false;
   const bool walked = WalkFrames(*body, *start, info.Version, [&](const FrameRef& frame) {
     if (!frame.complete || SlotOf(frame.id, info.Version)) return true;
-    if (!body->Read(frame.headerAt, static_cast<size_t>(frame.dataAt - frame.headerAt + frame.dataSize), &raw)) {
+    if (!body->Read(frame.headerAt,
+                    static_cast<size_t>(frame.dataAt - frame.headerAt + frame.dataSize), &raw)) {
       readError = true;
       return false;
     }
@@ -192,8 +193,7 @@ bool RewriteViaTemp(const std::string& fileName, const Bytes* image) {
   sys::File temp;
   std::string tempName;
   if (!CreateTemporary(fileName, temp, tempName)) return false;
-  const bool written = source.Seek(skip) &&
-                       (!image || temp.Write(image->data(), image->size())) &&
+  const bool written = source.Seek(skip) && (!image || temp.Write(image->data(), image->size())) &&
                        CopyRest(source, temp, size - skip) && temp.Flush();
   const bool closed = temp.Close();
   source.Close();
@@ -232,7 +232,8 @@ bool ID3v2Tag::Save(const std::string& fileName) {
     // Header, frames, then zero padding up to the new total.
     Bytes image(static_cast<size_t>(newTotal), 0);
     std::memcpy(image.data(), "ID3\3\0\0", 6);
-    PutSyncSafe32(image.data() + 6, static_cast<uint32_t>(newTotal - static_cast<int64_t>(kHeaderSize)));
+    PutSyncSafe32(image.data() + 6,
+                  static_cast<uint32_t>(newTotal - static_cast<int64_t>(kHeaderSize)));
     std::copy(frames.begin(), frames.end(), image.begin() + static_cast<ptrdiff_t>(kHeaderSize));
 
     return info.NeedRewrite ? RewriteViaTemp(fileName, &image) : WriteInPlace(fileName, image);

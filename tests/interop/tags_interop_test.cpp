@@ -142,7 +142,8 @@ tag.save(path, v2_version=version)
 class Workspace {
  public:
   Workspace() {
-    dir_ = fs::temp_directory_path() / ("tagwright-interop-" + std::to_string(std::random_device{}()));
+    dir_ =
+        fs::temp_directory_path() / ("tagwright-interop-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir_);
     std::ofstream(Path("peer.py")) << kPeerReader;
     std::ofstream(Path("mutagen_writer.py")) << kMutagenWriter;
@@ -157,11 +158,12 @@ class Workspace {
   bool MakeBase() {
     if (made_) return ok_;
     made_ = true;
-    ok_ = HasTool("lame") && HasTool("ffmpeg") &&
-          std::system(("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=2 -ac 2 -ar 44100 " +
-                       Quote(Path("s.wav")) + " && lame --quiet -b 128 " + Quote(Path("s.wav")) + " " +
-                       Quote(Path("base.mp3")))
-                          .c_str()) == 0;
+    ok_ =
+        HasTool("lame") && HasTool("ffmpeg") &&
+        std::system(("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=2 -ac 2 -ar 44100 " +
+                     Quote(Path("s.wav")) + " && lame --quiet -b 128 " + Quote(Path("s.wav")) +
+                     " " + Quote(Path("base.mp3")))
+                        .c_str()) == 0;
     if (ok_) baseMd5_ = PcmMd5(Path("base.mp3"));
     return ok_;
   }
@@ -173,11 +175,13 @@ class Workspace {
   }
 
   static std::string PcmMd5(const std::string& file) {
-    return Capture("ffmpeg -v error -i " + Quote(file) + " -map 0:a -f md5 -").value_or("<ffmpeg failed>");
+    return Capture("ffmpeg -v error -i " + Quote(file) + " -map 0:a -f md5 -")
+        .value_or("<ffmpeg failed>");
   }
 
   json Peer(const std::string& which, const std::string& file) const {
-    const auto out = Capture(Python() + " " + Quote(Path("peer.py")) + " " + which + " " + Quote(file));
+    const auto out =
+        Capture(Python() + " " + Quote(Path("peer.py")) + " " + which + " " + Quote(file));
     if (!out) return json();
     return json::parse(*out, nullptr, false);
   }
@@ -198,31 +202,37 @@ Workspace& Shared() {
 
 struct Tagger {
   const char* name;
-  const char* tool;          // the program that must be installed
-  uint8_t version;           // ID3v2 major version it writes
-  bool unicode;              // whether it takes the non-ASCII sample
+  const char* tool;  // the program that must be installed
+  uint8_t version;   // ID3v2 major version it writes
+  bool unicode;      // whether it takes the non-ASCII sample
   std::string (*command)(const std::string& file, const std::string& title);
   const char* trackText;
-  const char* genre;         // as we read it
+  const char* genre;  // as we read it
 };
 
 std::string Id3v2Command(const std::string& f, const std::string& t) {
-  return "id3v2 -t " + Quote(t) + " -a Artist -A 'Album X' -y 1999 -T 3/12 -g 17 -c 'Nice comment' " + Quote(f);
+  return "id3v2 -t " + Quote(t) +
+         " -a Artist -A 'Album X' -y 1999 -T 3/12 -g 17 -c 'Nice comment' " + Quote(f);
 }
 std::string Mid3v2Command(const std::string& f, const std::string& t) {
-  return "mid3v2 -t " + Quote(t) + " -a Artist -A 'Album X' -y 1999 -T 3/12 -g Rock -c 'Nice comment' " + Quote(f);
+  return "mid3v2 -t " + Quote(t) +
+         " -a Artist -A 'Album X' -y 1999 -T 3/12 -g Rock -c 'Nice comment' " + Quote(f);
 }
 std::string EyeD3v24Command(const std::string& f, const std::string& t) {
   return "eyeD3 -Q --v2 --to-v2.4 -t " + Quote(t) +
-         " -a Artist -A 'Album X' --recording-date 1999 -n 3 -N 12 -G Rock -c 'Nice comment' " + Quote(f);
+         " -a Artist -A 'Album X' --recording-date 1999 -n 3 -N 12 -G Rock -c 'Nice comment' " +
+         Quote(f);
 }
 std::string EyeD3v23Command(const std::string& f, const std::string& t) {
   return "eyeD3 -Q --v2 --to-v2.3 -t " + Quote(t) +
-         " -a Artist -A 'Album X' --recording-date 1999 -n 3 -N 12 -G Rock -c 'Nice comment' " + Quote(f);
+         " -a Artist -A 'Album X' --recording-date 1999 -n 3 -N 12 -G Rock -c 'Nice comment' " +
+         Quote(f);
 }
 std::string Kid3Command(const std::string& f, const std::string& t) {
-  return "kid3-cli -c " + Quote("set title " + Quote(t)) + " -c 'set artist Artist' -c \"set album 'Album X'\"" +
-         " -c 'set date 1999' -c 'set tracknumber 3/12' -c 'set genre Rock' -c \"set comment 'Nice comment'\"" +
+  return "kid3-cli -c " + Quote("set title " + Quote(t)) +
+         " -c 'set artist Artist' -c \"set album 'Album X'\"" +
+         " -c 'set date 1999' -c 'set tracknumber 3/12' -c 'set genre Rock' -c \"set comment 'Nice "
+         "comment'\"" +
          " -c save " + Quote(f);
 }
 
@@ -246,7 +256,8 @@ class PeerTagged : public ::testing::TestWithParam<Tagger> {
     *title = t.unicode ? SampleTitle() : "Plain Title";
     const std::string file = Shared().Copy(std::string(t.name) + ".mp3");
     // eyeD3 and mid3v2 take the text as UTF-8; the locale decides for the rest.
-    if (std::system(("LC_ALL=C.UTF-8 " + t.command(file, *title) + " >/dev/null 2>&1").c_str()) != 0)
+    if (std::system(("LC_ALL=C.UTF-8 " + t.command(file, *title) + " >/dev/null 2>&1").c_str()) !=
+        0)
       return {};
     return file;
   }
@@ -330,7 +341,9 @@ std::string First(const json& j, const std::string& key) {
 }
 
 // A member of a peer's JSON answer; null when it is not there.
-json Field(const json& j, const std::string& key) { return j.is_object() ? j.value(key, json()) : json(); }
+json Field(const json& j, const std::string& key) {
+  return j.is_object() ? j.value(key, json()) : json();
+}
 
 void ExpectPeersRead(const std::string& file, const OurFields& f) {
   const std::string title = Latin1ToUtf8(f.title);
@@ -372,10 +385,12 @@ void ExpectPeersRead(const std::string& file, const OurFields& f) {
     SCOPED_TRACE("id3v2 -l");
     const std::string listing = Capture("id3v2 -l " + Quote(file)).value_or("");
     const std::pair<const char*, std::string> lines[] = {
-        {"TPE1", f.artist},       {"TALB", f.album},         {"TYER", f.year},
-        {"TRCK", std::to_string(f.track)}, {"TCON", f.genre}, {"COMM", f.comment},
-        {"TCOM", f.composer},     {"TENC", f.encodedBy},     {"TCOP", f.copyright},
-        {"WXXX", f.url},          {"TOPE", f.origArtist},    {"TIT2", ""}};
+        {"TPE1", f.artist},     {"TALB", f.album},
+        {"TYER", f.year},       {"TRCK", std::to_string(f.track)},
+        {"TCON", f.genre},      {"COMM", f.comment},
+        {"TCOM", f.composer},   {"TENC", f.encodedBy},
+        {"TCOP", f.copyright},  {"WXXX", f.url},
+        {"TOPE", f.origArtist}, {"TIT2", ""}};
     for (const auto& [id, value] : lines) {
       const size_t at = listing.find(std::string(id) + " (");
       ASSERT_NE(at, std::string::npos) << id << " in\n" << listing;
@@ -385,9 +400,10 @@ void ExpectPeersRead(const std::string& file, const OurFields& f) {
   }
   if (HasTool("ffprobe")) {
     SCOPED_TRACE("ffprobe");
-    const json p = json::parse(
-        Capture("ffprobe -v error -show_entries format_tags -of json " + Quote(file)).value_or("{}"), nullptr,
-        false);
+    const json p =
+        json::parse(Capture("ffprobe -v error -show_entries format_tags -of json " + Quote(file))
+                        .value_or("{}"),
+                    nullptr, false);
     ASSERT_TRUE(p.is_object());
     const json tags = p.value("format", json::object()).value("tags", json::object());
     EXPECT_EQ(First(tags, "title"), title);
@@ -449,7 +465,8 @@ INSTANTIATE_TEST_SUITE_P(Taggers, PeerTagged, ::testing::ValuesIn(kTaggers),
 // A title change keeps what the writer does not build itself: a 200 KB
 // picture, lyrics and a user text frame read the same to mutagen afterwards.
 TEST(CarriedFrames, PictureLyricsAndUserTextSurviveATitleChange) {
-  if (!Shared().MakeBase() || !HasPythonModule("mutagen")) GTEST_SKIP() << "lame/ffmpeg/mutagen missing";
+  if (!Shared().MakeBase() || !HasPythonModule("mutagen"))
+    GTEST_SKIP() << "lame/ffmpeg/mutagen missing";
   const std::string picture = Shared().Path("cover.jpg");
   {
     std::mt19937 random(42);
@@ -459,8 +476,8 @@ TEST(CarriedFrames, PictureLyricsAndUserTextSurviveATitleChange) {
   for (int version : {4, 3}) {
     SCOPED_TRACE(testing::Message() << "written by mutagen as 2." << version);
     const std::string file = Shared().Copy("carried" + std::to_string(version) + ".mp3");
-    ASSERT_EQ(std::system((Python() + " " + Quote(Shared().Path("mutagen_writer.py")) + " " + Quote(file) + " " +
-                           std::to_string(version) + " " + Quote(picture))
+    ASSERT_EQ(std::system((Python() + " " + Quote(Shared().Path("mutagen_writer.py")) + " " +
+                           Quote(file) + " " + std::to_string(version) + " " + Quote(picture))
                               .c_str()),
               0);
     const json before = Shared().Peer("mutagen", file);
@@ -479,7 +496,8 @@ TEST(CarriedFrames, PictureLyricsAndUserTextSurviveATitleChange) {
     EXPECT_EQ(First(after, "TIT2"), "New title");
     EXPECT_EQ(Field(after, "APIC"), Field(before, "APIC"));
     EXPECT_EQ(Field(after, "USLT"), Field(before, "USLT"));
-    EXPECT_EQ(Field(after, "TXXX:MusicBrainz Album Id"), Field(before, "TXXX:MusicBrainz Album Id"));
+    EXPECT_EQ(Field(after, "TXXX:MusicBrainz Album Id"),
+              Field(before, "TXXX:MusicBrainz Album Id"));
     EXPECT_EQ(Workspace::PcmMd5(file), Shared().BaseMd5());
 
     // A second change is written in place of the rebuilt tag or rebuilt again;

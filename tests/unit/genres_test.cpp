@@ -13,9 +13,18 @@ namespace {
 
 TEST(Genres, NamesByNumber) {
   const std::pair<int, const char*> cases[] = {
-      {0, "Blues"},       {17, "Rock"},          {40, "AlternRock"},  {67, "Psychadelic"},
-      {78, "Rock & Roll"}, {85, "Bebob"},        {93, "Psychedelic Rock"}, {144, "Trash Metal"},
-      {147, "Synthpop"},  {148, ""},             {255, ""},           {-1, ""},
+      {0, "Blues"},
+      {17, "Rock"},
+      {40, "AlternRock"},
+      {67, "Psychadelic"},
+      {78, "Rock & Roll"},
+      {85, "Bebob"},
+      {93, "Psychedelic Rock"},
+      {144, "Trash Metal"},
+      {147, "Synthpop"},
+      {148, ""},
+      {255, ""},
+      {-1, ""},
   };
   for (const auto& [number, name] : cases) EXPECT_EQ(GenreText(number), name) << number;
   const std::set<std::string> distinct(GenreNames.begin(), GenreNames.end());
@@ -25,9 +34,16 @@ TEST(Genres, NamesByNumber) {
 TEST(Genres, LookupIgnoresCaseButNotBlanks) {
   fakehost::FakeHost host;
   const std::pair<const char*, std::optional<int>> cases[] = {
-      {"rock", 17},        {"ROCK", 17},           {"Rock & Roll", 78}, {"blues", 0},
-      {"synthpop", 147},   {"Psychedelic", std::nullopt}, {"", std::nullopt},
-      {" Rock", std::nullopt}, {"Rock ", std::nullopt},   {"<Unknown>", std::nullopt},
+      {"rock", 17},
+      {"ROCK", 17},
+      {"Rock & Roll", 78},
+      {"blues", 0},
+      {"synthpop", 147},
+      {"Psychedelic", std::nullopt},
+      {"", std::nullopt},
+      {" Rock", std::nullopt},
+      {"Rock ", std::nullopt},
+      {"<Unknown>", std::nullopt},
   };
   for (const auto& [text, number] : cases) EXPECT_EQ(GenreLookup(text), number) << text;
 }

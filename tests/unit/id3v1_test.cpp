@@ -46,11 +46,11 @@ struct VersionCase {
 TEST(ID3v1Parse, VersionTrackAndCommentFollowBytes125And126) {
   const std::string comment28 = "abcdefghijklmnopqrstuvwxyz01";
   const VersionCase cases[] = {
-      {0x00, 0x05, 2, 5, comment28},          // ID3v1.1
-      {0x20, 0x58, 2, 88, comment28},         // space-padded v1.1 ("X" = 88)
-      {0x00, 0x00, 1, 0, comment28},          // trailing zeros of a 30-byte comment go
-      {0x20, 0x20, 1, 0, comment28},          // all spaces: v1.0
-      {'y', 'z', 1, 0, comment28 + "yz"},     // a full 30-byte comment
+      {0x00, 0x05, 2, 5, comment28},       // ID3v1.1
+      {0x20, 0x58, 2, 88, comment28},      // space-padded v1.1 ("X" = 88)
+      {0x00, 0x00, 1, 0, comment28},       // trailing zeros of a 30-byte comment go
+      {0x20, 0x20, 1, 0, comment28},       // all spaces: v1.0
+      {'y', 'z', 1, 0, comment28 + "yz"},  // a full 30-byte comment
   };
   for (const VersionCase& c : cases) {
     SCOPED_TRACE(testing::Message() << int{c.b125} << "," << int{c.b126});

@@ -21,8 +21,11 @@ class ID3v2Read : public ::testing::Test {
     WriteAll(file_, Cat({bytes, Audio(400)}));
     ID3v2Tag tag;
     const bool ok = tag.Load(file_);
-    if (result) *result = ok;
-    else EXPECT_TRUE(ok);
+    if (result) {
+      *result = ok;
+    } else {
+      EXPECT_TRUE(ok);
+    }
     return tag;
   }
 
@@ -39,8 +42,8 @@ TEST(ID3v2TagTotalSize, FromTheHeaderBytes) {
   };
   const Case cases[] = {
       {{0, 0, 2, 1}, 0x00, 1000, 267},
-      {{0, 0, 2, 1}, 0x10, 1000, 277},   // footer
-      {{0, 0, 2, 1}, 0x00, 266, 0},      // larger than the file
+      {{0, 0, 2, 1}, 0x10, 1000, 277},  // footer
+      {{0, 0, 2, 1}, 0x00, 266, 0},     // larger than the file
       {{0, 0, 2, 1}, 0x00, 267, 267},
       {{0, 0, 0, 0x80}, 0x00, 1000, 138},  // a byte with its top bit counts whole
       {{0x7F, 0x7F, 0x7F, 0x7F}, 0x10, int64_t{1} << 40, (int64_t{1} << 28) - 1 + 20},
@@ -106,16 +109,15 @@ TEST_F(ID3v2Read, EveryVersionFillsTheFields) {
   for (const Ids& v : versions) {
     SCOPED_TRACE(testing::Message() << "version " << int{v.version});
     auto frame = [&](const char* id, const char* text) {
-      return v.version == 2 ? FrameV2(id, Latin1(text))
+      return v.version == 2   ? FrameV2(id, Latin1(text))
              : v.version == 3 ? FrameV3(id, Latin1(text))
                               : FrameV4(id, Latin1(text));
     };
-    const Bytes frames = Cat({frame(v.title, " Title "), frame(v.artist, "Artist"),
-                              frame(v.album, "Album"), frame(v.track, "3/12"),
-                              frame(v.year, "1999"), frame(v.genre, "(17)Rock"),
-                              frame(v.composer, "Composer"), frame(v.encodedBy, "Enc"),
-                              frame(v.copyright, "Copy"), frame(v.language, "eng"),
-                              frame(v.origArtist, "Orig")});
+    const Bytes frames =
+        Cat({frame(v.title, " Title "), frame(v.artist, "Artist"), frame(v.album, "Album"),
+             frame(v.track, "3/12"), frame(v.year, "1999"), frame(v.genre, "(17)Rock"),
+             frame(v.composer, "Composer"), frame(v.encodedBy, "Enc"), frame(v.copyright, "Copy"),
+             frame(v.language, "eng"), frame(v.origArtist, "Orig")});
     const ID3v2Tag tag = Loaded(Tag(v.version, frames, 50));
     EXPECT_EQ(tag.Version(), v.version);
     EXPECT_EQ(tag.TagSize(), static_cast<int64_t>(frames.size() + 60));
@@ -135,9 +137,10 @@ TEST_F(ID3v2Read, EveryVersionFillsTheFields) {
 }
 
 TEST_F(ID3v2Read, SecondChoicesFillEmptyFirstChoices) {
-  ID3v2Tag tag = Loaded(Tag(3, Cat({FrameV3("TIT1", Latin1("Group")), FrameV3("TOPE", Latin1("Orig")),
-                                    FrameV3("TOAL", Latin1("OrigAlbum")),
-                                    FrameV3("TDRC", Latin1("2004-05-01")), FrameV3("TIT2", Latin1("  "))})));
+  ID3v2Tag tag =
+      Loaded(Tag(3, Cat({FrameV3("TIT1", Latin1("Group")), FrameV3("TOPE", Latin1("Orig")),
+                         FrameV3("TOAL", Latin1("OrigAlbum")),
+                         FrameV3("TDRC", Latin1("2004-05-01")), FrameV3("TIT2", Latin1("  "))})));
   EXPECT_EQ(tag.Title(), "Group");
   EXPECT_EQ(tag.Artist(), "Orig");
   EXPECT_EQ(tag.OrigArtist(), "Orig");
@@ -154,9 +157,9 @@ TEST_F(ID3v2Read, TrackAndGenreTexts) {
     const char* track;
     int number;
   };
-  const Case tracks[] = {{"3/12", 3},  {"A3", 0},     {"$1F", 31},  {"0x10", 16}, {"X10", 16},
-                         {"+4", 4},    {"-1", 65535}, {"70000", 4464}, {"12abc", 0}, {"/5", 0},
-                         {"99999999999", 0}};
+  const Case tracks[] = {{"3/12", 3},  {"A3", 0}, {"$1F", 31},       {"0x10", 16},
+                         {"X10", 16},  {"+4", 4}, {"-1", 65535},     {"70000", 4464},
+                         {"12abc", 0}, {"/5", 0}, {"99999999999", 0}};
   for (const Case& c : tracks) {
     const ID3v2Tag tag = Loaded(Tag(3, FrameV3("TRCK", Latin1(c.track))));
     EXPECT_EQ(tag.Track(), c.number) << c.track;
@@ -169,8 +172,8 @@ TEST_F(ID3v2Read, TrackAndGenreTexts) {
 }
 
 TEST_F(ID3v2Read, CommentAndLinkSkipTheirDescriptions) {
-  const Bytes utf16Comment = {1, 'e', 'n', 'g', 0xFF, 0xFE, 'A', 0, 0, 0,
-                              0xFF, 0xFE, 'N', 0, 'i', 0, 'c', 0, 'e', 0};
+  const Bytes utf16Comment = {1,    'e',  'n', 'g', 0xFF, 0xFE, 'A', 0, 0,   0,
+                              0xFF, 0xFE, 'N', 0,   'i',  0,    'c', 0, 'e', 0};
   struct Case {
     const char* what;
     Bytes data;
@@ -225,9 +228,9 @@ TEST_F(ID3v2Read, UnicodeTextBecomesAnsi) {
 
 TEST_F(ID3v2Read, SlotsKeepTheFirst500BytesAndTheWalkGoesOn) {
   const std::string longText(700, 'c');
-  const ID3v2Tag tag = Loaded(Tag(3, Cat({FrameV3("COMM", Cat({Latin1("eng"), {0}, Text(longText)})),
-                                          FrameV3("TIT2", Latin1(longText)),
-                                          FrameV3("TPE1", Latin1("Next"))})));
+  const ID3v2Tag tag =
+      Loaded(Tag(3, Cat({FrameV3("COMM", Cat({Latin1("eng"), {0}, Text(longText)})),
+                         FrameV3("TIT2", Latin1(longText)), FrameV3("TPE1", Latin1("Next"))})));
   EXPECT_EQ(tag.Comment(), std::string(500 - 5, 'c'));
   EXPECT_EQ(tag.Title(), std::string(499, 'c'));
   EXPECT_EQ(tag.Artist(), "Next");
@@ -238,7 +241,8 @@ TEST_F(ID3v2Read, LaterFramesReplaceEarlierOnesAndPaddingEndsTheWalk) {
       Loaded(Tag(3, Cat({FrameV3("TIT2", Latin1("First")), FrameV3("TIT2", Latin1("Second"))})));
   EXPECT_EQ(tag.Title(), "Second");
   // A frame after padding is not read, even inside the declared size.
-  const Bytes frames = Cat({FrameV3("TIT2", Latin1("T")), Bytes(20, 0), FrameV3("TPE1", Latin1("A"))});
+  const Bytes frames =
+      Cat({FrameV3("TIT2", Latin1("T")), Bytes(20, 0), FrameV3("TPE1", Latin1("A"))});
   const ID3v2Tag padded = Loaded(Tag(3, frames));
   EXPECT_EQ(padded.Title(), "T");
   EXPECT_EQ(padded.Artist(), "");
@@ -287,7 +291,8 @@ TEST_F(ID3v2Read, FrameFlagsDecideWhatIsRead) {
 TEST_F(ID3v2Read, UnsynchronisationOfTheWholeTagIsUndone) {
   // Bytes that unsynchronisation changes, in a frame before the title, in the
   // title itself and in a frame size.
-  const Bytes picture = Cat({{0}, Text("image/jpeg"), {0, 3, 0}, {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0x00}});
+  const Bytes picture =
+      Cat({{0}, Text("image/jpeg"), {0, 3, 0}, {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0x00}});
   const Bytes frames = Cat({FrameV3("APIC", picture), FrameV3("TIT2", Latin1("A\xFF\xFF")),
                             FrameV3("TXXX", Bytes(0x1FF, 'x')), FrameV3("TPE1", Latin1("After"))});
   for (uint8_t version : {uint8_t{2}, uint8_t{3}}) {
@@ -298,15 +303,16 @@ TEST_F(ID3v2Read, UnsynchronisationOfTheWholeTagIsUndone) {
     }
     const Bytes unsynchronised = Unsynchronise(body);
     ASSERT_GT(unsynchronised.size(), body.size());
-    const ID3v2Tag tag = Loaded(Cat({Header(version, 0x80, static_cast<uint32_t>(unsynchronised.size())),
-                                     unsynchronised}));
+    const ID3v2Tag tag = Loaded(
+        Cat({Header(version, 0x80, static_cast<uint32_t>(unsynchronised.size())), unsynchronised}));
     EXPECT_EQ(tag.Title(), "A\xFF\xFF") << int{version};
     EXPECT_EQ(tag.Artist(), "After") << int{version};
     EXPECT_EQ(tag.TagSize(), static_cast<int64_t>(unsynchronised.size() + 10));
   }
   // In 2.4 the header flag means that every frame is unsynchronised.
   const Bytes title = Unsynchronise(Latin1("B\xFF\xF0"));
-  const ID3v2Tag v4 = Loaded(Tag(4, Cat({FrameV4("TIT2", title), FrameV4("TPE1", Latin1("After"))}), 0, 0x80));
+  const ID3v2Tag v4 =
+      Loaded(Tag(4, Cat({FrameV4("TIT2", title), FrameV4("TPE1", Latin1("After"))}), 0, 0x80));
   EXPECT_EQ(v4.Title(), "B\xFF\xF0");
   EXPECT_EQ(v4.Artist(), "After");
 }
@@ -320,13 +326,15 @@ TEST_F(ID3v2Read, ExtendedHeadersAreSkipped) {
   };
   const Case cases[] = {
       {"2.3, 6 bytes after the size", 3, Cat({BigEndian(6, 4), {0, 0}, BigEndian(0, 4)})},
-      {"2.3 with CRC", 3, Cat({BigEndian(10, 4), {0x80, 0}, BigEndian(0, 4), BigEndian(0xDEAD, 4)})},
+      {"2.3 with CRC", 3,
+       Cat({BigEndian(10, 4), {0x80, 0}, BigEndian(0, 4), BigEndian(0xDEAD, 4)})},
       {"2.4, 12 bytes in all", 4, Cat({SyncSafe(12), {1, 0x20}, SyncSafe(0x0A0B0C), {0x0D, 0x0E}})},
       // Some writers set the flag but write no extended header.
       {"flag without header", 4, Bytes{}},
   };
   for (const Case& c : cases) {
-    const Bytes v3frames = Cat({FrameV3("TIT2", Latin1("Title")), FrameV3("TPE1", Latin1("Artist"))});
+    const Bytes v3frames =
+        Cat({FrameV3("TIT2", Latin1("Title")), FrameV3("TPE1", Latin1("Artist"))});
     const Bytes body = Cat({c.extended, c.version == 3 ? v3frames : frames});
     const ID3v2Tag tag = Loaded(Tag(c.version, body, 0, 0x40));
     EXPECT_EQ(tag.Title(), "Title") << c.what;
@@ -347,7 +355,8 @@ TEST_F(ID3v2Read, Version4FrameSizes) {
   const Case cases[] = {
       {"synchsafe sizes", Cat({FrameV4("TXXX", big), FrameV4("TIT2", Latin1("Title"))})},
       // Written by software that stored plain numbers: 306 = 00 00 01 32.
-      {"plain sizes", Cat({FrameV4("TXXX", big, 0, 0, true), FrameV4("TIT2", Latin1("Title"), 0, 0, true)})},
+      {"plain sizes",
+       Cat({FrameV4("TXXX", big, 0, 0, true), FrameV4("TIT2", Latin1("Title"), 0, 0, true)})},
       // A plain size whose bytes have their top bit set (200 = 00 00 00 C8) is
       // no synchsafe number at all.
       {"plain size with a high byte",
@@ -356,8 +365,8 @@ TEST_F(ID3v2Read, Version4FrameSizes) {
       // 306 bytes, plain: the synchsafe reading (178) lands on zero bytes inside
       // the frame, which are no padding because more data follows them.
       {"plain size, synchsafe reading lands on zeros",
-       Cat({FrameV4("TXXX", Cat({Latin1("d"), {0}, Bytes(175, 'w'), Bytes(10, 0), Bytes(118, 'w')}), 0,
-                    0, true),
+       Cat({FrameV4("TXXX", Cat({Latin1("d"), {0}, Bytes(175, 'w'), Bytes(10, 0), Bytes(118, 'w')}),
+                    0, 0, true),
             FrameV4("TIT2", Latin1("Title"))})},
   };
   for (const Case& c : cases) {
@@ -368,8 +377,10 @@ TEST_F(ID3v2Read, Version4FrameSizes) {
 
 TEST_F(ID3v2Read, FooterCountsInTheTagSize) {
   const Bytes frames = FrameV4("TIT2", Latin1("Title"));
-  const Bytes footer = Cat({Text("3DI"), {4, 0, 0x10}, SyncSafe(static_cast<uint32_t>(frames.size()))});
-  const ID3v2Tag tag = Loaded(Cat({Header(4, 0x10, static_cast<uint32_t>(frames.size())), frames, footer}));
+  const Bytes footer =
+      Cat({Text("3DI"), {4, 0, 0x10}, SyncSafe(static_cast<uint32_t>(frames.size()))});
+  const ID3v2Tag tag =
+      Loaded(Cat({Header(4, 0x10, static_cast<uint32_t>(frames.size())), frames, footer}));
   EXPECT_EQ(tag.Title(), "Title");
   EXPECT_EQ(tag.TagSize(), static_cast<int64_t>(frames.size() + 20));
 }
@@ -392,10 +403,11 @@ TEST_F(ID3v2Read, LoadFromAnOpenFileReadsTheSame) {
 // Damaged tags: every byte of a tag changed to a few values, and the tag cut
 // at every length, never crashes the reader or reads outside the file.
 TEST_F(ID3v2Read, DamagedTagsDoNotCrash) {
-  const Bytes good = Tag(4, Cat({FrameV4("TIT2", Bytes{1, 0xFF, 0xFE, 'T', 0, 'i', 0}),
-                                 FrameV4("COMM", Cat({{3}, Text("eng"), Text("d"), {0}, Text("c")})),
-                                 FrameV4("WXXX", Cat({{2, 0, 'd', 0, 0}, Text("u")})),
-                                 FrameV4("TRCK", Latin1("1/2"), 0, 0x43)}),
+  const Bytes good = Tag(4,
+                         Cat({FrameV4("TIT2", Bytes{1, 0xFF, 0xFE, 'T', 0, 'i', 0}),
+                              FrameV4("COMM", Cat({{3}, Text("eng"), Text("d"), {0}, Text("c")})),
+                              FrameV4("WXXX", Cat({{2, 0, 'd', 0, 0}, Text("u")})),
+                              FrameV4("TRCK", Latin1("1/2"), 0, 0x43)}),
                          8, 0x40);
   for (size_t i = 0; i < good.size(); ++i) {
     for (uint8_t value : {uint8_t{0x00}, uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0xFF}}) {

@@ -23,7 +23,8 @@ struct Frame {
 
 std::ostream& operator<<(std::ostream& out, const Frame& f) {
   out << f.id << " flags " << int{f.flags[0]} << "/" << int{f.flags[1]} << " data";
-  for (size_t i = 0; i < f.data.size() && i < 48; ++i) out << ' ' << std::hex << int{f.data[i]} << std::dec;
+  for (size_t i = 0; i < f.data.size() && i < 48; ++i)
+    out << ' ' << std::hex << int{f.data[i]} << std::dec;
   return out;
 }
 
@@ -45,7 +46,8 @@ WrittenTag Parse23(const Bytes& file) {
   while (at + 10 <= static_cast<size_t>(tag.total) && file[at] != 0) {
     Frame f;
     f.id.assign(file.begin() + at, file.begin() + at + 4);
-    const size_t size = size_t{file[at + 4]} << 24 | file[at + 5] << 16 | file[at + 6] << 8 | file[at + 7];
+    const size_t size =
+        size_t{file[at + 4]} << 24 | file[at + 5] << 16 | file[at + 6] << 8 | file[at + 7];
     f.flags = {file[at + 8], file[at + 9]};
     f.data.assign(file.begin() + at + 10, file.begin() + at + 10 + size);
     tag.frames.push_back(f);
@@ -68,8 +70,8 @@ class ID3v2Write : public ::testing::Test {
 TEST_F(ID3v2Write, TagSizeFollowsTheOldTagAndTheFrames) {
   struct Case {
     const char* what;
-    int64_t oldTotal;     // 0: no tag
-    size_t titleLength;   // frames total = 21 + title length
+    int64_t oldTotal;    // 0: no tag
+    size_t titleLength;  // frames total = 21 + title length
     int64_t newTotal;
     bool inPlace;
   };
@@ -98,9 +100,11 @@ TEST_F(ID3v2Write, TagSizeFollowsTheOldTagAndTheFrames) {
     EXPECT_EQ(parsed.total, c.newTotal);
     ASSERT_EQ(parsed.frames.size(), 1u);
     EXPECT_EQ(parsed.frames[0].data.size(), c.titleLength + 1);
-    EXPECT_EQ(parsed.padding, static_cast<size_t>(c.newTotal - 21 - static_cast<int64_t>(c.titleLength)));
+    EXPECT_EQ(parsed.padding,
+              static_cast<size_t>(c.newTotal - 21 - static_cast<int64_t>(c.titleLength)));
     EXPECT_EQ(Tail(written, c.newTotal), audio_);
-    EXPECT_EQ(static_cast<int64_t>(written.size()), c.newTotal + static_cast<int64_t>(audio_.size()));
+    EXPECT_EQ(static_cast<int64_t>(written.size()),
+              c.newTotal + static_cast<int64_t>(audio_.size()));
     EXPECT_EQ(dir_.Names(), std::vector<std::string>{"song.mp3"});
     (void)c.inPlace;
   }
@@ -159,17 +163,19 @@ TEST_F(ID3v2Write, FramesAreBuiltFromTheFieldsInSlotOrder) {
 }
 
 TEST_F(ID3v2Write, LanguageIsWrittenBackAndEmptyFieldsGiveHeaderAndPadding) {
-  WriteAll(file_, Cat({Tag(3, Cat({FrameV3("TLAN", Latin1("rus")), FrameV3("TIT1", Latin1("Grp")),
-                                   FrameV3("TDRC", Latin1("2001")), FrameV3("TOAL", Latin1("OA"))}),
+  WriteAll(file_, Cat({Tag(3,
+                           Cat({FrameV3("TLAN", Latin1("rus")), FrameV3("TIT1", Latin1("Grp")),
+                                FrameV3("TDRC", Latin1("2001")), FrameV3("TOAL", Latin1("OA"))}),
                            100),
                        audio_}));
   ID3v2Tag tag;
   ASSERT_TRUE(tag.Load(file_));
   ASSERT_TRUE(tag.Save(file_));
   // TIT1, TDRC and TOAL are read into other fields and written under their ids.
-  const std::vector<Frame> expected = {
-      {"TIT2", {0, 0}, Latin1("Grp")}, {"TALB", {0, 0}, Latin1("OA")},
-      {"TYER", {0, 0}, Latin1("2001")}, {"TLAN", {0, 0}, Latin1("rus")}};
+  const std::vector<Frame> expected = {{"TIT2", {0, 0}, Latin1("Grp")},
+                                       {"TALB", {0, 0}, Latin1("OA")},
+                                       {"TYER", {0, 0}, Latin1("2001")},
+                                       {"TLAN", {0, 0}, Latin1("rus")}};
   EXPECT_EQ(Parse23(ReadAll(file_)).frames, expected);
 
   ID3v2Tag empty;
@@ -183,7 +189,8 @@ TEST_F(ID3v2Write, LanguageIsWrittenBackAndEmptyFieldsGiveHeaderAndPadding) {
 
 TEST_F(ID3v2Write, OldTagsOfOtherVersionsAreOverwrittenInPlace) {
   const Bytes v4frames = FrameV4("TIT2", Latin1("four"));
-  const Bytes footer = Cat({Text("3DI"), {4, 0, 0x10}, SyncSafe(static_cast<uint32_t>(v4frames.size() + 200))});
+  const Bytes footer =
+      Cat({Text("3DI"), {4, 0, 0x10}, SyncSafe(static_cast<uint32_t>(v4frames.size() + 200))});
   struct Case {
     const char* what;
     Bytes old;
@@ -208,7 +215,8 @@ TEST_F(ID3v2Write, OldTagsOfOtherVersionsAreOverwrittenInPlace) {
 }
 
 TEST_F(ID3v2Write, FramesOfAn23TagAreCarriedOverByteForByte) {
-  const Bytes picture = Cat({{0}, Text("image/png"), {0, 3}, Text("d"), {0}, {0x89, 'P', 0xFF, 0x00, 0xFF, 0xE0}});
+  const Bytes picture =
+      Cat({{0}, Text("image/png"), {0, 3}, Text("d"), {0}, {0x89, 'P', 0xFF, 0x00, 0xFF, 0xE0}});
   const std::vector<Frame> kept = {
       {"APIC", {0x80, 0}, picture},
       {"TXXX", {0, 0}, Cat({Latin1("key"), {0}, Text("value")})},
@@ -224,8 +232,9 @@ TEST_F(ID3v2Write, FramesOfAn23TagAreCarriedOverByteForByte) {
   for (bool unsynchronised : {false, true}) {
     SCOPED_TRACE(unsynchronised ? "whole tag unsynchronised" : "plain");
     const Bytes body = unsynchronised ? Unsynchronise(frames) : frames;
-    const Bytes old = Cat({Header(3, unsynchronised ? 0x80 : 0, static_cast<uint32_t>(body.size() + 50)),
-                           body, Bytes(50, 0)});
+    const Bytes old =
+        Cat({Header(3, unsynchronised ? 0x80 : 0, static_cast<uint32_t>(body.size() + 50)), body,
+             Bytes(50, 0)});
     WriteAll(file_, Cat({old, audio_}));
     ID3v2Tag tag;
     ASSERT_TRUE(tag.Load(file_));
@@ -250,7 +259,8 @@ TEST_F(ID3v2Write, FramesOfAn24TagAreCarriedOverIn23Layout) {
   const Bytes frames = Cat({
       FrameV4("TXXX", Cat({{3}, Text("k\xC3\xA9y"), {0}, longValue})),
       FrameV4("TIT2", Latin1("Old")),
-      FrameV4("APIC", Cat({{3}, Text("image/png"), {0, 3}, Text("\xC3\xA9"), {0}, binary}), 0x40, 0),
+      FrameV4("APIC", Cat({{3}, Text("image/png"), {0, 3}, Text("\xC3\xA9"), {0}, binary}), 0x40,
+              0),
       FrameV4("PRIV", Cat({SyncSafe(10), Unsynchronise(Cat({Text("own"), {0}, binary}))}), 0, 0x03),
       FrameV4("PRIV", Cat({{0x42}, Text("grp"), {0}, binary}), 0x20, 0x40),
       FrameV4("GEOB", Cat({SyncSafe(50), Bytes(10, 0x78)}), 0, 0x09),  // compressed: dropped
@@ -298,7 +308,9 @@ TEST_F(ID3v2Write, FramesOfAn24TagAreCarriedOverIn23Layout) {
 }
 
 TEST_F(ID3v2Write, FramesOfAn22TagAreNotCarriedOver) {
-  WriteAll(file_, Cat({Tag(2, Cat({FrameV2("TT2", Latin1("t")), FrameV2("TXX", Latin1("x"))}), 4000), audio_}));
+  WriteAll(
+      file_,
+      Cat({Tag(2, Cat({FrameV2("TT2", Latin1("t")), FrameV2("TXX", Latin1("x"))}), 4000), audio_}));
   ID3v2Tag tag;
   tag.SetArtist("a");
   ASSERT_TRUE(tag.Save(file_));
@@ -366,7 +378,8 @@ TEST_F(ID3v2Write, FilesThatCannotBeReadAreNotWritten) {
 // new ones, and a file under the first temporary name keeps its content.
 TEST_F(ID3v2Write, FailedWritesLeaveOldOrNewContent) {
   const Bytes leftover = Text("earlier copy");
-  const Bytes carried = FrameV3("APIC", Cat({{0}, Text("image/png"), {0, 3, 0}, Bytes(5000, 0xEE)}));
+  const Bytes carried =
+      FrameV3("APIC", Cat({{0}, Text("image/png"), {0, 3, 0}, Bytes(5000, 0xEE)}));
   struct Case {
     const char* what;
     Bytes before;

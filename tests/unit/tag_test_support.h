@@ -59,7 +59,8 @@ inline Bytes ReadAll(const std::filesystem::path& path) {
 
 inline void WriteAll(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -104,8 +105,8 @@ inline Bytes FrameV3(std::string_view id, const Bytes& data, uint8_t status = 0,
 }
 
 // A 2.4 frame; its size synchsafe unless `plainSize` (as some writers do).
-inline Bytes FrameV4(std::string_view id, const Bytes& data, uint8_t status = 0,
-                     uint8_t format = 0, bool plainSize = false) {
+inline Bytes FrameV4(std::string_view id, const Bytes& data, uint8_t status = 0, uint8_t format = 0,
+                     bool plainSize = false) {
   const auto size = static_cast<uint32_t>(data.size());
   return Cat({Text(id), plainSize ? BigEndian(size, 4) : SyncSafe(size), {status, format}, data});
 }

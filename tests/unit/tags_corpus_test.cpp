@@ -27,7 +27,8 @@ fs::path CorpusDir() {
 
 bool IsAscii(const fs::path& path) {
   const auto text = path.native();
-  return std::all_of(text.begin(), text.end(), [](auto c) { return static_cast<uint32_t>(c) < 0x80; });
+  return std::all_of(text.begin(), text.end(),
+                     [](auto c) { return static_cast<uint32_t>(c) < 0x80; });
 }
 
 // The tag objects take names in the OEM code page; files whose names are not
@@ -45,7 +46,8 @@ std::vector<fs::path> CorpusFiles() {
   std::error_code error;
   if (dir.empty() || !fs::is_directory(dir, error)) return files;
   for (const auto& entry : fs::recursive_directory_iterator(dir, error))
-    if (entry.is_regular_file() && entry.path().filename() != "CATALOG.md") files.push_back(entry.path());
+    if (entry.is_regular_file() && entry.path().filename() != "CATALOG.md")
+      files.push_back(entry.path());
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -78,13 +80,14 @@ TEST(TagsCorpus, KnownFieldsReadAsWritten) {
     int track = -1;
   };
   const Case cases[] = {
-      {"taglib/unsynch.id3", "My babe just cares for me", "Nina Simone"},  // 2.3, whole tag unsynchronised
-      {"taglib/unsynch24.id3", "Hi"},                                      // 2.4, frame unsynchronised
-      {"taglib/005411.id3", "Sunshine Superman"},                          // 2.4 with plain frame sizes
+      {"taglib/unsynch.id3", "My babe just cares for me",
+       "Nina Simone"},                             // 2.3, whole tag unsynchronised
+      {"taglib/unsynch24.id3", "Hi"},              // 2.4, frame unsynchronised
+      {"taglib/005411.id3", "Sunshine Superman"},  // 2.4 with plain frame sizes
       {"hsaudiotag/id3v2/v24_no_syncsafe.tag", "Boccherini / Minuet (String Quartet in E major)"},
       {"taglib/extended-header.mp3", "Druids", "Excelsis", "Vo Chrieger U Drache", "2013",
        "Folk/Power Metal", 3},
-      {"mutagen/issue_21.id3", "Punk To Funk"},                // extended-header flag without header
+      {"mutagen/issue_21.id3", "Punk To Funk"},  // extended-header flag without header
       {"mutagen/id3v24_extended_header.id3", "One Second of Silence"},
       {"taglib-sharp/sample_v2_3_ext_header.mp3", "Title v2"},
       {"hsaudiotag/id3v2/v22.tag", "Chanson de Nuit - Op. 15 No. 1", "Kennedy / Pettinger",
