@@ -375,16 +375,6 @@ TEST_F(ID3v2Read, Version4FrameSizes) {
   }
 }
 
-TEST_F(ID3v2Read, FooterCountsInTheTagSize) {
-  const Bytes frames = FrameV4("TIT2", Latin1("Title"));
-  const Bytes footer =
-      Cat({Text("3DI"), {4, 0, 0x10}, SyncSafe(static_cast<uint32_t>(frames.size()))});
-  const ID3v2Tag tag =
-      Loaded(Cat({Header(4, 0x10, static_cast<uint32_t>(frames.size())), frames, footer}));
-  EXPECT_EQ(tag.Title(), "Title");
-  EXPECT_EQ(tag.TagSize(), static_cast<int64_t>(frames.size() + 20));
-}
-
 TEST_F(ID3v2Read, LoadFromAnOpenFileReadsTheSame) {
   WriteAll(file_, Cat({Tag(3, FrameV3("TIT2", Latin1("Title")), 30), Audio(300)}));
   sys::File file;
