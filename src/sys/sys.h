@@ -11,7 +11,8 @@
 
 #ifdef _WIN32
 // windows.h maps these names to their ...A functions; the layer's own names
-// must stay as declared here, in every translation unit.
+// must stay as declared here, in every translation unit. A file that needs
+// windows.h includes it before this header, never after.
 #undef DeleteFile
 #undef MoveFile
 #undef ReplaceFile

@@ -439,6 +439,13 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
     SetLastError(kErrorAccessDenied);
     return false;
   }
+  // The content goes to the disk before the name does, so that a crash
+  // cannot leave the new name on a file whose data never arrived.
+  const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
   if (rename(source.c_str(), target.c_str()) != 0) {
     const int error = errno;
     SetErrno(error, error == ENOENT && access(source.c_str(), F_OK) == 0 ? target.c_str()
