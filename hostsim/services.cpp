@@ -132,7 +132,8 @@ int WINAPI MenuService(int /*PluginNumber*/, int /*X*/, int /*Y*/, int /*MaxHeig
   while (!host.postedKeys().empty()) {
     DWORD key = host.postedKeys().front();
     host.postedKeys().pop_front();
-    consumed += " " + KeyName(key);
+    consumed += ' ';
+    consumed += KeyName(key);
     if (m.highlighted < 0) continue;
     if (key == KEY_DOWN || key == KEY_UP) {
       m.highlighted = StepHighlight(m, m.highlighted, key == KEY_DOWN ? 1 : -1, wrap);
