@@ -29,11 +29,6 @@ bool ReadWindow(sys::File& file, int64_t position, Window& window, size_t* fille
 
 void FindFirstFrame(const Window& window, FrameInfo& frame, VBRData& vbr) {
   frame = FrameInfo();
-  frame.Version = 0;
-  frame.SampleRateIndex = 0;
-  frame.ChannelMode = 0;
-  frame.ModeExtension = 0;
-  frame.Emphasis = 0;
   for (size_t i = 0; i < kSearchPositions; ++i) {
     if (!CheckHeader(&window[i])) continue;
     ParseHeader(&window[i], frame);

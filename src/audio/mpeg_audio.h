@@ -22,8 +22,8 @@ using Window = std::array<uint8_t, kWindowSize>;
 
 // Looks for a frame header at window positions 0 to 1729 whose successor (at
 // the frame's length) is a header too. On success `frame` holds it with
-// Present set and `vbr` the VBR header read from it; otherwise `frame` is not
-// Present and `vbr` is untouched.
+// Present set and `vbr` the VBR header read from it; otherwise `frame` holds
+// no confirmed frame (Present false) and `vbr` is untouched.
 void FindFirstFrame(const Window& window, FrameInfo& frame, VBRData& vbr);
 
 class MPEGaudio {
