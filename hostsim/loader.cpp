@@ -158,6 +158,7 @@ void PluginModule::Unload() {
   dlclose(handle_);
 #endif
   handle_ = nullptr;
+  lastInfo_ = PluginInfoCopy();
   setStartupInfo_ = nullptr;
   getPluginInfo_ = nullptr;
   openPlugin_ = nullptr;
@@ -200,6 +201,7 @@ bool PluginModule::GetPluginInfo(PluginInfoCopy* copy) {
                         Describe(copy->configStrings) + ", disk menu " +
                         Describe(copy->diskMenuStrings) + ", prefix " +
                         Quote(copy->commandPrefix) + ", flags " + flags);
+  lastInfo_ = *copy;
   return true;
 }
 

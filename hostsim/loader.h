@@ -42,6 +42,8 @@ class PluginModule {
   // A missing export does nothing and returns what the host assumes then.
   void SetStartupInfo();
   bool GetPluginInfo(PluginInfoCopy* info);
+  // What the last GetPluginInfo said (the host keeps it, as FAR caches it).
+  const PluginInfoCopy& lastInfo() const { return lastInfo_; }
   HANDLE OpenPlugin(int openFrom, intptr_t item);
   int Configure(int itemNumber);
   bool HasConfigure() const { return configure_ != nullptr; }
@@ -55,6 +57,7 @@ class PluginModule {
   std::string moduleName_;
   std::string languageName_;
   std::string languageFile_;
+  PluginInfoCopy lastInfo_;
   FARPLUGINSETSTARTUPINFO setStartupInfo_ = nullptr;
   FARPLUGINGETPLUGININFO getPluginInfo_ = nullptr;
   FARPLUGINOPENPLUGIN openPlugin_ = nullptr;

@@ -570,8 +570,9 @@ bool ScriptDriver::Invoke(const Step& s) {
     PluginInfoCopy info;
     module_->GetPluginInfo(&info);
   } else if (s.action == "command") {
-    PluginInfoCopy info;
-    module_->GetPluginInfo(&info);
+    // The host keeps what GetPluginInfo said; it asks only when it has nothing.
+    PluginInfoCopy info = module_->lastInfo();
+    if (info.commandPrefix.empty()) module_->GetPluginInfo(&info);
     // The host finds the plug-in by its prefix; several are separated by ':'.
     size_t colon = s.text.find(':');
     std::string prefix = colon == std::string::npos ? std::string() : s.text.substr(0, colon);

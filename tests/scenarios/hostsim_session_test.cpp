@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -84,10 +85,15 @@ void DeleteTree(sys::RegKey parent, const std::string& path) {
 class Session : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Process ids repeat under Wine: the time and a serial make the name new.
     static int serial = 0;
-    user_ = "hostsim-session-" + std::to_string(Pid()) + "-" + std::to_string(++serial);
-    dir_ = hostsim::TemporaryFolder() + user_;
-    ASSERT_TRUE(sys::CreateFolder(dir_)) << dir_;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      user_ = "hostsim-session-" + std::to_string(Pid()) + "-" +
+              std::to_string(std::time(nullptr) % 100000) + "-" + std::to_string(++serial);
+      dir_ = hostsim::TemporaryFolder() + user_;
+      if (sys::CreateFolder(dir_)) break;
+    }
+    ASSERT_TRUE(sys::IsFolder(dir_)) << dir_;
     savedRegistry_ = GetEnv("TAGWRIGHT_REGISTRY");
     savedUser_ = GetEnv("FARUSER");
     SetEnv("TAGWRIGHT_REGISTRY", hostsim::JoinPath(dir_, "registry.reg"));
@@ -96,6 +102,9 @@ class Session : public ::testing::Test {
   }
   void TearDown() override {
     host_.reset();
+    // A script's panel made its folder the current one; Windows does not
+    // delete a folder that is some process's current folder.
+    hostsim::ChangeFolder(hostsim::TemporaryFolder());
     SetEnv("TAGWRIGHT_REGISTRY", savedRegistry_);
     SetEnv("FARUSER", savedUser_);
     // Under Windows the real registry: the user's branch this test made, if any.
