@@ -93,6 +93,25 @@ TEST(SysFiles, ReplaceFilePutsTheNewFileInPlace) {
   ASSERT_TRUE(sys::SetAttributes(target, 0));
 }
 
+#ifndef _WIN32
+// A tag save rebuilds the file under a temporary name; the result must not be
+// readable by others when the original was private.
+TEST(SysFiles, ReplaceFileKeepsThePermissionsOfTheReplacedFile) {
+  TempFolder dir;
+  const std::string target = dir / "private.mp3";
+  const std::string temporary = dir / "private.mp3~";
+  ASSERT_TRUE(WriteWhole(target, "old"));
+  ASSERT_EQ(chmod(sys::NativePath(target).c_str(), 0640), 0);
+  ASSERT_TRUE(WriteWhole(temporary, "new"));
+  ASSERT_EQ(chmod(sys::NativePath(temporary).c_str(), 0666), 0);
+  ASSERT_TRUE(sys::ReplaceFile(temporary, target));
+  struct stat st;
+  ASSERT_EQ(stat(sys::NativePath(target).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadWhole(target), "new");
+}
+#endif
+
 TEST(SysFiles, MoveFileNeverTakesAnExistingName) {
   TempFolder dir;
   const std::string a = dir / "a.mp3";

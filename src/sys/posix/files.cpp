@@ -443,6 +443,16 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
   // cannot leave the new name on a file whose data never arrived.
   const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
+    // The replacement keeps the permissions and owner of the file it replaces:
+    // a private file must not become readable by others through a tag save.
+    struct stat old;
+    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+      if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // An ordinary user may not give a file away; the group may still be kept.
+        [[maybe_unused]] const int groupOnly = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+      }
+      fchmod(fd, old.st_mode & 07777);
+    }
     fsync(fd);
     close(fd);
   }
