@@ -1,0 +1,49 @@
+// The small display services every dialog and operation uses: message texts,
+// warnings, the progress display, and compact dialog item tables.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "far/plugin_api.h"
+
+namespace host {
+
+// Text of message n of the language file (low seven bits of n are used).
+const char* Msg(int n);
+
+// printf-style formatting of message `msgId` with text arguments (each `%s`
+// takes the next one), bounded at 1024 characters. Only the message text is a
+// format: a '%' inside an argument (a file name) is copied as it is.
+std::string FormatMsg(int msgId, std::initializer_list<const char*> args);
+
+// A warning through the host's Message with FMSG_WARNING | FMSG_ALLINONE and
+// `flags` (FMSG_MB_..., FMSG_ERRORTYPE): message 39 as the title, then `body`.
+// Returns the pressed button (0 = first) or -1 for Esc.
+int Warning(DWORD flags, const std::string& body);
+
+// The progress display: a 43-cell bar in a message box without buttons.
+void ProgressStart(int total);
+void ProgressSet(int position);
+void ProgressStep(int n);
+void ProgressEnd();
+
+// One dialog item in compact form; Data below 2000 is a message number,
+// otherwise a pointer to a text; History is a history name or an edit mask.
+struct DialogItemSpec {
+  int Type;
+  int X1, Y1, X2, Y2;
+  int Focus;
+  int Selected;
+  DWORD Flags;
+  int DefaultButton;
+  intptr_t Data;
+  const char* History;
+};
+
+// Fills host items 0..count-1 from the specs (texts cut to 511 characters).
+// The caller clears the items first and attaches combo box lists afterwards.
+void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int count);
+
+}  // namespace host
