@@ -47,6 +47,7 @@ class DialogEngine {
   std::string title() const;
   // Help topic, else the title, else "dialog": names it in the transcript.
   std::string name() const;
+  DWORD flags() const { return flags_; }  // FDLG_
   int width() const { return width_; }
   int height() const { return height_; }
   int count() const { return static_cast<int>(items_.size()); }

@@ -225,7 +225,6 @@ class LineParser {
         if (i + 1 >= t_.size() || !(IsWord(t_[i + 1], "on") || IsWord(t_[i + 1], "off"))) {
           return Bad("realnames takes on or off");
         }
-        s_->setFlags = true;
         s_->panelFlags = IsWord(t_[i + 1], "on") ? static_cast<DWORD>(PFLAGS_REALNAMES) : 0u;
         i += 2;
       } else {
@@ -484,7 +483,7 @@ bool ScriptDriver::RunStep(const Step& s) {
       if (!panel.Open(folder, &error)) return Fail(s, error);
       log.AddSubstitution(folder, "panel");
       ChangeFolder(folder);  // the host works in the active panel's folder
-      if (s.setFlags) panel.SetFlags(s.panelFlags);
+      panel.SetFlags(s.panelFlags);  // a panel of real files unless the line says otherwise
       for (const auto& name : s.names) {
         if (!panel.Select(name, true)) return Fail(s, "the panel has no item " + Quote(name));
       }

@@ -59,7 +59,6 @@ struct Step {
   std::vector<DWORD> keys;           // Dialog key
   int breakKey = 0;                  // Menu break
   DWORD panelFlags = PFLAGS_REALNAMES;
-  bool setFlags = false;
   std::string cursor;  // Panel: the cursor item
 };
 

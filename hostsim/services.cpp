@@ -316,6 +316,7 @@ int RunDialog(int X1, int Y1, int X2, int Y2, const char* HelpTopic, FarDialogIt
   std::string header = "dialog " + name + " opened: " + std::to_string(dialog.width()) + "x" +
                        std::to_string(dialog.height()) + ", " + std::to_string(ItemsNumber) +
                        " items";
+  if (dialog.flags() & FDLG_WARNING) header += ", warning colours";
   if (DlgProc == nullptr) header += ", no dialog procedure";
   Log().Add(header);
   std::vector<std::string> before = dialog.DescribeItems();
