@@ -1,13 +1,226 @@
-// Mode 2: renaming files from their tags.
+// Mode 2: every file gets a new name built from its tags.
+#include "batch/rename.h"
+
+#include <cstring>
 #include <string>
 
+#include "audio/mpeg_audio.h"
+#include "batch/template.h"
+#include "far/plugin_api.h"
+#include "host/dialog_frame.h"
+#include "host/far_services.h"
 #include "host/operations.h"
+#include "host/schemes.h"
+#include "host/settings.h"
+#include "sys/sys.h"
+#include "tags/codepage.h"
+#include "tagwright/messages.h"
 
 namespace batch {
 
-// unfinished
-bool RenameSetup() { return false; }
-bool RenameConfirmation() { return true; }
-bool RenameFromTags(const std::string&, audio::MPEGaudio&, int, bool&) { return false; }
+namespace {
+
+constexpr const char* kSetupKey = "TagToFileDialog";
+constexpr size_t kDataMax = sizeof(FarDialogItem::Data) - 1;
+
+const char kV1First[] = "ID3v&1, ID3v2";
+const char kV2First[] = "ID3v&2, ID3v1";
+
+intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
+
+// ------------------------------------------------------------ set-up dialog
+
+enum SetupItem : int {
+  SetupBox = 0,
+  SetupConfirm,
+  SetupSeparator1,
+  SetupFormatLabel,
+  SetupFormat,
+  SetupOrderLabel,
+  SetupV1First,
+  SetupV2First,
+  SetupSeparator2,
+  SetupOk,
+  SetupCancel,
+  SetupSchemes,
+  SetupSaveScheme,
+  SetupItemCount
+};
+
+const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
+    {DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
+    {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
+    {DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
+    {DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, Text(""), "ID3_NameFormat"},
+    {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
+    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, Text(kV1First), nullptr},
+    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, Text(kV2First), nullptr},
+    {DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
+    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
+};
+
+// Kept filled after the dialog closed: the walk reads the template and the
+// tag order from here for every file.
+FarDialogItem setupItems[SetupItemCount];
+
+void SetText(FarDialogItem& item, const std::string& text) {
+  std::memset(item.Data, 0, sizeof(item.Data));
+  text.copy(item.Data, kDataMax);
+}
+
+std::string ItemText(const FarDialogItem& item) {
+  return std::string(item.Data, strnlen(item.Data, sizeof(item.Data)));
+}
+
+// ------------------------------------------------------------ confirmation
+
+enum ConfirmItem : int {
+  ConfirmBox = 0,
+  ConfirmOldLabel,
+  ConfirmOldName,
+  ConfirmNewLabel,
+  ConfirmNewName,
+  ConfirmSeparator1,
+  ConfirmAskNoMore,
+  ConfirmSeparator2,
+  ConfirmOk,
+  ConfirmCancel,
+  ConfirmItemCount
+};
+
+const host::DialogItemSpec kConfirmSpecs[ConfirmItemCount] = {
+    {DI_DOUBLEBOX, 3, 1, 56, 10, 0, 0, 0, 0, MConfirmRenameTitle, nullptr},
+    {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MOldName, nullptr},
+    {DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, Text(""), nullptr},
+    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNewName, nullptr},
+    {DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
+    {DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+};
+
+FarDialogItem confirmItems[ConfirmItemCount];
+
+long WINAPI ConfirmProc(HANDLE dialog, int msg, int param1, long param2) {
+  if (msg == DN_INITDIALOG) host::SendDlgMessage(dialog, DM_SETFOCUS, ConfirmNewName, 0);
+  return host::DefDlgProc(dialog, msg, param1, param2);
+}
+
+bool IsSeparator(char c, bool slash) { return c == '\\' || c == ':' || (slash && c == '/'); }
+
+// Index of the last separator, or npos.
+size_t LastSeparator(const std::string& path, bool slash) {
+  for (size_t i = path.size(); i > 0; --i) {
+    if (IsSeparator(path[i - 1], slash)) return i - 1;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::string FolderPart(const std::string& fullName) {
+  size_t at = LastSeparator(fullName, true);
+  return at == std::string::npos ? std::string() : fullName.substr(0, at + 1);
+}
+
+std::string NamePart(const std::string& fullName) {
+  size_t at = LastSeparator(fullName, true);
+  return at == std::string::npos ? fullName : fullName.substr(at + 1);
+}
+
+bool ForceFolders(const std::string& dir) {
+  if (dir.empty()) return false;
+  std::string folder = dir;
+  if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
+  // A drive ("C:") or a root is taken to exist.
+  if (folder.size() <= 2 || sys::IsFolder(folder)) return true;
+  std::string parent = FolderPart(folder);
+  if (parent == folder) return true;
+  return ForceFolders(parent) && sys::CreateFolder(folder);
+}
+
+bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore) {
+  std::memset(confirmItems, 0, sizeof(confirmItems));
+  host::BuildDialogItems(kConfirmSpecs, confirmItems, ConfirmItemCount);
+  SetText(confirmItems[ConfirmOldName], oldName);
+  SetText(confirmItems[ConfirmNewName], newName);
+  int closed = host::DialogEx(-1, -1, 60, 12, "Id3Confirmation", confirmItems, ConfirmItemCount,
+                              0, ConfirmProc, 0);
+  if (closed != ConfirmOk) return false;
+  newName = ItemText(confirmItems[ConfirmNewName]);
+  askNoMore = confirmItems[ConfirmAskNoMore].Selected != 0;
+  return true;
+}
+
+bool RenameFile(const std::string& fullName, std::string newName) {
+  newName.resize(strnlen(newName.c_str(), newName.size()));
+  ReplaceIllegalNameChars(newName, false);
+  size_t at = LastSeparator(newName, false);
+  bool moved;
+  if (at == std::string::npos) {
+    ReplaceIllegalNameChars(newName, true);
+    moved = sys::MoveFile(fullName, FolderPart(fullName) + newName);
+  } else {
+    // The name is used as it is: an absolute one moves the file there, a
+    // relative one is resolved against the current folder.
+    moved = ForceFolders(newName.substr(0, at + 1)) && sys::MoveFile(fullName, newName);
+  }
+  if (!moved) {
+    host::Warning(FMSG_ERRORTYPE | FMSG_MB_OK,
+                  host::FormatMsg(MCannotRename, {fullName.c_str(), newName.c_str()}));
+  }
+  return moved;
+}
+
+bool RenameSetup() {
+  std::memset(setupItems, 0, sizeof(setupItems));
+  host::BuildDialogItems(kSetupSpecs, setupItems, SetupItemCount);
+  host::SchemeDialog dialog{
+      kSetupKey,
+      SetupOk,
+      SetupSchemes,
+      SetupSaveScheme,
+      [] {
+        setupItems[SetupConfirm].Selected = host::ReadBool("Confirmation", kSetupKey, true);
+        SetText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
+        bool v1First = host::ReadBool("TagOrder", kSetupKey, false);
+        setupItems[SetupV1First].Selected = v1First;
+        setupItems[SetupV2First].Selected = !v1First;
+      },
+      [] { return host::Dialog(-1, -1, 54, 11, "Id3Filename", setupItems, SetupItemCount); },
+      [] {
+        host::WriteBool("Confirmation", kSetupKey, setupItems[SetupConfirm].Selected != 0);
+        host::WriteString("Format", kSetupKey, ItemText(setupItems[SetupFormat]));
+        host::WriteBool("TagOrder", kSetupKey, setupItems[SetupV1First].Selected != 0);
+      },
+  };
+  return host::RunSchemeDialog(dialog);
+}
+
+bool RenameConfirmation() { return setupItems[SetupConfirm].Selected != 0; }
+
+bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int counter,
+                    bool& interactive) {
+  std::string tmpl = ItemText(setupItems[SetupFormat]);
+  tags::FromOem(tmpl, tags::TagCodePage);
+  std::string newName = FormatTagTemplate(audio, fullPath, tmpl,
+                                          setupItems[SetupV1First].Selected != 0, counter);
+  tags::ToOem(newName, tags::TagCodePage);
+  if (!interactive) {
+    RenameFile(fullPath, newName);
+    return true;
+  }
+  bool askNoMore = false;
+  if (!ConfirmRename(NamePart(fullPath), newName, askNoMore)) return false;
+  RenameFile(fullPath, newName);
+  if (askNoMore) interactive = false;
+  return true;
+}
 
 }  // namespace batch

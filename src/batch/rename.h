@@ -1,0 +1,36 @@
+// Renaming files from their tags (the walk's mode 2), and the two pieces the
+// tag creation shares: the rename confirmation and the move itself.
+//
+// Names are OEM text. A full path may separate its folders with '\' or '/'
+// (the stand-in on POSIX hands over "/folder/...\name"); in a new name built
+// from a template only '\' and ':' make a folder part, so that a '/' in a tag
+// value becomes '_' like any other character a file name cannot hold.
+#pragma once
+
+#include <string>
+
+namespace batch {
+
+// The rename confirmation: the old name (read-only) and the new name, which
+// the user may edit; the focus starts on the new name. True when confirmed:
+// `newName` is then the text as the user left it and `askNoMore` the state of
+// the "ask no more" check box.
+bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore);
+
+// Moves `fullName` to `newName`. Characters a name cannot hold become '_'.
+// A new name without a folder part stays in the file's folder; one with a
+// folder part is used as it is, after the missing folders of an absolute path
+// were created. An existing file is never replaced. A failure is shown as a
+// warning with the system's reason; the result says whether the file moved.
+bool RenameFile(const std::string& fullName, std::string newName);
+
+// Makes sure the folder `dir` exists, creating missing folders from the top
+// down; false when a folder could not be made, or when the chain does not
+// reach an existing folder (a relative name whose first folder is missing).
+bool ForceFolders(const std::string& dir);
+
+// The parts of a full path around its last '\', '/' or ':'.
+std::string FolderPart(const std::string& fullName);  // with the separator
+std::string NamePart(const std::string& fullName);
+
+}  // namespace batch
