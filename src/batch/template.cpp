@@ -1,0 +1,390 @@
+#include "batch/template.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "audio/mpeg_audio.h"
+#include "host/far_services.h"
+#include "tags/codepage.h"
+
+namespace batch {
+
+namespace {
+
+bool IsMarker(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'N') || (c >= 'a' && c <= 'n');
+}
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+size_t LastPathSeparator(const std::string& path) { return path.find_last_of("\\:"); }
+
+// Path pieces are OEM; the result of an expansion is in the tag code page.
+std::string PathPiece(std::string piece, bool wide) {
+  ReplaceIllegalNameChars(piece, wide);
+  tags::FromOem(piece, tags::TagCodePage);
+  return piece;
+}
+
+std::string FolderPart(const std::string& fullName) {
+  const size_t sep = LastPathSeparator(fullName);
+  return sep == std::string::npos ? std::string() : fullName.substr(0, sep + 1);
+}
+
+std::string NameWithoutExtension(const std::string& fullName) {
+  const size_t sep = LastPathSeparator(fullName);
+  std::string name = sep == std::string::npos ? fullName : fullName.substr(sep + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}
+
+// The extension is taken from the last dot of the whole path, so a name
+// without a dot in a dotted folder yields the folder's tail (C:\a.b\c: .b\c).
+std::string Extension(const std::string& fullName) {
+  const size_t dot = fullName.rfind('.');
+  return dot == std::string::npos ? std::string() : fullName.substr(dot);
+}
+
+std::string TwoDigits(int64_t n) {
+  std::string text = std::to_string(n);
+  if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
+  return text;
+}
+
+std::string PlayTime(double seconds) {
+  int64_t whole = 0;
+  if (std::isfinite(seconds) && seconds > 0 && seconds < 9.0e15) whole = static_cast<int64_t>(seconds);
+  return TwoDigits(whole / 60) + "." + TwoDigits(whole % 60);
+}
+
+struct TagSource {
+  const tags::ID3v1Tag& v1;
+  const tags::ID3v2Tag& v2;
+  bool useV1;
+};
+
+std::string TagMarker(char marker, const TagSource& tag) {
+  if (tag.useV1) {
+    const tags::ID3v1Tag& t = tag.v1;
+    switch (marker) {
+      case '2': return t.Title();
+      case '3': return t.Artist();
+      case '4': return t.Album();
+      case '5': return t.Year();
+      case '6': return t.GenreText();
+      case '7': return t.Comment();
+      case '8': return t.TrackAsText();
+      default: return std::string();  // 9 to D exist in ID3v2 only
+    }
+  }
+  const tags::ID3v2Tag& t = tag.v2;
+  switch (marker) {
+    case '2': return t.Title();
+    case '3': return t.Artist();
+    case '4': return t.Album();
+    case '5': return t.Year();
+    case '6': return t.Genre();
+    case '7': return t.Comment();
+    case '8': return t.TrackText();
+    case '9': return t.Composer();
+    case 'A': return t.OrigArtist();
+    case 'B': return t.Copyright();
+    case 'C': return t.URL();
+    case 'D': return t.EncodedBy();
+    default: return std::string();
+  }
+}
+
+std::string MarkerValue(char marker, const audio::MPEGaudio& analysis, const std::string& fullName,
+                        const TagSource& tag, int counter) {
+  switch (marker) {
+    case '0': return std::to_string(counter);
+    case 'E': return PathPiece(FolderPart(fullName), false);
+    case 'F': return PathPiece(NameWithoutExtension(fullName), true);
+    case 'G': return PathPiece(Extension(fullName), true);
+    default: break;
+  }
+  if (!analysis.IsValid()) return std::string();
+  switch (marker) {
+    case '1': return PlayTime(analysis.DurationSeconds());
+    case 'H': return std::to_string(analysis.FileSize());
+    case 'I': return analysis.VersionText();
+    case 'J': return analysis.LayerText();
+    case 'K': return std::to_string(analysis.BitRateKbps());
+    case 'L': return std::to_string(analysis.FrameCount());
+    case 'M': return std::to_string(analysis.SampleRateHz());
+    case 'N': return analysis.ChannelModeText();
+    default: return TagMarker(marker, tag);
+  }
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The counter's start value: optional leading blanks, an optional sign, then
+// decimal digits, or hexadecimal ones after "$" or "0x", and nothing else;
+// it must fit in 32 bits.
+std::optional<int64_t> ParseStartValue(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == text.size()) return std::nullopt;
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const int digit = HexDigit(text[i]);
+    if (digit < 0 || digit >= base) return std::nullopt;
+    value = value * base + digit;
+    if (value > int64_t{1} << 31) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return value;
+}
+
+std::string_view TrimControl(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
+  return text;
+}
+
+struct Options {
+  Alignment alignment = Alignment::Left;
+  int width = 1;
+  char pad = ' ';
+  CutSide cut = CutSide::None;
+};
+
+Options ParseOptions(std::string_view text) {
+  std::array<std::string, 4> fields = {"L", "1", " ", " "};
+  text = TrimControl(text);
+  size_t index = 0;
+  while (index < fields.size()) {
+    const size_t comma = text.find(',');
+    fields[index++] = std::string(TrimControl(text.substr(0, comma)));
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+
+  Options options;
+  switch (fields[0].empty() ? '\0' : UpperAscii(fields[0][0])) {
+    case 'L': options.alignment = Alignment::Left; break;
+    case 'C': options.alignment = Alignment::Centre; break;
+    case 'R': options.alignment = Alignment::Right; break;
+    default: options.alignment = Alignment::None; break;
+  }
+  options.width = host::Atoi(fields[1].c_str());
+  if (fields[2].empty()) {
+    options.pad = ' ';
+  } else if (fields[2] == "\\}") {
+    options.pad = '}';
+  } else {
+    options.pad = fields[2][0];
+  }
+  switch (fields[3].empty() ? '\0' : UpperAscii(fields[3][0])) {
+    case 'L': options.cut = CutSide::KeepLeft; break;
+    case 'R': options.cut = CutSide::KeepRight; break;
+    default: options.cut = CutSide::None; break;
+  }
+  return options;
+}
+
+// The first "}" at or after `from` that does not follow a "\".
+size_t ClosingBrace(const std::string& text, size_t from) {
+  for (size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '}' && (i == 0 || text[i - 1] != '\\')) return i;
+  }
+  return std::string::npos;
+}
+
+// Reads the option block behind the marker at text[at + 1] (0-based, "%" at
+// `at`). Returns the end (exclusive) of the text the value replaces and may
+// change the value.
+size_t ApplyOptionBlock(const std::string& text, size_t at, char marker, int counter,
+                        std::string& value) {
+  const size_t plainEnd = at + 2;
+  // A "{" that is the last character is no block.
+  if (at + 3 >= text.size() || text[at + 2] != '{') return plainEnd;
+
+  size_t optionsStart = at + 3;
+  if (marker == '0') {
+    const size_t stop = text.find_first_of(",}", at + 3);
+    if (stop == std::string::npos) return at + 3;  // the "{" is dropped
+    const std::optional<int64_t> start =
+        ParseStartValue(std::string_view(text).substr(at + 3, stop - (at + 3)));
+    if (start) {
+      value = std::to_string(int64_t{counter} + *start);
+      if (text[stop] == '}') return stop + 1;
+      optionsStart = stop + 1;
+    }
+  }
+
+  const size_t close = ClosingBrace(text, optionsStart);
+  if (close == std::string::npos) return plainEnd;
+  const Options options =
+      ParseOptions(std::string_view(text).substr(optionsStart, close - optionsStart));
+  if (options.width <= 0 || options.alignment == Alignment::None) return plainEnd;
+  value = PadAndCut(value, options.width, options.alignment, options.pad, options.cut);
+  return close + 1;
+}
+
+constexpr std::array<const char*, 32> kTransliteration = {
+    "a", "b",  "v",   "g", "d", "e", "zh", "z", "i", "j",  "k",  "l", "m",  "n",  "o", "p",
+    "r", "s", "t", "u", "f", "h", "ts", "ch", "sh", "sch", "'", "y", "'", "e", "yu", "ya"};
+
+std::string WithUpperFirst(const char* latin) {
+  std::string text = latin;
+  if (!text.empty()) text[0] = host::LUpper(text[0]);
+  return text;
+}
+
+}  // namespace
+
+std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
+                              const std::string& tmpl, bool preferID3v1, int counter) {
+  std::string r(tmpl.c_str());
+  const TagSource tag{analysis.ID3v1(), analysis.ID3v2(),
+                      (preferID3v1 && analysis.ID3v1().Present()) ||
+                          (!preferID3v1 && !analysis.ID3v2().Present())};
+
+  size_t p = 0;
+  while (p + 1 < r.size()) {
+    if (r[p] != '%') {
+      ++p;
+      continue;
+    }
+    const char c = r[p + 1];
+    if (c == '%') {
+      r.erase(p + 1, 1);
+      ++p;
+      continue;
+    }
+    if (!IsMarker(c)) {
+      ++p;
+      continue;
+    }
+    const char marker = UpperAscii(c);
+    std::string value = MarkerValue(marker, analysis, fullName, tag, counter);
+    const size_t end = ApplyOptionBlock(r, p, marker, counter, value);
+    r.replace(p, end - p, value);
+    p += value.size();
+  }
+  return r;
+}
+
+std::string PadAndCut(const std::string& value, int width, Alignment alignment, char pad,
+                      CutSide cut) {
+  if (width < 0) width = 0;
+  const size_t w = static_cast<size_t>(width);
+  if (value.size() > w) {
+    switch (cut) {
+      case CutSide::KeepLeft: return value.substr(0, w);
+      case CutSide::KeepRight: return value.substr(value.size() - w);
+      case CutSide::None: return value;
+    }
+    return value;
+  }
+  const size_t surplus = w - value.size();
+  switch (alignment) {
+    case Alignment::Left: return value + std::string(surplus, pad);
+    case Alignment::Right: return std::string(surplus, pad) + value;
+    case Alignment::Centre:
+      return std::string(surplus / 2, pad) + value + std::string(surplus / 2 + surplus % 2, pad);
+    case Alignment::None: return value;
+  }
+  return value;
+}
+
+char* ReplaceIllegalNameChars(char* buffer, bool wide) {
+  std::array<bool, 256> illegal{};
+  for (unsigned char c : std::string_view("\"*<>?|")) illegal[c] = true;
+  if (wide) {
+    for (unsigned char c : std::string_view("/:\\")) illegal[c] = true;
+  }
+  for (char* c = buffer; *c != '\0'; ++c) {
+    if (illegal[static_cast<unsigned char>(*c)]) *c = '_';
+  }
+  return buffer;
+}
+
+void ReplaceIllegalNameChars(std::string& text, bool wide) {
+  if (!text.empty()) ReplaceIllegalNameChars(text.data(), wide);
+}
+
+std::string CapitalizeFirst(std::string_view text) {
+  std::string result(text);
+  if (result.empty()) return result;
+  host::LStrlwr(result.data() + 1);
+  result[0] = host::LUpper(result[0]);
+  return result;
+}
+
+std::string CapitalizeWords(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  bool wordStart = true;
+  for (char c : text) {
+    if (!host::LIsAlpha(c)) {
+      result += c;
+      wordStart = true;
+    } else if (wordStart) {
+      result += host::LUpper(c);
+      wordStart = false;
+    } else {
+      result += host::LLower(c);
+    }
+  }
+  return result;
+}
+
+std::string SwapCase(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) result += host::LIsLower(c) ? host::LUpper(c) : host::LLower(c);
+  return result;
+}
+
+std::string Transliterate(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() * 2);
+  for (char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 128 && byte <= 159) {
+      result += WithUpperFirst(kTransliteration[byte - 128]);
+    } else if ((byte >= 160 && byte <= 175) || (byte >= 224 && byte <= 239)) {
+      // The host's upper case of a small letter indexes the table; a host
+      // whose case table does not map it leaves the byte as it is.
+      const unsigned char upper = static_cast<unsigned char>(host::LUpper(c));
+      if (upper >= 128 && upper <= 159) {
+        result += kTransliteration[upper - 128];
+      } else {
+        result += c;
+      }
+    } else if (byte == 240) {
+      result += 'E';
+    } else if (byte == 241) {
+      result += 'e';
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+}  // namespace batch

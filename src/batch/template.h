@@ -1,0 +1,50 @@
+// The tag template formatter shared by the batch operations, and the text
+// modifiers they apply to its results.
+//
+// A template is text in the tag code page in which "%" and a marker character
+// (0-9, A-N, either case) stands for a property of the current file; "%%" is a
+// literal "%". An option block in braces after the marker pads, aligns and
+// cuts the value: {alignment,width,pad,cut}; for the counter (marker 0) a
+// leading integer shifts its start: %0{1,R,3,0} gives 005 for the fifth file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace audio {
+class MPEGaudio;
+}
+
+namespace batch {
+
+// Expands `tmpl` (tag code page; text after a zero byte is ignored) for the
+// file `fullName` (OEM) with its loaded analysis. Tag markers read the ID3v1
+// tag when (preferID3v1 and it is present) or (not preferID3v1 and the ID3v2
+// tag is absent), the ID3v2 tag otherwise. Inserted values are not scanned
+// again. Never fails; malformed markers and blocks stay as literal text.
+std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
+                              const std::string& tmpl, bool preferID3v1, int counter);
+
+enum class Alignment { None, Left, Centre, Right };
+enum class CutSide { None, KeepLeft, KeepRight };
+
+// Pads `value` with `pad` up to `width` bytes on the side(s) that `alignment`
+// names (an odd surplus puts the extra byte on the right when centring), or,
+// when it is longer, keeps its first or last `width` bytes as `cut` says.
+std::string PadAndCut(const std::string& value, int width, Alignment alignment, char pad,
+                      CutSide cut);
+
+// Replaces, up to the terminating zero, every byte of the narrow set
+// " * < > ? | (and with `wide` also / : \) by "_". Returns `buffer`.
+char* ReplaceIllegalNameChars(char* buffer, bool wide);
+void ReplaceIllegalNameChars(std::string& text, bool wide);
+
+// Case modifiers over OEM text, through the host's case functions.
+std::string CapitalizeFirst(std::string_view text);
+std::string CapitalizeWords(std::string_view text);
+std::string SwapCase(std::string_view text);
+// Cyrillic letters of code page 866 become Latin ones (Ж -> Zh, ш -> sh,
+// Ъ and Ь -> '); every other byte is copied.
+std::string Transliterate(std::string_view text);
+
+}  // namespace batch

@@ -1,0 +1,306 @@
+#include "batch/template.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "audio/mpeg_audio.h"
+#include "fake_host.h"
+#include "tags/codepage.h"
+
+namespace batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An audio file of `size` bytes: two MPEG frames with `header` `length` bytes
+// apart, zeros up to the end.
+std::string WriteAudio(const std::string& name, const uint8_t (&header)[4], size_t length,
+                       size_t size) {
+  const fs::path path = fs::temp_directory_path() /
+                        ("tagwright-template-" + std::to_string(std::rand()) + "-" + name);
+  std::vector<char> data(size, '\0');
+  std::memcpy(&data[0], header, 4);
+  std::memcpy(&data[length], header, 4);
+  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
+  return path.string();
+}
+
+constexpr uint8_t kCbr128[4] = {0xFF, 0xFB, 0x90, 0x64};  // MPEG 1 L3 128k 44.1k joint: 417 bytes
+constexpr uint8_t kMpeg25[4] = {0xFF, 0xE3, 0x18, 0xC4};  // MPEG 2.5 L3 8k 8 kHz mono: 72 bytes
+
+class TemplateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedCodePage_ = tags::TagCodePage;
+    tags::TagCodePage.Kind = tags::CodePageKind::Oem;
+    // 3,000,000 bytes at 128 kbit/s: 187.5 seconds.
+    const std::string path = WriteAudio("a.mp3", kCbr128, 417, 3000000);
+    ASSERT_TRUE(audio_.Analyze(path));
+    fs::remove(path);
+    ASSERT_TRUE(audio_.IsValid());
+  }
+  void TearDown() override { tags::TagCodePage = savedCodePage_; }
+
+  // The worked examples' file: title Song, artist Band in the ID3v2 tag.
+  void SongByBand() {
+    audio_.ID3v2().SetTitle("Song");
+    audio_.ID3v2().SetArtist("Band");
+  }
+  std::string Format(const std::string& tmpl, int counter = 4,
+                     const std::string& fullName = "C:\\Music\\take 1.mp3", bool v1 = false) {
+    return FormatTagTemplate(audio_, fullName, tmpl, v1, counter);
+  }
+
+  fakehost::FakeHost host_;
+  tags::CodePage savedCodePage_;
+  audio::MPEGaudio audio_;
+};
+
+struct Case {
+  const char* tmpl;
+  const char* expected;
+};
+
+TEST_F(TemplateTest, WorkedExamples) {
+  SongByBand();
+  const Case cases[] = {
+      {"%0{1,R,3,0}. %3 - %2%G", "005. Band - Song.mp3"},
+      {"%2{C,10,*}", "***Song***"},
+      {"%2{C,9,*}", "**Song***"},
+      {"%3{L,2,,L}", "Ba"},
+      {"%3{L,2,,R}", "nd"},
+      {"%0{10}", "14"},
+      {"%0{R,3,0}", "004"},
+      {"%F [%E]", "take 1 [C:\\Music\\]"},
+      {"100%% %2", "100% Song"},
+      {"%2{X,10}", "Song{X,10}"},
+      {"%Z%2", "%ZSong"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Format(c.tmpl), c.expected) << c.tmpl;
+}
+
+TEST_F(TemplateTest, MarkersAndBlocksAtTheEdges) {
+  SongByBand();
+  const Case cases[] = {
+      {"", ""},
+      {"%%2", "%2"},  // the scan resumes behind the single "%"
+      {"50%", "50%"},
+      {"%", "%"},
+      {"x%2", "xSong"},
+      {"%2{", "Song{"},
+      {"%2{}", "Song{}"},
+      {"%2{R}", "Song"},  // width 1 by default, no cut
+      {"%2{R,6", "Song{R,6"},
+      {"%2{R,0,*}", "Song{R,0,*}"},
+      {"%2{R,-3,*}", "Song{R,-3,*}"},
+      {"%2{R,6,*}x", "**Songx"},
+      {"%2{ r , 6 , - }", "--Song"},
+      {"%2{c,7,-,r,ignored,too}", "-Song--"},
+      {"%2{R,6,\\}}", "}}Song"},
+      {"%2{R,4,*}{R,6,*}", "Song{R,6,*}"},
+      {"%2%3%2", "SongBandSong"},
+      {"%f%g|%d|%s%o", "take 1.mp3||%s%o"},  // markers in lower case; s and o are none
+      {"%O%z%", "%O%z%"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Format(c.tmpl), c.expected) << c.tmpl;
+}
+
+TEST_F(TemplateTest, InsertedValuesAreNotExpandedAgain) {
+  audio_.ID3v2().SetTitle("50%");
+  audio_.ID3v2().SetArtist("%2 and %%");
+  EXPECT_EQ(Format("%3"), "%2 and %%");
+  EXPECT_EQ(Format("%22"), "50%2");
+  EXPECT_EQ(Format("%2%3"), "50%%2 and %%");
+}
+
+TEST_F(TemplateTest, CounterStartValue) {
+  struct CounterCase {
+    const char* tmpl;
+    int counter;
+    const char* expected;
+  } cases[] = {
+      {"%0", 0, "0"},
+      {"%0", -3, "-3"},
+      {"%0{-1}", 0, "-1"},
+      {"%0{ 5}", 2, "7"},
+      {"%0{+5}", 2, "7"},
+      {"%0{5 }", 0, "0{5 }"},  // not a number: read as an alignment, which is none
+      {"%0{5,}", 0, "5{5,}"},
+      {"%0{}", 0, "0{}"},
+      {"%0{5", 1, "15"},       // neither "," nor "}": only the "{" goes
+      {"%0{$10}", 1, "17"},
+      {"%0{0x10}", 1, "17"},
+      {"%0{0x}", 1, "1{0x}"},
+      {"%0{12a}", 1, "1{12a}"},
+      {"%0{1,L,4,.}|", 0, "1...|"},
+      {"%0{1,R,2,0,L}", 122, "12"},
+      {"%0{1,R,2,0,R}", 122, "23"},
+      {"%0{1,R,2,0,,R}", 122, "123"},  // "R" is a fifth field, ignored: no cut
+      {"%0{1,R,3,0", 0, "1{1,R,3,0"},
+      {"%0{2147483647}", 1, "2147483648"},
+      {"%0{2147483648}", 1, "1{2147483648}"},
+  };
+  for (const CounterCase& c : cases) EXPECT_EQ(Format(c.tmpl, c.counter), c.expected) << c.tmpl;
+}
+
+TEST_F(TemplateTest, TagChoice) {
+  auto& v1 = audio_.ID3v1();
+  auto& v2 = audio_.ID3v2();
+  // Neither tag: every tag marker is empty under either order.
+  for (bool prefer : {false, true}) {
+    EXPECT_EQ(Format("[%2%3%4%5%6%7%8%9%A%B%C%D]", 0, "x.mp3", prefer), "[]");
+  }
+
+  v1.SetTitle("One");
+  v1.SetGenreNumber(17);
+  v1.SetTrack(7);
+  EXPECT_EQ(Format("%2 %6 %8", 0, "x.mp3", false), "One Rock 7");  // no ID3v2: ID3v1
+  EXPECT_EQ(Format("%2", 0, "x.mp3", true), "One");
+
+  v2.SetTitle("Two");
+  v2.SetGenre("(17)Rock");
+  v2.SetComposer("Comp");
+  v2.SetURL("http://x");
+  EXPECT_EQ(Format("%2 %9 %C", 0, "x.mp3", false), "Two Comp http://x");
+  EXPECT_EQ(Format("%2[%9%A%B%C%D]", 0, "x.mp3", true), "One[]");
+
+  v1.Clear();
+  EXPECT_EQ(Format("%2 %6", 0, "x.mp3", true), "Two (17)Rock");  // no ID3v1: ID3v2
+
+  v1.SetGenreNumber(200);
+  v1.SetTitle("One");
+  EXPECT_EQ(Format("[%6][%8]", 0, "x.mp3", true), "[][]");
+}
+
+TEST_F(TemplateTest, PathMarkers) {
+  struct PathCase {
+    const char* fullName;
+    const char* expected;  // of "%E|%F|%G"
+  } cases[] = {
+      {"C:\\Music\\take 1.mp3", "C:\\Music\\|take 1|.mp3"},
+      {"C:\\a.b\\c", "C:\\a.b\\|c|.b_c"},
+      {"C:song.mp3", "C:|song|.mp3"},
+      {"song", "|song|"},
+      {"D:\\x\\name.with.dots.mp3", "D:\\x\\|name.with.dots|.mp3"},
+      {"C:\\odd?|\\a*b.m<3", "C:\\odd__\\|a_b|.m_3"},
+      {"C:\\dir\\.hidden", "C:\\dir\\||.hidden"},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(Format("%E|%F|%G", 0, c.fullName), c.expected);
+}
+
+TEST_F(TemplateTest, PathMarkersAreConvertedToTheTagCodePage) {
+  CharTableSet koi8{};
+  for (int b = 0; b < 256; ++b) koi8.EncodeTable[b] = koi8.DecodeTable[b] = static_cast<uint8_t>(b);
+  koi8.EncodeTable[0x80] = 0xE1;  // 866 "А" -> KOI8-R "А"
+  koi8.EncodeTable[0xA0] = 0xC1;  // "а"
+  tags::TagCodePage.Kind = tags::CodePageKind::HostTable;
+  std::memcpy(&tags::TagCodePage.Table, &koi8, sizeof koi8);
+  EXPECT_EQ(Format("%E%F%G", 0, "C:\\\x80\\\xA0.\x80"), "C:\\\xE1\\\xC1.\xE1");
+}
+
+TEST_F(TemplateTest, AudioMarkers) {
+  EXPECT_EQ(Format("%1|%H|%I|%J|%K|%L|%M|%N"),
+            "03.07|3000000|MPEG 1|Layer III|128|7194|44100|Joint Stereo");
+
+  // Minutes above 99 take more digits: 6001 s at 8 kbit/s.
+  const std::string path = WriteAudio("long.mp3", kMpeg25, 72, 6001000);
+  ASSERT_TRUE(audio_.Analyze(path));
+  fs::remove(path);
+  EXPECT_EQ(Format("%1"), "100.01");
+
+  // A file without audio: only the counter and the path markers have values.
+  audio_.Reset();
+  audio_.ID3v2().SetTitle("Song");
+  EXPECT_EQ(Format("%0[%1%2%H%I%J%K%L%M%N]%F", 3, "C:\\a.mp3"), "3[]a");
+  EXPECT_EQ(Format("%2{R,3,-}", 3), "---");  // an empty value is still padded
+}
+
+TEST(PadAndCut, WidthsAlignmentsAndCuts) {
+  struct PadCase {
+    const char* value;
+    int width;
+    Alignment alignment;
+    CutSide cut;
+    const char* expected;
+  } cases[] = {
+      {"abc", 6, Alignment::Left, CutSide::None, "abc..."},
+      {"abc", 6, Alignment::Right, CutSide::KeepLeft, "...abc"},
+      {"abc", 6, Alignment::Centre, CutSide::None, ".abc.."},
+      {"abc", 4, Alignment::Centre, CutSide::None, "abc."},
+      {"abcd", 7, Alignment::Centre, CutSide::None, ".abcd.."},
+      {"", 2, Alignment::Centre, CutSide::None, ".."},
+      {"abc", 3, Alignment::Right, CutSide::KeepLeft, "abc"},
+      {"abcdef", 4, Alignment::Right, CutSide::None, "abcdef"},
+      {"abcdef", 4, Alignment::Right, CutSide::KeepLeft, "abcd"},
+      {"abcdef", 4, Alignment::Left, CutSide::KeepRight, "cdef"},
+      {"abcdef", 0, Alignment::Left, CutSide::KeepRight, ""},
+  };
+  for (const PadCase& c : cases) {
+    EXPECT_EQ(PadAndCut(c.value, c.width, c.alignment, '.', c.cut), c.expected)
+        << c.value << " " << c.width;
+  }
+}
+
+TEST(ReplaceIllegalNameChars, NarrowAndWideSets) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  std::string narrow = all, wide = all;
+  ReplaceIllegalNameChars(narrow, false);
+  ReplaceIllegalNameChars(wide, true);
+  for (int b = 1; b < 256; ++b) {
+    const bool inNarrow = std::strchr("\"*<>?|", b) != nullptr;
+    const bool inWide = inNarrow || std::strchr("/:\\", b) != nullptr;
+    EXPECT_EQ(narrow[b - 1], inNarrow ? '_' : static_cast<char>(b)) << b;
+    EXPECT_EQ(wide[b - 1], inWide ? '_' : static_cast<char>(b)) << b;
+  }
+  char buffer[] = "a?b\0c?d";
+  EXPECT_EQ(ReplaceIllegalNameChars(buffer, true), buffer);
+  EXPECT_EQ(std::string(buffer, sizeof buffer - 1), std::string("a_b\0c?d", 7));  // stops at 0
+}
+
+class CaseModifiers : public ::testing::Test {
+ protected:
+  fakehost::FakeHost host_;
+};
+
+// Code page 866 texts.
+const std::string kPrivetMir = "\xAF\xE0\xA8\xA2\xA5\xE2 \x8C\x88\x90";  // "привет МИР"
+
+TEST_F(CaseModifiers, CapitalizeAndSwap) {
+  EXPECT_EQ(CapitalizeFirst(""), "");
+  EXPECT_EQ(CapitalizeFirst("hELLO wORLD"), "Hello world");
+  EXPECT_EQ(CapitalizeFirst(kPrivetMir), "\x8F\xE0\xA8\xA2\xA5\xE2 \xAC\xA8\xE0");
+  EXPECT_EQ(CapitalizeWords("the o'neil-band  2nd TAKE"), "The O'Neil-Band  2Nd Take");
+  EXPECT_EQ(CapitalizeWords(kPrivetMir), "\x8F\xE0\xA8\xA2\xA5\xE2 \x8C\xA8\xE0");
+  EXPECT_EQ(SwapCase("Hello, World 1"), "hELLO, wORLD 1");
+  EXPECT_EQ(SwapCase(kPrivetMir), "\x8F\x90\x88\x82\x85\x92 \xAC\xA8\xE0");
+}
+
+TEST_F(CaseModifiers, TransliterateTheWholeAlphabet) {
+  const char* const latin[32] = {"a", "b",  "v",  "g",  "d",   "e", "zh", "z", "i", "j",  "k",
+                                 "l", "m",  "n",  "o",  "p",   "r", "s",  "t", "u", "f",  "h",
+                                 "ts", "ch", "sh", "sch", "'", "y", "'",  "e", "yu", "ya"};
+  for (int i = 0; i < 32; ++i) {
+    std::string upper = latin[i];
+    upper[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[0])));
+    const char capital = static_cast<char>(0x80 + i);
+    const char small = static_cast<char>(i < 16 ? 0xA0 + i : 0xE0 + i - 16);
+    EXPECT_EQ(Transliterate(std::string(1, capital)), upper) << i;
+    EXPECT_EQ(Transliterate(std::string(1, small)), latin[i]) << i;
+  }
+  EXPECT_EQ(Transliterate("\xF0\xF1"), "Ee");
+  EXPECT_EQ(Transliterate(kPrivetMir), "privet MIR");
+  EXPECT_EQ(Transliterate("\x86\xE3\xE0\xAD\xA0\xAB 1-\xA9"), "Zhurnal 1-j");
+  // Pseudo-graphics and ASCII pass unchanged.
+  EXPECT_EQ(Transliterate("a\xB0\xDF\xF2\xFF"), "a\xB0\xDF\xF2\xFF");
+}
+
+}  // namespace
+}  // namespace batch
