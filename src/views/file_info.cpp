@@ -1,10 +1,304 @@
+// The file information view: its three dialogs as item tables, the set-up of
+// one call, and what the button that closed the dialog writes to the file.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "audio/mpeg_audio.h"
+#include "host/dialog_frame.h"
+#include "host/far_services.h"
 #include "host/operations.h"
+#include "tagwright/messages.h"
+#include "tags/codepage.h"
+#include "tags/genres.h"
+#include "views/file_info.h"
+#include "views/file_info_internal.h"
 
 namespace views {
 
-// unfinished
-bool ShowFileInfo(const std::string& /*fullPath*/, audio::MPEGaudio& /*audio*/, bool /*single*/) {
-  return true;
+using detail::AudioItem;
+using detail::ExtraItem;
+using detail::FileInfoItem;
+using detail::State;
+using detail::ViewState;
+
+namespace {
+
+constexpr DWORD SE = DIF_SELECTONENTRY;
+constexpr DWORD HI = DIF_HISTORY;
+constexpr DWORD MA = DIF_MASKEDIT;
+constexpr DWORD DD = DIF_DROPDOWNLIST;
+constexpr DWORD CG = DIF_CENTERGROUP;
+constexpr DWORD NC = DIF_BTNNOCLOSE;
+constexpr DWORD SEP = DIF_SEPARATOR;
+
+// A literal item text; numbers below 2000 are message numbers.
+intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
+
+constexpr const char* kTrackMask = "#####";
+
+const host::DialogItemSpec kFileInfoSpecs[FileInfoItem::Count] = {
+    /* 00 */ {DI_DOUBLEBOX, 3, 1, 70, 19, 0, 0, 0, 0, Text("ID3"), nullptr},
+    /* 01 */ {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, Text("ID3v&1"), nullptr},
+    /* 02 */ {DI_TEXT, 23, 2, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
+    /* 03 */ {DI_FIXEDIT, 30, 2, 34, 0, 0, 0, SE | MA, 0, Text(""), kTrackMask},
+    /* 04 */ {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
+    /* 05 */ {DI_FIXEDIT, 5, 4, 34, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Title"},
+    /* 06 */ {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
+    /* 07 */ {DI_FIXEDIT, 5, 6, 34, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Artist"},
+    /* 08 */ {DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
+    /* 09 */ {DI_FIXEDIT, 5, 8, 34, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Album"},
+    /* 10 */ {DI_TEXT, 5, 9, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
+    /* 11 */ {DI_FIXEDIT, 5, 10, 8, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Year"},
+    /* 12 */ {DI_TEXT, 11, 9, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
+    /* 13 */ {DI_COMBOBOX, 11, 10, 34, 0, 0, 0, DD, 0, Text(""), nullptr},
+    /* 14 */ {DI_TEXT, 5, 11, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
+    /* 15 */ {DI_FIXEDIT, 5, 12, 34, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Comment"},
+    /* 16 */ {DI_CHECKBOX, 38, 2, 0, 0, 0, 0, 0, 0, Text("ID3v&2"), nullptr},
+    /* 17 */ {DI_TEXT, 56, 2, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
+    /* 18 */ {DI_FIXEDIT, 63, 2, 67, 0, 0, 0, SE | MA, 0, Text(""), kTrackMask},
+    /* 19 */ {DI_TEXT, 38, 3, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
+    /* 20 */ {DI_EDIT, 38, 4, 67, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Title"},
+    /* 21 */ {DI_TEXT, 38, 5, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
+    /* 22 */ {DI_EDIT, 38, 6, 67, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Artist"},
+    /* 23 */ {DI_TEXT, 38, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
+    /* 24 */ {DI_EDIT, 38, 8, 67, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Album"},
+    /* 25 */ {DI_TEXT, 38, 9, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
+    /* 26 */ {DI_EDIT, 38, 10, 42, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Year"},
+    /* 27 */ {DI_TEXT, 45, 9, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
+    /* 28 */ {DI_COMBOBOX, 45, 10, 67, 0, 0, 0, SE, 0, Text(""), nullptr},
+    /* 29 */ {DI_BUTTON, 38, 11, 0, 0, 0, 0, NC, 0, MCommentLabel, nullptr},
+    /* 30 */ {DI_EDIT, 38, 12, 67, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Comment"},
+    /* 31 */ {DI_TEXT, 4, 13, 69, 0, 0, 0, SEP, 0, Text(""), nullptr},
+    /* 32 */ {DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV1, nullptr},
+    /* 33 */ {DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV2, nullptr},
+    /* 34 */ {DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MAudioInfo, nullptr},
+    /* 35 */ {DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MExtraFields, nullptr},
+    /* 36 */ {DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MReread, nullptr},
+    /* 37 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 1, MSave, nullptr},
+    /* 38 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MRemoveTags, nullptr},
+    /* 39 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MSkip, nullptr},
+    /* 40 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MCancel, nullptr},
+    /* 41 */ {DI_TEXT, 4, 17, 69, 0, 0, 0, SEP, 0, Text(""), nullptr},
+    /* 42 */ {DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
+};
+
+const host::DialogItemSpec kExtraSpecs[ExtraItem::Count] = {
+    /* 00 */ {DI_DOUBLEBOX, 3, 1, 46, 14, 0, 0, 0, 0, Text("MPEG Info"), nullptr},
+    /* 01 */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MComposerLabel, nullptr},
+    /* 02 */ {DI_EDIT, 5, 3, 44, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Composer"},
+    /* 03 */ {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MOrigArtistLabel, nullptr},
+    /* 04 */ {DI_EDIT, 5, 5, 44, 0, 0, 0, SE | HI, 0, Text(""), "ID3_OrigArtist"},
+    /* 05 */ {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MCopyrightLabel, nullptr},
+    /* 06 */ {DI_EDIT, 5, 7, 44, 0, 0, 0, SE | HI, 0, Text(""), "ID3_Copyright"},
+    /* 07 */ {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MUrlLabel, nullptr},
+    /* 08 */ {DI_EDIT, 5, 9, 44, 0, 0, 0, SE | HI, 0, Text(""), "ID3_URL"},
+    /* 09 */ {DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MEncodedByLabel, nullptr},
+    /* 10 */ {DI_EDIT, 5, 11, 44, 0, 0, 0, SE | HI, 0, Text(""), "ID3_EncodedBy"},
+    /* 11 */ {DI_TEXT, 4, 12, 45, 0, 0, 0, SEP, 0, Text(""), nullptr},
+    /* 12 */ {DI_BUTTON, 0, 13, 0, 0, 0, 0, CG, 0, MOk, nullptr},
+};
+
+const host::DialogItemSpec kAudioSpecs[AudioItem::Count] = {
+    /* 00 */ {DI_DOUBLEBOX, 3, 1, 36, 9, 0, 0, 0, 0, MAudioInfoTitle, nullptr},
+    /* 01 */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    /* 02 */ {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    /* 03 */ {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    /* 04 */ {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    /* 05 */ {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    /* 06 */ {DI_TEXT, 4, 7, 35, 0, 0, 0, SEP, 0, Text(""), nullptr},
+    /* 07 */ {DI_BUTTON, 0, 8, 0, 0, 0, 0, CG, 0, MOk, nullptr},
+};
+
+constexpr int kFileInfoWidth = 74;
+constexpr int kFullHeight = 21;
+constexpr int kCompactHeight = 19;
+constexpr int kCompactFrameBottom = 17;
+constexpr int kFileInfoTitleLength = 64;
+constexpr int kExtraTitleLength = 40;
+// ID3v1 setters are handed at most this much; the tag cuts to its own sizes.
+constexpr size_t kV1TextLimit = 255;
+
+void PutText(FarDialogItem& item, std::string_view text) {
+  const size_t n = std::min(text.size(), sizeof(item.Data) - 1);
+  std::memcpy(item.Data, text.data(), n);
+  item.Data[n] = '\0';
+}
+
+void BuildGenreList(ViewState& s) {
+  const std::vector<std::string> names = tags::GenreChoiceList();
+  s.genreItems.assign(names.size(), FarListItem{});
+  for (size_t i = 0; i < names.size(); ++i) {
+    FarListItem& entry = s.genreItems[i];
+    const size_t n = std::min(names[i].size(), sizeof(entry.Text) - 1);
+    std::memcpy(entry.Text, names[i].data(), n);
+    entry.Text[n] = '\0';
+  }
+  s.genreList.ItemsNumber = static_cast<int>(s.genreItems.size());
+  s.genreList.Items = s.genreItems.data();
+}
+
+void FormatAudioLines(ViewState& s, const audio::MPEGaudio& a) {
+  FarDialogItem* items = s.audioInfo;
+  char line[sizeof(FarDialogItem::Data)];
+  // Sizes and frame counts are 64-bit: a file beyond 2 GiB must not show a
+  // negative size.
+  std::snprintf(line, sizeof(line), "%s: %" PRId64, host::Msg(MFileSize), a.FileSize());
+  PutText(items[AudioItem::SizeLine], line);
+  std::snprintf(line, sizeof(line), "%s: %" PRId64 " %s", host::Msg(MPlayTime),
+                static_cast<int64_t>(a.DurationSeconds()), host::Msg(MSeconds));
+  PutText(items[AudioItem::TimeLine], line);
+  std::snprintf(line, sizeof(line), "%s %s", a.VersionText(), a.LayerText());
+  PutText(items[AudioItem::VersionLine], line);
+  std::snprintf(line, sizeof(line), "%d kbit, %" PRId64 " %s", static_cast<int>(a.BitRateKbps()),
+                a.FrameCount(), host::Msg(MFrames));
+  PutText(items[AudioItem::BitRateLine], line);
+  std::snprintf(line, sizeof(line), "%d Hz, %s", static_cast<int>(a.SampleRateHz()),
+                a.ChannelModeText());
+  PutText(items[AudioItem::SampleRateLine], line);
+}
+
+// The text of an item converted from OEM to the tag code page, in place in
+// the item array as the dialog left it.
+std::string_view TagText(FarDialogItem& item) {
+  item.Data[sizeof(item.Data) - 1] = '\0';
+  tags::FromOem(item.Data, tags::TagCodePage);
+  return std::string_view(item.Data);
+}
+
+// A masked track field holds blanks where nothing was typed: only digits make
+// a track number, so a field of blanks counts as empty.
+bool HasTrack(const FarDialogItem& item) {
+  const std::string_view text(item.Data, strnlen(item.Data, sizeof(item.Data)));
+  return text.find_first_not_of(" \t") != std::string_view::npos;
+}
+
+void SaveID3v1(ViewState& s, const std::string& fileName) {
+  FarDialogItem* items = s.fileInfo;
+  tags::ID3v1Tag& tag = s.audio->ID3v1();
+  if (items[FileInfoItem::V1Check].Selected == 0) {
+    if (tag.Present()) tag.Strip(fileName);
+    return;
+  }
+  auto limited = [](std::string_view text) { return text.substr(0, kV1TextLimit); };
+  tag.SetTitle(limited(TagText(items[FileInfoItem::V1Title])));
+  tag.SetArtist(limited(TagText(items[FileInfoItem::V1Artist])));
+  tag.SetAlbum(limited(TagText(items[FileInfoItem::V1Album])));
+  tag.SetYear(limited(TagText(items[FileInfoItem::V1Year])));
+  tag.SetComment(limited(TagText(items[FileInfoItem::V1Comment])));
+  tag.SetGenreNumber(255);
+  // Genre names are ASCII: the list's text is looked up as it stands.
+  if (auto number = tags::GenreLookup(items[FileInfoItem::V1Genre].Data)) {
+    tag.SetGenreNumber(static_cast<uint8_t>(*number));
+  }
+  if (HasTrack(items[FileInfoItem::V1Track])) {
+    // The ID3v1 track is one byte: 300 is stored as 44.
+    tag.SetTrack(static_cast<uint8_t>(host::Atoi(items[FileInfoItem::V1Track].Data)));
+  }
+  tag.Save(fileName);
+}
+
+void SaveID3v2(ViewState& s, const std::string& fileName) {
+  FarDialogItem* items = s.fileInfo;
+  FarDialogItem* extra = s.extra;
+  tags::ID3v2Tag& tag = s.audio->ID3v2();
+  if (items[FileInfoItem::V2Check].Selected == 0) {
+    if (tag.Present()) tag.Strip(fileName);
+    return;
+  }
+  tag.SetTitle(TagText(items[FileInfoItem::V2Title]));
+  tag.SetArtist(TagText(items[FileInfoItem::V2Artist]));
+  tag.SetAlbum(TagText(items[FileInfoItem::V2Album]));
+  tag.SetYear(TagText(items[FileInfoItem::V2Year]));
+  tag.SetComment(TagText(items[FileInfoItem::V2Comment]));
+  tag.SetGenre(TagText(items[FileInfoItem::V2Genre]));
+  if (HasTrack(items[FileInfoItem::V2Track])) {
+    tag.SetTrack(static_cast<uint16_t>(host::Atoi(items[FileInfoItem::V2Track].Data)));
+  }
+  tag.SetComposer(TagText(extra[ExtraItem::Composer]));
+  tag.SetOrigArtist(TagText(extra[ExtraItem::OrigArtist]));
+  tag.SetCopyright(TagText(extra[ExtraItem::Copyright]));
+  tag.SetURL(TagText(extra[ExtraItem::Url]));
+  tag.SetEncodedBy(TagText(extra[ExtraItem::EncodedBy]));
+  tag.Save(fileName);
+}
+
+// Ends the call's hold on the module state, also when an exception leaves
+// ShowFileInfo: the genre list is freed and the object forgotten.
+struct CallScope {
+  ViewState& s;
+  ~CallScope() {
+    s.genreList = FarList{};
+    std::vector<FarListItem>().swap(s.genreItems);
+    s.audio = nullptr;
+    s.fileName.clear();
+  }
+};
+
+}  // namespace
+
+namespace detail {
+
+ViewState& State() {
+  static ViewState state;
+  return state;
+}
+
+}  // namespace detail
+
+bool FileInfoAskNoMore() {
+  const ViewState& s = State();
+  return s.fullForm && s.fileInfo[FileInfoItem::AskNoMore].Selected != 0;
+}
+
+bool ShowFileInfo(const std::string& fullPath, audio::MPEGaudio& audio, bool single) {
+  ViewState& s = State();
+  CallScope scope{s};
+  s.fullForm = !single;
+  const int count = single ? FileInfoItem::CompactCount : FileInfoItem::Count;
+
+  std::memset(s.fileInfo, 0, sizeof(s.fileInfo));
+  host::BuildDialogItems(kFileInfoSpecs, s.fileInfo, count);
+  if (single) s.fileInfo[FileInfoItem::Frame].Y2 = kCompactFrameBottom;
+  PutText(s.fileInfo[FileInfoItem::Frame], fullPath);
+  host::TruncPathStr(s.fileInfo[FileInfoItem::Frame].Data, kFileInfoTitleLength);
+
+  BuildGenreList(s);
+  s.fileInfo[FileInfoItem::V1Genre].ListItems = &s.genreList;
+  s.fileInfo[FileInfoItem::V2Genre].ListItems = &s.genreList;
+
+  s.fileName = fullPath;
+  s.audio = &audio;
+  s.typedLength = 0;
+
+  std::memset(s.extra, 0, sizeof(s.extra));
+  host::BuildDialogItems(kExtraSpecs, s.extra, ExtraItem::Count);
+  PutText(s.extra[ExtraItem::Frame], fullPath);
+  host::TruncPathStr(s.extra[ExtraItem::Frame].Data, kExtraTitleLength);
+
+  std::memset(s.audioInfo, 0, sizeof(s.audioInfo));
+  host::BuildDialogItems(kAudioSpecs, s.audioInfo, AudioItem::Count);
+  FormatAudioLines(s, audio);
+
+  const int exitCode = host::DialogEx(-1, -1, kFileInfoWidth, single ? kCompactHeight : kFullHeight,
+                                      "Id3Edit", s.fileInfo, count, 0, detail::FileInfoProc, 0);
+  switch (exitCode) {
+    case FileInfoItem::Save:
+      // ID3v1 first: a rebuilt ID3v2 tag copies the file's end, new ID3v1 included.
+      SaveID3v1(s, fullPath);
+      SaveID3v2(s, fullPath);
+      return true;
+    case FileInfoItem::Remove:
+      if (audio.ID3v1().Present()) audio.ID3v1().Strip(fullPath);
+      if (audio.ID3v2().Present()) audio.ID3v2().Strip(fullPath);
+      return true;
+    case FileInfoItem::Skip:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace views

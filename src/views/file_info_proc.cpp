@@ -1,0 +1,265 @@
+// The dialog procedure of the information view: filling the two sides from
+// the tags, switching a side on and off, the copy buttons, the small dialogs,
+// re-reading the file, the comment editor and the genre type-ahead.
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "audio/mpeg_audio.h"
+#include "host/far_services.h"
+#include "sys/sys.h"
+#include "tags/codepage.h"
+#include "views/file_info_internal.h"
+
+namespace views::detail {
+
+namespace {
+
+using I = FileInfoItem;
+
+constexpr int kFirstPrintableKey = 32;
+constexpr int kLastPrintableKey = 127;
+
+void SetText(HANDLE dialog, int item, const std::string& text) {
+  FarDialogItem copy{};
+  if (host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, item, &copy) == 0) return;
+  const size_t n = std::min(text.size(), sizeof(copy.Data) - 1);
+  std::memcpy(copy.Data, text.data(), n);
+  copy.Data[n] = '\0';
+  host::SendDlgMessagePtr(dialog, DM_SETDLGITEM, item, &copy);
+}
+
+std::string GetText(HANDLE dialog, int item) {
+  FarDialogItem copy{};
+  if (host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, item, &copy) == 0) return std::string();
+  return std::string(copy.Data, strnlen(copy.Data, sizeof(copy.Data)));
+}
+
+// The target keeps its own type, flags, history and list.
+void CopyItemText(HANDLE dialog, int from, int to) { SetText(dialog, to, GetText(dialog, from)); }
+
+std::string Oem(const std::string& tagText) {
+  std::string text = tagText;
+  tags::ToOem(text, tags::TagCodePage);
+  return text;
+}
+
+void PutOem(FarDialogItem& item, const std::string& tagText) {
+  const std::string text = Oem(tagText);
+  const size_t n = std::min(text.size(), sizeof(item.Data) - 1);
+  std::memcpy(item.Data, text.data(), n);
+  item.Data[n] = '\0';
+}
+
+std::string TrackText(int track) {
+  char digits[16];
+  return host::Itoa(track, digits, 10);
+}
+
+bool Checked(HANDLE dialog, int item) {
+  return host::SendDlgMessage(dialog, DM_GETCHECK, item, 0) == BSTATE_CHECKED;
+}
+
+void EnableSide(HANDLE dialog, int checkItem, int first, int last,
+                std::initializer_list<int> buttons, bool on) {
+  host::SendDlgMessage(dialog, DM_SETCHECK, checkItem, on ? BSTATE_CHECKED : BSTATE_UNCHECKED);
+  for (int item = first; item <= last; ++item) host::SendDlgMessage(dialog, DM_ENABLE, item, on);
+  for (int item : buttons) host::SendDlgMessage(dialog, DM_ENABLE, item, on);
+  host::SendDlgMessage(dialog, DM_REDRAW, 0, 0);
+}
+
+// The copy button and the extra-fields button read from the side they belong
+// to, so they are usable only while that side is on.
+void SetID3v1Side(HANDLE dialog, bool on) {
+  EnableSide(dialog, I::V1Check, I::V1TrackLabel, I::V1Comment, {I::CopyToV2}, on);
+}
+
+void SetID3v2Side(HANDLE dialog, bool on) {
+  EnableSide(dialog, I::V2Check, I::V2TrackLabel, I::V2Comment, {I::CopyToV1, I::ExtraFields}, on);
+}
+
+void FillFromTags(HANDLE dialog) {
+  ViewState& s = State();
+  const tags::ID3v1Tag& v1 = s.audio->ID3v1();
+  if (v1.Present()) {
+    SetText(dialog, I::V1Title, Oem(v1.Title()));
+    SetText(dialog, I::V1Artist, Oem(v1.Artist()));
+    SetText(dialog, I::V1Album, Oem(v1.Album()));
+    SetText(dialog, I::V1Year, Oem(v1.Year()));
+    SetText(dialog, I::V1Genre, Oem(v1.GenreText()));
+    SetText(dialog, I::V1Comment, Oem(v1.Comment()));
+    // A tag without a track shows an empty field, also after a re-read that
+    // follows an edit of the field.
+    SetText(dialog, I::V1Track, v1.Track() != 0 ? TrackText(v1.Track()) : std::string());
+  }
+  SetID3v1Side(dialog, v1.Present());
+
+  const tags::ID3v2Tag& v2 = s.audio->ID3v2();
+  if (v2.Present()) {
+    SetText(dialog, I::V2Title, Oem(v2.Title()));
+    SetText(dialog, I::V2Artist, Oem(v2.Artist()));
+    SetText(dialog, I::V2Album, Oem(v2.Album()));
+    SetText(dialog, I::V2Year, Oem(v2.Year()));
+    SetText(dialog, I::V2Genre, Oem(v2.Genre()));
+    SetText(dialog, I::V2Comment, Oem(v2.Comment()));
+    SetText(dialog, I::V2Track, v2.Track() != 0 ? TrackText(v2.Track()) : std::string());
+    // The extra fields' dialog is not open: its items are filled directly.
+    PutOem(s.extra[ExtraItem::Composer], v2.Composer());
+    PutOem(s.extra[ExtraItem::OrigArtist], v2.OrigArtist());
+    PutOem(s.extra[ExtraItem::Copyright], v2.Copyright());
+    PutOem(s.extra[ExtraItem::Url], v2.URL());
+    PutOem(s.extra[ExtraItem::EncodedBy], v2.EncodedBy());
+  }
+  SetID3v2Side(dialog, v2.Present());
+}
+
+void CopyToID3v1(HANDLE dialog) {
+  if (!Checked(dialog, I::V2Check)) return;
+  SetID3v1Side(dialog, true);
+  static constexpr int kPairs[][2] = {
+      {I::V2Track, I::V1Track}, {I::V2Title, I::V1Title},     {I::V2Artist, I::V1Artist},
+      {I::V2Album, I::V1Album}, {I::V2Year, I::V1Year},       {I::V2Genre, I::V1Genre},
+      {I::V2Comment, I::V1Comment}};
+  for (const auto& pair : kPairs) CopyItemText(dialog, pair[0], pair[1]);
+}
+
+void CopyToID3v2(HANDLE dialog) {
+  if (!Checked(dialog, I::V1Check)) return;
+  SetID3v2Side(dialog, true);
+  static constexpr int kPairs[][2] = {
+      {I::V1Track, I::V2Track}, {I::V1Title, I::V2Title},     {I::V1Artist, I::V2Artist},
+      {I::V1Album, I::V2Album}, {I::V1Year, I::V2Year},       {I::V1Genre, I::V2Genre},
+      {I::V1Comment, I::V2Comment}};
+  for (const auto& pair : kPairs) CopyItemText(dialog, pair[0], pair[1]);
+}
+
+// A failed read leaves both the dialog and the object as they were: the
+// object is analysed afresh on a copy and taken over only on success.
+void Reread(HANDLE dialog) {
+  ViewState& s = State();
+  audio::MPEGaudio fresh;
+  if (!fresh.Analyze(s.fileName)) return;
+  *s.audio = fresh;
+  FillFromTags(dialog);
+}
+
+// The ID3v2 comment in the host's editor, through a temporary file that is
+// gone again on every path out.
+void EditComment(HANDLE dialog) {
+  constexpr DWORD kEditorFlags = EF_DELETEONLYFILEONCLOSE | EF_DISABLEHISTORY;
+  const std::string tempName = host::MkTemp();
+  if (tempName.empty()) return;
+  {
+    sys::File file;
+    if (!file.Open(tempName, sys::OpenMode::CreateNew)) return;
+    const std::string comment = GetText(dialog, I::V2Comment);
+    const bool written = file.Write(comment.data(), comment.size());
+    if (!file.Close() || !written) {
+      // Editing a cut comment would lose its end when saved back.
+      sys::DeleteFile(tempName);
+      return;
+    }
+  }
+  HANDLE screen = host::SaveScreen();
+  host::Editor(tempName.c_str(), "ID3_Comment", 0, 0, -1, -1, kEditorFlags, 0, 0);
+  host::RestoreScreen(screen);
+
+  // Without a save the host deleted the file already; after a save it is
+  // ours to read and to delete.
+  sys::File file;
+  if (file.Open(tempName, sys::OpenMode::Read)) {
+    FarDialogItem item{};
+    char text[sizeof(item.Data)] = {};
+    size_t length = 0;
+    bool readOk = true;
+    while (length < sizeof(text) - 1) {
+      size_t got = 0;
+      readOk = file.Read(text + length, sizeof(text) - 1 - length, &got);
+      if (!readOk || got == 0) break;
+      length += got;
+    }
+    file.Close();
+    // A read that failed half-way would cut the comment: it stays as it was.
+    if (readOk && host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, I::V2Comment, &item) != 0) {
+      std::memcpy(item.Data, text, sizeof(item.Data));
+      item.Data[length] = '\0';
+      host::SendDlgMessagePtr(dialog, DM_SETDLGITEM, I::V2Comment, &item);
+    }
+  }
+  sys::DeleteFile(tempName);
+}
+
+// Typing on the closed ID3v1 genre list selects the first genre, in the
+// list's sorted order, whose name begins with what was typed so far.
+long GenreTypeAhead(HANDLE dialog, int key) {
+  ViewState& s = State();
+  if (key < kFirstPrintableKey || key > kLastPrintableKey) {
+    s.typedLength = 0;
+    return host::DefDlgProc(dialog, DN_KEY, I::V1Genre, key);
+  }
+  if (s.typedLength >= static_cast<int>(sizeof(s.typed)) - 1) return 1;
+  s.typed[s.typedLength] = static_cast<char>(key);
+  s.typed[s.typedLength + 1] = '\0';
+  // Entry 0 is "<Unknown>", which is not a name to type.
+  for (int i = 1; i < s.genreList.ItemsNumber; ++i) {
+    const char* name = s.genreList.Items[i].Text;
+    const int order = host::LStrnicmp(name, s.typed, s.typedLength + 1);
+    if (order == 0) {
+      SetText(dialog, I::V1Genre, name);
+      ++s.typedLength;
+      break;
+    }
+    if (order > 0) break;
+  }
+  return 1;
+}
+
+long Handle(HANDLE dialog, int msg, int param1, long param2) {
+  ViewState& s = State();
+  switch (msg) {
+    case DN_INITDIALOG:
+      FillFromTags(dialog);
+      return 1;
+    case DN_GOTFOCUS:
+      if (param1 == I::V1Genre) s.typedLength = 0;
+      break;
+    case DN_KEY:
+      if (param1 == I::V1Genre) return GenreTypeAhead(dialog, static_cast<int>(param2));
+      break;
+    case DN_BTNCLICK:
+      switch (param1) {
+        case I::V1Check: SetID3v1Side(dialog, param2 == BSTATE_CHECKED); break;
+        case I::V2Check: SetID3v2Side(dialog, param2 == BSTATE_CHECKED); break;
+        case I::CopyToV1: CopyToID3v1(dialog); break;
+        case I::CopyToV2: CopyToID3v2(dialog); break;
+        case I::AudioInfo:
+          host::Dialog(-1, -1, kAudioWidth, kAudioHeight, nullptr, s.audioInfo, AudioItem::Count);
+          break;
+        case I::ExtraFields:
+          // The texts left in its items are what a later save writes.
+          host::Dialog(-1, -1, kExtraWidth, kExtraHeight, "Id3AddEdit", s.extra, ExtraItem::Count);
+          break;
+        case I::Reread: Reread(dialog); break;
+        case I::V2CommentButton: EditComment(dialog); break;
+        default: break;
+      }
+      break;
+    default:
+      break;
+  }
+  return host::DefDlgProc(dialog, msg, param1, param2);
+}
+
+}  // namespace
+
+long WINAPI FileInfoProc(HANDLE dialog, int msg, int param1, long param2) {
+  // Nothing may unwind through the host's dialog loop.
+  try {
+    return Handle(dialog, msg, param1, param2);
+  } catch (...) {
+    return host::DefDlgProc(dialog, msg, param1, param2);
+  }
+}
+
+}  // namespace views::detail
