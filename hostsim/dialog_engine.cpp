@@ -212,7 +212,7 @@ std::string DialogEngine::DescribeItem(int i) const {
   DWORD f = it.far.Flags;
   std::string line = "  [" + std::to_string(i) + "] " + TypeName(t);
   bool separator = (t == DI_TEXT || t == DI_VTEXT) && (f & (DIF_SEPARATOR | DIF_SEPARATOR2));
-  if (!(separator && it.text.empty())) line += " " + Quote(it.text);
+  if (!(separator && it.text.empty())) line.append(" ").append(Quote(it.text));
   if (separator) line += " separator";
   if (IsCheckType(t)) {
     line += it.far.Selected == 0 ? " off" : it.far.Selected == 1 ? " on" : " 3state";

@@ -595,7 +595,7 @@ bool ScriptDriver::Invoke(const Step& s) {
   }
   if (!host_.postedKeys().empty()) {
     std::string keys;
-    for (DWORD k : host_.postedKeys()) keys += " " + KeyName(k);
+    for (DWORD k : host_.postedKeys()) keys.append(" ").append(KeyName(k));
     log.Add("keys left unused after the invocation:" + keys);
     host_.postedKeys().clear();
   }

@@ -122,7 +122,7 @@ int WINAPI MenuService(int /*PluginNumber*/, int /*X*/, int /*Y*/, int /*MaxHeig
   if (!m.bottom.empty()) Log().Add("  bottom " + Quote(m.bottom));
   if (!m.breakKeys.empty()) {
     std::string keys;
-    for (int k : m.breakKeys) keys += " " + BreakKeyName(k);
+    for (int k : m.breakKeys) keys.append(" ").append(BreakKeyName(k));
     Log().Add("  break keys:" + keys);
   }
 
@@ -264,7 +264,7 @@ int WINAPI MessageService(int /*PluginNumber*/, DWORD Flags, const char* HelpTop
 
   std::string flags = FlagNames(Flags, kMessageFlags, std::size(kMessageFlags));
   std::string header = "message";
-  if (!flags.empty()) header += " " + flags;
+  if (!flags.empty()) header.append(" ").append(flags);
   if (!req.helpTopic.empty()) header += " help " + Quote(req.helpTopic);
   Log().Add(header + ":");
   Log().Add("  title " + Quote(req.title));
@@ -515,7 +515,7 @@ int WINAPI AdvControlService(int /*ModuleNumber*/, int Command, void* Param) {
       std::string names;
       for (int i = 0; i < ks->Count; ++i) {
         host.postedKeys().push_back(ks->Sequence[i]);
-        names += " " + KeyName(ks->Sequence[i]);
+        names.append(" ").append(KeyName(ks->Sequence[i]));
       }
       Log().Add("keys posted:" + names);
       return 1;
