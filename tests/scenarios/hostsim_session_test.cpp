@@ -210,7 +210,7 @@ TEST_F(Session, ConfigureOpensItsDialogAndEscWritesNothing) {
     Start(probe);
     // Until the configuration dialog exists Configure returns at once.
     if (Play(probe, "invoke configure\n")) GTEST_SKIP() << "Configure shows no dialog yet";
-    ASSERT_NE(host_->failure().find("the dialog \"Id3Config\" appeared"), std::string::npos)
+    ASSERT_NE(host_->failure().find("the dialog \"Id3Config\" is open"), std::string::npos)
         << host_->failure();
   }
   host_.reset();
