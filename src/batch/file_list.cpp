@@ -84,7 +84,7 @@ std::string ItemText(const FarDialogItem& item) {
 FarListItem ListEntry(const char* text, DWORD flags = 0) {
   FarListItem entry{};
   entry.Flags = flags;
-  std::strncpy(entry.Text, text, sizeof(entry.Text) - 1);
+  std::string(text).copy(entry.Text, sizeof(entry.Text) - 1);
   return entry;
 }
 
