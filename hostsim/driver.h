@@ -82,6 +82,9 @@ class Driver {
   virtual int Message(const MessageRequest& message) = 0;
   virtual InputBoxAnswer InputBox(const InputBoxRequest& box) = 0;
   virtual EditorAnswer Editor(const EditorRequest& editor) = 0;
+  // After the editor closed and the host saved or deleted its file, before
+  // the plug-in goes on: a test may change the file here.
+  virtual void EditorClosed(const EditorRequest& /*editor*/) {}
 };
 
 }  // namespace hostsim

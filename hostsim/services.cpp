@@ -465,6 +465,7 @@ int WINAPI EditorService(const char* FileName, const char* Title, int, int, int,
       return EEC_NOT_MODIFIED;
     }
     Log().Add("  -> saved " + Quote(a.content));
+    if (host.driver() != nullptr) host.driver()->EditorClosed(req);
     return EEC_MODIFIED;
   }
   Log().Add("  -> left without saving");
@@ -473,6 +474,7 @@ int WINAPI EditorService(const char* FileName, const char* Title, int, int, int,
     sys::DeleteFile(req.fileName);
     Log().Add("  (the file was deleted on close)");
   }
+  if (host.driver() != nullptr) host.driver()->EditorClosed(req);
   return EEC_NOT_MODIFIED;
 }
 
