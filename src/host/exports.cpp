@@ -1,8 +1,27 @@
 // The four functions the host looks up by name. No exception may cross into
-// the host: each export catches everything and returns what the host expects.
+// the host: each export catches everything, tells the user where the host's
+// tables allow it, and returns what the host expects.
+#include <exception>
+
 #include "far/plugin_api.h"
+#include "host/config_dialog.h"
 #include "host/settings.h"
 #include "host/startup.h"
+#include "host/walk.h"
+
+namespace {
+
+void ReportCurrentException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    host::ReportFailure(e.what());
+  } catch (...) {
+    host::ReportFailure("unknown error");
+  }
+}
+
+}  // namespace
 
 FAR_EXPORT void WINAPI SetStartupInfo(const PluginStartupInfo* Info) {
   try {
@@ -10,6 +29,7 @@ FAR_EXPORT void WINAPI SetStartupInfo(const PluginStartupInfo* Info) {
     // The configuration needs the tables (message 0 names the key) and UserKey.
     host::LoadConfig();
   } catch (...) {
+    ReportCurrentException();
   }
 }
 
@@ -22,21 +42,27 @@ FAR_EXPORT void WINAPI GetPluginInfo(PluginInfo* Info) {
 
 FAR_EXPORT HANDLE WINAPI OpenPlugin(int OpenFrom, intptr_t Item) {
   try {
-    // The operations menu and the walk over the selection (OPEN_PLUGINSMENU)
-    // and the command-line form (OPEN_COMMANDLINE) are not in this build yet:
-    // every call ends at once.
-    (void)OpenFrom;
-    (void)Item;
+    switch (OpenFrom) {
+      case OPEN_PLUGINSMENU:
+        host::OpenFromPluginsMenu();
+        break;
+      case OPEN_COMMANDLINE:
+        host::OpenFromCommandLine(reinterpret_cast<const char*>(Item));
+        break;
+      default:
+        break;
+    }
   } catch (...) {
+    ReportCurrentException();
   }
   return INVALID_HANDLE_VALUE;
 }
 
-FAR_EXPORT int WINAPI Configure(int ItemNumber) {
+FAR_EXPORT int WINAPI Configure(int /*ItemNumber*/) {
   try {
-    // The configuration dialog is not in this build yet.
-    (void)ItemNumber;
+    host::ConfigDialog();
   } catch (...) {
+    ReportCurrentException();
   }
   return 1;
 }

@@ -1,0 +1,431 @@
+#include "host/walk.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "audio/mpeg_audio.h"
+#include "host/dialog_frame.h"
+#include "host/far_services.h"
+#include "host/plugin_state.h"
+#include "sys/sys.h"
+#include "tagwright/messages.h"
+
+namespace host {
+
+namespace {
+
+// The menu's items in their order; `Mode` is the chosen index.
+constexpr int kMenuMessages[] = {MShowInfo, MMakeFileList, MRenameFiles, MCreateTags};
+constexpr int kModes = static_cast<int>(sizeof kMenuMessages / sizeof kMenuMessages[0]);
+
+// ProcessFile's results.
+constexpr int kStop = 0;
+constexpr int kHanded = 1;
+constexpr int kSkipped = -1;
+
+// ProcessFile's caller values; any other value is the address of a stop flag.
+void* const kOneOfSeveral = nullptr;
+void* const kSingle = reinterpret_cast<void*>(1);
+
+bool IsStopFlag(void* param) { return param != kOneOfSeveral && param != kSingle; }
+
+// What one OpenPlugin call creates. The recursive search calls back into
+// ProcessFile, which finds it here.
+struct Invocation {
+  audio::MPEGaudio audio;
+  std::unique_ptr<ListLines> lines;
+  // An exception in a callback of the host's recursive search cannot pass
+  // through the host: it is kept here, the walk stops, and it is raised again
+  // once the host has returned.
+  std::exception_ptr failure;
+};
+Invocation* current = nullptr;
+
+// Makes the invocation current for its lifetime and, on every way out,
+// gives back the screen of a progress display still open.
+class InvocationScope {
+ public:
+  InvocationScope() : invocation_(std::make_unique<Invocation>()), previous_(current) {
+    current = invocation_.get();
+  }
+  ~InvocationScope() {
+    ProgressEnd();
+    current = previous_;
+  }
+  InvocationScope(const InvocationScope&) = delete;
+  InvocationScope& operator=(const InvocationScope&) = delete;
+
+  Invocation& operator*() { return *invocation_; }
+  Invocation* operator->() { return invocation_.get(); }
+
+  void RaiseFailure() {
+    if (invocation_->failure) std::rethrow_exception(std::exchange(invocation_->failure, nullptr));
+  }
+
+ private:
+  std::unique_ptr<Invocation> invocation_;
+  Invocation* previous_;
+};
+
+// A name from the host's fixed-size field, never read past it.
+std::string NameOf(const FAR_FIND_DATA& data) {
+  return std::string(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
+}
+
+bool IsFolder(const FAR_FIND_DATA& data) {
+  return (data.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The panel's entry for its parent folder is never walked: it would take in
+// the whole tree above the panel.
+bool IsParentEntry(const std::string& name) { return name == ".."; }
+
+bool RunOperation(const std::string& path, Invocation& invocation) {
+  switch (Mode) {
+    case 0:
+      return views::ShowFileInfo(path, invocation.audio, true);
+    case 1:
+      return batch::AddToFileList(path, invocation.audio, Counter, Interactive);
+    case 2:
+      return batch::RenameFromTags(path, invocation.audio, Counter, Interactive);
+    case 3:
+      return batch::CreateTags(path, invocation.audio, Counter, invocation.lines.get(),
+                               Interactive);
+    default:
+      return false;
+  }
+}
+
+int ProcessMatchingFile(const std::string& path, void* param, Invocation& invocation) {
+  const bool single = param == kSingle;
+  if (ResetCounter && !single) {
+    std::string folder = FolderPart(path);
+    if (folder != LastDir) {
+      LastDir = std::move(folder);
+      Counter = 0;
+    }
+  }
+  const bool wasInteractive = Interactive;
+
+  int result = kStop;
+  for (;;) {
+    if (!invocation.audio.Analyze(path)) {
+      const int button =
+          Warning(single ? FMSG_MB_YESNO : FMSG_MB_YESNOCANCEL, FormatMsg(MCannotRead, {path.c_str()}));
+      if (button == 0) continue;  // read it again
+      result = button == 1 ? kSkipped : kStop;
+      break;
+    }
+    if (!invocation.audio.IsValid()) {
+      std::string body = FormatMsg(MNotMpeg, {path.c_str()});
+      DWORD buttons = FMSG_MB_OK;
+      if (!single) {
+        body += '\n';
+        body += Msg(MGoOn);
+        buttons = FMSG_MB_YESNO;
+      }
+      result = Warning(buttons, body) == 0 ? kSkipped : kStop;
+      break;
+    }
+    result = RunOperation(path, invocation) ? kHanded : kStop;
+    ++Counter;
+    break;
+  }
+
+  if (result == kStop) {
+    if (IsStopFlag(param)) *static_cast<int*>(param) = 1;
+    return kStop;
+  }
+  if (!single && !Interactive) {
+    // The operation has just stopped asking: the bar covers this file and
+    // those still to come.
+    if (wasInteractive) ProgressStart(Total - Counter + 1);
+    ProgressStep(1);
+  }
+  return result;
+}
+
+// Our own copy of the panel's state: the host's arrays need not outlive its
+// next panel call, and an operation may make one.
+struct PanelCopy {
+  PanelInfo info;
+  std::vector<PluginPanelItem> items;
+  std::vector<PluginPanelItem> selected;
+  std::string folder;
+
+  explicit PanelCopy(const PanelInfo& from) : info(from) {
+    if (from.PanelItems != nullptr && from.ItemsNumber > 0) {
+      items.assign(from.PanelItems, from.PanelItems + from.ItemsNumber);
+    }
+    if (from.SelectedItems != nullptr && from.SelectedItemsNumber > 0) {
+      selected.assign(from.SelectedItems, from.SelectedItems + from.SelectedItemsNumber);
+    }
+    info.PanelItems = items.empty() ? nullptr : items.data();
+    info.ItemsNumber = static_cast<int>(items.size());
+    info.SelectedItems = selected.empty() ? nullptr : selected.data();
+    info.SelectedItemsNumber = static_cast<int>(selected.size());
+    folder.assign(from.CurDir, strnlen(from.CurDir, sizeof from.CurDir));
+  }
+};
+
+// The operations menu; the chosen mode, or -1 for Esc.
+int ChooseMode() {
+  FarMenuItem items[kModes];
+  std::memset(items, 0, sizeof items);
+  for (int i = 0; i < kModes; ++i) {
+    const char prefix[] = {static_cast<char>('1' + i), '.', ' ', '\0'};
+    std::string text = std::string(prefix) + Msg(kMenuMessages[i]);
+    text.resize(std::min(text.size(), sizeof(items[i].Text) - 1));
+    std::memcpy(items[i].Text, text.c_str(), text.size() + 1);
+  }
+  const int chosen = Menu(-1, -1, 0, FMENU_WRAPMODE | FMENU_AUTOHIGHLIGHT, nullptr, nullptr,
+                          nullptr, nullptr, nullptr, items, kModes);
+  return chosen >= 0 && chosen < kModes ? chosen : -1;
+}
+
+// The set-up dialog of the chosen operation; false when the invocation ends.
+bool SetUp(Invocation& invocation) {
+  switch (Mode) {
+    case 1:
+      if (!batch::FileListSetup()) return false;
+      Interactive = false;  // the file list never asks per file
+      return true;
+    case 2:
+      if (!batch::RenameSetup()) return false;
+      Interactive = batch::RenameConfirmation();
+      return true;
+    case 3: {
+      if (!batch::TagCreationSetup()) return false;
+      if (!batch::TagCreationFromName()) {
+        const std::string listFile = batch::TagCreationListFile();
+        invocation.lines = std::make_unique<ListLines>();
+        if (!LoadListLines(listFile, invocation.lines.get())) {
+          invocation.lines.reset();
+          Warning(FMSG_MB_OK, FormatMsg(MCannotLoadList, {listFile.c_str()}));
+          return false;
+        }
+      }
+      Interactive = batch::TagCreationConfirmation();
+      return true;
+    }
+    default:
+      return true;
+  }
+}
+
+void WalkFolder(const std::string& path, int* stop) {
+  FarRecursiveSearch(path.c_str(), "*", ProcessFile, FRS_RECUR, stop);
+}
+
+void CountFolder(const std::string& path) {
+  FarRecursiveSearch(path.c_str(), "*", CountFile, FRS_RECUR, nullptr);
+}
+
+// Nothing is selected: the item under the cursor. The panel is left as it is.
+void WalkSingleItem(PanelCopy& panel, InvocationScope& scope) {
+  PluginPanelItem& item = panel.selected[0];
+  const std::string name = NameOf(item.FindData);
+  if (IsParentEntry(name)) return;
+  const std::string path = JoinPath(panel.folder, name);
+  if (!IsFolder(item.FindData)) {
+    ProcessFile(&item.FindData, path.c_str(), kSingle);
+    return;
+  }
+  if (Mode != 0) {
+    CountFolder(path);
+    scope.RaiseFailure();
+  } else {
+    Total = 1;
+  }
+  if (Total <= 0) return;
+  if (!Interactive) ProgressStart(Total);
+  int stop = 0;
+  WalkFolder(path, &stop);
+  if (!Interactive) ProgressEnd();
+}
+
+void WalkSelection(PanelCopy& panel, InvocationScope& scope) {
+  if (Mode != 0) {
+    for (const PluginPanelItem& item : panel.selected) {
+      const std::string name = NameOf(item.FindData);
+      if (IsParentEntry(name)) continue;
+      if (IsFolder(item.FindData)) {
+        CountFolder(JoinPath(panel.folder, name));
+      } else if (PassesMasks(name.c_str())) {
+        ++Total;
+      }
+    }
+    scope.RaiseFailure();
+  } else {
+    Total = 1;
+  }
+  if (Total <= 0) return;
+
+  if (!Interactive) ProgressStart(Total);
+  for (PluginPanelItem& item : panel.items) {
+    if ((item.Flags & PPIF_SELECTED) == 0) continue;
+    const std::string name = NameOf(item.FindData);
+    if (IsParentEntry(name)) continue;
+    const std::string path = JoinPath(panel.folder, name);
+    if (IsFolder(item.FindData)) {
+      int stop = 0;
+      WalkFolder(path, &stop);
+      if (stop != 0) break;
+    } else {
+      const int result = ProcessFile(&item.FindData, path.c_str(), kOneOfSeveral);
+      if (result == kStop) break;
+      if (result == kSkipped) continue;
+    }
+    item.Flags &= ~static_cast<DWORD>(PPIF_SELECTED);
+  }
+  if (!Interactive) ProgressEnd();
+
+  Control(INVALID_HANDLE_VALUE, FCTL_SETSELECTION, &panel.info);
+  Control(INVALID_HANDLE_VALUE, FCTL_REDRAWPANEL, nullptr);
+}
+
+}  // namespace
+
+bool PassesMasks(const char* name) {
+  if (ProcessName(ProcessExt.c_str(), name, PN_CMPNAMELIST) == 0) return false;
+  return ExcludeExt.empty() || ProcessName(ExcludeExt.c_str(), name, PN_CMPNAMELIST) == 0;
+}
+
+int WINAPI ProcessFile(const FAR_FIND_DATA* data, const char* fullName, void* param) {
+  if (current == nullptr) return kStop;
+  try {
+    if (data == nullptr || fullName == nullptr) return kSkipped;
+    if (IsFolder(*data)) return kSkipped;
+    if (!PassesMasks(NameOf(*data).c_str())) return kSkipped;
+    return ProcessMatchingFile(fullName, param, *current);
+  } catch (...) {
+    current->failure = std::current_exception();
+    if (IsStopFlag(param)) *static_cast<int*>(param) = 1;
+    return kStop;
+  }
+}
+
+int WINAPI CountFile(const FAR_FIND_DATA* data, const char* /*fullName*/, void* /*param*/) {
+  if (current == nullptr) return 0;
+  try {
+    if (data != nullptr && !IsFolder(*data) && PassesMasks(NameOf(*data).c_str())) ++Total;
+    return 1;
+  } catch (...) {
+    current->failure = std::current_exception();
+    return 0;
+  }
+}
+
+void OpenFromPluginsMenu() {
+  InvocationScope scope;
+  PanelInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (Control(INVALID_HANDLE_VALUE, FCTL_GETPANELINFO, &info) == 0) return;
+  if ((info.Flags & PFLAGS_REALNAMES) == 0) return;
+  PanelCopy panel(info);
+
+  const int mode = ChooseMode();
+  if (mode < 0) return;
+  Mode = mode;
+  Counter = 0;
+  Interactive = true;
+  Total = 0;
+  if (!SetUp(*scope)) return;
+
+  const bool singleItem = panel.selected.size() == 1 &&
+                          (panel.selected[0].Flags & PPIF_SELECTED) == 0;
+  if (singleItem) {
+    WalkSingleItem(panel, scope);
+  } else {
+    WalkSelection(panel, scope);
+  }
+  scope.RaiseFailure();
+}
+
+void OpenFromCommandLine(const char* argument) {
+  InvocationScope scope;
+  // The host's text stays as it was; the plug-in works on its own copy.
+  const char* source = argument != nullptr ? argument : "";
+  std::vector<char> text(source, source + std::strlen(source) + 1);
+  Unquote(text.data());
+  Interactive = true;
+  Mode = 0;
+  Total = 1;
+  Counter = 0;
+
+  std::string name(text.data());
+  const std::string folder = FolderPart(name);
+  // A comma would separate masks; in a file name it stands for any one character.
+  std::replace(name.begin(), name.end(), ',', '?');
+  if (!folder.empty()) {
+    const std::string mask = name.substr(folder.size());
+    FarRecursiveSearch(folder.c_str(), mask.c_str(), ProcessFile, 0, kOneOfSeveral);
+  } else {
+    PanelInfo info;
+    std::memset(&info, 0, sizeof info);
+    if (Control(INVALID_HANDLE_VALUE, FCTL_GETPANELSHORTINFO, &info) != 0 &&
+        (info.Flags & PFLAGS_REALNAMES) != 0) {
+      const std::string curDir(info.CurDir, strnlen(info.CurDir, sizeof info.CurDir));
+      FarRecursiveSearch(curDir.c_str(), name.c_str(), ProcessFile, 0, kSingle);
+    }
+  }
+  scope.RaiseFailure();
+}
+
+ListLines SplitListLines(const char* text, size_t size) {
+  const size_t end = text != nullptr ? strnlen(text, size) : 0;
+  ListLines lines;
+  size_t start = 0;
+  for (size_t i = 0; i < end; ++i) {
+    if (text[i] != '\r') continue;
+    lines.emplace_back(text + start, i - start);
+    if (i + 1 < end && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < end) lines.emplace_back(text + start, end - start);
+  return lines;
+}
+
+bool LoadListLines(const std::string& fileName, ListLines* lines) {
+  sys::File file;
+  if (!file.Open(fileName, sys::OpenMode::Read)) return false;
+  std::string content;
+  char chunk[64 * 1024];
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(chunk, sizeof chunk, &got)) return false;
+    if (got == 0) break;
+    const size_t zero = strnlen(chunk, got);
+    content.append(chunk, zero);
+    if (zero < got) break;  // the text ends at its first zero byte
+  }
+  *lines = SplitListLines(content.data(), content.size());
+  return true;
+}
+
+std::string FolderPart(const std::string& path) {
+  const size_t last = path.find_last_of("\\/:");
+  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty()) {
+    const char last = folder.back();
+    if (last == '\\' || last == '/') return folder + name;
+  }
+  return folder + "\\" + name;
+}
+
+void ReportFailure(const char* what) {
+  if (StartupInfo.Message == nullptr) return;
+  try {
+    Warning(FMSG_MB_OK, what != nullptr ? what : "");
+  } catch (...) {
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,151 @@
+// The configuration dialog over the fake host: what it shows, and what it
+// writes. Its run through the real host stand-in is in the scenario tests.
+#include "host/config_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/far_services.h"
+#include "host/plugin_state.h"
+#include "host/settings.h"
+#include "settings_sandbox.h"
+
+namespace {
+
+using settingstest::SettingsSandbox;
+using settingstest::Sz;
+
+// What the fake Dialog service saw, and how it answers.
+struct DialogSeen {
+  int width = 0, height = 0;
+  std::string help;
+  std::vector<FarDialogItem> items;
+  std::vector<FarListItem> list;  // the combo box's list, copied while it lived
+};
+DialogSeen* seen = nullptr;
+std::function<int(FarDialogItem*)> answer;
+
+int WINAPI FakeDialog(int, int x1, int y1, int x2, int y2, const char* help, FarDialogItem* items,
+                      int count) {
+  EXPECT_EQ(x1, -1);
+  EXPECT_EQ(y1, -1);
+  seen->width = x2;
+  seen->height = y2;
+  seen->help = help != nullptr ? help : "";
+  seen->items.assign(items, items + count);
+  const FarList* list = items[host::ConfigItem::TagCP].ListItems;
+  if (list != nullptr) seen->list.assign(list->Items, list->Items + list->ItemsNumber);
+  return answer(items);
+}
+
+CharTableSet Table(const char* name) {
+  CharTableSet table;
+  std::memset(&table, 0, sizeof table);
+  std::strcpy(table.TableName, name);
+  return table;
+}
+
+class ConfigDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    seen = &seen_;
+    host::StartupInfo.Dialog = &FakeDialog;
+    path_ = host::KeyPath("ConfigDialog");
+  }
+  void TearDown() override {
+    seen = nullptr;
+    answer = nullptr;
+  }
+
+  std::string Text(int item) const { return seen_.items.at(static_cast<size_t>(item)).Data; }
+
+  SettingsSandbox box_;
+  DialogSeen seen_;
+  std::string path_;
+};
+
+TEST_F(ConfigDialogTest, ShowsTheDefaultsAndCodePagesWithoutHostTables) {
+  answer = [](FarDialogItem*) { return -1; };
+  EXPECT_FALSE(host::ConfigDialog());
+  EXPECT_EQ(seen_.width, 69);
+  EXPECT_EQ(seen_.height, 13);
+  EXPECT_EQ(seen_.help, "Id3Config");
+  ASSERT_EQ(seen_.items.size(), 11u);
+  EXPECT_EQ(Text(host::ConfigItem::ProcessExt), "*.mp3");
+  EXPECT_EQ(Text(host::ConfigItem::ExcludeExt), "");
+  EXPECT_EQ(Text(host::ConfigItem::TagCP), "Windows text");
+  EXPECT_EQ(seen_.items[host::ConfigItem::ResetCounter].Selected, 1);
+  EXPECT_STREQ(seen_.items[host::ConfigItem::ProcessExt].History, "ID3_ProcessExt");
+  EXPECT_STREQ(seen_.items[host::ConfigItem::ExcludeExt].History, "ID3_ExcludeExt");
+  EXPECT_EQ(seen_.items[host::ConfigItem::Ok].DefaultButton, 1);
+  ASSERT_EQ(seen_.list.size(), 2u);  // no separator without tables
+  EXPECT_STREQ(seen_.list[0].Text, "Dos text");
+  EXPECT_STREQ(seen_.list[1].Text, "Windows text");
+  EXPECT_EQ(seen_.list[0].Flags | seen_.list[1].Flags, 0u);
+  EXPECT_FALSE(SettingsSandbox::KeyExists(path_));
+}
+
+TEST_F(ConfigDialogTest, HostTablesFollowASeparatorInTheHostsOrder) {
+  CharTableSet unterminated = Table("");
+  std::memset(unterminated.TableName, 'Z', sizeof unterminated.TableName);
+  box_.Host().SetCharTables({Table("KOI8-R"), Table("ISO-8859-5"), unterminated});
+  answer = [](FarDialogItem*) { return host::ConfigItem::Cancel; };
+  host::ConfigDialog();
+  ASSERT_EQ(seen_.list.size(), 6u);
+  EXPECT_EQ(seen_.list[2].Flags, static_cast<DWORD>(LIF_SEPARATOR));
+  EXPECT_STREQ(seen_.list[2].Text, "");
+  EXPECT_STREQ(seen_.list[3].Text, "KOI8-R");
+  EXPECT_STREQ(seen_.list[4].Text, "ISO-8859-5");
+  EXPECT_EQ(std::string(seen_.list[5].Text), std::string(127, 'Z'));
+}
+
+TEST_F(ConfigDialogTest, ConfirmWritesAllFourValuesAndReloads) {
+  // A table name the host no longer has is shown and kept as it is.
+  SettingsSandbox::Set(path_, "TagCP", Sz("Gone table"));
+  SettingsSandbox::Set(path_, "ResetCounter", Sz("0"));
+  answer = [](FarDialogItem*) { return host::ConfigItem::Ok; };
+  EXPECT_TRUE(host::ConfigDialog());
+  EXPECT_EQ(Text(host::ConfigItem::TagCP), "Gone table");
+  EXPECT_EQ(seen_.items[host::ConfigItem::ResetCounter].Selected, 0);
+  EXPECT_EQ(SettingsSandbox::Get(path_, "ProcessExt"), Sz("*.mp3"));
+  EXPECT_EQ(SettingsSandbox::Get(path_, "ExcludeExt"), Sz("", false));  // empty REG_SZ
+  EXPECT_EQ(SettingsSandbox::Get(path_, "TagCP"), Sz("Gone table"));
+  EXPECT_EQ(SettingsSandbox::Get(path_, "ResetCounter"), Sz("0"));
+
+  answer = [](FarDialogItem* items) {
+    std::strcpy(items[host::ConfigItem::ProcessExt].Data, "*.mp2,*.mp3");
+    std::strcpy(items[host::ConfigItem::ExcludeExt].Data, "x*");
+    items[host::ConfigItem::ResetCounter].Selected = 2;  // any non-zero state is checked
+    return host::ConfigItem::Ok;
+  };
+  EXPECT_TRUE(host::ConfigDialog());
+  EXPECT_EQ(SettingsSandbox::Get(path_, "ProcessExt"), Sz("*.mp2,*.mp3"));
+  EXPECT_EQ(SettingsSandbox::Get(path_, "ResetCounter"), Sz("1"));
+  EXPECT_EQ(host::ProcessExt, "*.mp2,*.mp3");
+  EXPECT_EQ(host::ExcludeExt, "x*");
+  EXPECT_TRUE(host::ResetCounter);
+}
+
+TEST_F(ConfigDialogTest, AnyOtherWayOutWritesNothing) {
+  SettingsSandbox::Set(path_, "ProcessExt", Sz("*.ogg"));
+  host::LoadConfig();
+  for (int closedBy : {-1, static_cast<int>(host::ConfigItem::Cancel),
+                       static_cast<int>(host::ConfigItem::TagCP)}) {
+    answer = [closedBy](FarDialogItem* items) {
+      std::strcpy(items[host::ConfigItem::ProcessExt].Data, "*.wav");
+      items[host::ConfigItem::ResetCounter].Selected = 0;
+      return closedBy;
+    };
+    EXPECT_FALSE(host::ConfigDialog());
+    EXPECT_EQ(Text(host::ConfigItem::ProcessExt), "*.ogg");
+  }
+  EXPECT_EQ(SettingsSandbox::Get(path_, "ProcessExt"), Sz("*.ogg"));
+  EXPECT_FALSE(SettingsSandbox::Get(path_, "ResetCounter").has_value());
+  EXPECT_EQ(host::ProcessExt, "*.ogg");
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "host/dialog_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fake_host.h"
+#include "host/far_services.h"
+#include "tagwright/messages.h"
+
+namespace {
+
+using fakehost::FakeHost;
+
+// ------------------------------------------------------------ messages
+
+TEST(Msg, UsesTheLowSevenBitsOfTheNumber) {
+  FakeHost host;
+  host.SetMessage(5, "five");
+  EXPECT_STREQ(host::Msg(5), "five");
+  EXPECT_STREQ(host::Msg(128 + 5), "five");
+  EXPECT_STREQ(host::Msg(1999), host::Msg(1999 & 0x7F));
+}
+
+TEST(FormatMsg, TextsTakeThePlaceOfTheirConversions) {
+  FakeHost host;
+  struct Case {
+    const char* format;
+    std::vector<const char*> args;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"The file\n%s\nholds no audio", {"C:\\a.mp3"}, "The file\nC:\\a.mp3\nholds no audio"},
+      {"%s to %s", {"old", "new"}, "old to new"},
+      // A file name is never a format: its '%' signs stay as they are.
+      {"[%s]", {"100%s %n %d%%.mp3"}, "[100%s %n %d%%.mp3]"},
+      {"100%% of %s", {"x"}, "100% of x"},
+      {"[%5s|%.2s]", {"ab", "efgh"}, "[   ab|ef]"},
+      {"[%-5s]", {"cd"}, "[cd   ]"},
+      {"[%ls]", {"wide"}, "[wide]"},
+      // More conversions than texts: nothing is read past the list.
+      {"%s and %s", {"one"}, "one and "},
+      // Conversions of numbers have no argument here and stay as written.
+      {"%d files, %", {}, "%d files, %"},
+  };
+  for (const Case& c : cases) {
+    host.SetMessage(MNotMpeg, c.format);
+    std::string result;
+    switch (c.args.size()) {
+      case 0: result = host::FormatMsg(MNotMpeg, {}); break;
+      case 1: result = host::FormatMsg(MNotMpeg, {c.args[0]}); break;
+      default: result = host::FormatMsg(MNotMpeg, {c.args[0], c.args[1]}); break;
+    }
+    EXPECT_EQ(result, c.expected) << c.format;
+  }
+}
+
+TEST(FormatMsg, StopsAt1024Characters) {
+  FakeHost host;
+  host.SetMessage(MCannotRead, "Cannot read\n%s\nTry again?");
+  const std::string longName(5000, 'n');
+  const std::string result = host::FormatMsg(MCannotRead, {longName.c_str()});
+  EXPECT_EQ(result.size(), 1024u);
+  EXPECT_EQ(result.substr(0, 12), "Cannot read\n");
+  // A huge width is bounded too.
+  host.SetMessage(MCannotRead, "%99999999999s");
+  EXPECT_EQ(host::FormatMsg(MCannotRead, {"x"}).size(), 1024u);
+}
+
+TEST(Warning, TitleLineThenBodyWithTheWarningFlags) {
+  FakeHost host;
+  host.SetMessage(MWarning, "Warning");
+  host.QueueMessageAnswer(2);
+  EXPECT_EQ(host::Warning(FMSG_MB_YESNOCANCEL, "body 100%s"), 2);
+  EXPECT_EQ(host::Warning(FMSG_MB_OK, "again"), -1);  // nothing queued: Esc
+  ASSERT_EQ(host.MessageCalls().size(), 2u);
+  EXPECT_EQ(host.MessageCalls()[0].flags, 0x50021u);
+  EXPECT_EQ(host.MessageCalls()[0].text, "Warning\nbody 100%s");
+  EXPECT_EQ(host.MessageCalls()[1].flags, 0x10021u);
+}
+
+// ------------------------------------------------------------ progress display
+
+struct Screens {
+  int saved = 0;
+  std::vector<HANDLE> restored;
+};
+Screens* screens = nullptr;
+
+HANDLE WINAPI FakeSaveScreen(int x1, int y1, int x2, int y2) {
+  EXPECT_EQ(x1, 0);
+  EXPECT_EQ(y1, 0);
+  EXPECT_EQ(x2, -1);
+  EXPECT_EQ(y2, -1);
+  return reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x100 + ++screens->saved));
+}
+void WINAPI FakeRestoreScreen(HANDLE screen) { screens->restored.push_back(screen); }
+
+class Progress : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    screens = &screens_;
+    host::StartupInfo.SaveScreen = &FakeSaveScreen;
+    host::StartupInfo.RestoreScreen = &FakeRestoreScreen;
+  }
+  void TearDown() override {
+    host::ProgressEnd();
+    screens = nullptr;
+  }
+
+  // The full cells of every bar drawn so far, checking each bar's form.
+  std::vector<int> Bars() const {
+    std::vector<int> bars;
+    for (const auto& call : host_.MessageCalls()) {
+      EXPECT_EQ(call.flags, static_cast<DWORD>(FMSG_ALLINONE));
+      EXPECT_EQ(call.text.size(), 44u);
+      EXPECT_EQ(call.text[0], '\n');  // an empty title line
+      const size_t full = call.text.find_first_not_of('\xDB', 1);
+      const size_t cells = (full == std::string::npos ? call.text.size() : full) - 1;
+      EXPECT_EQ(call.text.find_first_not_of('\xB0', 1 + cells), std::string::npos) << call.text;
+      bars.push_back(static_cast<int>(cells));
+    }
+    return bars;
+  }
+
+  FakeHost host_;
+  Screens screens_;
+};
+
+TEST_F(Progress, StartsEmptyAndOneStepOfOneFillsIt) {
+  host::ProgressStart(1);
+  host::ProgressStep(1);
+  EXPECT_EQ(Bars(), (std::vector<int>{0, 43}));
+  EXPECT_EQ(screens_.saved, 1);
+}
+
+TEST_F(Progress, CellsFollowThePositionRoundedDown) {
+  host::ProgressStart(100);
+  for (int i = 0; i < 100; ++i) host::ProgressStep(1);
+  const std::vector<int> bars = Bars();
+  ASSERT_EQ(bars.size(), 101u);  // redrawn on every step, also without a new cell
+  EXPECT_EQ(bars[3], 1);         // 3 x 43 / 100
+  EXPECT_EQ(bars[99], 42);
+  EXPECT_EQ(bars[100], 43);
+
+  host::ProgressStart(86);
+  host::ProgressStep(1);
+  host::ProgressStep(1);
+  host::ProgressStep(1);
+  const std::vector<int> half = Bars();
+  EXPECT_EQ(std::vector<int>(half.end() - 3, half.end()), (std::vector<int>{0, 1, 1}));
+}
+
+TEST_F(Progress, AFullBarStaysFullAndAZeroTotalNeverDraws) {
+  host::ProgressStart(2);
+  host::ProgressStep(5);  // stops at the total
+  host::ProgressStep(1);
+  host::ProgressSet(0);
+  EXPECT_EQ(Bars(), (std::vector<int>{0, 43}));
+
+  host::ProgressStart(0);
+  host::ProgressStep(1);
+  EXPECT_EQ(Bars().size(), 3u);  // only the empty bar of the start
+}
+
+TEST_F(Progress, TheEndRestoresTheSavedScreenOnce) {
+  host::ProgressStart(3);
+  host::ProgressEnd();
+  host::ProgressEnd();  // nothing left to give back
+  ASSERT_EQ(screens_.restored.size(), 1u);
+  EXPECT_EQ(screens_.restored[0], reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x101)));
+  // A display left open when the next one starts gives its screen back first.
+  host::ProgressStart(3);
+  host::ProgressStart(3);
+  host::ProgressEnd();
+  EXPECT_EQ(screens_.restored.size(), 3u);
+}
+
+// ------------------------------------------------------------ dialog items
+
+TEST(BuildDialogItems, FillsTheSharedWordByTypeAndFlags) {
+  FakeHost host;
+  host.SetMessage(MOk, "OK");
+  host.SetMessage(1999 & 0x7F, "from 1999");
+  const std::string longText(600, 'x');
+  const host::DialogItemSpec specs[] = {
+      {DI_EDIT, 5, 3, 62, 0, 1, 7, DIF_HISTORY | DIF_SELECTONENTRY, 0,
+       reinterpret_cast<intptr_t>("*.mp3"), "ID3_ProcessExt"},
+      {DI_FIXEDIT, 5, 4, 9, 0, 0, 7, DIF_MASKEDIT, 0, reinterpret_cast<intptr_t>("2024"), "#####"},
+      {DI_COMBOBOX, 5, 5, 30, 0, 0, 7, DIF_DROPDOWNLIST | DIF_HISTORY, 0,
+       reinterpret_cast<intptr_t>(""), "ID3_List"},
+      {DI_CHECKBOX, 5, 6, 0, 0, 0, 1, 0, 0, 1999, nullptr},
+      {DI_BUTTON, 0, 7, 0, 0, 0, 1, DIF_CENTERGROUP | DIF_BTNNOCLOSE, 1, MOk, nullptr},
+      {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, reinterpret_cast<intptr_t>(longText.c_str()), nullptr},
+  };
+  FarDialogItem items[6];
+  std::memset(items, 0, sizeof items);
+  host::BuildDialogItems(specs, items, 6);
+
+  EXPECT_EQ(items[0].Type, DI_EDIT);
+  EXPECT_EQ(items[0].X2, 62);
+  EXPECT_EQ(items[0].Focus, 1);
+  EXPECT_STREQ(items[0].History, "ID3_ProcessExt");
+  EXPECT_STREQ(items[0].Data, "*.mp3");
+  EXPECT_STREQ(items[1].Mask, "#####");
+  EXPECT_EQ(items[2].ListItems, nullptr);  // the word is left for the list
+  EXPECT_EQ(items[3].Selected, 1);
+  EXPECT_STREQ(items[3].Data, "from 1999");  // 1999 is still a message number
+  // DIF_BTNNOCLOSE is the history bit: a button's word is its (absent) history.
+  EXPECT_EQ(items[4].History, nullptr);
+  EXPECT_EQ(items[4].DefaultButton, 1);
+  EXPECT_EQ(items[4].Flags, static_cast<DWORD>(DIF_CENTERGROUP | DIF_BTNNOCLOSE));
+  EXPECT_STREQ(items[4].Data, "OK");
+  EXPECT_EQ(std::strlen(items[5].Data), 511u);
+}
+
+}  // namespace

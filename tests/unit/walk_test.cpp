@@ -1,0 +1,79 @@
+// The parts of the walk that need no host: list-file lines and path pieces.
+// The walk itself runs through the plug-in's exports in the scenario tests.
+#include "host/walk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sys_test_support.h"
+
+namespace {
+
+using Lines = host::ListLines;
+
+TEST(SplitListLines, BreaksAtCarriageReturnsOnly) {
+  struct Case {
+    std::string text;
+    Lines expected;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"one", {"one"}},
+      {"one\r\ntwo\r\n", {"one", "two"}},  // no empty line after the last break
+      {"one\rtwo", {"one", "two"}},
+      {"one\r\r\nthree", {"one", "", "three"}},
+      {"\r\n", {""}},
+      // A line feed not right after a carriage return is part of its line.
+      {"a\nb\r\nc\n", {"a\nb", "c\n"}},
+      {"one\r\n\ntwo", {"one", "\ntwo"}},
+      // The text ends at its first zero byte.
+      {std::string("one\r\ntw\0o\r\nthree", 16), {"one", "tw"}},
+      {std::string("\0one", 4), {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(host::SplitListLines(c.text.data(), c.text.size()), c.expected)
+        << testing::PrintToString(c.text);
+  }
+}
+
+TEST(LoadListLines, ReadsTheWholeFileOrReportsThatItCannot) {
+  systest::TempFolder folder;
+  // Longer than one read, with a break that straddles the reads' boundary.
+  std::string big(64 * 1024 - 1, 'x');
+  big += "\r\n";
+  big += "tail";
+  ASSERT_TRUE(systest::WriteWhole(folder / "list.txt", big));
+  Lines lines{"stale"};
+  ASSERT_TRUE(host::LoadListLines(folder / "list.txt", &lines));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].size(), 64u * 1024 - 1);
+  EXPECT_EQ(lines[1], "tail");
+
+  ASSERT_TRUE(systest::WriteWhole(folder / "empty.txt", ""));
+  ASSERT_TRUE(host::LoadListLines(folder / "empty.txt", &lines));
+  EXPECT_TRUE(lines.empty());
+
+  EXPECT_FALSE(host::LoadListLines(folder / "missing.txt", &lines));
+}
+
+TEST(PathPieces, FolderPartAndJoin) {
+  struct FolderCase {
+    const char* path;
+    const char* folder;
+  };
+  const FolderCase folders[] = {
+      {"C:\\music\\a.mp3", "C:\\music\\"}, {"C:a.mp3", "C:"},       {"a,b.mp3", ""},
+      {"/home/u/a.mp3", "/home/u/"},       {"/home/u\\a.mp3", "/home/u\\"},
+      {"C:\\", "C:\\"},
+  };
+  for (const FolderCase& c : folders) EXPECT_EQ(host::FolderPart(c.path), c.folder) << c.path;
+
+  // Exactly one separator, also in a root folder.
+  EXPECT_EQ(host::JoinPath("C:\\music", "a.mp3"), "C:\\music\\a.mp3");
+  EXPECT_EQ(host::JoinPath("C:\\", "a.mp3"), "C:\\a.mp3");
+  EXPECT_EQ(host::JoinPath("/", "a.mp3"), "/a.mp3");
+  EXPECT_EQ(host::JoinPath("/home/u", "a.mp3"), "/home/u\\a.mp3");
+}
+
+}  // namespace
