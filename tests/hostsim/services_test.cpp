@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hostsim/codepage.h"
+#include "hostsim/keys.h"
 #include "support.h"
 
 namespace {
@@ -276,6 +277,52 @@ TEST(Script, AnInteractionWithoutAnInvocationFails) {
             std::string::npos)
       << h.host.failure();
   EXPECT_NE(h.Transcript().find("first\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+struct KeyCase {
+  const char* name;
+  DWORD key;
+  int breakKey;  // 0: no menu break key for it
+};
+
+TEST(Keys, NamesHostCodesAndBreakKeys) {
+  const KeyCase cases[] = {
+      {"Down", 0x128, 0x28},           {"CtrlUp", 0x1000126, 0x10026},
+      {"Ctrl-Down", 0x1000128, 0x10028}, {"ctrl+down", 0x1000128, 0x10028},
+      {"Del", 0x12E, 0x2E},            {"F6", 0x175, 0x75},
+      {"ShiftF6", 0x4000175, 0x40075}, {"AltF12", 0x200017B, 0x2007B},
+      {"ShiftTab", 0x4000009, 0x40009}, {"Enter", 0x0D, 0x0D},
+      {"CtrlA", 0x1000041, 0x10041},   {"Ctrla", 0x1000041, 0x10041},
+      {"r", 'r', 0x52},                {"0x128", 0x128, 0x28},
+  };
+  for (const auto& c : cases) {
+    DWORD key = 0;
+    ASSERT_TRUE(hostsim::ParseKeyName(c.name, &key)) << c.name;
+    EXPECT_EQ(key, c.key) << c.name;
+    int breakKey = 0;
+    ASSERT_TRUE(hostsim::KeyToBreakKey(key, &breakKey)) << c.name;
+    EXPECT_EQ(breakKey, c.breakKey) << c.name;
+    // The printed name reads back as the same key.
+    DWORD again = 0;
+    EXPECT_TRUE(hostsim::ParseKeyName(hostsim::KeyName(key), &again)) << hostsim::KeyName(key);
+    EXPECT_EQ(again, key) << hostsim::KeyName(key);
+  }
+  EXPECT_EQ(hostsim::BreakKeyName(0x10026), "CtrlUp");
+  EXPECT_EQ(hostsim::BreakKeyName(0x2E), "Del");
+  DWORD key;
+  for (const char* bad : {"Ctrl", "F25", "Nope", "", "0x"}) {
+    EXPECT_FALSE(hostsim::ParseKeyName(bad, &key)) << bad;
+  }
+  hostsim_test::Services s;
+  EXPECT_EQ(s.fsf.FarNameToKey("CtrlDown"), 0x1000128);
+  EXPECT_EQ(s.fsf.FarNameToKey("Nope"), -1);
+  char name[16];
+  ASSERT_TRUE(s.fsf.FarKeyToName(0x1000126, name, sizeof(name)));
+  EXPECT_STREQ(name, "CtrlUp");
 }
 
 }  // namespace
