@@ -1,12 +1,211 @@
-// unfinished: minimal definition so that the plug-in module links.
+// Mode 3: every ticked field of the tag creation dialog gets its value from
+// its template, through the regular expression's sub-matches, the template
+// markers and the field's case mode; then the tags are written (or shown for
+// confirmation) and the file is renamed.
+#include "batch/tag_creation.h"
+
+#include <optional>
 #include <string>
 
+#include "audio/mpeg_audio.h"
+#include "batch/regexp.h"
+#include "batch/rename.h"
+#include "batch/tag_creation_dialog.h"
+#include "batch/template.h"
+#include "host/dialog_frame.h"
+#include "host/far_services.h"
 #include "host/operations.h"
+#include "tags/codepage.h"
+#include "tags/genres.h"
+#include "tagwright/messages.h"
+#include "views/file_info.h"
 
 namespace batch {
 
-bool CreateTags(const std::string&, audio::MPEGaudio&, int, const host::ListLines*, bool&) {
+namespace {
+
+// ID3v1 setters take texts as long as the dialogs' fields allow.
+constexpr size_t kId3v1SetterLimit = 255;
+
+// What the fields of one file are computed from.
+struct FileContext {
+  const std::string& fullName;
+  audio::MPEGaudio& analysis;
+  int counter;
+  const Regexp* regexp;  // null when the expression is empty
+};
+
+// The value of one field, in the tag code page. `caseName` names the field's
+// case mode; Track has none of its own (empty).
+std::string FieldValue(const FileContext& file, const std::string& caseName, int valueItem,
+                       bool preferID3v1) {
+  std::string value = TagCreationText(valueItem);
+  tags::FromOem(value, tags::TagCodePage);
+  if (file.regexp != nullptr) value = file.regexp->Substitute(value);
+  value = FormatTagTemplate(file.analysis, file.fullName, value, preferID3v1, file.counter);
+  const std::string mode = CaseModeFor(caseName);
+  if (mode == "0") return value;
+  tags::ToOem(value, tags::TagCodePage);
+  value = ApplyCaseMode(value, mode);
+  tags::FromOem(value, tags::TagCodePage);
+  return value;
+}
+
+std::string CaseName(const TagCreationField& field) {
+  return field.checkItem == CreateTrackCheck ? std::string() : std::string(field.name);
+}
+
+// Returns whether the tag changed.
+bool SetID3v1Field(tags::ID3v1Tag& tag, int checkItem, const std::string& text) {
+  const std::string_view value = std::string_view(text).substr(0, kId3v1SetterLimit);
+  switch (checkItem) {
+    case CreateTitleCheck: tag.SetTitle(value); break;
+    case CreateArtistCheck: tag.SetArtist(value); break;
+    case CreateAlbumCheck: tag.SetAlbum(value); break;
+    case CreateYearCheck: tag.SetYear(value); break;
+    case CreateCommentCheck: tag.SetComment(value); break;
+    case CreateTrackCheck:
+      tag.SetTrack(static_cast<uint8_t>(static_cast<uint32_t>(TrackNumber(text)) & 0xFF));
+      break;
+    case CreateGenreCheck: {
+      // A name that is no genre leaves the number as it was.
+      const std::optional<int> genre = tags::GenreLookup(text);
+      if (!genre) return false;
+      tag.SetGenreNumber(static_cast<uint8_t>(*genre));
+      break;
+    }
+    default: return false;
+  }
+  return true;
+}
+
+void SetID3v2Field(tags::ID3v2Tag& tag, int checkItem, const std::string& value) {
+  switch (checkItem) {
+    case CreateTitleCheck: tag.SetTitle(value); break;
+    case CreateArtistCheck: tag.SetArtist(value); break;
+    case CreateAlbumCheck: tag.SetAlbum(value); break;
+    case CreateYearCheck: tag.SetYear(value); break;
+    case CreateGenreCheck: tag.SetGenre(value); break;
+    case CreateCommentCheck: tag.SetComment(value); break;
+    case CreateTrackCheck:
+      tag.SetTrack(static_cast<uint16_t>(static_cast<uint32_t>(TrackNumber(value)) & 0xFFFF));
+      break;
+    default: break;
+  }
+}
+
+bool RegexpWarning(const std::string& error) {
+  host::Warning(FMSG_MB_OK, std::string(host::Msg(MBadRegexp)) + "\n" + error);
   return false;
+}
+
+const TagCreationField& FileNameField() { return kTagCreationFields.back(); }
+
+}  // namespace
+
+int32_t TrackNumber(std::string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  uint32_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + static_cast<uint32_t>(text[i] - '0');
+  }
+  if (negative) value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+std::string ApplyCaseMode(std::string text, const std::string& mode) {
+  switch (mode.empty() ? '\0' : mode.back()) {
+    case '1': host::LStrupr(text.data()); break;
+    case '2': host::LStrlwr(text.data()); break;
+    case '3': text = CapitalizeFirst(text); break;
+    case '4': text = CapitalizeWords(text); break;
+    case '5': text = SwapCase(text); break;
+    default: break;
+  }
+  if (mode.size() > 1) text = Transliterate(text);
+  return text;
+}
+
+bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counter,
+                const host::ListLines* lines, bool& interactive) {
+  std::string subject;
+  if (lines != nullptr) {
+    if (counter >= 0 && static_cast<size_t>(counter) < lines->size()) {
+      subject = (*lines)[static_cast<size_t>(counter)];
+    }
+    tags::Recode(subject, tags::ListCodePage, tags::TagCodePage);
+  } else {
+    subject = fullPath;
+    tags::FromOem(subject, tags::TagCodePage);
+  }
+
+  // The expression is used as typed; a new one is compiled for every file.
+  const std::string pattern = TagCreationText(CreateRegexp);
+  Regexp regexp;
+  if (!pattern.empty()) {
+    std::string error;
+    int position = 0;
+    if (!regexp.Compile(pattern, &error, &position)) return RegexpWarning(error);
+    switch (regexp.Execute(subject, &error)) {
+      case Regexp::Result::Match: break;
+      case Regexp::Result::NoMatch: return false;  // the walk stops silently
+      case Regexp::Result::Error: return RegexpWarning(error);
+    }
+  }
+  const FileContext file{fullPath, audio, counter, pattern.empty() ? nullptr : &regexp};
+
+  // The tag order of each target is taken before any field is set.
+  const bool v1Prefer = audio.ID3v1().Present();
+  const bool v2Prefer = !audio.ID3v2().Present();
+  const bool writeV1 = TagCreationChecked(CreateWriteV1);
+  const bool writeV2 = TagCreationChecked(CreateWriteV2);
+  bool changed = false;
+  for (const TagCreationField& field : kTagCreationFields) {
+    if (&field == &FileNameField() || !TagCreationChecked(field.checkItem)) continue;
+    if (writeV1) {
+      const std::string value = FieldValue(file, CaseName(field), field.valueItem, v1Prefer);
+      if (SetID3v1Field(audio.ID3v1(), field.checkItem, value)) changed = true;
+    }
+    if (writeV2) {
+      SetID3v2Field(audio.ID3v2(), field.checkItem,
+                    FieldValue(file, CaseName(field), field.valueItem, v2Prefer));
+      changed = true;
+    }
+  }
+
+  const bool renaming = TagCreationChecked(FileNameField().checkItem);
+  auto newName = [&] {
+    std::string name = FieldValue(file, FileNameField().name, FileNameField().valueItem, v2Prefer);
+    tags::ToOem(name, tags::TagCodePage);
+    return name;
+  };
+
+  if (interactive) {
+    if (changed && !views::ShowFileInfo(fullPath, audio, false)) return false;
+    if (changed && views::FileInfoAskNoMore()) interactive = false;
+    if (!renaming) return true;
+    std::string name = newName();
+    ReplaceIllegalNameChars(name, false);
+    if (!interactive) {
+      RenameFile(fullPath, name);
+      return true;
+    }
+    bool askNoMore = false;
+    if (!ConfirmRename(NamePart(fullPath), name, askNoMore)) return false;
+    RenameFile(fullPath, name);
+    if (askNoMore) interactive = false;
+    return true;
+  }
+
+  // Both tags are written even when no field changed, so that ticking a tag
+  // creates it on the files that lack it. ID3v1 goes first: a rebuilt ID3v2
+  // tag copies the file's end, the new ID3v1 tag included.
+  if (writeV1) audio.ID3v1().Save(fullPath);
+  if (writeV2) audio.ID3v2().Save(fullPath);
+  if (renaming) RenameFile(fullPath, newName());
+  return true;
 }
 
 }  // namespace batch

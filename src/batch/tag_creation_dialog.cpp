@@ -1,13 +1,362 @@
-// unfinished: minimal definitions so that the plug-in module links.
-#include <string>
+// Mode 3's set-up: which fields get which value templates, where the
+// regular expression's subject comes from, which tags are written, and each
+// field's letter case.
+#include "batch/tag_creation_dialog.h"
 
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "batch/file_list.h"
+#include "batch/regexp.h"
+#include "host/dialog_frame.h"
+#include "host/far_services.h"
 #include "host/operations.h"
+#include "host/schemes.h"
+#include "host/settings.h"
+#include "tags/codepage.h"
+#include "tags/genres.h"
+#include "tagwright/messages.h"
 
 namespace batch {
 
-bool TagCreationSetup() { return false; }
-bool TagCreationFromName() { return true; }
-std::string TagCreationListFile() { return std::string(); }
-bool TagCreationConfirmation() { return true; }
+namespace {
+
+constexpr size_t kDataMax = sizeof(FarDialogItem::Data) - 1;
+
+intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
+
+constexpr DWORD kValueEdit = DIF_HISTORY | DIF_SELECTONENTRY;
+
+const host::DialogItemSpec kCreateSpecs[CreateItemCount] = {
+    {DI_DOUBLEBOX, 3, 1, 62, 21, 0, 0, 0, 0, MCreateTitle, nullptr},
+    {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
+    {DI_TEXT, 4, 3, 61, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_RADIOBUTTON, 5, 4, 0, 0, 0, 1, DIF_GROUP, 0, MSubjectPath, nullptr},
+    {DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MSubjectList, nullptr},
+    {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MSubjectListName, nullptr},
+    {DI_EDIT, 26, 6, 59, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_ListName1"},
+    {DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MSubjectCharTable, nullptr},
+    {DI_COMBOBOX, 26, 7, 59, 0, 0, 0, DIF_DROPDOWNLIST, 0, Text(""), nullptr},
+    {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MRegexp, nullptr},
+    {DI_EDIT, 26, 8, 59, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_CreateFormat"},
+    {DI_TEXT, 4, 9, 61, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MWriteTags, nullptr},
+    {DI_CHECKBOX, 24, 10, 0, 0, 0, 0, 0, 0, Text("ID3v&1"), nullptr},
+    {DI_CHECKBOX, 36, 10, 0, 0, 0, 0, 0, 0, Text("ID3v&2"), nullptr},
+    // Field rows: check box at column 5, value from 24 to 55, case box at 58.
+    {DI_CHECKBOX, 5, 11, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
+    {DI_EDIT, 24, 11, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_TitleC"},
+    {DI_CHECKBOX, 58, 11, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 12, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
+    {DI_EDIT, 24, 12, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_ArtistC"},
+    {DI_CHECKBOX, 58, 12, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 13, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
+    {DI_EDIT, 24, 13, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_AlbumC"},
+    {DI_CHECKBOX, 58, 13, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 14, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
+    {DI_EDIT, 24, 14, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_YearC"},
+    {DI_CHECKBOX, 58, 14, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 15, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
+    {DI_COMBOBOX, 24, 15, 55, 0, 0, 0, DIF_SELECTONENTRY, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 58, 15, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 16, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
+    {DI_EDIT, 24, 16, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_TrackC"},
+    {DI_CHECKBOX, 5, 17, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
+    {DI_EDIT, 24, 17, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_CommentC"},
+    {DI_CHECKBOX, 58, 17, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MFileNameLabel, nullptr},
+    {DI_EDIT, 24, 18, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_FileNameC"},
+    {DI_CHECKBOX, 58, 18, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 19, 61, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
+    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
+};
+
+// Kept filled after the dialog closed: the walk reads the choices from here.
+FarDialogItem createItems[CreateItemCount];
+
+enum CaseItem : int {
+  CaseBox = 0,
+  CaseKeep,  // radio items 1 to 6: modes "0" to "5"
+  CaseUpper,
+  CaseLower,
+  CaseFirst,
+  CaseWords,
+  CaseSwap,
+  CaseTransliterate,
+  CaseSeparator1,
+  CaseAllFields,
+  CaseSeparator2,
+  CaseOk,
+  CaseCancel,
+  CaseItemCount
+};
+
+const host::DialogItemSpec kCaseSpecs[CaseItemCount] = {
+    {DI_DOUBLEBOX, 3, 1, 48, 13, 0, 0, 0, 0, MCaseTitle, nullptr},
+    {DI_RADIOBUTTON, 5, 2, 0, 0, 0, 1, DIF_GROUP, 0, MCaseKeep, nullptr},
+    {DI_RADIOBUTTON, 5, 3, 0, 0, 0, 0, 0, 0, MCaseUpper, nullptr},
+    {DI_RADIOBUTTON, 5, 4, 0, 0, 0, 0, 0, 0, MCaseLower, nullptr},
+    {DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MCaseFirst, nullptr},
+    {DI_RADIOBUTTON, 5, 6, 0, 0, 0, 0, 0, 0, MCaseWords, nullptr},
+    {DI_RADIOBUTTON, 5, 7, 0, 0, 0, 0, 0, 0, MCaseSwap, nullptr},
+    {DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MTransliterate, nullptr},
+    {DI_TEXT, 4, 9, 47, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MApplyToAll, nullptr},
+    {DI_TEXT, 4, 11, 47, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+};
+
+FarDialogItem caseItems[CaseItemCount];
+
+void SetText(FarDialogItem& item, const std::string& text) {
+  std::memset(item.Data, 0, sizeof(item.Data));
+  text.copy(item.Data, kDataMax);
+}
+
+std::string ItemText(const FarDialogItem& item) {
+  return std::string(item.Data, strnlen(item.Data, sizeof(item.Data)));
+}
+
+FarListItem ListEntry(const std::string& text) {
+  FarListItem entry{};
+  text.copy(entry.Text, sizeof(entry.Text) - 1);
+  return entry;
+}
+
+// The state of an item of the running dialog (the item array is updated
+// only when the dialog closes).
+FarDialogItem LiveItem(HANDLE dialog, int item) {
+  FarDialogItem copy{};
+  host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, item, &copy);
+  return copy;
+}
+
+bool LiveChecked(HANDLE dialog, int item) { return LiveItem(dialog, item).Selected != 0; }
+
+void Enable(HANDLE dialog, int item, bool enable) {
+  host::SendDlgMessage(dialog, DM_ENABLE, item, enable ? 1 : 0);
+}
+
+const TagCreationField* FieldOfCheck(int item) {
+  for (const TagCreationField& f : kTagCreationFields) {
+    if (f.checkItem == item) return &f;
+  }
+  return nullptr;
+}
+
+const TagCreationField* FieldOfCase(int item) {
+  for (const TagCreationField& f : kTagCreationFields) {
+    if (f.caseItem >= 0 && f.caseItem == item) return &f;
+  }
+  return nullptr;
+}
+
+std::string CaseValueName(const std::string& field) { return "C_" + field; }
+
+void EnableSource(HANDLE dialog) {
+  const bool fromList = !LiveChecked(dialog, CreateFromName);
+  for (int item = CreateListNameLabel; item <= CreateTable; ++item) Enable(dialog, item, fromList);
+}
+
+void EnableValue(HANDLE dialog, int checkItem) {
+  Enable(dialog, checkItem + 1, LiveChecked(dialog, checkItem));
+}
+
+void ShowCase(HANDLE dialog, const TagCreationField& field) {
+  const bool set = host::ReadString(CaseValueName(field.name), kTagCreationKey, "0") != "0";
+  host::SendDlgMessage(dialog, DM_SETCHECK, field.caseItem, set ? BSTATE_CHECKED : BSTATE_UNCHECKED);
+}
+
+void RefreshCaseItems(HANDLE dialog) {
+  const std::string allTags = host::ReadString("C_AllTags", kTagCreationKey, "");
+  for (const TagCreationField& field : kTagCreationFields) {
+    if (field.caseItem < 0) continue;
+    const bool enable =
+        allTags.empty() ? LiveChecked(dialog, field.checkItem) : allTags == field.name;
+    Enable(dialog, field.caseItem, enable);
+  }
+}
+
+long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
+  switch (msg) {
+    case DN_INITDIALOG:
+      EnableSource(dialog);
+      for (const TagCreationField& field : kTagCreationFields) EnableValue(dialog, field.checkItem);
+      for (const TagCreationField& field : kTagCreationFields) {
+        if (field.caseItem >= 0) ShowCase(dialog, field);
+      }
+      RefreshCaseItems(dialog);
+      break;
+    case DN_BTNCLICK:
+      if (param1 == CreateFromName || param1 == CreateFromList) {
+        EnableSource(dialog);
+      } else if (FieldOfCheck(param1) != nullptr) {
+        EnableValue(dialog, param1);
+        RefreshCaseItems(dialog);
+      } else if (const TagCreationField* field = FieldOfCase(param1)) {
+        CaseDialog(field->name);
+        ShowCase(dialog, *field);
+        RefreshCaseItems(dialog);
+      }
+      break;
+    case DN_KILLFOCUS:
+      if (param1 == CreateRegexp && !ValidateRegexp(dialog)) return CreateRegexp;
+      break;
+    case DN_CLOSE:
+      // Esc (-1) leaves without saving anything, so it is not checked.
+      if (param1 >= 0 && !ValidateRegexp(dialog)) return 0;
+      break;
+    default:
+      break;
+  }
+  return host::DefDlgProc(dialog, msg, param1, param2);
+}
+
+long WINAPI CaseProc(HANDLE dialog, int msg, int param1, long param2) {
+  if (msg == DN_INITDIALOG) {
+    std::string name = *host::Param2Ptr<const std::string>(param2);
+    const std::string allTags = host::ReadString("C_AllTags", kTagCreationKey, "");
+    host::SendDlgMessage(dialog, DM_SETCHECK, CaseAllFields,
+                         allTags.empty() ? BSTATE_UNCHECKED : BSTATE_CHECKED);
+    if (!allTags.empty()) name = allTags;
+    const std::string mode = host::ReadString(CaseValueName(name), kTagCreationKey, "0");
+    // The last character names the radio item; a value the dialog never
+    // writes selects "leave as it is" rather than some other item.
+    int radio = CaseKeep;
+    if (!mode.empty() && mode.back() >= '0' && mode.back() <= '5') {
+      radio = CaseKeep + (mode.back() - '0');
+    }
+    host::SendDlgMessage(dialog, DM_SETCHECK, radio, BSTATE_CHECKED);
+    host::SendDlgMessage(dialog, DM_SETCHECK, CaseTransliterate,
+                         mode.size() > 1 ? BSTATE_CHECKED : BSTATE_UNCHECKED);
+  }
+  return host::DefDlgProc(dialog, msg, param1, param2);
+}
+
+}  // namespace
+
+const FarDialogItem& TagCreationItem(int item) { return createItems[item]; }
+
+std::string TagCreationText(int item) { return ItemText(createItems[item]); }
+
+bool TagCreationChecked(int item) { return createItems[item].Selected != 0; }
+
+bool ValidateRegexp(HANDLE dialog) {
+  const std::string pattern = ItemText(LiveItem(dialog, CreateRegexp));
+  if (pattern.empty()) return true;
+  Regexp regexp;
+  std::string error;
+  int position = 0;
+  if (regexp.Compile(pattern, &error, &position)) return true;
+  host::Warning(FMSG_MB_OK, std::string(host::Msg(MBadRegexp)) + "\n" + error);
+  FarCoord cursor{static_cast<short>(position), 0};
+  host::SendDlgMessagePtr(dialog, DM_SETCURSORPOS, CreateRegexp, &cursor);
+  return false;
+}
+
+bool CaseDialog(const std::string& field) {
+  std::memset(caseItems, 0, sizeof(caseItems));
+  host::BuildDialogItems(kCaseSpecs, caseItems, CaseItemCount);
+  const int closed = host::DialogEx(-1, -1, 52, 15, "Id3Case", caseItems, CaseItemCount, 0,
+                                    CaseProc, reinterpret_cast<long>(&field));
+  if (closed != CaseOk) return false;
+  std::string mode = "0";
+  for (int item = CaseKeep; item <= CaseSwap; ++item) {
+    if (caseItems[item].Selected != 0) {
+      mode = std::string(1, static_cast<char>('0' + (item - CaseKeep)));
+      break;
+    }
+  }
+  if (caseItems[CaseTransliterate].Selected != 0) mode.insert(0, "1");
+  host::WriteString(CaseValueName(field), kTagCreationKey, mode);
+  host::WriteString("C_AllTags", kTagCreationKey,
+                    caseItems[CaseAllFields].Selected != 0 ? field : std::string());
+  return true;
+}
+
+std::string CaseModeFor(const std::string& field) {
+  const std::string allTags = host::ReadString("C_AllTags", kTagCreationKey, "");
+  return host::ReadString(CaseValueName(allTags.empty() ? field : allTags), kTagCreationKey, "0");
+}
+
+bool TagCreationSetup() {
+  std::memset(createItems, 0, sizeof(createItems));
+  host::BuildDialogItems(kCreateSpecs, createItems, CreateItemCount);
+
+  std::vector<FarListItem> tables = CharTableListItems();
+  FarList tableList{static_cast<int>(tables.size()), tables.data()};
+  std::vector<FarListItem> genres;
+  for (const std::string& name : tags::GenreChoiceList()) genres.push_back(ListEntry(name));
+  FarList genreList{static_cast<int>(genres.size()), genres.data()};
+
+  host::SchemeDialog dialog{
+      kTagCreationKey,
+      CreateOk,
+      CreateSchemes,
+      CreateSaveScheme,
+      [&] {
+        createItems[CreateTable].ListItems = &tableList;
+        createItems[CreateGenre].ListItems = &genreList;
+        SetText(createItems[CreateListName], host::ReadString("FileListName", kTagCreationKey, ""));
+        const std::string table =
+            host::ReadString("CharacterTable", kTagCreationKey, tags::kWindowsText);
+        SetText(createItems[CreateTable], table);
+        // The drop-down list opens on the entry the text names.
+        for (FarListItem& entry : tables) {
+          entry.Flags &= ~static_cast<DWORD>(LIF_SELECTED);
+          if (!(entry.Flags & LIF_SEPARATOR) && host::LStricmp(entry.Text, table.c_str()) == 0) {
+            entry.Flags |= LIF_SELECTED;
+          }
+        }
+        SetText(createItems[CreateRegexp], host::ReadString("Regexp", kTagCreationKey, ""));
+        const bool fromName = host::ReadBool("ExtractFromName", kTagCreationKey, true);
+        createItems[CreateFromName].Selected = fromName;
+        createItems[CreateFromList].Selected = !fromName;
+        createItems[CreateConfirm].Selected = host::ReadBool("Confirmation", kTagCreationKey, true);
+        createItems[CreateWriteV1].Selected = host::ReadBool("CreateID3v1", kTagCreationKey, true);
+        createItems[CreateWriteV2].Selected = host::ReadBool("CreateID3v2", kTagCreationKey, true);
+        for (const TagCreationField& field : kTagCreationFields) {
+          const std::string name = field.name;
+          createItems[field.checkItem].Selected = host::ReadBool("CB_" + name, kTagCreationKey, false);
+          SetText(createItems[field.valueItem], host::ReadString("Edit_" + name, kTagCreationKey, ""));
+        }
+      },
+      [] {
+        return host::DialogEx(-1, -1, 66, 23, "Id3TagCreation", createItems, CreateItemCount, 0,
+                              CreateProc, 0);
+      },
+      [] {
+        host::WriteString("FileListName", kTagCreationKey, ItemText(createItems[CreateListName]));
+        host::WriteString("CharacterTable", kTagCreationKey, ItemText(createItems[CreateTable]));
+        tags::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage);
+        host::WriteString("Regexp", kTagCreationKey, ItemText(createItems[CreateRegexp]));
+        host::WriteBool("ExtractFromName", kTagCreationKey, createItems[CreateFromName].Selected != 0);
+        host::WriteBool("Confirmation", kTagCreationKey, createItems[CreateConfirm].Selected != 0);
+        host::WriteBool("CreateID3v1", kTagCreationKey, createItems[CreateWriteV1].Selected != 0);
+        host::WriteBool("CreateID3v2", kTagCreationKey, createItems[CreateWriteV2].Selected != 0);
+        for (const TagCreationField& field : kTagCreationFields) {
+          const std::string name = field.name;
+          host::WriteBool("CB_" + name, kTagCreationKey, createItems[field.checkItem].Selected != 0);
+          host::WriteString("Edit_" + name, kTagCreationKey, ItemText(createItems[field.valueItem]));
+        }
+      },
+  };
+  const bool confirmed = host::RunSchemeDialog(dialog);
+  // The lists live only as long as this call.
+  createItems[CreateTable].ListItems = nullptr;
+  createItems[CreateGenre].ListItems = nullptr;
+  return confirmed;
+}
+
+bool TagCreationFromName() { return createItems[CreateFromName].Selected != 0; }
+
+std::string TagCreationListFile() { return ItemText(createItems[CreateListName]); }
+
+bool TagCreationConfirmation() { return createItems[CreateConfirm].Selected != 0; }
 
 }  // namespace batch
