@@ -160,7 +160,12 @@ int main(int argc, char** argv) {
   host.SetDriver(nullptr);
   module.Unload();
   if (!ok) {
-    std::fprintf(stderr, "tagwright: FAILED: %s\n", hostsim::OemToUtf8(host.failure()).c_str());
+    // The transcript's own line: UTF-8, with the folders named as in the transcript.
+    std::string line = "FAILED: " + hostsim::OemToUtf8(host.failure());
+    for (const auto& l : host.transcript().lines()) {
+      if (l.compare(0, 8, "FAILED: ") == 0) line = l;
+    }
+    std::fprintf(stderr, "tagwright: %s\n", line.c_str());
     return kExitMismatch;
   }
   return 0;
