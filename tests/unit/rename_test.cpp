@@ -1,0 +1,127 @@
+// Renaming: path parts with either separator, the folder chain made for a new
+// name, and moves that never replace a file and say why they failed.
+#include "batch/rename.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_host.h"
+#include "far/plugin_api.h"
+#include "sys/sys.h"
+#include "sys_test_support.h"
+#include "tagwright/messages.h"
+
+namespace {
+
+using systest::ReadWhole;
+using systest::TempFolder;
+using systest::WriteWhole;
+
+TEST(RenamePaths, FolderAndNameSplitAtTheLastSeparatorOfAnyKind) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"C:\\Music\\take 1.mp3", "C:\\Music\\", "take 1.mp3"},
+      {"/tmp/music\\a.mp3", "/tmp/music\\", "a.mp3"},
+      {"/tmp/music/a.mp3", "/tmp/music/", "a.mp3"},
+      {"C:a.mp3", "C:", "a.mp3"},
+      {"a.mp3", "", "a.mp3"},
+      {"C:\\Music\\", "C:\\Music\\", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(batch::FolderPart(c.path), c.folder) << c.path;
+    EXPECT_EQ(batch::NamePart(c.path), c.name) << c.path;
+  }
+}
+
+class ForceFolders : public ::testing::Test {
+ protected:
+  TempFolder dir_;
+};
+
+TEST_F(ForceFolders, MissingFoldersBelowAnExistingOneAreMadeFromTheTopDown) {
+  const std::string deep = dir_.path() + "\\one\\two\\three\\";
+  EXPECT_TRUE(batch::ForceFolders(deep));
+  EXPECT_TRUE(sys::IsFolder(dir_.path() + "\\one"));
+  EXPECT_TRUE(sys::IsFolder(dir_.path() + "\\one\\two\\three"));
+  // Existing folders, with or without the trailing separator, are left as they are.
+  EXPECT_TRUE(batch::ForceFolders(dir_.path() + "\\one"));
+  EXPECT_TRUE(batch::ForceFolders(deep));
+}
+
+TEST_F(ForceFolders, NothingToStartFromOrAFileInTheWayFails) {
+  EXPECT_FALSE(batch::ForceFolders(""));
+  // A relative chain whose first folder is missing has no existing folder to grow from.
+  EXPECT_FALSE(batch::ForceFolders("tagwright-no-such-folder-0b7e\\inner\\"));
+  EXPECT_FALSE(sys::Exists("tagwright-no-such-folder-0b7e"));
+  ASSERT_TRUE(WriteWhole(dir_ / "file", "x"));
+  EXPECT_FALSE(batch::ForceFolders(dir_.path() + "\\file\\inner\\"));
+  EXPECT_EQ(ReadWhole(dir_ / "file"), "x");
+}
+
+class RenameFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_.SetMessage(MWarning, "Warning");
+    host_.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
+    source_ = dir_.path() + "\\a.mp3";
+    ASSERT_TRUE(WriteWhole(source_, "audio"));
+  }
+
+  fakehost::FakeHost host_;
+  TempFolder dir_;
+  std::string source_;
+};
+
+TEST_F(RenameFile, ANameWithoutFolderStaysInTheFileFolderWithIllegalCharactersReplaced) {
+  EXPECT_TRUE(batch::RenameFile(source_, "AC/DC - What?*.mp3"));
+  EXPECT_EQ(ReadWhole(dir_.path() + "\\AC_DC - What__.mp3"), "audio");
+  EXPECT_FALSE(sys::Exists(source_));
+  EXPECT_TRUE(host_.MessageCalls().empty());
+}
+
+TEST_F(RenameFile, AFolderPartBelowAnExistingFolderIsCreated) {
+  const std::string target = dir_.path() + "\\Sorted\\Band\\Song|1.mp3";
+  EXPECT_TRUE(batch::RenameFile(source_, target));
+  // The narrow set applies to the whole name; the separators stay.
+  EXPECT_EQ(ReadWhole(dir_.path() + "\\Sorted\\Band\\Song_1.mp3"), "audio");
+  EXPECT_FALSE(sys::Exists(source_));
+}
+
+TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheWarningNamesBothFiles) {
+  const std::string taken = dir_.path() + "\\b.mp3";
+  ASSERT_TRUE(WriteWhole(taken, "other"));
+  EXPECT_FALSE(batch::RenameFile(source_, "b.mp3"));
+  EXPECT_EQ(ReadWhole(source_), "audio");
+  EXPECT_EQ(ReadWhole(taken), "other");
+  ASSERT_EQ(host_.MessageCalls().size(), 1u);
+  const fakehost::MessageCall& call = host_.MessageCalls()[0];
+  EXPECT_EQ(call.flags, static_cast<DWORD>(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE |
+                                           FMSG_MB_OK));
+  EXPECT_EQ(call.text, "Warning\nCannot rename\n" + source_ + "\nto\nb.mp3");
+}
+
+TEST_F(RenameFile, FailuresLeaveTheFileWhereItWas) {
+  struct Case {
+    const char* what;
+    std::string newName;
+  };
+  const Case cases[] = {
+      // An empty name means the file's own folder, which exists.
+      {"empty name", ""},
+      {"relative folder that does not exist", "tagwright-no-such-folder-51c2\\x.mp3"},
+      {"folder part through a file", dir_.path() + "\\a.mp3\\x.mp3"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(batch::RenameFile(source_, c.newName)) << c.what;
+    EXPECT_EQ(ReadWhole(source_), "audio") << c.what;
+  }
+  EXPECT_EQ(host_.MessageCalls().size(), std::size(cases));
+  EXPECT_FALSE(sys::Exists("tagwright-no-such-folder-51c2"));
+}
+
+}  // namespace
