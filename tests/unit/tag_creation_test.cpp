@@ -1,0 +1,46 @@
+#include "batch/tag_creation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_host.h"
+
+namespace batch {
+namespace {
+
+TEST(TagCreation, TrackNumberIsTheLeadingInteger) {
+  const struct {
+    const char* text;
+    int32_t expected;
+  } cases[] = {{"3/12", 3}, {"007", 7}, {"+7x", 7}, {"-3", -3}, {" 3", 0}, {"", 0},
+               {"abc", 0},  {"-", 0},   {"4294967297", 1}};
+  for (const auto& c : cases) EXPECT_EQ(TrackNumber(c.text), c.expected) << c.text;
+}
+
+TEST(TagCreation, CaseModes) {
+  fakehost::FakeHost host;
+  // "мой ТРЕК one" in code page 866.
+  const std::string text = "\xAC\xAE\xA9 \x92\x90\x85\x8A one";
+  const struct {
+    const char* mode;
+    std::string expected;
+  } cases[] = {
+      {"0", text},
+      {"", text},
+      {"9", text},  // not a mode the dialog writes: nothing changes
+      {"1", "\x8C\x8E\x89 \x92\x90\x85\x8A ONE"},
+      {"2", "\xAC\xAE\xA9 \xE2\xE0\xA5\xAA one"},
+      {"3", "\x8C\xAE\xA9 \xE2\xE0\xA5\xAA one"},
+      {"4", "\x8C\xAE\xA9 \x92\xE0\xA5\xAA One"},
+      {"5", "\x8C\x8E\x89 \xE2\xE0\xA5\xAA ONE"},
+      {"10", "moj TREK one"},
+      {"13", "Moj trek one"},
+      {"14", "Moj Trek One"},
+      {"19", "moj TREK one"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ApplyCaseMode(text, c.mode), c.expected) << c.mode;
+}
+
+}  // namespace
+}  // namespace batch
