@@ -1,0 +1,709 @@
+// The file information view and tag editor, as a user reaches it: files
+// selected in the panel, the plug-in's menu, its first operation. The files
+// are built here byte by byte and read back byte by byte after the plug-in
+// wrote them, without the plug-in's own readers.
+#if defined(_WIN32)
+#include <windows.h>
+#undef DeleteFile
+#undef MoveFile
+#undef ReplaceFile
+#else
+#include <stdlib.h>
+#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hostsim/dialog_engine.h"
+#include "hostsim/fs.h"
+#include "hostsim/host.h"
+#include "hostsim/loader.h"
+#include "hostsim/script.h"
+#include "sys/sys.h"
+
+namespace {
+
+// ---------------------------------------------------------------- files
+
+std::string Syncsafe(size_t n) {
+  return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
+          static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
+}
+
+// An ID3v2.3 frame (4.3 of the ID3v2.3 standard: id, 32-bit size, two flag bytes).
+std::string Frame(const std::string& id, const std::string& payload) {
+  const size_t n = payload.size();
+  std::string f = id;
+  f += {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+        static_cast<char>(n), '\0', '\0'};
+  return f + payload;
+}
+
+// Text frames with encoding 0 (ISO 8859-1 bytes as they stand).
+std::string Text(const std::string& id, const std::string& text) {
+  return Frame(id, std::string(1, '\0') + text);
+}
+std::string Comment(const std::string& text) {
+  return Frame("COMM", std::string("\0eng\0", 5) + text);
+}
+
+std::string Id3v2(const std::string& frames) {
+  const size_t padding = 64;
+  return std::string("ID3\x03\x00\x00", 6) + Syncsafe(frames.size() + padding) + frames +
+         std::string(padding, '\0');
+}
+
+struct V1 {
+  std::string title, artist, album, year, comment;
+  int track = 0;  // 0: an ID3v1.0 block
+  int genre = 255;
+};
+
+std::string Field(const std::string& text, size_t size) {
+  std::string f = text.substr(0, size);
+  f.resize(size, '\0');
+  return f;
+}
+
+std::string Id3v1(const V1& v) {
+  std::string block = "TAG" + Field(v.title, 30) + Field(v.artist, 30) + Field(v.album, 30) +
+                      Field(v.year, 4);
+  if (v.track != 0) {
+    block += Field(v.comment, 28) + '\0' + static_cast<char>(v.track);
+  } else {
+    block += Field(v.comment, 30);
+  }
+  return block + static_cast<char>(v.genre);
+}
+
+// 40 frames of MPEG 1 Layer III, 128 kbit/s, 44100 Hz, 417 bytes each: about
+// a second of silence.
+std::string Audio() {
+  std::string frame("\xFF\xFB\x90\x00", 4);
+  frame.resize(417, '\0');
+  std::string audio;
+  for (int i = 0; i < 40; ++i) audio += frame;
+  return audio;
+}
+
+const V1 kV1{"Song One", "Band One", "Album One", "1999", "v1 comment", 5, 17};
+const std::string kV2Frames = Text("TIT2", "Song Two") + Text("TPE1", "Band Two") +
+                              Text("TALB", "Album Two") + Text("TYER", "2001") +
+                              Text("TCON", "Rock") + Text("TRCK", "7") + Comment("v2 comment") +
+                              Text("TCOM", "Composer X") + Text("TENC", "Encoder Y");
+
+size_t V2Size(const std::string& file) {
+  if (file.size() < 10 || file.compare(0, 3, "ID3") != 0) return 0;
+  size_t size = 0;
+  for (int i = 6; i < 10; ++i) size = (size << 7) | (static_cast<unsigned char>(file[i]) & 0x7F);
+  return 10 + size;
+}
+
+std::optional<V1> ReadV1(const std::string& file) {
+  if (file.size() < 128 || file.compare(file.size() - 128, 3, "TAG") != 0) return std::nullopt;
+  const std::string b = file.substr(file.size() - 128);
+  auto text = [&](size_t at, size_t size) {
+    std::string t = b.substr(at, size);
+    return t.substr(0, t.find('\0'));
+  };
+  V1 v{text(3, 30), text(33, 30), text(63, 30), text(93, 4), text(97, 30), 0,
+       static_cast<unsigned char>(b[127])};
+  if (b[125] == '\0' && b[126] != '\0') {
+    v.comment = text(97, 28);
+    v.track = static_cast<unsigned char>(b[126]);
+  }
+  return v;
+}
+
+// Frame id -> its text: the encoding byte dropped, and for COMM the language
+// and the description, for WXXX the description.
+std::map<std::string, std::string> ReadV2(const std::string& file) {
+  std::map<std::string, std::string> frames;
+  const size_t end = V2Size(file);
+  for (size_t at = 10; at + 10 <= end && file[at] != '\0';) {
+    const std::string id = file.substr(at, 4);
+    size_t size = 0;
+    for (int i = 4; i < 8; ++i) size = (size << 8) | static_cast<unsigned char>(file[at + i]);
+    std::string text = file.substr(at + 10, size);
+    text = text.substr(std::min<size_t>(text.size(), id == "COMM" ? 4 : 1));
+    if (id == "COMM" || id == "WXXX") text = text.substr(text.find('\0') + 1);
+    frames[id] = text.substr(0, text.find('\0'));
+    at += 10 + size;
+  }
+  return frames;
+}
+
+std::string AudioOf(const std::string& file) {
+  const size_t start = V2Size(file);
+  const size_t end = file.size() - (ReadV1(file) ? 128 : 0);
+  return file.substr(start, end - start);
+}
+
+// ---------------------------------------------------------------- the host
+
+std::string ModulePath() {
+#if defined(_WIN32)
+  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+#else
+  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
+#endif
+}
+
+void SetEnv(const char* name, const std::optional<std::string>& value) {
+#if defined(_WIN32)
+  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
+#else
+  if (value) {
+    setenv(name, value->c_str(), 1);
+  } else {
+    unsetenv(name);
+  }
+#endif
+}
+
+std::optional<std::string> GetEnv(const char* name) {
+  std::string value;
+  if (!sys::GetEnv(name, &value)) return std::nullopt;
+  return value;
+}
+
+int Pid() {
+#if defined(_WIN32)
+  return static_cast<int>(GetCurrentProcessId());
+#else
+  return static_cast<int>(getpid());
+#endif
+}
+
+void DeleteKeyTree(sys::RegKey parent, const std::string& path) {
+  sys::RegKey key = nullptr;
+  if (sys::RegOpenKeyEx(parent, path.c_str(), sys::kKeyRead | sys::kKeyWrite, &key) != 0) return;
+  for (int guard = 0; guard < 10000; ++guard) {
+    char name[256];
+    uint32_t size = sizeof(name);
+    if (sys::RegEnumKeyEx(key, 0, name, &size) != 0) break;
+    DeleteKeyTree(key, name);
+  }
+  sys::RegCloseKey(key);
+  sys::RegDeleteKey(parent, path.c_str());
+}
+
+// True when nothing at all is at `oemPath` (a dangling or looping link counts).
+bool NothingAt(const std::string& oemPath) {
+  std::error_code ec;
+  auto status = std::filesystem::symlink_status(hostsim::NativePath(oemPath), ec);
+  return status.type() == std::filesystem::file_type::not_found;
+}
+
+// The script driver, watching what the script cannot see: the information
+// dialog's frame and size, the editor's file, and a file that the user's
+// other programs hold or replace while the plug-in works.
+class Watcher : public hostsim::ScriptDriver {
+ public:
+  using ScriptDriver::ScriptDriver;
+  ~Watcher() override { Release(); }
+
+  struct Shown {
+    std::string frame;
+    int width = 0, height = 0, count = 0;
+  };
+  std::vector<Shown> shown;          // each information dialog as it opened
+  std::vector<hostsim::EditorRequest> edits;  // each editor call
+  std::function<void()> beforeFirstDialog;    // runs once the dialog is filled
+  bool blockEditorFile = false;  // after the editor: the file cannot be opened
+
+  void RunDialog(hostsim::DialogEngine& dialog) override {
+    if (dialog.helpTopic() == "Id3Edit") {
+      shown.push_back({dialog.text(0), dialog.width(), dialog.height(), dialog.count()});
+      if (beforeFirstDialog) std::exchange(beforeFirstDialog, nullptr)();
+    }
+    ScriptDriver::RunDialog(dialog);
+  }
+  hostsim::EditorAnswer Editor(const hostsim::EditorRequest& editor) override {
+    edits.push_back(editor);
+    return ScriptDriver::Editor(editor);
+  }
+  void EditorClosed(const hostsim::EditorRequest& editor) override {
+    if (!blockEditorFile) return;
+#if defined(_WIN32)
+    // Open without read sharing, as another program might: opening it for
+    // reading fails, deleting it does not.
+    held_ = CreateFileA(editor.fileName.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(held_, INVALID_HANDLE_VALUE);
+#else
+    // A link to itself: it is there, but opening it fails.
+    const std::filesystem::path path = hostsim::NativePath(editor.fileName);
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    std::filesystem::create_symlink(path.filename(), path, ec);
+    EXPECT_FALSE(ec) << ec.message();
+#endif
+  }
+  void Release() {
+#if defined(_WIN32)
+    if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+    held_ = INVALID_HANDLE_VALUE;
+#endif
+  }
+
+ private:
+#if defined(_WIN32)
+  HANDLE held_ = INVALID_HANDLE_VALUE;
+#endif
+};
+
+class FileInfoView : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      user_ = "file-info-" + std::to_string(Pid()) + "-" +
+              std::to_string(std::time(nullptr) % 100000) + "-" + std::to_string(++serial);
+      dir_ = hostsim::TemporaryFolder() + user_;
+      if (sys::CreateFolder(dir_)) break;
+    }
+    ASSERT_TRUE(sys::IsFolder(dir_)) << dir_;
+    ASSERT_TRUE(sys::CreateFolder(hostsim::JoinPath(dir_, "music")));
+    savedRegistry_ = GetEnv("TAGWRIGHT_REGISTRY");
+    savedUser_ = GetEnv("FARUSER");
+    SetEnv("TAGWRIGHT_REGISTRY", hostsim::JoinPath(dir_, "registry.reg"));
+    SetEnv("FARUSER", user_);
+    // The host's temporary names are the test's own: other programs making
+    // temporary files at the same time cannot take them.
+    const std::string temp = hostsim::JoinPath(dir_, "temp");
+    ASSERT_TRUE(sys::CreateFolder(temp));
+    for (const char* name : kTempVariables) {
+      savedTemp_.push_back(GetEnv(name));
+      SetEnv(name, hostsim::NativePath(temp));
+    }
+    host_ = std::make_unique<hostsim::Host>();
+    std::string error;
+    ASSERT_TRUE(module_.Load(ModulePath(), "English", &error)) << error;
+    module_.SetStartupInfo();
+  }
+  void TearDown() override {
+    module_.Unload();
+    host_.reset();
+    hostsim::ChangeFolder(hostsim::TemporaryFolder());
+    SetEnv("TAGWRIGHT_REGISTRY", savedRegistry_);
+    SetEnv("FARUSER", savedUser_);
+    for (size_t i = 0; i < savedTemp_.size(); ++i) SetEnv(kTempVariables[i], savedTemp_[i]);
+    DeleteKeyTree(sys::CurrentUserKey(), "Software\\Far\\Users\\" + user_);
+    std::error_code ec;
+    std::filesystem::remove_all(hostsim::NativePath(dir_), ec);
+  }
+
+  std::string PathOf(const std::string& name) { return hostsim::JoinPath(dir_, "music\\" + name); }
+
+  void Put(const std::string& name, const std::string& content) {
+    sys::File f;
+    ASSERT_TRUE(f.Open(PathOf(name), sys::OpenMode::CreateAlways));
+    ASSERT_TRUE(f.Write(content.data(), content.size()));
+    ASSERT_TRUE(f.Close());
+  }
+  std::string Get(const std::string& name) {
+    std::string content;
+    EXPECT_TRUE(hostsim::ReadWholeFile(PathOf(name), &content)) << name;
+    return content;
+  }
+
+  // The information view on the selected files, then `body`.
+  bool Play(const std::string& selection, const std::string& body, Watcher** watcher = nullptr,
+            const std::function<void(Watcher&)>& prepare = nullptr) {
+    const std::string script = "panel music select " + selection +
+                               "\ninvoke menu\nmenu * choose 0\n" + body + "expect-end\n";
+    std::vector<hostsim::Step> steps;
+    std::string error;
+    EXPECT_TRUE(hostsim::ParseScript(script, &steps, &error)) << error;
+    watcher_ = std::make_unique<Watcher>(*host_, &module_, steps, dir_);
+    if (prepare) prepare(*watcher_);
+    if (watcher != nullptr) *watcher = watcher_.get();
+    host_->SetDriver(watcher_.get());
+    const bool ok = watcher_->Run();
+    host_->SetDriver(nullptr);
+    watcher_->Release();
+    if (!ok) ADD_FAILURE() << host_->failure() << "\n" << host_->transcript().Text();
+    return ok;
+  }
+
+  std::unique_ptr<hostsim::Host> host_;
+  hostsim::PluginModule module_;
+  std::unique_ptr<Watcher> watcher_;
+  std::string dir_;
+  std::string user_;
+  std::optional<std::string> savedRegistry_, savedUser_;
+  std::vector<std::optional<std::string>> savedTemp_;
+#if defined(_WIN32)
+  static constexpr const char* kTempVariables[] = {"TMP", "TEMP"};
+#else
+  static constexpr const char* kTempVariables[] = {"TMPDIR"};
+#endif
+};
+
+const std::string kBoth = Id3v2(kV2Frames) + Audio() + Id3v1(kV1);
+
+// ---------------------------------------------------------------- tests
+
+TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
+  // A name deep in folders: the frame shows a path cut to 64 characters.
+  const std::string deep = "a-rather-long-folder-name-for-the-frame\\"
+                           "another-long-folder-name-below-it";
+  ASSERT_TRUE(sys::CreateFolder(PathOf("a-rather-long-folder-name-for-the-frame")));
+  ASSERT_TRUE(sys::CreateFolder(PathOf(deep)));
+  Put(deep + "\\both.mp3", kBoth);
+  Watcher* w = nullptr;
+  ASSERT_TRUE(Play("a-rather-long-folder-name-for-the-frame",
+                   "dialog Id3Edit expect 1 checked\n"
+                   "dialog Id3Edit expect 3 \"5\"\n"
+                   "dialog Id3Edit expect 5 \"Song One\"\n"
+                   "dialog Id3Edit expect 7 \"Band One\"\n"
+                   "dialog Id3Edit expect 9 \"Album One\"\n"
+                   "dialog Id3Edit expect 11 \"1999\"\n"
+                   "dialog Id3Edit expect 13 \"Rock\"\n"
+                   "dialog Id3Edit expect 15 \"v1 comment\"\n"
+                   "dialog Id3Edit expect 16 checked\n"
+                   "dialog Id3Edit expect 18 \"7\"\n"
+                   "dialog Id3Edit expect 20 \"Song Two\"\n"
+                   "dialog Id3Edit expect 22 \"Band Two\"\n"
+                   "dialog Id3Edit expect 24 \"Album Two\"\n"
+                   "dialog Id3Edit expect 26 \"2001\"\n"
+                   "dialog Id3Edit expect 28 \"Rock\"\n"
+                   "dialog Id3Edit expect 30 \"v2 comment\"\n"
+                   "dialog Id3Edit expect 32 enabled\n"
+                   "dialog Id3Edit expect 33 enabled\n"
+                   "dialog Id3Edit press 35\n"
+                   "dialog Id3AddEdit expect 2 \"Composer X\"\n"
+                   "dialog Id3AddEdit expect 4 \"\"\n"
+                   "dialog Id3AddEdit expect 10 \"Encoder Y\"\n"
+                   "dialog Id3AddEdit enter\n"
+                   "dialog Id3Edit press 34\n"
+                   "dialog \"Audio properties\" expect 1 \"File size: " +
+                       std::to_string(kBoth.size()) + "\"\n"
+                   "dialog \"Audio properties\" expect 2 \"Play time: 1 sec\"\n"
+                   "dialog \"Audio properties\" expect 3 \"MPEG 1 Layer III\"\n"
+                   "dialog \"Audio properties\" expect 4 \"128 kbit, 40 frames\"\n"
+                   "dialog \"Audio properties\" expect 5 \"44100 Hz, Stereo\"\n"
+                   "dialog \"Audio properties\" enter\n"
+                   "dialog Id3Edit press 39\n",
+                   &w));
+  ASSERT_EQ(w->shown.size(), 1u);
+  EXPECT_EQ(w->shown[0].width, 74);
+  EXPECT_EQ(w->shown[0].height, 19);
+  EXPECT_EQ(w->shown[0].count, 41);  // compact: no "ask no more"
+  const std::string& frame = w->shown[0].frame;
+  EXPECT_LE(frame.size(), 64u) << frame;
+  EXPECT_EQ(frame.substr(frame.size() - 9), "\\both.mp3") << frame;
+  EXPECT_EQ(Get(deep + "\\both.mp3"), kBoth);  // skipped: nothing written
+}
+
+TEST_F(FileInfoView, ASideWithoutATagStartsOffAndTickingItCreatesTheTag) {
+  Put("v2only.mp3", Id3v2(kV2Frames) + Audio());
+  ASSERT_TRUE(Play("v2only.mp3",
+                   "dialog Id3Edit expect 1 unchecked\n"
+                   "dialog Id3Edit expect 5 disabled\n"
+                   "dialog Id3Edit expect 13 disabled\n"
+                   "dialog Id3Edit expect 33 disabled\n"
+                   "dialog Id3Edit expect 32 enabled\n"
+                   "dialog Id3Edit check 1\n"
+                   "dialog Id3Edit expect 5 enabled\n"
+                   "dialog Id3Edit expect 33 enabled\n"
+                   "dialog Id3Edit expect 5 \"\"\n"
+                   "dialog Id3Edit set 5 \"New Title\"\n"
+                   "dialog Id3Edit set 3 \"300\"\n"
+                   "dialog Id3Edit select 13 \"<Unknown>\"\n"
+                   "dialog Id3Edit press 37\n"));
+  const std::string file = Get("v2only.mp3");
+  const auto v1 = ReadV1(file);
+  ASSERT_TRUE(v1);
+  EXPECT_EQ(v1->title, "New Title");
+  EXPECT_EQ(v1->track, 44);  // 300 in one byte
+  EXPECT_EQ(v1->genre, 255);
+  EXPECT_EQ(ReadV2(file)["TIT2"], "Song Two");
+  EXPECT_EQ(AudioOf(file), Audio());
+
+  // The other way round: without ID3v2 its side, the button that copies from
+  // it and the extra fields are off.
+  Put("v1only.mp3", Audio() + Id3v1(kV1));
+  ASSERT_TRUE(Play("v1only.mp3",
+                   "dialog Id3Edit expect 16 unchecked\n"
+                   "dialog Id3Edit expect 20 disabled\n"
+                   "dialog Id3Edit expect 29 disabled\n"
+                   "dialog Id3Edit expect 32 disabled\n"
+                   "dialog Id3Edit expect 35 disabled\n"
+                   "dialog Id3Edit expect 33 enabled\n"
+                   "dialog Id3Edit check 16\n"
+                   "dialog Id3Edit set 20 \"Fresh\"\n"
+                   "dialog Id3Edit press 37\n"));
+  const std::string other = Get("v1only.mp3");
+  EXPECT_EQ(ReadV2(other)["TIT2"], "Fresh");
+  EXPECT_EQ(ReadV1(other)->title, "Song One");
+  EXPECT_EQ(AudioOf(other), Audio());
+}
+
+TEST_F(FileInfoView, UntickingASideAndSavingRemovesThatTag) {
+  struct Case {
+    int box;
+    bool v1Left, v2Left;
+  };
+  for (const Case& c : {Case{1, false, true}, Case{16, true, false}}) {
+    SCOPED_TRACE(c.box);
+    Put("both.mp3", kBoth);
+    ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit uncheck " + std::to_string(c.box) +
+                                     "\ndialog Id3Edit press 37\n"));
+    const std::string file = Get("both.mp3");
+    EXPECT_EQ(ReadV1(file).has_value(), c.v1Left);
+    EXPECT_EQ(V2Size(file) != 0, c.v2Left);
+    EXPECT_EQ(AudioOf(file), Audio());
+  }
+}
+
+TEST_F(FileInfoView, SaveWritesTheEditedFieldsOfBothSides) {
+  Put("both.mp3", kBoth);
+  ASSERT_TRUE(Play("both.mp3",
+                   "dialog Id3Edit set 3 \"\"\n"  // an emptied track keeps the tag's
+                   "dialog Id3Edit set 5 \"New One\"\n"
+                   "dialog Id3Edit set 7 \"Artist One\"\n"
+                   "dialog Id3Edit set 9 \"\"\n"
+                   "dialog Id3Edit set 11 \"2024\"\n"
+                   "dialog Id3Edit select 13 \"Jazz\"\n"
+                   "dialog Id3Edit set 15 \"a new v1 comment\"\n"
+                   "dialog Id3Edit set 18 \"12\"\n"
+                   "dialog Id3Edit set 20 \"A title longer than thirty characters\"\n"
+                   "dialog Id3Edit set 24 \"\"\n"
+                   "dialog Id3Edit set 26 \"1970\"\n"
+                   "dialog Id3Edit set 28 \"Chamber Pop\"\n"
+                   "dialog Id3Edit set 30 \"a new v2 comment\"\n"
+                   "dialog Id3Edit press 35\n"
+                   "dialog Id3AddEdit set 2 \"Someone Else\"\n"
+                   "dialog Id3AddEdit set 8 \"http://example.org/x\"\n"
+                   "dialog Id3AddEdit enter\n"
+                   "dialog Id3Edit press 37\n"));
+  const std::string file = Get("both.mp3");
+  const auto v1 = ReadV1(file);
+  ASSERT_TRUE(v1);
+  EXPECT_EQ(v1->title, "New One");
+  EXPECT_EQ(v1->artist, "Artist One");
+  EXPECT_EQ(v1->album, "");
+  EXPECT_EQ(v1->year, "2024");
+  EXPECT_EQ(v1->comment, "a new v1 comment");
+  EXPECT_EQ(v1->track, 5);
+  EXPECT_EQ(v1->genre, 8);  // Jazz
+  auto v2 = ReadV2(file);
+  EXPECT_EQ(v2["TIT2"], "A title longer than thirty characters");
+  EXPECT_EQ(v2["TPE1"], "Band Two");
+  EXPECT_EQ(v2.count("TALB"), 0u);
+  EXPECT_EQ(v2["TYER"], "1970");
+  EXPECT_EQ(v2["TCON"], "Chamber Pop");
+  EXPECT_EQ(v2["TRCK"], "12");
+  EXPECT_EQ(v2["COMM"], "a new v2 comment");
+  EXPECT_EQ(v2["TCOM"], "Someone Else");
+  EXPECT_EQ(v2["WXXX"], "http://example.org/x");
+  EXPECT_EQ(v2["TENC"], "Encoder Y");
+  EXPECT_EQ(AudioOf(file), Audio());
+}
+
+TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
+  const std::string longTitle = "Title of forty characters, exactly so..";
+  ASSERT_EQ(longTitle.size(), 39u);
+  Put("both.mp3", Id3v2(Text("TIT2", longTitle) + Text("TCON", "Jazz") + Text("TRCK", "9")) +
+                      Audio() + Id3v1(kV1));
+  ASSERT_TRUE(Play("both.mp3",
+                   "dialog Id3Edit press 32\n"
+                   "dialog Id3Edit expect 3 \"9\"\n"
+                   "dialog Id3Edit expect 5 \"" + longTitle.substr(0, 30) + "\"\n"
+                   "dialog Id3Edit expect 7 \"\"\n"
+                   "dialog Id3Edit expect 13 \"Jazz\"\n"
+                   "dialog Id3Edit press 37\n"));
+  auto v1 = ReadV1(Get("both.mp3"));
+  ASSERT_TRUE(v1);
+  EXPECT_EQ(v1->title, longTitle.substr(0, 30));
+  EXPECT_EQ(v1->track, 9);
+  EXPECT_EQ(v1->genre, 8);
+
+  // ID3v1 to a side that was off: the side comes on with the values.
+  Put("v1only.mp3", Audio() + Id3v1(kV1));
+  ASSERT_TRUE(Play("v1only.mp3",
+                   "dialog Id3Edit press 33\n"
+                   "dialog Id3Edit expect 16 checked\n"
+                   "dialog Id3Edit expect 20 enabled\n"
+                   "dialog Id3Edit expect 18 \"5\"\n"
+                   "dialog Id3Edit expect 22 \"Band One\"\n"
+                   "dialog Id3Edit expect 28 \"Rock\"\n"
+                   "dialog Id3Edit expect 30 \"v1 comment\"\n"
+                   "dialog Id3Edit press 37\n"));
+  auto v2 = ReadV2(Get("v1only.mp3"));
+  EXPECT_EQ(v2["TIT2"], "Song One");
+  EXPECT_EQ(v2["TRCK"], "5");
+  EXPECT_EQ(v2["TCON"], "Rock");
+
+  // A side switched off disables the buttons that read from it.
+  Put("both.mp3", kBoth);
+  ASSERT_TRUE(Play("both.mp3",
+                   "dialog Id3Edit uncheck 16\n"
+                   "dialog Id3Edit expect 32 disabled\n"
+                   "dialog Id3Edit expect 35 disabled\n"
+                   "dialog Id3Edit uncheck 1\n"
+                   "dialog Id3Edit expect 33 disabled\n"
+                   "dialog Id3Edit check 1\n"
+                   "dialog Id3Edit expect 33 enabled\n"
+                   "dialog Id3Edit expect 5 \"Song One\"\n"
+                   "dialog Id3Edit press 39\n"));
+}
+
+TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
+  Put("both.mp3", kBoth);
+  V1 changed = kV1;
+  changed.title = "Changed Outside";
+  changed.track = 0;  // an ID3v1.0 block: no track
+  ASSERT_TRUE(Play("both.mp3",
+                   "dialog Id3Edit set 5 \"Typed\"\n"
+                   "dialog Id3Edit set 20 \"Typed Too\"\n"
+                   "dialog Id3Edit uncheck 16\n"
+                   "dialog Id3Edit press 36\n"
+                   "dialog Id3Edit expect 5 \"Changed Outside\"\n"
+                   "dialog Id3Edit expect 3 \"\"\n"
+                   "dialog Id3Edit expect 16 checked\n"
+                   "dialog Id3Edit expect 20 \"Song Two\"\n"
+                   "dialog Id3Edit press 37\n",
+                   nullptr, [&](Watcher& w) {
+                     w.beforeFirstDialog = [&] {
+                       Put("both.mp3", Id3v2(kV2Frames) + Audio() + Id3v1(changed));
+                     };
+                   }));
+  const std::string file = Get("both.mp3");
+  EXPECT_EQ(ReadV1(file)->title, "Changed Outside");
+  EXPECT_EQ(ReadV1(file)->track, 0);
+  EXPECT_EQ(ReadV2(file)["TIT2"], "Song Two");
+
+  // A file that is no longer audio: both sides go off.
+  Put("both.mp3", kBoth);
+  ASSERT_TRUE(Play("both.mp3",
+                   "dialog Id3Edit press 36\n"
+                   "dialog Id3Edit expect 1 unchecked\n"
+                   "dialog Id3Edit expect 16 unchecked\n"
+                   "dialog Id3Edit expect 20 disabled\n"
+                   "dialog Id3Edit esc\n",
+                   nullptr, [&](Watcher& w) {
+                     w.beforeFirstDialog = [&] { Put("both.mp3", std::string(5000, 'x')); };
+                   }));
+}
+
+TEST_F(FileInfoView, RemoveTagsLeavesOnlyTheAudio) {
+  Put("both.mp3", kBoth);
+  ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit press 38\n"));
+  EXPECT_EQ(Get("both.mp3"), Audio());
+}
+
+TEST_F(FileInfoView, SkipGoesOnWithTheNextFileWhileEscAndCancelStopTheWalk) {
+  struct Case {
+    const char* action;
+    bool next;
+  };
+  for (const Case& c : {Case{"press 39", true}, Case{"esc", false}, Case{"press 40", false}}) {
+    SCOPED_TRACE(c.action);
+    V1 second = kV1;
+    second.title = "Second";
+    Put("a.mp3", kBoth);
+    Put("b.mp3", Audio() + Id3v1(second));
+    std::string body = "dialog Id3Edit expect 5 \"Song One\"\n"
+                       "dialog Id3Edit set 5 \"Not Saved\"\n"
+                       "dialog Id3Edit " + std::string(c.action) + "\n";
+    if (c.next) body += "dialog Id3Edit expect 5 \"Second\"\ndialog Id3Edit press 39\n";
+    ASSERT_TRUE(Play("a.mp3 b.mp3", body));
+    EXPECT_EQ(Get("a.mp3"), kBoth);
+  }
+}
+
+TEST_F(FileInfoView, TypingOnTheID3v1GenreListChoosesByPrefix) {
+  Put("both.mp3", kBoth);
+  ASSERT_TRUE(Play("both.mp3",
+                   "dialog Id3Edit key 13 r\n"
+                   "dialog Id3Edit expect 13 \"R&B\"\n"  // '&' sorts before letters
+                   "dialog Id3Edit key 13 o\n"
+                   "dialog Id3Edit expect 13 \"Rock\"\n"
+                   // No genre begins "roz": nothing changes, and the z is not kept.
+                   "dialog Id3Edit key 13 z\n"
+                   "dialog Id3Edit expect 13 \"Rock\"\n"
+                   "dialog Id3Edit key 13 C k Space &\n"
+                   "dialog Id3Edit expect 13 \"Rock & Roll\"\n"
+                   // Any other key starts the prefix afresh.
+                   "dialog Id3Edit key 13 Left p\n"
+                   "dialog Id3Edit expect 13 \"Polka\"\n"
+                   // Leaving the list and coming back starts afresh too.
+                   "dialog Id3Edit focus 15\n"
+                   "dialog Id3Edit key 13 t\n"
+                   "dialog Id3Edit expect 13 \"Tango\"\n"
+                   "dialog Id3Edit press 37\n"));
+  EXPECT_EQ(ReadV1(Get("both.mp3"))->genre, 113);  // Tango
+}
+
+TEST_F(FileInfoView, TheCommentIsEditedInTheHostsEditorThroughAFileThatIsGoneAfterwards) {
+  struct Case {
+    const char* name;
+    const char* editor;  // the script's answer
+    bool blocked;        // the file cannot be read back
+    const char* comment;
+  };
+  const Case cases[] = {
+      {"saved", "editor-content \"Line one\\r\\nLine two\"", false, "Line one\r\nLine two"},
+      {"left unsaved", "editor-unchanged", false, "v2 comment"},
+      {"saved, but cannot be read back", "editor-content \"Lost\"", true, "v2 comment"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put("both.mp3", kBoth);
+    Watcher* w = nullptr;
+    ASSERT_TRUE(Play("both.mp3",
+                     "dialog Id3Edit press 29\n" + std::string(c.editor) +
+                         "\ndialog Id3Edit press 37\n",
+                     &w, [&](Watcher& watcher) { watcher.blockEditorFile = c.blocked; }));
+    ASSERT_EQ(w->edits.size(), 1u);
+    EXPECT_EQ(w->edits[0].content, "v2 comment");
+    EXPECT_EQ(w->edits[0].title, "ID3_Comment");
+    EXPECT_EQ(w->edits[0].flags, 0x208u);  // delete on close, no history
+    EXPECT_TRUE(NothingAt(w->edits[0].fileName)) << w->edits[0].fileName;
+    EXPECT_EQ(ReadV2(Get("both.mp3"))["COMM"], c.comment);
+  }
+}
+
+// Tag text in the ANSI code page ("Windows text", the default) is shown in
+// the OEM code page and written back as the same bytes.
+TEST_F(FileInfoView, CyrillicWindowsTextIsShownInOemAndSavedAsTheSameBytes) {
+  if (sys::OemCodePage() != 866 || sys::AnsiCodePage() != 1251) {
+    GTEST_SKIP() << "needs OEM 866 and ANSI 1251 (TAGWRIGHT_CODEPAGES or a Russian locale)";
+  }
+  const std::string privet1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";  // "Привет"
+  const std::string mir1251 = "\xCC\xE8\xF0";                 // "Мир"
+  V1 v1 = kV1;
+  v1.title = privet1251;
+  Put("ru.mp3", Id3v2(Text("TIT2", privet1251) + Text("TPE1", "Band")) + Audio() + Id3v1(v1));
+  ASSERT_TRUE(Play("ru.mp3",
+                   "dialog Id3Edit expect 5 \"Привет\"\n"
+                   "dialog Id3Edit expect 20 \"Привет\"\n"
+                   "dialog Id3Edit set 22 \"Мир\"\n"
+                   "dialog Id3Edit press 37\n"));
+  const std::string file = Get("ru.mp3");
+  EXPECT_EQ(ReadV1(file)->title, privet1251);
+  auto v2 = ReadV2(file);
+  EXPECT_EQ(v2["TIT2"], privet1251);
+  EXPECT_EQ(v2["TPE1"], mir1251);
+}
+
+}  // namespace
