@@ -1,0 +1,369 @@
+// The user selects files and folders and runs an operation from the plug-in's
+// menu, or names files on the command line: which files reach the operation,
+// what the warnings offer, what stays selected, the counter and the progress
+// display.
+#include <functional>
+#include <string>
+
+#include "plugin_scenario.h"
+
+namespace {
+
+using scenario::PluginScenario;
+using scenario::ScriptWord;
+
+// Plays the user from a script and, before answering a message, runs a hook
+// that can change the files the plug-in is about to read again.
+class HookedDriver : public hostsim::ScriptDriver {
+ public:
+  using ScriptDriver::ScriptDriver;
+  std::function<void(const hostsim::MessageRequest&)> beforeAnswer;
+
+  int Message(const hostsim::MessageRequest& message) override {
+    if (beforeAnswer) beforeAnswer(message);
+    return ScriptDriver::Message(message);
+  }
+};
+
+// music/      a.mp3 b.mp3 c.mp3 skip-a.mp3 (audio), noise.mp3 (not audio), notes.txt
+// music/sub/  d.mp3 e.mp3 (audio), readme.txt
+class Walk : public PluginScenario {
+ protected:
+  void SetUp() override {
+    PluginScenario::SetUp();
+    MakeFolder("music");
+    MakeFolder("music\\sub");
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "skip-a.mp3", "sub\\d.mp3", "sub\\e.mp3"}) {
+      WriteFile(std::string("music\\") + name, scenario::Mp3Audio());
+    }
+    WriteFile("music\\noise.mp3", std::string(3000, 'n'));
+    WriteFile("music\\notes.txt", std::string(3000, 't'));
+    WriteFile("music\\sub\\readme.txt", "readme");
+  }
+
+  void Configure(const char* name, const std::string& value) {
+    ASSERT_TRUE(scenario::WriteRegistry(KeyPath("ConfigDialog"), name, value));
+  }
+
+  // The files the information view was opened for, in order.
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> shown;
+    const std::string marker = "[0] DOUBLEBOX \"<panel>\\";
+    for (size_t at = 0; (at = output_.find(marker, at)) != std::string::npos;) {
+      at += marker.size();
+      shown.push_back(output_.substr(at, output_.find('"', at) - at));
+    }
+    return shown;
+  }
+
+  bool SelectionWrittenBack() const {
+    return output_.find("panel: selection set") != std::string::npos &&
+           output_.find("panel: redrawn") != std::string::npos;
+  }
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(Walk, InfoViewOverFilesAndFoldersFollowsTheMasks) {
+  Configure("ExcludeExt", "skip*");
+  Start();
+  ASSERT_TRUE(Play("panel music select sub a.mp3 notes.txt skip-a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   // The folder loses its mark although readme.txt was passed over;
+                   // files the masks pass over keep theirs.
+                   "expect-selected notes.txt skip-a.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  // Panel order: the folder first, walked recursively.
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3"}));
+  EXPECT_TRUE(SelectionWrittenBack());
+}
+
+TEST_F(Walk, WithoutAnExcludeMaskEveryProcessMatchIsTaken) {
+  Configure("ExcludeExt", "");
+  Configure("ProcessExt", "*.mp3,*.txt");
+  Start();
+  ASSERT_TRUE(Play("panel music select notes.txt skip-a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   // notes.txt passes the masks but holds no audio.
+                   "message expect \"notes.txt\" expect \"Go on with the other files?\" button 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "expect-selected notes.txt\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"skip-a.mp3"}));
+}
+
+TEST_F(Walk, AStopKeepsTheRestSelected) {
+  Start();
+  // A stop inside a folder: the folder and everything after it stay selected.
+  ASSERT_TRUE(Play("panel music select sub a.mp3 b.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 40\n"
+                   "expect-selected sub a.mp3 b.mp3\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"}));
+  EXPECT_TRUE(SelectionWrittenBack());
+
+  // Esc in the view stops too; what was done before is deselected.
+  ASSERT_TRUE(Play("select c.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" esc\n"
+                   "expect-selected b.mp3 c.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3", "b.mp3"}));
+}
+
+TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3 noise.mp3 skip-a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "message expect \"holds no MPEG audio\" expect \"Go on with the other files?\" "
+                   "button 1\n"
+                   "expect-selected noise.mp3 skip-a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "message esc\n"
+                   "expect-selected noise.mp3 skip-a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "message button 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "expect-selected noise.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_NE(output_.find("buttons [Yes] [No]"), std::string::npos) << output_;
+}
+
+TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3 b.mp3 c.mp3\n"));
+  // The panel still lists b.mp3; the plug-in will not find it.
+  ASSERT_TRUE(sys::DeleteFile(Path("music\\b.mp3")));
+
+  std::vector<hostsim::Step> steps;
+  std::string error;
+  ASSERT_TRUE(hostsim::ParseScript("invoke menu\n"
+                                   "menu choose 0\n"
+                                   "dialog \"Id3Edit\" press 39\n"
+                                   "message expect \"Cannot read the file\" button 0\n"
+                                   "message expect \"Cannot read the file\" button 0\n"
+                                   "dialog \"Id3Edit\" press 39\n"
+                                   "dialog \"Id3Edit\" press 39\n"
+                                   "expect-selected none\n",
+                                   &steps, &error))
+      << error;
+  HookedDriver driver(*host_, module_.get(), steps, dir_);
+  int messages = 0;
+  // Still missing at the first retry, back at the second.
+  driver.beforeAnswer = [&](const hostsim::MessageRequest& message) {
+    ASSERT_EQ(message.buttons.size(), 3u);  // Yes, No, Cancel for one of several files
+    if (++messages == 2) WriteFile("music\\b.mp3", scenario::Mp3Audio());
+  };
+  ASSERT_TRUE(Play("", &driver)) << host_->failure() << output_;
+  EXPECT_EQ(messages, 2);
+  EXPECT_EQ(Shown(), (Names{"a.mp3", "b.mp3", "c.mp3"}));
+
+  ASSERT_TRUE(sys::DeleteFile(Path("music\\b.mp3")));
+  ASSERT_TRUE(Play("select a.mp3 b.mp3 c.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "message expect \"b.mp3\" button 1\n"  // skip: it keeps its mark
+                   "dialog \"Id3Edit\" press 39\n"
+                   "expect-selected b.mp3\n"
+                   "select a.mp3 c.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "message expect \"b.mp3\" button 2\n"  // stop
+                   "expect-selected b.mp3 c.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+}
+
+TEST_F(Walk, TheItemUnderTheCursorLeavesTheSelectionAlone) {
+  Start();
+  // A single file: the short form of the warnings.
+  ASSERT_TRUE(Play("panel music cursor noise.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "message expect \"holds no MPEG audio\" button 0\n"))
+      << host_->failure() << output_;
+  EXPECT_NE(output_.find("buttons [OK]"), std::string::npos) << output_;
+  EXPECT_EQ(output_.find("Go on with the other files?"), std::string::npos) << output_;
+  EXPECT_FALSE(SelectionWrittenBack()) << output_;
+
+  // A folder under the cursor is walked; the panel is neither changed nor redrawn.
+  ASSERT_TRUE(Play("cursor sub\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "expect-selected none\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"}));
+  EXPECT_FALSE(SelectionWrittenBack()) << output_;
+
+  // The parent folder's entry is never walked.
+  ASSERT_TRUE(Play("cursor ..\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+}
+
+TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
+  Start();
+  // A panel whose folder ends with a separator, as a drive's root does.
+  std::string error;
+  ASSERT_TRUE(host_->panel().Open(Path("music") + "\\", &error)) << error;
+  ASSERT_TRUE(host_->panel().Select("noise.mp3", true));
+  ASSERT_TRUE(host_->panel().Select("sub", true));
+  host_->transcript().AddSubstitution(dir_, "dir");
+  ASSERT_TRUE(Play("invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "message button 0\n"
+                   "expect-selected noise.mp3\n"))
+      << host_->failure() << output_;
+  EXPECT_NE(output_.find("\"<dir>\\music\\noise.mp3\""), std::string::npos) << output_;
+  EXPECT_NE(output_.find("DOUBLEBOX \"<dir>\\music\\sub\\d.mp3\""), std::string::npos) << output_;
+  EXPECT_EQ(output_.find("music\\\\"), std::string::npos) << output_;
+}
+
+TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
+  Start();
+  const std::string sub = Path("music\\sub") + "\\";
+  // The paths given below name the panel's folder in the Windows form.
+  host_->transcript().AddSubstitution(Path("music"), "panel");
+  ASSERT_TRUE(Play("panel music select c.mp3\n"
+                   // A bare name in the panel's folder; the comma stands for any character.
+                   "invoke command \"id3:a,mp3\"\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   // The single-file warning: OK only.
+                   "invoke command \"id3:noise.mp3\"\n"
+                   "message expect \"holds no MPEG audio\" button 0\n"
+                   // With a folder: that folder only, quoted, several-file warnings.
+                   "invoke command " +
+                   ScriptWord("id3:\"" + sub + "d,mp3\"") +
+                   "\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "invoke command " +
+                   ScriptWord("id3:" + Path("music") + "\\noise.mp3") +
+                   "\n"
+                   "message expect \"Go on with the other files?\" button 0\n"
+                   // A mask that matches several files stops where the user stops.
+                   "invoke command \"id3:?.mp3\"\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press 40\n"
+                   "expect-selected c.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"a.mp3", "sub\\d.mp3", "a.mp3", "b.mp3"})) << output_;
+  EXPECT_FALSE(SelectionWrittenBack()) << output_;
+}
+
+TEST_F(Walk, NothingHappensOnAPanelOfOtherThanRealFilesOrAfterEsc) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3 realnames off\n"
+                   "invoke menu\n"
+                   "invoke command \"id3:a.mp3\"\n"
+                   "expect-selected a.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(output_.find("menu \""), std::string::npos) << output_;
+
+  ASSERT_TRUE(Play("panel music select a.mp3\n"
+                   "invoke menu\n"
+                   "menu esc\n"
+                   "expect-selected a.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_FALSE(SelectionWrittenBack()) << output_;
+}
+
+// The file list asks nothing per file: the bar runs from the start, over the
+// files the counting pass found, and the counter restarts in each folder.
+TEST_F(Walk, TheFileListShowsProgressAndCountsPerFolder) {
+  for (const bool reset : {true, false}) {
+    SCOPED_TRACE(reset ? "ResetCounter on" : "ResetCounter off");
+    Configure("ResetCounter", reset ? "1" : "0");
+    const std::string list = reset ? "list-reset.txt" : "list-running.txt";
+    Start();
+    ASSERT_TRUE(Play("panel music select sub a.mp3 noise.mp3 notes.txt\n"
+                     "invoke menu\n"
+                     "menu choose 1\n"
+                     "dialog \"Id3Desc\" set 2 \"%0 %F\"\n"
+                     "dialog \"Id3Desc\" set 4 " +
+                     ScriptWord(Path(list)) +
+                     "\n"
+                     "dialog \"Id3Desc\" press 11\n"
+                     "message expect \"noise.mp3\" button 0\n"
+                     "expect-selected noise.mp3 notes.txt\n"
+                     "expect-end\n"))
+        << host_->failure() << output_;
+    // d, e, a and noise pass the masks: four steps, noise's included.
+    EXPECT_EQ(PluginScenario::Bars(output_), (std::vector<int>{0, 10, 21, 32, 43}));
+    EXPECT_EQ(ReadFile(list), reset ? "0 d\r\n1 e\r\n0 a\r\n" : "0 d\r\n1 e\r\n2 a\r\n");
+  }
+}
+
+// The rename confirmation's "do not ask again" switches the walk to the
+// progress display for the file in hand and those still to come.
+TEST_F(Walk, ProgressStartsWhenTheOperationStopsAsking) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3 b.mp3 c.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 2\n"
+                   "dialog \"Id3Filename\" check 1\n"
+                   "dialog \"Id3Filename\" set 4 \"r%0%G\"\n"
+                   "dialog \"Id3Filename\" press 9\n"
+                   "dialog \"Id3Confirmation\" press 8\n"
+                   "dialog \"Id3Confirmation\" check 6\n"
+                   "dialog \"Id3Confirmation\" press 8\n"
+                   "expect-selected none\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  // Nothing while it asked; then a bar of 3 - 2 + 1 = 2 files (b and c), a step for each.
+  EXPECT_EQ(PluginScenario::Bars(output_), (std::vector<int>{0, 21, 43}));
+  for (const char* name : {"music\\r0.mp3", "music\\r1.mp3", "music\\r2.mp3"}) {
+    EXPECT_TRUE(sys::Exists(Path(name))) << name;
+  }
+}
+
+TEST_F(Walk, AListFileThatCannotBeLoadedEndsTheTagCreation) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 3\n"
+                   "dialog \"Id3TagCreation\" choose 4\n"
+                   "dialog \"Id3TagCreation\" set 6 " +
+                   ScriptWord(Path("no-such-list.txt")) +
+                   "\n"
+                   "dialog \"Id3TagCreation\" press 39\n"
+                   "message expect \"Cannot load the list file\" expect \"no-such-list.txt\" "
+                   "button 0\n"
+                   "expect-selected a.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_NE(output_.find("buttons [OK]"), std::string::npos) << output_;
+  EXPECT_FALSE(SelectionWrittenBack()) << output_;
+}
+
+}  // namespace
