@@ -112,6 +112,10 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
   // RTLD_NODELETE: the module stays mapped after dlclose, so that a sanitizer
   // report at exit can still name its functions; its static objects are
   // destroyed at exit instead.
+  // The host's copy of the system layer publishes its last-error slot before
+  // the module's copy can, so the slot both share is the one that outlives
+  // every module (FMSG_ERRORTYPE shows the error the module left).
+  sys::SetLastError(sys::LastError());
   handle_ = dlopen(NativePath(moduleName_).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle_ == nullptr) {
     const char* why = dlerror();

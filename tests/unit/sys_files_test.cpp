@@ -5,6 +5,10 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #endif
 
 #include <gtest/gtest.h>
@@ -303,3 +307,24 @@ TEST(SysFiles, FaultInjectionFailsTheNthOperationAndAllAfter) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+// The host program and the plug-in module each link this layer; the error the
+// module leaves must be the one the host reads (FMSG_ERRORTYPE), as on
+// Windows. The slot is published for the other copies in this process.
+TEST(SysErrors, LastErrorSlotIsSharedWithOtherCopiesInTheProcess) {
+  sys::SetLastError(sys::kErrorAccessDenied);
+  const char* published = std::getenv("TAGWRIGHT_SYS_LAST_ERROR_SLOT");
+  ASSERT_NE(published, nullptr);
+  long long pid = 0;
+  unsigned long long address = 0;
+  ASSERT_EQ(std::sscanf(published, "%lld:%llx", &pid, &address), 2);
+  EXPECT_EQ(pid, static_cast<long long>(getpid()));
+  auto* slot = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(address));
+  EXPECT_EQ(*slot, sys::kErrorAccessDenied);
+  *slot = sys::kErrorFileNotFound;  // as another copy would set it
+  EXPECT_EQ(sys::LastError(), sys::kErrorFileNotFound);
+}
+}  // namespace
+#endif

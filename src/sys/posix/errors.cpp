@@ -1,8 +1,12 @@
 // Windows error codes from errno, the last error of the thread, and the short
 // texts that the host shows for them (FMSG_ERRORTYPE).
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "sys/posix/posix_internal.h"
 #include "sys/sys.h"
@@ -10,7 +14,34 @@
 namespace sys {
 namespace {
 
-thread_local uint32_t t_lastError = 0;
+// On Windows the last error belongs to the thread, whichever module set it:
+// the host shows the plug-in's error with FMSG_ERRORTYPE. Here the host
+// program and the plug-in module each carry a copy of this layer, so the
+// first copy publishes its slot through the environment (tagged with the
+// process id, so that a child process never trusts an inherited address)
+// and every later copy in the same process uses that slot.
+constexpr const char* kSlotVariable = "TAGWRIGHT_SYS_LAST_ERROR_SLOT";
+
+uint32_t* FindOrPublishSlot() {
+  static uint32_t ownSlot = 0;
+  if (const char* published = std::getenv(kSlotVariable)) {
+    long long pid = 0;
+    uintptr_t address = 0;
+    if (std::sscanf(published, "%lld:%" SCNxPTR, &pid, &address) == 2 &&
+        pid == static_cast<long long>(getpid()) && address != 0)
+      return reinterpret_cast<uint32_t*>(address);
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%lld:%" PRIxPTR, static_cast<long long>(getpid()),
+                reinterpret_cast<uintptr_t>(&ownSlot));
+  setenv(kSlotVariable, text, 1);
+  return &ownSlot;
+}
+
+uint32_t& LastErrorSlot() {
+  static uint32_t* const slot = FindOrPublishSlot();
+  return *slot;
+}
 
 struct ErrorEntry {
   uint32_t code;
@@ -51,8 +82,8 @@ constexpr ErrorEntry kTexts[] = {
 
 }  // namespace
 
-uint32_t LastError() { return t_lastError; }
-void SetLastError(uint32_t code) { t_lastError = code; }
+uint32_t LastError() { return LastErrorSlot(); }
+void SetLastError(uint32_t code) { LastErrorSlot() = code; }
 
 std::string ErrorText(uint32_t code) {
   for (const ErrorEntry& e : kTexts)
@@ -103,7 +134,7 @@ void SetErrno(int error, const char* path) {
       if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) code = kErrorPathNotFound;
     }
   }
-  t_lastError = code;
+  LastErrorSlot() = code;
 }
 
 }  // namespace posix
