@@ -265,14 +265,16 @@ bool CaseDialog(const std::string& field) {
   const int closed = host::DialogEx(-1, -1, 52, 15, "Id3Case", caseItems, CaseItemCount, 0,
                                     CaseProc, reinterpret_cast<long>(&field));
   if (closed != CaseOk) return false;
-  std::string mode = "0";
+  char digit = '0';
   for (int item = CaseKeep; item <= CaseSwap; ++item) {
     if (caseItems[item].Selected != 0) {
-      mode = std::string(1, static_cast<char>('0' + (item - CaseKeep)));
+      digit = static_cast<char>('0' + (item - CaseKeep));
       break;
     }
   }
-  if (caseItems[CaseTransliterate].Selected != 0) mode.insert(0, "1");
+  std::string mode;
+  if (caseItems[CaseTransliterate].Selected != 0) mode += '1';
+  mode += digit;
   host::WriteString(CaseValueName(field), kTagCreationKey, mode);
   host::WriteString("C_AllTags", kTagCreationKey,
                     caseItems[CaseAllFields].Selected != 0 ? field : std::string());
