@@ -7,6 +7,7 @@
 #undef DeleteFile
 #undef MoveFile
 #undef ReplaceFile
+#undef far  // a member of hostsim's dialog items
 #else
 #include <stdlib.h>
 #include <unistd.h>
