@@ -2,22 +2,10 @@
 // selected in the panel, the plug-in's menu, its first operation. The files
 // are built here byte by byte and read back byte by byte after the plug-in
 // wrote them, without the plug-in's own readers.
-#if defined(_WIN32)
-#include <windows.h>
-#undef DeleteFile
-#undef MoveFile
-#undef ReplaceFile
-#undef far  // a member of hostsim's dialog items
-#else
-#include <stdlib.h>
-#include <unistd.h>
-#endif
+#include "plugin_scenario.h"  // windows.h before sys.h
 
-#include <gtest/gtest.h>
-
-#include <ctime>
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,14 +14,14 @@
 #include <utility>
 #include <vector>
 
+#if defined(_WIN32)
+#undef far  // windows.h's, a member name in hostsim's dialog items
+#endif
 #include "hostsim/dialog_engine.h"
-#include "hostsim/fs.h"
-#include "hostsim/host.h"
-#include "hostsim/loader.h"
-#include "hostsim/script.h"
-#include "sys/sys.h"
 
 namespace {
+
+using scenario::Mp3Audio;
 
 // ---------------------------------------------------------------- files
 
@@ -86,16 +74,6 @@ std::string Id3v1(const V1& v) {
     block += Field(v.comment, 30);
   }
   return block + static_cast<char>(v.genre);
-}
-
-// 40 frames of MPEG 1 Layer III, 128 kbit/s, 44100 Hz, 417 bytes each: about
-// a second of silence.
-std::string Audio() {
-  std::string frame("\xFF\xFB\x90\x00", 4);
-  frame.resize(417, '\0');
-  std::string audio;
-  for (int i = 0; i < 40; ++i) audio += frame;
-  return audio;
 }
 
 const V1 kV1{"Song One", "Band One", "Album One", "1999", "v1 comment", 5, 17};
@@ -152,58 +130,6 @@ std::string AudioOf(const std::string& file) {
 }
 
 // ---------------------------------------------------------------- the host
-
-std::string ModulePath() {
-#if defined(_WIN32)
-  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-#else
-  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
-#endif
-}
-
-void SetEnv(const char* name, const std::optional<std::string>& value) {
-#if defined(_WIN32)
-  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
-#else
-  if (value) {
-    setenv(name, value->c_str(), 1);
-  } else {
-    unsetenv(name);
-  }
-#endif
-}
-
-std::optional<std::string> GetEnv(const char* name) {
-  std::string value;
-  if (!sys::GetEnv(name, &value)) return std::nullopt;
-  return value;
-}
-
-int Pid() {
-#if defined(_WIN32)
-  return static_cast<int>(GetCurrentProcessId());
-#else
-  return static_cast<int>(getpid());
-#endif
-}
-
-void DeleteKeyTree(sys::RegKey parent, const std::string& path) {
-  sys::RegKey key = nullptr;
-  if (sys::RegOpenKeyEx(parent, path.c_str(), sys::kKeyRead | sys::kKeyWrite, &key) != 0) return;
-  for (int guard = 0; guard < 10000; ++guard) {
-    char name[256];
-    uint32_t size = sizeof(name);
-    if (sys::RegEnumKeyEx(key, 0, name, &size) != 0) break;
-    DeleteKeyTree(key, name);
-  }
-  sys::RegCloseKey(key);
-  sys::RegDeleteKey(parent, path.c_str());
-}
 
 // True when nothing at all is at `oemPath` (a dangling or looping link counts).
 bool NothingAt(const std::string& oemPath) {
@@ -270,60 +196,29 @@ class Watcher : public hostsim::ScriptDriver {
 #endif
 };
 
-class FileInfoView : public ::testing::Test {
+class FileInfoView : public scenario::PluginScenario {
  protected:
   void SetUp() override {
-    static int serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      user_ = "file-info-" + std::to_string(Pid()) + "-" +
-              std::to_string(std::time(nullptr) % 100000) + "-" + std::to_string(++serial);
-      dir_ = hostsim::TemporaryFolder() + user_;
-      if (sys::CreateFolder(dir_)) break;
-    }
-    ASSERT_TRUE(sys::IsFolder(dir_)) << dir_;
-    ASSERT_TRUE(sys::CreateFolder(hostsim::JoinPath(dir_, "music")));
-    savedRegistry_ = GetEnv("TAGWRIGHT_REGISTRY");
-    savedUser_ = GetEnv("FARUSER");
-    SetEnv("TAGWRIGHT_REGISTRY", hostsim::JoinPath(dir_, "registry.reg"));
-    SetEnv("FARUSER", user_);
+    PluginScenario::SetUp();
+    ASSERT_NO_FATAL_FAILURE(MakeFolder("music"));
     // The host's temporary names are the test's own: other programs making
     // temporary files at the same time cannot take them.
-    const std::string temp = hostsim::JoinPath(dir_, "temp");
-    ASSERT_TRUE(sys::CreateFolder(temp));
+    ASSERT_NO_FATAL_FAILURE(MakeFolder("temp"));
     for (const char* name : kTempVariables) {
-      savedTemp_.push_back(GetEnv(name));
-      SetEnv(name, hostsim::NativePath(temp));
+      savedTemp_.push_back(scenario::GetEnv(name));
+      scenario::SetEnv(name, hostsim::NativePath(Path("temp")));
     }
-    host_ = std::make_unique<hostsim::Host>();
-    std::string error;
-    ASSERT_TRUE(module_.Load(ModulePath(), "English", &error)) << error;
-    module_.SetStartupInfo();
+    Start();
   }
   void TearDown() override {
-    module_.Unload();
-    host_.reset();
-    hostsim::ChangeFolder(hostsim::TemporaryFolder());
-    SetEnv("TAGWRIGHT_REGISTRY", savedRegistry_);
-    SetEnv("FARUSER", savedUser_);
-    for (size_t i = 0; i < savedTemp_.size(); ++i) SetEnv(kTempVariables[i], savedTemp_[i]);
-    DeleteKeyTree(sys::CurrentUserKey(), "Software\\Far\\Users\\" + user_);
-    std::error_code ec;
-    std::filesystem::remove_all(hostsim::NativePath(dir_), ec);
+    for (size_t i = 0; i < savedTemp_.size(); ++i) scenario::SetEnv(kTempVariables[i], savedTemp_[i]);
+    PluginScenario::TearDown();
   }
-
-  std::string PathOf(const std::string& name) { return hostsim::JoinPath(dir_, "music\\" + name); }
 
   void Put(const std::string& name, const std::string& content) {
-    sys::File f;
-    ASSERT_TRUE(f.Open(PathOf(name), sys::OpenMode::CreateAlways));
-    ASSERT_TRUE(f.Write(content.data(), content.size()));
-    ASSERT_TRUE(f.Close());
+    WriteFile("music\\" + name, content);
   }
-  std::string Get(const std::string& name) {
-    std::string content;
-    EXPECT_TRUE(hostsim::ReadWholeFile(PathOf(name), &content)) << name;
-    return content;
-  }
+  std::string Get(const std::string& name) { return ReadFile("music\\" + name).value_or(""); }
 
   // The information view on the selected files, then `body`.
   bool Play(const std::string& selection, const std::string& body, Watcher** watcher = nullptr,
@@ -333,23 +228,16 @@ class FileInfoView : public ::testing::Test {
     std::vector<hostsim::Step> steps;
     std::string error;
     EXPECT_TRUE(hostsim::ParseScript(script, &steps, &error)) << error;
-    watcher_ = std::make_unique<Watcher>(*host_, &module_, steps, dir_);
+    watcher_ = std::make_unique<Watcher>(*host_, module_.get(), steps, dir_);
     if (prepare) prepare(*watcher_);
     if (watcher != nullptr) *watcher = watcher_.get();
-    host_->SetDriver(watcher_.get());
-    const bool ok = watcher_->Run();
-    host_->SetDriver(nullptr);
+    const bool ok = PluginScenario::Play(script, watcher_.get());
     watcher_->Release();
-    if (!ok) ADD_FAILURE() << host_->failure() << "\n" << host_->transcript().Text();
+    if (!ok) ADD_FAILURE() << host_->failure() << "\n" << output_;
     return ok;
   }
 
-  std::unique_ptr<hostsim::Host> host_;
-  hostsim::PluginModule module_;
   std::unique_ptr<Watcher> watcher_;
-  std::string dir_;
-  std::string user_;
-  std::optional<std::string> savedRegistry_, savedUser_;
   std::vector<std::optional<std::string>> savedTemp_;
 #if defined(_WIN32)
   static constexpr const char* kTempVariables[] = {"TMP", "TEMP"};
@@ -358,7 +246,7 @@ class FileInfoView : public ::testing::Test {
 #endif
 };
 
-const std::string kBoth = Id3v2(kV2Frames) + Audio() + Id3v1(kV1);
+const std::string kBoth = Id3v2(kV2Frames) + Mp3Audio() + Id3v1(kV1);
 
 // ---------------------------------------------------------------- tests
 
@@ -366,8 +254,8 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
   // A name deep in folders: the frame shows a path cut to 64 characters.
   const std::string deep = "a-rather-long-folder-name-for-the-frame\\"
                            "another-long-folder-name-below-it";
-  ASSERT_TRUE(sys::CreateFolder(PathOf("a-rather-long-folder-name-for-the-frame")));
-  ASSERT_TRUE(sys::CreateFolder(PathOf(deep)));
+  MakeFolder("music\\a-rather-long-folder-name-for-the-frame");
+  MakeFolder("music\\" + deep);
   Put(deep + "\\both.mp3", kBoth);
   Watcher* w = nullptr;
   ASSERT_TRUE(Play("a-rather-long-folder-name-for-the-frame",
@@ -397,10 +285,10 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
                    "dialog Id3Edit press 34\n"
                    "dialog \"Audio properties\" expect 1 \"File size: " +
                        std::to_string(kBoth.size()) + "\"\n"
-                   "dialog \"Audio properties\" expect 2 \"Play time: 1 sec\"\n"
+                   "dialog \"Audio properties\" expect 2 \"Play time: 0 sec\"\n"  // half a second, cut
                    "dialog \"Audio properties\" expect 3 \"MPEG 1 Layer III\"\n"
-                   "dialog \"Audio properties\" expect 4 \"128 kbit, 40 frames\"\n"
-                   "dialog \"Audio properties\" expect 5 \"44100 Hz, Stereo\"\n"
+                   "dialog \"Audio properties\" expect 4 \"128 kbit, 20 frames\"\n"
+                   "dialog \"Audio properties\" expect 5 \"44100 Hz, Joint Stereo\"\n"
                    "dialog \"Audio properties\" enter\n"
                    "dialog Id3Edit press 39\n",
                    &w));
@@ -415,7 +303,7 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
 }
 
 TEST_F(FileInfoView, ASideWithoutATagStartsOffAndTickingItCreatesTheTag) {
-  Put("v2only.mp3", Id3v2(kV2Frames) + Audio());
+  Put("v2only.mp3", Id3v2(kV2Frames) + Mp3Audio());
   ASSERT_TRUE(Play("v2only.mp3",
                    "dialog Id3Edit expect 1 unchecked\n"
                    "dialog Id3Edit expect 5 disabled\n"
@@ -437,25 +325,7 @@ TEST_F(FileInfoView, ASideWithoutATagStartsOffAndTickingItCreatesTheTag) {
   EXPECT_EQ(v1->track, 44);  // 300 in one byte
   EXPECT_EQ(v1->genre, 255);
   EXPECT_EQ(ReadV2(file)["TIT2"], "Song Two");
-  EXPECT_EQ(AudioOf(file), Audio());
-
-  // The other way round: without ID3v2 its side, the button that copies from
-  // it and the extra fields are off.
-  Put("v1only.mp3", Audio() + Id3v1(kV1));
-  ASSERT_TRUE(Play("v1only.mp3",
-                   "dialog Id3Edit expect 16 unchecked\n"
-                   "dialog Id3Edit expect 20 disabled\n"
-                   "dialog Id3Edit expect 29 disabled\n"
-                   "dialog Id3Edit expect 32 disabled\n"
-                   "dialog Id3Edit expect 35 disabled\n"
-                   "dialog Id3Edit expect 33 enabled\n"
-                   "dialog Id3Edit check 16\n"
-                   "dialog Id3Edit set 20 \"Fresh\"\n"
-                   "dialog Id3Edit press 37\n"));
-  const std::string other = Get("v1only.mp3");
-  EXPECT_EQ(ReadV2(other)["TIT2"], "Fresh");
-  EXPECT_EQ(ReadV1(other)->title, "Song One");
-  EXPECT_EQ(AudioOf(other), Audio());
+  EXPECT_EQ(AudioOf(file), Mp3Audio());
 }
 
 TEST_F(FileInfoView, UntickingASideAndSavingRemovesThatTag) {
@@ -471,7 +341,7 @@ TEST_F(FileInfoView, UntickingASideAndSavingRemovesThatTag) {
     const std::string file = Get("both.mp3");
     EXPECT_EQ(ReadV1(file).has_value(), c.v1Left);
     EXPECT_EQ(V2Size(file) != 0, c.v2Left);
-    EXPECT_EQ(AudioOf(file), Audio());
+    EXPECT_EQ(AudioOf(file), Mp3Audio());
   }
 }
 
@@ -517,14 +387,14 @@ TEST_F(FileInfoView, SaveWritesTheEditedFieldsOfBothSides) {
   EXPECT_EQ(v2["TCOM"], "Someone Else");
   EXPECT_EQ(v2["WXXX"], "http://example.org/x");
   EXPECT_EQ(v2["TENC"], "Encoder Y");
-  EXPECT_EQ(AudioOf(file), Audio());
+  EXPECT_EQ(AudioOf(file), Mp3Audio());
 }
 
 TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
   const std::string longTitle = "Title of forty characters, exactly so..";
   ASSERT_EQ(longTitle.size(), 39u);
   Put("both.mp3", Id3v2(Text("TIT2", longTitle) + Text("TCON", "Jazz") + Text("TRCK", "9")) +
-                      Audio() + Id3v1(kV1));
+                      Mp3Audio() + Id3v1(kV1));
   ASSERT_TRUE(Play("both.mp3",
                    "dialog Id3Edit press 32\n"
                    "dialog Id3Edit expect 3 \"9\"\n"
@@ -539,7 +409,7 @@ TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
   EXPECT_EQ(v1->genre, 8);
 
   // ID3v1 to a side that was off: the side comes on with the values.
-  Put("v1only.mp3", Audio() + Id3v1(kV1));
+  Put("v1only.mp3", Mp3Audio() + Id3v1(kV1));
   ASSERT_TRUE(Play("v1only.mp3",
                    "dialog Id3Edit press 33\n"
                    "dialog Id3Edit expect 16 checked\n"
@@ -558,6 +428,7 @@ TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
   Put("both.mp3", kBoth);
   ASSERT_TRUE(Play("both.mp3",
                    "dialog Id3Edit uncheck 16\n"
+                   "dialog Id3Edit expect 29 disabled\n"
                    "dialog Id3Edit expect 32 disabled\n"
                    "dialog Id3Edit expect 35 disabled\n"
                    "dialog Id3Edit uncheck 1\n"
@@ -585,7 +456,7 @@ TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
                    "dialog Id3Edit press 37\n",
                    nullptr, [&](Watcher& w) {
                      w.beforeFirstDialog = [&] {
-                       Put("both.mp3", Id3v2(kV2Frames) + Audio() + Id3v1(changed));
+                       Put("both.mp3", Id3v2(kV2Frames) + Mp3Audio() + Id3v1(changed));
                      };
                    }));
   const std::string file = Get("both.mp3");
@@ -609,7 +480,7 @@ TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
 TEST_F(FileInfoView, RemoveTagsLeavesOnlyTheAudio) {
   Put("both.mp3", kBoth);
   ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit press 38\n"));
-  EXPECT_EQ(Get("both.mp3"), Audio());
+  EXPECT_EQ(Get("both.mp3"), Mp3Audio());
 }
 
 TEST_F(FileInfoView, SkipGoesOnWithTheNextFileWhileEscAndCancelStopTheWalk) {
@@ -622,7 +493,7 @@ TEST_F(FileInfoView, SkipGoesOnWithTheNextFileWhileEscAndCancelStopTheWalk) {
     V1 second = kV1;
     second.title = "Second";
     Put("a.mp3", kBoth);
-    Put("b.mp3", Audio() + Id3v1(second));
+    Put("b.mp3", Mp3Audio() + Id3v1(second));
     std::string body = "dialog Id3Edit expect 5 \"Song One\"\n"
                        "dialog Id3Edit set 5 \"Not Saved\"\n"
                        "dialog Id3Edit " + std::string(c.action) + "\n";
@@ -694,7 +565,7 @@ TEST_F(FileInfoView, CyrillicWindowsTextIsShownInOemAndSavedAsTheSameBytes) {
   const std::string mir1251 = "\xCC\xE8\xF0";                 // "Мир"
   V1 v1 = kV1;
   v1.title = privet1251;
-  Put("ru.mp3", Id3v2(Text("TIT2", privet1251) + Text("TPE1", "Band")) + Audio() + Id3v1(v1));
+  Put("ru.mp3", Id3v2(Text("TIT2", privet1251) + Text("TPE1", "Band")) + Mp3Audio() + Id3v1(v1));
   ASSERT_TRUE(Play("ru.mp3",
                    "dialog Id3Edit expect 5 \"Привет\"\n"
                    "dialog Id3Edit expect 20 \"Привет\"\n"
