@@ -589,3 +589,30 @@ TEST_F(TagCreation, CancelledConfirmationStopsTheWalk) {
 }
 
 }  // namespace
+
+// The scheme buttons store the dialog's values first and reopen it with what
+// the key then holds: a saved scheme loaded back replaces a later change.
+TEST_F(TagCreation, SchemeButtonsReopenTheDialog) {
+  MakeFolder("M");
+  Start();
+  ASSERT_TRUE(Play("panel M\n"
+                   "invoke menu\n"
+                   "menu choose 3\n"
+                   "dialog Id3TagCreation check 15\n"
+                   "dialog Id3TagCreation set 16 \"from the scheme\"\n"
+                   "dialog Id3TagCreation press 42\n"
+                   "inputbox \"first\"\n"
+                   "dialog Id3TagCreation expect 16 \"from the scheme\"\n"
+                   "dialog Id3TagCreation set 16 \"changed\"\n"
+                   "dialog Id3TagCreation uncheck 13\n"
+                   "dialog Id3TagCreation press 41\n"
+                   "menu choose 0\n"
+                   "dialog Id3TagCreation expect 16 \"from the scheme\"\n"
+                   "dialog Id3TagCreation expect 13 checked\n"
+                   "dialog Id3TagCreation expect 16 enabled\n"
+                   "dialog Id3TagCreation esc\n"
+                   "expect-end\n"))
+      << host_->failure() << Transcript();
+  EXPECT_EQ(GetValue("TagCreationDialog", "Edit_Title"), std::string("from the scheme"));
+  EXPECT_EQ(GetValue("TagCreationDialog\\Scheme\\0", "CB_Title"), std::string("1"));
+}
