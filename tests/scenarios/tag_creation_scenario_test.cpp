@@ -1,107 +1,24 @@
 // Tag creation through the plug-in's exports: the set-up dialog, its case
 // dialog and regular-expression check, the walk of mode 3 with its counting
 // pass and progress display, and the tags and names the files end up with.
-#if defined(_WIN32)
-#include <windows.h>
-#undef DeleteFile
-#undef MoveFile
-#undef ReplaceFile
-#else
-#include <stdlib.h>
-#include <unistd.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ctime>
-#include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "batch_scenario.h"
 #include "hostsim/fs.h"
-#include "hostsim/host.h"
-#include "hostsim/loader.h"
-#include "hostsim/script.h"
 #include "sys/sys.h"
 
 namespace {
 
-std::string ModulePath() {
-#if defined(_WIN32)
-  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-#else
-  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
-#endif
-}
-
-void SetEnv(const char* name, const std::optional<std::string>& value) {
-#if defined(_WIN32)
-  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
-#else
-  if (value) {
-    setenv(name, value->c_str(), 1);
-  } else {
-    unsetenv(name);
-  }
-#endif
-}
-
-std::optional<std::string> GetEnv(const char* name) {
-  std::string value;
-  if (!sys::GetEnv(name, &value)) return std::nullopt;
-  return value;
-}
-
-int Pid() {
-#if defined(_WIN32)
-  return static_cast<int>(GetCurrentProcessId());
-#else
-  return static_cast<int>(getpid());
-#endif
-}
-
-void DeleteTree(sys::RegKey parent, const std::string& path) {
-  sys::RegKey key = nullptr;
-  if (sys::RegOpenKeyEx(parent, path.c_str(), sys::kKeyRead | sys::kKeyWrite, &key) != 0) return;
-  for (int guard = 0; guard < 10000; ++guard) {
-    char name[256];
-    uint32_t size = sizeof(name);
-    if (sys::RegEnumKeyEx(key, 0, name, &size) != 0) break;
-    DeleteTree(key, name);
-  }
-  sys::RegCloseKey(key);
-  sys::RegDeleteKey(parent, path.c_str());
-}
-
-// A word of a script: quoted, with the script's own escapes for "\" and '"'.
-std::string Word(const std::string& text) {
-  std::string word = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') word += '\\';
-    word += c;
-  }
-  return word + "\"";
-}
+using scenario::Quoted;
 
 // The worked example's expression: artist and title from "Artist - Title.mp3".
 const char kArtistTitle[] = "([^\\\\]*) - ([^\\\\]*)\\.mp3$";
-
-// Two frames of MPEG 1 Layer III at 128 kbit/s and silence: 1.25 s of audio.
-const size_t kAudioSize = 20000;
-std::string AudioBytes() {
-  std::string data(kAudioSize, '\0');
-  const char header[4] = {'\xFF', '\xFB', '\x90', '\x64'};
-  data.replace(0, 4, header, 4);
-  data.replace(417, 4, header, 4);
-  return data;
-}
 
 // What a file's tags hold, read here without the plug-in's code.
 struct Tags {
@@ -122,10 +39,10 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-Tags ReadTags(const std::string& path) {
+Tags ParseTags(const std::optional<std::string>& file) {
   Tags tags;
-  std::string content;
-  if (!hostsim::ReadWholeFile(path, &content)) return tags;
+  if (!file) return tags;
+  const std::string& content = *file;
   if (content.size() >= 128 && content.compare(content.size() - 128, 3, "TAG") == 0) {
     const std::string block = content.substr(content.size() - 128);
     tags.v1 = true;
@@ -157,92 +74,29 @@ Tags ReadTags(const std::string& path) {
   return tags;
 }
 
-class TagCreation : public ::testing::Test {
+class TagCreation : public scenario::BatchScenario {
  protected:
-  void SetUp() override {
-    static int serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      user_ = "tagcreation-" + std::to_string(Pid()) + "-" +
-              std::to_string(std::time(nullptr) % 100000) + "-" + std::to_string(++serial);
-      dir_ = hostsim::TemporaryFolder() + user_;
-      if (sys::CreateFolder(dir_)) break;
-    }
-    ASSERT_TRUE(sys::IsFolder(dir_)) << dir_;
-    savedRegistry_ = GetEnv("TAGWRIGHT_REGISTRY");
-    savedUser_ = GetEnv("FARUSER");
-    SetEnv("TAGWRIGHT_REGISTRY", hostsim::JoinPath(dir_, "registry.reg"));
-    SetEnv("FARUSER", user_);
-    host_ = std::make_unique<hostsim::Host>();
-  }
-  void TearDown() override {
-    module_.Unload();
-    host_.reset();
-    hostsim::ChangeFolder(hostsim::TemporaryFolder());
-    SetEnv("TAGWRIGHT_REGISTRY", savedRegistry_);
-    SetEnv("FARUSER", savedUser_);
-    DeleteTree(sys::CurrentUserKey(), "Software\\Far\\Users\\" + user_);
-    std::error_code ec;
-    std::filesystem::remove_all(hostsim::NativePath(dir_), ec);
-  }
-
-  void Start() {
-    std::string error;
-    ASSERT_TRUE(module_.Load(ModulePath(), "English", &error)) << error;
-    module_.SetStartupInfo();
-  }
-
-  // Plays `script` from its first line; true when every line passed.
+  // Plays `script`, remembering where its part of the transcript begins.
   bool Play(const std::string& script) {
-    std::vector<hostsim::Step> steps;
-    std::string error;
-    EXPECT_TRUE(hostsim::ParseScript(script, &steps, &error)) << error;
     transcriptStart_ = host_->transcript().size();
-    hostsim::ScriptDriver driver(*host_, &module_, steps, dir_);
-    host_->SetDriver(&driver);
-    const bool ok = driver.Run();
-    host_->SetDriver(nullptr);
-    return ok;
+    return BatchScenario::Play(script);
   }
-  std::string Transcript() const { return host_->transcript().Text(transcriptStart_); }
+  std::string Last() const { return host_->transcript().Text(transcriptStart_); }
 
-  // A value under the plug-in's key of this test's user.
-  void SetValue(const std::string& subkey, const std::string& name, const std::string& text) {
-    const std::string path = "Software\\Far\\Users\\" + user_ + "\\Plugins\\Tagwright\\" + subkey;
-    sys::RegKey key = nullptr;
-    ASSERT_EQ(sys::RegCreateKeyEx(sys::CurrentUserKey(), path.c_str(), sys::kKeyWrite, &key), 0);
-    sys::RegSetValueEx(key, name.c_str(), sys::kRegSz,
-                       reinterpret_cast<const uint8_t*>(text.c_str()),
-                       static_cast<uint32_t>(text.size() + 1));
-    sys::RegCloseKey(key);
-  }
-  std::optional<std::string> GetValue(const std::string& subkey, const std::string& name) {
-    const std::string path = "Software\\Far\\Users\\" + user_ + "\\Plugins\\Tagwright\\" + subkey;
-    sys::RegKey key = nullptr;
-    if (sys::RegOpenKeyEx(sys::CurrentUserKey(), path.c_str(), sys::kKeyRead, &key) != 0) {
-      return std::nullopt;
-    }
-    uint8_t data[600] = {};
-    uint32_t type = 0, size = sizeof(data) - 1;
-    const long rc = sys::RegQueryValueEx(key, name.c_str(), &type, data, &size);
-    sys::RegCloseKey(key);
-    if (rc != 0) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(data));
-  }
-  // The dialog's values for a run without questions.
+  // The dialog's values for a run.
   void Settings(const std::map<std::string, std::string>& values) {
-    for (const auto& [name, text] : values) SetValue("TagCreationDialog", name, text);
+    for (const auto& [name, text] : values) SetRegValue("TagCreationDialog", name, text);
+  }
+  std::optional<std::string> Setting(const std::string& name) const {
+    return RegValue("TagCreationDialog", name);
   }
 
-  // OEM path of `name` below the test's folder.
-  std::string Path(const std::string& name) const { return hostsim::JoinPath(dir_, name); }
-  void MakeFolder(const std::string& name) { ASSERT_TRUE(sys::CreateFolder(Path(name))); }
-  void MakeAudio(const std::string& name) {
-    ASSERT_TRUE(hostsim::WriteWholeFile(Path(name), AudioBytes())) << name;
-  }
-  size_t FileSize(const std::string& name) {
-    std::string content;
-    return hostsim::ReadWholeFile(Path(name), &content) ? content.size() : 0;
-  }
+  Tags TagsOf(const std::string& name) const { return ParseTags(ReadFile(name)); }
+
+  // An MP3 file without tags.
+  void MakeAudio(const std::string& name) { MakeMp3(name, scenario::Tags{"", "", "", false, false}); }
+  // True when the file holds exactly the audio MakeAudio wrote.
+  bool Untouched(const std::string& name) const { return ReadFile(name) == scenario::SilentFrames(); }
 
   // The progress frames of the last invocation, as the number of full cells:
   // the transcript shows each box's line as a quoted run of full and empty
@@ -269,11 +123,7 @@ class TagCreation : public ::testing::Test {
     return frames;
   }
 
-  std::unique_ptr<hostsim::Host> host_;
-  hostsim::PluginModule module_;
-  std::string dir_, user_;
   size_t transcriptStart_ = 0;
-  std::optional<std::string> savedRegistry_, savedUser_;
 };
 
 TEST_F(TagCreation, WorkedExampleThroughTheDialog) {
@@ -286,7 +136,7 @@ TEST_F(TagCreation, WorkedExampleThroughTheDialog) {
                    "menu choose 3\n"
                    "dialog Id3TagCreation expect 16 disabled\n"
                    "dialog Id3TagCreation uncheck 1\n"
-                   "dialog Id3TagCreation set 10 " + Word(kArtistTitle) + "\n"
+                   "dialog Id3TagCreation set 10 " + Quoted(kArtistTitle) + "\n"
                    "dialog Id3TagCreation check 15\n"
                    "dialog Id3TagCreation expect 16 enabled\n"
                    "dialog Id3TagCreation expect 17 enabled\n"
@@ -300,10 +150,10 @@ TEST_F(TagCreation, WorkedExampleThroughTheDialog) {
                    "dialog Id3TagCreation press 39\n"
                    "expect-selected none\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
+      << host_->failure() << Last();
 
-  EXPECT_FALSE(sys::Exists(Path("Music\\Band - Song.mp3")));
-  const Tags first = ReadTags(Path("Music\\01 Song.mp3"));
+  EXPECT_FALSE(Exists("Music\\Band - Song.mp3"));
+  const Tags first = TagsOf("Music\\01 Song.mp3");
   EXPECT_TRUE(first.v1 && first.v2);
   EXPECT_EQ(first.v1Artist, "Band");
   EXPECT_EQ(first.v1Title, "Song");
@@ -311,15 +161,15 @@ TEST_F(TagCreation, WorkedExampleThroughTheDialog) {
   EXPECT_EQ(first.V2("TPE1"), "Band");
   EXPECT_EQ(first.V2("TIT2"), "Song");
   EXPECT_EQ(first.V2("TRCK"), "1");
-  const Tags second = ReadTags(Path("Music\\02 Tune.mp3"));
+  const Tags second = TagsOf("Music\\02 Tune.mp3");
   EXPECT_EQ(second.V2("TPE1"), "Other");
   EXPECT_EQ(second.v1Track, 2);
   // Counted first, then a frame for the start and one per file.
   EXPECT_EQ(ProgressFrames(), (std::vector<int>{0, 21, 43}));
   // The dialog's values were stored for the next time.
-  EXPECT_EQ(GetValue("TagCreationDialog", "Regexp"), std::string(kArtistTitle));
-  EXPECT_EQ(GetValue("TagCreationDialog", "Edit_FileName"), std::string("%0{1,R,2,0} %2%G"));
-  EXPECT_EQ(GetValue("TagCreationDialog", "Confirmation"), std::string("0"));
+  EXPECT_EQ(Setting("Regexp"), std::string(kArtistTitle));
+  EXPECT_EQ(Setting("Edit_FileName"), std::string("%0{1,R,2,0} %2%G"));
+  EXPECT_EQ(Setting("Confirmation"), std::string("0"));
 }
 
 // The counter runs over the whole walk, or restarts in each folder.
@@ -330,21 +180,20 @@ TEST_F(TagCreation, CounterWithAndWithoutResetCounter) {
   Settings({{"Confirmation", "0"}, {"CreateID3v2", "0"}, {"CB_Track", "1"}, {"Edit_Track", "%0{1}"}});
   for (const bool reset : {false, true}) {
     SCOPED_TRACE(reset ? "ResetCounter on" : "ResetCounter off");
-    SetValue("ConfigDialog", "ResetCounter", reset ? "1" : "0");
+    SetRegValue("ConfigDialog", "ResetCounter", reset ? "1" : "0");
     Start();
     ASSERT_TRUE(Play("panel . select A B\n"
                      "invoke menu\n"
                      "menu choose 3\n"
                      "dialog Id3TagCreation press 39\n"
                      "expect-end\n"))
-        << host_->failure() << Transcript();
-    EXPECT_EQ(ReadTags(Path("A\\1.mp3")).v1Track, 1);
-    EXPECT_EQ(ReadTags(Path("A\\2.mp3")).v1Track, 2);
-    EXPECT_EQ(ReadTags(Path("B\\1.mp3")).v1Track, reset ? 1 : 3);
-    EXPECT_EQ(ReadTags(Path("B\\2.mp3")).v1Track, reset ? 2 : 4);
-    EXPECT_FALSE(ReadTags(Path("B\\2.mp3")).v2);
+        << host_->failure() << Last();
+    EXPECT_EQ(TagsOf("A\\1.mp3").v1Track, 1);
+    EXPECT_EQ(TagsOf("A\\2.mp3").v1Track, 2);
+    EXPECT_EQ(TagsOf("B\\1.mp3").v1Track, reset ? 1 : 3);
+    EXPECT_EQ(TagsOf("B\\2.mp3").v1Track, reset ? 2 : 4);
+    EXPECT_FALSE(TagsOf("B\\2.mp3").v2);
     EXPECT_EQ(ProgressFrames(), (std::vector<int>{0, 10, 21, 32, 43}));
-    module_.Unload();
   }
 }
 
@@ -375,15 +224,15 @@ TEST_F(TagCreation, ListFileSubjectInKoi8) {
                    "dialog Id3TagCreation expect 8 \"KOI8-R\"\n"
                    "dialog Id3TagCreation press 39\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  const Tags a = ReadTags(Path("M\\a.mp3")), b = ReadTags(Path("M\\b.mp3"));
+      << host_->failure() << Last();
+  const Tags a = TagsOf("M\\a.mp3"), b = TagsOf("M\\b.mp3");
   EXPECT_EQ(a.V2("TPE1"), "\xC0\xF0\xF2\xE8\xF1\xF2");  // 1251
   EXPECT_EQ(a.V2("TIT2"), "\xCF\xE5\xF1\xED\xFF");
   EXPECT_EQ(a.v1Artist, "\xC0\xF0\xF2\xE8\xF1\xF2");
   EXPECT_EQ(b.v1Title, "\xD2\xF0\xE5\xEA");
   EXPECT_EQ(b.V2("TPE1"), "\xC2\xF2\xEE\xF0\xEE\xE9");
-  EXPECT_EQ(FileSize("M\\c.mp3"), kAudioSize);
-  EXPECT_EQ(Transcript().find("WARNING"), std::string::npos) << Transcript();
+  EXPECT_TRUE(Untouched("M\\c.mp3"));
+  EXPECT_EQ(Last().find("WARNING"), std::string::npos) << Last();
 }
 
 // C_AllTags set from the case dialog of the artist: only that case box stays
@@ -405,7 +254,7 @@ TEST_F(TagCreation, CaseModeForAllFields) {
             {"CB_Album", "1"},
             {"Edit_Album", "\xA0\xAB\xEC\xA1\xAE\xAC %0{7}"}});  // "альбом %0{7}"
   Start();
-  ASSERT_TRUE(Play("panel M select " + Word(scriptName) + "\n"
+  ASSERT_TRUE(Play("panel M select " + Quoted(scriptName) + "\n"
                    "invoke menu\n"
                    "menu choose 3\n"
                    "dialog Id3TagCreation expect 17 enabled\n"
@@ -422,10 +271,10 @@ TEST_F(TagCreation, CaseModeForAllFields) {
                    "dialog Id3TagCreation expect 23 disabled\n"
                    "dialog Id3TagCreation press 39\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  EXPECT_EQ(GetValue("TagCreationDialog", "C_Artist"), std::string("13"));
-  EXPECT_EQ(GetValue("TagCreationDialog", "C_AllTags"), std::string("Artist"));
-  const Tags tags = ReadTags(Path("M\\" + name));
+      << host_->failure() << Last();
+  EXPECT_EQ(Setting("C_Artist"), std::string("13"));
+  EXPECT_EQ(Setting("C_AllTags"), std::string("Artist"));
+  const Tags tags = TagsOf("M\\" + name);
   EXPECT_FALSE(tags.v1);
   EXPECT_EQ(tags.V2("TPE1"), "Moj artist");
   EXPECT_EQ(tags.V2("TIT2"), "Pesnya");
@@ -443,8 +292,8 @@ TEST_F(TagCreation, CaseModeForAllFields) {
                    "dialog Id3TagCreation expect 20 checked\n"
                    "dialog Id3TagCreation esc\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  EXPECT_EQ(GetValue("TagCreationDialog", "C_Artist"), std::string("13"));
+      << host_->failure() << Last();
+  EXPECT_EQ(Setting("C_Artist"), std::string("13"));
 }
 
 // A genre that is a known name sets the ID3v1 number; another text leaves it
@@ -467,15 +316,15 @@ TEST_F(TagCreation, GenresAndMarkersReadingNewValues) {
                    "menu choose 3\n"
                    "dialog Id3TagCreation press 39\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  const Tags rock = ReadTags(Path("M\\rock - One.mp3"));
+      << host_->failure() << Last();
+  const Tags rock = TagsOf("M\\rock - One.mp3");
   EXPECT_EQ(rock.v1Genre, 17);
   EXPECT_EQ(rock.V2("TCON"), "rock");
   EXPECT_EQ(rock.V2("TIT2"), "ACDC One");  // the backslash escaped the D
   // The ID3v2 value of a file without an ID3v2 tag reads the ID3v1 tag,
   // which the genre field has just filled: its genre is the table's name.
   EXPECT_EQ(rock.V2("COMM"), "[ACDC One|Rock]");
-  const Tags other = ReadTags(Path("M\\nonsense - Two.mp3"));
+  const Tags other = TagsOf("M\\nonsense - Two.mp3");
   EXPECT_EQ(other.v1Genre, 255);
   EXPECT_EQ(other.V2("TCON"), "nonsense");
   EXPECT_EQ(other.v1Title, "ACDC Two");
@@ -494,10 +343,10 @@ TEST_F(TagCreation, NonMatchingFileStopsTheWalk) {
                    "menu choose 3\n"
                    "dialog Id3TagCreation press 39\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  EXPECT_EQ(FileSize("M\\1 nomatch.mp3"), kAudioSize);
-  EXPECT_EQ(FileSize("M\\x - y.mp3"), kAudioSize);
-  EXPECT_EQ(Transcript().find("message WARNING"), std::string::npos) << Transcript();
+      << host_->failure() << Last();
+  EXPECT_TRUE(Untouched("M\\1 nomatch.mp3"));
+  EXPECT_TRUE(Untouched("M\\x - y.mp3"));
+  EXPECT_EQ(Last().find("message WARNING"), std::string::npos) << Last();
 }
 
 // An expression that does not compile is shown with the library's text and
@@ -520,8 +369,8 @@ TEST_F(TagCreation, RegexpErrorShownWithItsPosition) {
                    "dialog Id3TagCreation expect 10 cursor 2\n"
                    "dialog Id3TagCreation esc\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  EXPECT_EQ(GetValue("TagCreationDialog", "Regexp"), std::nullopt);
+      << host_->failure() << Last();
+  EXPECT_EQ(Setting("Regexp"), std::nullopt);
 }
 
 // Confirmation through the information dialog: the first file's tags are
@@ -556,18 +405,18 @@ TEST_F(TagCreation, ConfirmationWithAskNoMore) {
                    "dialog Id3Edit check 42\n"
                    "dialog Id3Edit press 37\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  const Tags first = ReadTags(Path("M\\first.mp3"));
+      << host_->failure() << Last();
+  const Tags first = TagsOf("M\\first.mp3");
   EXPECT_EQ(first.v1Title, "one");  // the name read the ID3v1 tag: the file had no ID3v2 tag
   EXPECT_EQ(first.V2("TIT2"), "1");
   EXPECT_EQ(first.v1Artist, "A");
-  EXPECT_TRUE(sys::Exists(Path("M\\B 2.mp3")));
-  EXPECT_EQ(ReadTags(Path("M\\C 3.mp3")).V2("TPE1"), "C");
+  EXPECT_TRUE(Exists("M\\B 2.mp3"));
+  EXPECT_EQ(TagsOf("M\\C 3.mp3").V2("TPE1"), "C");
   // The progress display starts when the user asks no more.
   const std::vector<int> frames = ProgressFrames();
-  ASSERT_FALSE(frames.empty()) << Transcript();
+  ASSERT_FALSE(frames.empty()) << Last();
   EXPECT_EQ(frames.back(), 43);
-  EXPECT_GT(Transcript().find("\xE2\x96\x91"), Transcript().rfind("Id3Edit")) << Transcript();
+  EXPECT_GT(Last().find("\xE2\x96\x91"), Last().rfind("Id3Edit")) << Last();
 }
 
 // Cancelling the information dialog stops the walk; nothing is written.
@@ -583,9 +432,9 @@ TEST_F(TagCreation, CancelledConfirmationStopsTheWalk) {
                    "dialog Id3TagCreation press 39\n"
                    "dialog Id3Edit esc\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  EXPECT_EQ(FileSize("M\\A - 1.mp3"), kAudioSize);
-  EXPECT_EQ(FileSize("M\\B - 2.mp3"), kAudioSize);
+      << host_->failure() << Last();
+  EXPECT_TRUE(Untouched("M\\A - 1.mp3"));
+  EXPECT_TRUE(Untouched("M\\B - 2.mp3"));
 }
 
 }  // namespace
@@ -612,7 +461,7 @@ TEST_F(TagCreation, SchemeButtonsReopenTheDialog) {
                    "dialog Id3TagCreation expect 16 enabled\n"
                    "dialog Id3TagCreation esc\n"
                    "expect-end\n"))
-      << host_->failure() << Transcript();
-  EXPECT_EQ(GetValue("TagCreationDialog", "Edit_Title"), std::string("from the scheme"));
-  EXPECT_EQ(GetValue("TagCreationDialog\\Scheme\\0", "CB_Title"), std::string("1"));
+      << host_->failure() << Last();
+  EXPECT_EQ(Setting("Edit_Title"), std::string("from the scheme"));
+  EXPECT_EQ(RegValue("TagCreationDialog\\Scheme\\0", "CB_Title"), std::string("1"));
 }
