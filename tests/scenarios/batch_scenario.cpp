@@ -1,5 +1,4 @@
-#include "batch_scenario.h"
-
+// windows.h comes before sys.h, which takes back the names it maps.
 #if defined(_WIN32)
 #include <windows.h>
 #undef DeleteFile
@@ -9,6 +8,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 #endif
+
+#include "batch_scenario.h"
 
 #include <ctime>
 #include <filesystem>

@@ -1,5 +1,7 @@
 // The file list's list file only ever grows by whole lines, and its
 // character-table choices follow the host's tables.
+// windows.h, which the support header includes, must come before sys.h.
+#include "sys_test_support.h"
 #include "batch/file_list.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,6 @@
 
 #include "fake_host.h"
 #include "sys/sys.h"
-#include "sys_test_support.h"
 
 namespace {
 

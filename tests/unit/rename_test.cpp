@@ -1,5 +1,7 @@
 // Renaming: path parts with either separator, the folder chain made for a new
 // name, and moves that never replace a file and say why they failed.
+// windows.h, which the support header includes, must come before sys.h.
+#include "sys_test_support.h"
 #include "batch/rename.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,6 @@
 #include "fake_host.h"
 #include "far/plugin_api.h"
 #include "sys/sys.h"
-#include "sys_test_support.h"
 #include "tagwright/messages.h"
 
 namespace {

@@ -64,7 +64,8 @@ class TempFolder {
   TempFolder() {
     std::string base;
 #ifdef _WIN32
-    if (!sys::GetEnv("TEMP", &base)) base = ".";
+    // assign(1, '.'): GCC 12 for i686 warns falsely about copying "." here.
+    if (!sys::GetEnv("TEMP", &base)) base.assign(1, '.');
     const char separator = '\\';
 #else
     if (!sys::GetEnv("TMPDIR", &base) || base.empty()) base = "/tmp";
