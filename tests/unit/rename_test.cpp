@@ -85,14 +85,6 @@ TEST_F(RenameFile, ANameWithoutFolderStaysInTheFileFolderWithIllegalCharactersRe
   EXPECT_TRUE(host_.MessageCalls().empty());
 }
 
-TEST_F(RenameFile, AFolderPartBelowAnExistingFolderIsCreated) {
-  const std::string target = dir_.path() + "\\Sorted\\Band\\Song|1.mp3";
-  EXPECT_TRUE(batch::RenameFile(source_, target));
-  // The narrow set applies to the whole name; the separators stay.
-  EXPECT_EQ(ReadWhole(dir_.path() + "\\Sorted\\Band\\Song_1.mp3"), "audio");
-  EXPECT_FALSE(sys::Exists(source_));
-}
-
 TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheWarningNamesBothFiles) {
   const std::string taken = dir_.path() + "\\b.mp3";
   ASSERT_TRUE(WriteWhole(taken, "other"));
