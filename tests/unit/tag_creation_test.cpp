@@ -23,23 +23,30 @@ TEST(TagCreation, CaseModes) {
   // "мой ТРЕК one" in code page 866.
   const std::string text = "\xAC\xAE\xA9 \x92\x90\x85\x8A one";
   const struct {
+    std::string text;
     const char* mode;
     std::string expected;
   } cases[] = {
-      {"0", text},
-      {"", text},
-      {"9", text},  // not a mode the dialog writes: nothing changes
-      {"1", "\x8C\x8E\x89 \x92\x90\x85\x8A ONE"},
-      {"2", "\xAC\xAE\xA9 \xE2\xE0\xA5\xAA one"},
-      {"3", "\x8C\xAE\xA9 \xE2\xE0\xA5\xAA one"},
-      {"4", "\x8C\xAE\xA9 \x92\xE0\xA5\xAA One"},
-      {"5", "\x8C\x8E\x89 \xE2\xE0\xA5\xAA ONE"},
-      {"10", "moj TREK one"},
-      {"13", "Moj trek one"},
-      {"14", "Moj Trek One"},
-      {"19", "moj TREK one"},
+      {text, "0", text},
+      {text, "", text},
+      {text, "9", text},  // not a mode the dialog writes: nothing changes
+      {text, "1", "\x8C\x8E\x89 \x92\x90\x85\x8A ONE"},
+      {text, "2", "\xAC\xAE\xA9 \xE2\xE0\xA5\xAA one"},
+      {text, "3", "\x8C\xAE\xA9 \xE2\xE0\xA5\xAA one"},
+      {text, "4", "\x8C\xAE\xA9 \x92\xE0\xA5\xAA One"},
+      {text, "5", "\x8C\x8E\x89 \xE2\xE0\xA5\xAA ONE"},
+      {text, "10", "moj TREK one"},
+      {text, "13", "Moj trek one"},
+      {text, "14", "Moj Trek One"},
+      {text, "19", "moj TREK one"},
+      {"", "3", ""},
+      {"hELLO wORLD", "3", "Hello world"},
+      {"the o'neil-band  2nd TAKE", "4", "The O'Neil-Band  2Nd Take"},
+      {"Hello, World 1", "5", "hELLO, wORLD 1"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ApplyCaseMode(text, c.mode), c.expected) << c.mode;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ApplyCaseMode(c.text, c.mode), c.expected) << c.text << " " << c.mode;
+  }
 }
 
 }  // namespace
