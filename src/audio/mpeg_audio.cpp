@@ -1,8 +1,10 @@
 #include "audio/mpeg_audio.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sys/sys.h"
+#include "tags/buffered_file.h"
 
 namespace audio {
 namespace {
@@ -11,23 +13,25 @@ namespace {
 // MPEG 1 frame after it.
 constexpr size_t kSearchPositions = kWindowSize - kLongestMpeg1Frame + 1;
 
-// Fills the window from `position`; bytes past the end of the file stay zero.
-bool ReadWindow(sys::File& file, int64_t position, Window& window, size_t* filled) {
-  window.fill(0);
-  *filled = 0;
-  if (!file.Seek(position)) return false;
-  while (*filled < window.size()) {
-    size_t got = 0;
-    if (!file.Read(window.data() + *filled, window.size() - *filled, &got)) return false;
-    if (got == 0) break;
-    *filled += got;
+// The window at `position`: in the read-ahead buffer when it holds it all,
+// else read into `copy`, where bytes past the end of the file are zero.
+// `*filled` is how many came from the file.
+bool ReadWindow(tags::BufferedFile& file, int64_t position, Window& copy,
+                std::span<const uint8_t, kWindowSize>* window, size_t* filled) {
+  if (const auto held = file.Held(position, kWindowSize); held && held->size() == kWindowSize) {
+    *window = held->first<kWindowSize>();
+    *filled = kWindowSize;
+    return true;
   }
+  if (!file.CopyOut(position, copy.data(), copy.size(), filled)) return false;
+  std::fill(copy.begin() + static_cast<ptrdiff_t>(*filled), copy.end(), uint8_t{0});
+  *window = copy;
   return true;
 }
 
 }  // namespace
 
-void FindFirstFrame(const Window& window, FrameInfo& frame, VBRData& vbr) {
+void FindFirstFrame(std::span<const uint8_t, kWindowSize> window, FrameInfo& frame, VBRData& vbr) {
   frame = FrameInfo();
   for (size_t i = 0; i < kSearchPositions; ++i) {
     if (!CheckHeader(&window[i])) continue;
@@ -64,23 +68,30 @@ bool MPEGaudio::Analyze(const std::string& fileName) {
 bool MPEGaudio::Read(const std::string& fileName) {
   sys::File file;
   int64_t size = 0;
-  if (!file.Open(fileName, sys::OpenMode::Read) || !file.Size(&size)) return false;
-  if (!id3v2_.LoadFrom(file, size) || !id3v1_.LoadFrom(file, size)) return false;
+  if (!file.Open(fileName, sys::OpenMode::Read, &size)) return false;
+  // A small tag, and the window after it, come with the first read. Reads
+  // inside a larger tag bring what follows them, up to the window's end.
+  tags::BufferedFile buffered(file, size, readBuffer_);
+  tags::TagInfo header;
+  if (tags::ReadTagHeaderFrom(buffered, header) && header.HasId3())
+    buffered.LimitReadAhead(tags::TagTotalSize(header) + static_cast<int64_t>(kWindowSize));
+  if (!id3v2_.LoadFrom(buffered) || !id3v1_.LoadFrom(buffered)) return false;
   fileSize_ = size;
 
-  Window window;
+  Window copy;
+  std::span<const uint8_t, kWindowSize> window = copy;
   size_t filled = 0;
   const int64_t tagSize = id3v2_.TagSize();
   windowStart_ = tagSize;
-  if (!ReadWindow(file, windowStart_, window, &filled)) return false;
+  if (!ReadWindow(buffered, windowStart_, copy, &window, &filled)) return false;
   FindFirstFrame(window, firstFrame_, vbrInfo_);
-  if (firstFrame_.Present || filled < window.size()) return true;
+  if (firstFrame_.Present || filled < kWindowSize) return true;
 
   // Junk before the audio: look once more in the middle of what follows the
   // tag. (Half of the audio size counted from the start of the file would
   // land inside a tag larger than the audio, e.g. one with a big picture.)
   windowStart_ = tagSize + (size - tagSize) / 2;
-  if (!ReadWindow(file, windowStart_, window, &filled)) return false;
+  if (!ReadWindow(buffered, windowStart_, copy, &window, &filled)) return false;
   FindFirstFrame(window, firstFrame_, vbrInfo_);
   return true;
 }

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "audio/frame_header.h"
 #include "audio/vbr_header.h"
@@ -24,7 +26,7 @@ using Window = std::array<uint8_t, kWindowSize>;
 // the frame's length) is a header too. On success `frame` holds it with
 // Present set and `vbr` the VBR header read from it; otherwise `frame` holds
 // no confirmed frame (Present false) and `vbr` is untouched.
-void FindFirstFrame(const Window& window, FrameInfo& frame, VBRData& vbr);
+void FindFirstFrame(std::span<const uint8_t, kWindowSize> window, FrameInfo& frame, VBRData& vbr);
 
 class MPEGaudio {
  public:
@@ -71,6 +73,8 @@ class MPEGaudio {
   int64_t windowStart_ = 0;
   tags::ID3v1Tag id3v1_;
   tags::ID3v2Tag id3v2_;
+  // The read-ahead buffer's memory, kept from one file to the next.
+  std::vector<uint8_t> readBuffer_;
 };
 
 }  // namespace audio

@@ -63,11 +63,18 @@ class File {
   File& operator=(const File&) = delete;
 
   bool Open(const std::string& path, OpenMode mode);
+  // The same, and `*size` is the file's size as opened (one operation where
+  // Open and Size would be two).
+  bool Open(const std::string& path, OpenMode mode, int64_t* size);
   bool IsOpen() const;
   // Reads up to `size` bytes; `*got` is how many came (0 at the end of the file).
   bool Read(void* buffer, size_t size, size_t* got);
   // Reads exactly `size` bytes, or fails.
   bool ReadExact(void* buffer, size_t size);
+  // Reads up to `size` bytes from `position` in one call, whatever the current
+  // position (which is unspecified afterwards); `*got` is how many came (fewer
+  // only at the end of the file).
+  bool ReadAt(int64_t position, void* buffer, size_t size, size_t* got);
   bool Write(const void* buffer, size_t size);
   bool Seek(int64_t position);  // from the start of the file
   bool SeekFromEnd(int64_t offset);  // offset <= 0
@@ -127,8 +134,8 @@ enum : uint32_t {
 
 // Fault injection for tests: the Nth file operation from now (1-based) and all
 // after it fail with ERROR_WRITE_FAULT; 0 switches it off. Counted operations:
-// Open, Read, ReadExact, Write, Seek, SeekFromEnd, Size, Truncate, Flush,
-// Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes, CreateFolder.
+// Open, Read, ReadExact, ReadAt, Write, Seek, SeekFromEnd, Size, Truncate,
+// Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes, CreateFolder.
 void FailFileOperationsFrom(int n);
 // Number of counted file operations since the last FailFileOperationsFrom.
 int FileOperationCount();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sys/sys.h"
+#include "tags/buffered_file.h"
 #include "tags/genres.h"
 
 namespace tags {
@@ -37,8 +38,14 @@ void PutField(ID3v1Tag::Block& block, size_t at, const std::string& text, size_t
 bool ReadLastBlock(sys::File& file, int64_t fileSize, ID3v1Tag::Block* block, bool* found) {
   *found = false;
   if (fileSize < static_cast<int64_t>(ID3v1Tag::kBlockSize)) return true;
-  if (!file.Seek(fileSize - static_cast<int64_t>(ID3v1Tag::kBlockSize))) return false;
-  if (!file.ReadExact(block->data(), block->size())) return false;
+  size_t got = 0;
+  if (!file.ReadAt(fileSize - static_cast<int64_t>(ID3v1Tag::kBlockSize), block->data(),
+                   block->size(), &got))
+    return false;
+  if (got != block->size()) {
+    sys::SetLastError(sys::kErrorHandleEof);
+    return false;
+  }
   *found = true;
   return true;
 }
@@ -118,6 +125,22 @@ bool ID3v1Tag::LoadFrom(sys::File& file, int64_t fileSize) {
   bool found = false;
   if (!ReadLastBlock(file, fileSize, &block, &found)) return false;
   if (found) Parse(block);
+  return true;
+}
+
+bool ID3v1Tag::LoadFrom(BufferedFile& file) {
+  Clear();
+  if (file.Size() < static_cast<int64_t>(kBlockSize)) return true;
+  Block block{};
+  size_t got = 0;
+  if (!file.CopyOut(file.Size() - static_cast<int64_t>(kBlockSize), block.data(), block.size(),
+                    &got))
+    return false;
+  if (got != block.size()) {
+    sys::SetLastError(sys::kErrorHandleEof);
+    return false;
+  }
+  Parse(block);
   return true;
 }
 

@@ -15,6 +15,8 @@ class File;
 
 namespace tags {
 
+class BufferedFile;
+
 class ID3v1Tag {
  public:
   static constexpr size_t kBlockSize = 128;
@@ -30,6 +32,8 @@ class ID3v1Tag {
   // The same on a file already open for reading whose size is `fileSize`;
   // the file's position afterwards is wherever the reading left it.
   bool LoadFrom(sys::File& file, int64_t fileSize);
+  // The same through a read-ahead buffer: no read when it holds the block.
+  bool LoadFrom(BufferedFile& file);
   // Writes the fields as the file's tag: an existing tag is overwritten in
   // place, otherwise the block is appended. Present() is not changed.
   bool Save(const std::string& fileName);

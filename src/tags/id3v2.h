@@ -18,6 +18,8 @@ class File;
 
 namespace tags {
 
+class BufferedFile;
+
 constexpr int kSlotCount = 16;
 
 // A tag header as found in the file, plus the state of one write.
@@ -41,6 +43,7 @@ struct TagInfo {
 // cannot be opened or is shorter than 10 bytes.
 bool ReadTagHeader(const std::string& fileName, TagInfo& info);
 bool ReadTagHeaderFrom(sys::File& file, int64_t fileSize, TagInfo& info);
+bool ReadTagHeaderFrom(BufferedFile& file, TagInfo& info);
 // Whole tag size: header, frames, padding and footer; 0 when the declared
 // size is larger than the file.
 int64_t TagTotalSize(const TagInfo& info);
@@ -57,6 +60,8 @@ class ID3v2Tag {
   // The same on a file already open for reading whose size is `fileSize`;
   // the file's position afterwards is wherever the reading left it.
   bool LoadFrom(sys::File& file, int64_t fileSize);
+  // The same through a read-ahead buffer that the caller goes on using.
+  bool LoadFrom(BufferedFile& file);
   // Writes the fields as an ID3v2.3 tag: in place when the old tag has room
   // (and is at most 4096 bytes), else by rebuilding the file. Present() is not
   // changed.
@@ -98,7 +103,8 @@ class ID3v2Tag {
   const std::string& URL() const { return url_; }
 
  private:
-  void FillFromSlots(const TagInfo& info);
+  // From the texts of the slots, in the order of their frame ids.
+  void FillFromSlots(const std::array<std::string, kSlotCount>& texts);
   void SetText(std::string& field, std::string_view text);
 
   bool present_;

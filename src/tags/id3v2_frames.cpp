@@ -33,16 +33,16 @@ enum : uint8_t {
 
 bool IsIdChar(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-bool LooksLikeFrameId(const Bytes& b) {
+bool LooksLikeFrameId(ByteView b) {
   return b.size() >= 4 && IsIdChar(b[0]) && IsIdChar(b[1]) && IsIdChar(b[2]) && IsIdChar(b[3]);
 }
 
 // Padding: zero bytes from `at` to the end of the body.
 bool IsPaddingFrom(TagBody& body, int64_t at) {
   constexpr size_t kChunk = 4096;
-  Bytes chunk;
+  ByteView chunk;
   for (; at < body.Size(); at += static_cast<int64_t>(kChunk)) {
-    if (!body.Read(at, kChunk, &chunk)) return false;
+    if (!body.View(at, kChunk, &chunk)) return false;
     for (uint8_t b : chunk)
       if (b != 0) return false;
   }
@@ -55,8 +55,8 @@ bool IsPaddingFrom(TagBody& body, int64_t at) {
 bool LandsWell(TagBody& body, int64_t at) {
   if (at == body.Size()) return true;
   if (at > body.Size()) return false;
-  Bytes next;
-  if (!body.Read(at, 4, &next) || next.empty()) return false;
+  ByteView next;
+  if (!body.View(at, 4, &next) || next.empty()) return false;
   if (LooksLikeFrameId(next)) return true;
   return next[0] == 0 && IsPaddingFrom(body, at);
 }
@@ -76,48 +76,95 @@ int64_t ChooseV4FrameSize(TagBody& body, int64_t dataAt, ByteView sizeBytes) {
 
 }  // namespace
 
-std::optional<int> SlotOf(const std::string& id, uint8_t version) {
-  const auto& ids = version <= 2 ? kSlotIdsV2 : kSlotIdsV3;
+namespace {
+
+// Compared with a constant length, the ids compare as whole numbers.
+template <size_t kIdSize>
+std::optional<int> FindSlot(std::string_view id, const std::array<const char*, 16>& ids) {
+  if (id.size() != kIdSize) return std::nullopt;
   for (size_t i = 0; i < ids.size(); ++i)
-    if (id == ids[i]) return static_cast<int>(i);
+    if (std::memcmp(id.data(), ids[i], kIdSize) == 0) return static_cast<int>(i);
   return std::nullopt;
 }
 
-bool TagBody::Read(int64_t offset, size_t count, Bytes* out) {
-  out->clear();
+}  // namespace
+
+std::optional<int> SlotOf(std::string_view id, uint8_t version) {
+  return version <= 2 ? FindSlot<3>(id, kSlotIdsV2) : FindSlot<4>(id, kSlotIdsV3);
+}
+
+bool TagBody::View(int64_t offset, size_t count, ByteView* out) {
+  *out = ByteView();
   if (offset < 0 || offset >= size_) return true;
   const size_t n =
       static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size_ - offset));
   if (!file_) {
-    out->assign(bytes_.begin() + offset, bytes_.begin() + offset + static_cast<ptrdiff_t>(n));
+    *out = ByteView(bytes_).subspan(static_cast<size_t>(offset), n);
     return true;
   }
-  out->resize(n);
-  if (!file_->Seek(fileOffset_ + offset) || !file_->ReadExact(out->data(), n)) {
-    out->clear();
+  // The body lies inside the file, so a short view means the file shrank.
+  if (!file_->View(fileOffset_ + offset, n, out) || out->size() < n) {
+    *out = ByteView();
     return false;
   }
   return true;
 }
 
+bool TagBody::Read(int64_t offset, size_t count, Bytes* out) {
+  ByteView view;
+  const bool ok = View(offset, count, &view);
+  out->assign(view.begin(), view.end());
+  return ok;
+}
+
+namespace {
+
+struct BodyExtent {
+  int64_t size;
+  bool wholeTagUnsynchronised;
+};
+
+BodyExtent ExtentOf(const TagInfo& info, int64_t tagSize) {
+  const int64_t footer = (info.Flags & kTagFooter) ? 10 : 0;
+  return {std::max<int64_t>(0, tagSize - static_cast<int64_t>(kHeaderSize) - footer),
+          info.Version <= 3 && (info.Flags & kTagUnsynchronised)};
+}
+
+TagBody InMemory(Bytes bytes, const BodyExtent& extent) {
+  if (extent.wholeTagUnsynchronised) bytes = Resynchronise(bytes);
+  return TagBody(std::move(bytes));
+}
+
+}  // namespace
+
+std::optional<TagBody> OpenBody(BufferedFile& file, const TagInfo& info, int64_t tagSize,
+                                bool inMemory) {
+  const BodyExtent extent = ExtentOf(info, tagSize);
+  if (!inMemory && !extent.wholeTagUnsynchronised)
+    return TagBody(file, static_cast<int64_t>(kHeaderSize), extent.size);
+  Bytes bytes(static_cast<size_t>(extent.size));
+  size_t got = 0;
+  if (!file.CopyOut(static_cast<int64_t>(kHeaderSize), bytes.data(), bytes.size(), &got) ||
+      got != bytes.size())
+    return std::nullopt;
+  return InMemory(std::move(bytes), extent);
+}
+
 std::optional<TagBody> OpenBody(sys::File& file, const TagInfo& info, int64_t tagSize,
                                 bool inMemory) {
-  const int64_t footer = (info.Flags & kTagFooter) ? 10 : 0;
-  const int64_t size = std::max<int64_t>(0, tagSize - static_cast<int64_t>(kHeaderSize) - footer);
-  const bool wholeTagUnsynchronised = info.Version <= 3 && (info.Flags & kTagUnsynchronised);
-  if (!inMemory && !wholeTagUnsynchronised)
-    return TagBody(file, static_cast<int64_t>(kHeaderSize), size);
-  Bytes bytes(static_cast<size_t>(size));
+  const BodyExtent extent = ExtentOf(info, tagSize);
+  if (!inMemory && !extent.wholeTagUnsynchronised)
+    return TagBody(file, info.FileSize, static_cast<int64_t>(kHeaderSize), extent.size);
+  Bytes bytes(static_cast<size_t>(extent.size));
   if (!file.Seek(static_cast<int64_t>(kHeaderSize)) || !file.ReadExact(bytes.data(), bytes.size()))
     return std::nullopt;
-  if (wholeTagUnsynchronised) bytes = Resynchronise(bytes);
-  return TagBody(std::move(bytes));
+  return InMemory(std::move(bytes), extent);
 }
 
 std::optional<int64_t> FirstFrameOffset(TagBody& body, uint8_t version, uint8_t headerFlags) {
   if (version < 3 || !(headerFlags & kTagExtendedHeader)) return 0;
-  Bytes head;
-  if (!body.Read(0, 4, &head) || head.size() < 4) return std::nullopt;
+  ByteView head;
+  if (!body.View(0, 4, &head) || head.size() < 4) return std::nullopt;
   // 2.3: the size excludes its own 4 bytes; 2.4: a synchsafe size including them.
   std::optional<int64_t> total;
   if (version == 3) {
@@ -137,20 +184,22 @@ bool WalkFrames(TagBody& body, int64_t start, uint8_t version,
   const size_t headerSize = version <= 2 ? 6 : 10;
   const size_t idSize = version <= 2 ? 3 : 4;
   int64_t at = start;
-  Bytes header;
+  ByteView header;
+  FrameRef frame;
   while (at >= 0 && at < body.Size()) {
-    if (!body.Read(at, headerSize, &header)) return false;
+    if (!body.View(at, headerSize, &header)) return false;
     if (header.size() < headerSize) break;
     if (header[0] < 'A' || header[0] > 'Z') break;  // padding or the end of the frames
-    FrameRef frame;
     frame.id.assign(reinterpret_cast<const char*>(header.data()), idSize);
     frame.headerAt = at;
     frame.dataAt = at + static_cast<int64_t>(headerSize);
     if (version <= 2) {
+      frame.flags = {};
       frame.dataSize = *ReadBE24(header, 3);
     } else {
       frame.flags = {header[8], header[9]};
-      const ByteView sizeBytes = ByteView(header).subspan(4, 4);
+      // Copied: choosing a 2.4 size reads further, which ends the header's view.
+      const std::array<uint8_t, 4> sizeBytes = {header[4], header[5], header[6], header[7]};
       frame.dataSize = version == 4 ? ChooseV4FrameSize(body, frame.dataAt, sizeBytes)
                                     : int64_t{*ReadBE32(sizeBytes, 0)};
     }
@@ -162,13 +211,13 @@ bool WalkFrames(TagBody& body, int64_t start, uint8_t version,
   return true;
 }
 
-std::optional<Bytes> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
-                                  uint8_t headerFlags, ByteView data) {
+std::optional<ByteView> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
+                                     uint8_t headerFlags, ByteView data, Bytes& scratch) {
   const uint8_t format = flags[1];
   if (version == 3) {
     if (format & (kV3Compressed | kV3Encrypted)) return std::nullopt;
     if (format & kV3Grouped) data = data.subspan(std::min<size_t>(1, data.size()));
-    return Bytes(data.begin(), data.end());
+    return data;
   }
   if (version == 4) {
     if (format & (kV4Compressed | kV4Encrypted)) return std::nullopt;
@@ -178,11 +227,21 @@ std::optional<Bytes> FrameContent(uint8_t version, const std::array<uint8_t, 2>&
     if (format & kV4Grouped) skip += 1;
     if (format & kV4DataLength) skip += 4;
     data = data.subspan(std::min(skip, data.size()));
-    if ((format & kV4Unsynchronised) || (headerFlags & kTagUnsynchronised))
-      return Resynchronise(data);
-    return Bytes(data.begin(), data.end());
+    if ((format & kV4Unsynchronised) || (headerFlags & kTagUnsynchronised)) {
+      scratch = Resynchronise(data);
+      return ByteView(scratch);
+    }
+    return data;
   }
-  return Bytes(data.begin(), data.end());
+  return data;
+}
+
+std::optional<Bytes> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
+                                  uint8_t headerFlags, ByteView data) {
+  Bytes scratch;
+  const std::optional<ByteView> content = FrameContent(version, flags, headerFlags, data, scratch);
+  if (!content) return std::nullopt;
+  return Bytes(content->begin(), content->end());
 }
 
 }  // namespace tags::id3v2

@@ -5,9 +5,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "tags/buffered_file.h"
 #include "tags/bytes.h"
 
 namespace sys {
@@ -35,24 +39,39 @@ constexpr size_t kSlotDataSize = 500;
 extern const std::array<const char*, 16> kSlotIdsV3;
 extern const std::array<const char*, 16> kSlotIdsV2;
 // The slot (0-based) of a frame id in a tag of `version`, or nothing.
-std::optional<int> SlotOf(const std::string& id, uint8_t version);
+std::optional<int> SlotOf(std::string_view id, uint8_t version);
 
 // The bytes after a tag header (frames, padding), read on demand from a file or
 // held in memory (a tag whose unsynchronisation was undone as a whole).
 class TagBody {
  public:
-  TagBody(sys::File& file, int64_t fileOffset, int64_t size)
+  TagBody(BufferedFile& file, int64_t fileOffset, int64_t size)
       : file_(&file), fileOffset_(fileOffset), size_(size) {}
+  // With a read-ahead buffer of its own over a plain file of `fileSize` bytes.
+  TagBody(sys::File& file, int64_t fileSize, int64_t fileOffset, int64_t size)
+      : own_(std::make_unique<OwnReader>(file, fileSize)),
+        file_(&own_->reader),
+        fileOffset_(fileOffset),
+        size_(size) {}
   explicit TagBody(Bytes bytes)
       : bytes_(std::move(bytes)), size_(static_cast<int64_t>(bytes_.size())) {}
 
   int64_t Size() const { return size_; }
-  // Up to `count` bytes from `offset` (fewer at the end of the body); false on
-  // a read error.
+  // Up to `count` bytes from `offset` (fewer at the end of the body), valid
+  // until the next read of the body; false on a read error.
+  bool View(int64_t offset, size_t count, ByteView* out);
+  // The same bytes, copied.
   bool Read(int64_t offset, size_t count, Bytes* out);
 
  private:
-  sys::File* file_ = nullptr;
+  struct OwnReader {
+    OwnReader(sys::File& file, int64_t size) : reader(file, size, storage) {}
+    std::vector<uint8_t> storage;
+    BufferedFile reader;
+  };
+
+  std::unique_ptr<OwnReader> own_;
+  BufferedFile* file_ = nullptr;
   int64_t fileOffset_ = 0;
   Bytes bytes_;
   int64_t size_ = 0;
@@ -71,6 +90,9 @@ struct FrameRef {
 // read into memory when `inMemory` is asked for or when the whole tag was
 // unsynchronised (versions 2 and 3), which is then undone. Nothing on a read
 // error.
+std::optional<TagBody> OpenBody(BufferedFile& file, const TagInfo& info, int64_t tagSize,
+                                bool inMemory);
+// The same on a plain file of `info.FileSize` bytes.
 std::optional<TagBody> OpenBody(sys::File& file, const TagInfo& info, int64_t tagSize,
                                 bool inMemory);
 
@@ -93,5 +115,9 @@ bool WalkFrames(TagBody& body, int64_t start, uint8_t version,
 // compressed or encrypted frames.
 std::optional<Bytes> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
                                   uint8_t headerFlags, ByteView data);
+// The same as a view: into `data` when nothing is to be undone, else into
+// `scratch`, which receives the resynchronised bytes.
+std::optional<ByteView> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
+                                     uint8_t headerFlags, ByteView data, Bytes& scratch);
 
 }  // namespace tags::id3v2

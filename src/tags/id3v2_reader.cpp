@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <functional>
 #include <new>
 
 #include "sys/sys.h"
+#include "tags/buffered_file.h"
 #include "tags/id3v2.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_text.h"
@@ -25,30 +27,83 @@ std::string TrimBoth(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
-ByteView SlotBytes(const std::string& slot) {
-  return ByteView(reinterpret_cast<const uint8_t*>(slot.data()), slot.size());
+using SlotTexts = std::array<std::string, kSlotCount>;
+
+// The slots in the order of kSlotIdsV3 and kSlotIdsV2.
+enum Slot : size_t {
+  kTitle,
+  kArtist,
+  kAlbum,
+  kTrack,
+  kYear,
+  kGenre,
+  kComment,
+  kComposer,
+  kEncodedBy,
+  kCopyright,
+  kLanguage,
+  kUrl,
+  kDate,
+  kOrigArtist,
+  kGrouping,
+  kOrigAlbum
+};
+
+// A slot holds the first kSlotDataSize bytes of a frame's content as if
+// followed by zeros up to that size. Four zeros stand for all of them: they
+// end a string of any encoding, also one whose last UTF-16 unit lacks a byte,
+// and every reading of a slot stops at such an end or trims the zeros.
+constexpr size_t kSlotZeros = 4;
+
+// The text of a slot's frame as its field takes it (comment and link without
+// their description).
+std::string SlotText(size_t slot, ByteView content) {
+  std::array<uint8_t, kSlotDataSize> bytes;
+  const size_t kept = std::min(content.size(), kSlotDataSize);
+  const size_t size = kept + std::min(kSlotDataSize - kept, kSlotZeros);
+  std::copy_n(content.begin(), kept, bytes.begin());
+  std::fill(bytes.begin() + kept, bytes.begin() + size, uint8_t{0});
+  const ByteView slotBytes(bytes.data(), size);
+  if (slot == kComment) return StripDescription(slotBytes, true);
+  if (slot == kUrl) return StripDescription(slotBytes, false);
+  return DecodeText(slotBytes);
 }
 
-// Reads the slot frames of the tag into `info.Frame`.
-void ReadSlots(sys::File& file, int64_t tagSize, TagInfo& info) {
+// Reads the slot frames of the tag into `texts`; a later frame of a slot
+// replaces an earlier one.
+void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTexts& texts) {
   std::optional<TagBody> body = OpenBody(file, info, tagSize, false);
   if (!body) return;
   const std::optional<int64_t> start = FirstFrameOffset(*body, info.Version, info.Flags);
   if (!start) return;
-  Bytes raw;
-  WalkFrames(*body, *start, info.Version, [&](const FrameRef& frame) {
+  Bytes scratch;
+  auto visit = [&](const FrameRef& frame) {
     const std::optional<int> slot = SlotOf(frame.id, info.Version);
     if (!slot) return true;
     const size_t want = static_cast<size_t>(std::min<int64_t>(frame.dataSize, kSlotRawLimit));
-    if (!body->Read(frame.dataAt, want, &raw)) return false;
-    std::optional<Bytes> content = FrameContent(info.Version, frame.flags, info.Flags, raw);
+    ByteView raw;
+    if (!body->View(frame.dataAt, want, &raw)) return false;
+    const std::optional<ByteView> content =
+        FrameContent(info.Version, frame.flags, info.Flags, raw, scratch);
     if (!content) return true;  // compressed or encrypted: not text we can read
-    content->resize(kSlotDataSize, 0);
-    // Frames with an encoding byte this reader does not know are left out.
-    if ((*content)[0] > kUtf8) return true;
-    info.Frame[static_cast<size_t>(*slot)].assign(content->begin(), content->end());
+    // Frames with an encoding byte this reader does not know are left out;
+    // an empty one reads as encoding 0.
+    if (!content->empty() && (*content)[0] > kUtf8) return true;
+    const auto index = static_cast<size_t>(*slot);
+    texts[index] = SlotText(index, *content);
     return true;
-  });
+  };
+  // By reference: the walk's std::function then holds no copy on the heap.
+  WalkFrames(*body, *start, info.Version, std::ref(visit));
+}
+
+void HeaderFromBytes(ByteView header, int64_t fileSize, TagInfo& info) {
+  std::copy(header.begin(), header.begin() + 3, info.ID.begin());
+  info.Version = header[3];
+  info.Revision = header[4];
+  info.Flags = header[5];
+  std::copy(header.begin() + 6, header.begin() + 10, info.Size.begin());
+  info.FileSize = fileSize;
 }
 
 }  // namespace
@@ -56,12 +111,18 @@ void ReadSlots(sys::File& file, int64_t tagSize, TagInfo& info) {
 bool ReadTagHeaderFrom(sys::File& file, int64_t fileSize, TagInfo& info) {
   uint8_t header[kHeaderSize];
   if (!file.Seek(0) || !file.ReadExact(header, sizeof header)) return false;
-  std::copy(header, header + 3, info.ID.begin());
-  info.Version = header[3];
-  info.Revision = header[4];
-  info.Flags = header[5];
-  std::copy(header + 6, header + 10, info.Size.begin());
-  info.FileSize = fileSize;
+  HeaderFromBytes(header, fileSize, info);
+  return true;
+}
+
+bool ReadTagHeaderFrom(BufferedFile& file, TagInfo& info) {
+  ByteView header;
+  if (!file.View(0, kHeaderSize, &header)) return false;
+  if (header.size() < kHeaderSize) {
+    sys::SetLastError(sys::kErrorHandleEof);
+    return false;
+  }
+  HeaderFromBytes(header, file.Size(), info);
   return true;
 }
 
@@ -102,20 +163,27 @@ void ID3v2Tag::Clear() {
 }
 
 bool ID3v2Tag::LoadFrom(sys::File& file, int64_t fileSize) {
+  std::vector<uint8_t> storage;
+  BufferedFile buffered(file, fileSize, storage);
+  return LoadFrom(buffered);
+}
+
+bool ID3v2Tag::LoadFrom(BufferedFile& file) {
   Clear();
   TagInfo info;
-  if (!ReadTagHeaderFrom(file, fileSize, info)) return false;
+  if (!ReadTagHeaderFrom(file, info)) return false;
   if (!info.HasId3()) return true;
   present_ = true;
   version_ = info.Version;
   tagSize_ = TagTotalSize(info);
   if (version_ < 2 || version_ > 4 || tagSize_ <= 0) return true;
+  SlotTexts texts;
   try {
-    ReadSlots(file, tagSize_, info);
+    ReadSlots(file, tagSize_, info, texts);
   } catch (const std::bad_alloc&) {
     // A tag too large to hold: the slots read so far stand.
   }
-  FillFromSlots(info);
+  FillFromSlots(texts);
   return true;
 }
 
@@ -127,26 +195,10 @@ bool ID3v2Tag::Load(const std::string& fileName) {
   return LoadFrom(file, size);
 }
 
-void ID3v2Tag::FillFromSlots(const TagInfo& info) {
-  enum Slot {
-    kTitle,
-    kArtist,
-    kAlbum,
-    kTrack,
-    kYear,
-    kGenre,
-    kComment,
-    kComposer,
-    kEncodedBy,
-    kCopyright,
-    kLanguage,
-    kUrl,
-    kDate,
-    kOrigArtist,
-    kGrouping,
-    kOrigAlbum
-  };
-  auto text = [&](Slot slot) { return DecodeText(SlotBytes(info.Frame[slot])); };
+// Copied, not moved, into the fields: they keep their memory from one file
+// to the next.
+void ID3v2Tag::FillFromSlots(const SlotTexts& texts) {
+  auto text = [&](Slot slot) -> const std::string& { return texts[slot]; };
 
   title_ = text(kTitle);
   if (title_.empty()) title_ = text(kGrouping);
@@ -163,12 +215,12 @@ void ID3v2Tag::FillFromSlots(const TagInfo& info) {
   // gives nothing.
   if (const size_t close = genre_.rfind(')'); close != std::string::npos)
     genre_.erase(0, close + 1);
-  comment_ = StripDescription(SlotBytes(info.Frame[kComment]), true);
+  comment_ = text(kComment);
   composer_ = text(kComposer);
   encodedBy_ = text(kEncodedBy);
   copyright_ = text(kCopyright);
   language_ = text(kLanguage);
-  url_ = StripDescription(SlotBytes(info.Frame[kUrl]), false);
+  url_ = text(kUrl);
   origArtist_ = text(kOrigArtist);
 }
 

@@ -236,6 +236,68 @@ TEST_F(ID3v2Read, SlotsKeepTheFirst500BytesAndTheWalkGoesOn) {
   EXPECT_EQ(tag.Artist(), "Next");
 }
 
+// A slot reads as the frame's first 500 bytes followed by zeros up to 500:
+// a UTF-16 string whose last unit lacks a byte gets a zero there, unless the
+// 500 bytes end right after it.
+TEST_F(ID3v2Read, SlotTextEndsAsIfZerosFilledItsFiveHundredBytes) {
+  const auto utf16 = [](size_t units, char last) {
+    Bytes data = {1, 0xFF, 0xFE};
+    for (size_t i = 0; i < units; ++i) data.insert(data.end(), {'x', 0});
+    data.push_back(static_cast<uint8_t>(last));
+    return data;
+  };
+  struct Case {
+    const char* what;
+    Bytes frame;
+    std::string title, comment;
+  };
+  const Case cases[] = {
+      {"odd UTF-16", FrameV3("TIT2", utf16(0, 'B')), "B", ""},
+      {"odd UTF-16 of 498 bytes", FrameV3("TIT2", utf16(247, 'B')), std::string(247, 'x') + "B",
+       ""},
+      {"odd UTF-16 of 500 bytes", FrameV3("TIT2", utf16(248, 'B')), std::string(248, 'x'), ""},
+      {"odd UTF-16 cut at 500 bytes", FrameV3("TIT2", utf16(260, 'B')), std::string(248, 'x'), ""},
+      {"comment after a terminated description",
+       FrameV3("COMM", Cat({{1}, Text("eng"), {0, 0, 0xFF, 0xFE, 'H', 0, 'i'}})), "", "Hi"},
+      {"comment without a terminated description",
+       FrameV3("COMM", Cat({{1}, Text("eng"), {0xFF, 0xFE, 'd', 0}})), "", ""},
+      {"Latin-1 with inner zero and trailing blanks",
+       FrameV3("TIT2", Cat({Latin1("A"), {0}, Text("B  ")})), std::string("A\0B", 3), ""},
+  };
+  for (const Case& c : cases) {
+    const ID3v2Tag tag = Loaded(Tag(3, c.frame));
+    EXPECT_EQ(tag.Title(), c.title) << c.what;
+    EXPECT_EQ(tag.Comment(), c.comment) << c.what;
+  }
+}
+
+// The reader sees the tag through a read-ahead buffer: frame headers and
+// data that straddle its end, and a 2.4 size checked beyond it, read the same
+// as anywhere else.
+TEST_F(ID3v2Read, FramesAcrossTheEndOfTheReadAhead) {
+  // Synchsafe 9000 (0x46 0x28) read plainly is 17960: the check of where the
+  // title frame ends reads beyond the buffer, which then holds the next
+  // frames (0xAA bytes, which as frame flags would say "compressed").
+  const Bytes longTitle = Cat({Latin1("Title"), Bytes(9000 - 6, 0)});
+  for (const uint8_t version : {uint8_t{3}, uint8_t{4}}) {
+    for (size_t filler = 8192 - 40; filler <= 8192 + 4; filler += 3) {
+      SCOPED_TRACE(std::to_string(version) + ": filler " + std::to_string(filler));
+      const auto frame = [&](std::string_view id, const Bytes& data) {
+        return version == 3 ? FrameV3(id, data) : FrameV4(id, data);
+      };
+      const ID3v2Tag tag =
+          Loaded(Tag(version,
+                     Cat({frame("PRIV", Bytes(filler, 0xAA)), frame("TIT2", longTitle),
+                          frame("TPE1", Latin1("Artist")), frame("PRIV", Bytes(9000, 0xAA)),
+                          frame("TALB", Latin1("A"))}),
+                     100));
+      EXPECT_EQ(tag.Title(), "Title");
+      EXPECT_EQ(tag.Artist(), "Artist");
+      EXPECT_EQ(tag.Album(), "A");
+    }
+  }
+}
+
 TEST_F(ID3v2Read, LaterFramesReplaceEarlierOnesAndPaddingEndsTheWalk) {
   const ID3v2Tag tag =
       Loaded(Tag(3, Cat({FrameV3("TIT2", Latin1("First")), FrameV3("TIT2", Latin1("Second"))})));

@@ -259,6 +259,55 @@ TEST_F(MpegAudioTest, WhereTheFirstFrameIsFound) {
   EXPECT_EQ(audio_.FirstFrame().Offset, 5) << "relative to the window";
 }
 
+// Folders of thousands of files are analysed, so the number of reads counts:
+// one open, a read of the start (which holds a small tag and the audio window
+// after it), one more after a frame the tag reader skips, the ID3v1 block.
+TEST_F(MpegAudioTest, FilesAreReadWithOneOpenAndFewReads) {
+  const auto withPicture = [](size_t pictureSize) {
+    Bytes b;
+    // After the title frame (10 to 26), a picture the tag reader skips, then
+    // the artist.
+    b.Id3v2(10 + 17 + 10 + pictureSize + 12 + 1000);
+    b.Put(27, "APIC").Put32(31, static_cast<uint32_t>(pictureSize));
+    b.Put(37, std::string(pictureSize, '\xAA'));
+    b.Put(37 + pictureSize, "TPE1").Put32(41 + pictureSize, 2);
+    b.Put(47 + pictureSize, std::string("\0Z", 2));
+    const size_t audio = b.data.size();
+    return b.FramePair(audio, kCbr128, 417).Resize(audio + 200000).Id3v1("Title");
+  };
+  struct Case {
+    const char* what;
+    Bytes file;
+    int operations;
+    int64_t position;
+  };
+  const auto cases = {
+      Case{"no ID3v2 tag", CbrFile(), 3, 0},
+      Case{"small ID3v2 tag", Bytes().Id3v2(1000).FramePair(1000, kCbr128, 417).Resize(90000), 3,
+           1000},
+      Case{"ID3v2 tag of 50 KB", withPicture(50000), 4, 51049},
+      Case{"ID3v2 tag of 500 KB", withPicture(500000), 4, 501049},
+      Case{"window across the end of the first read",
+           Bytes().Id3v2(6000).FramePair(6000, kCbr128, 417).Resize(90000), 4, 6000},
+      Case{"file of 5000 bytes", Bytes().Id3v2(300).FramePair(300, kCbr128, 417).Resize(5000), 2,
+           300},
+      Case{"junk before the audio",
+           Bytes().Id3v2(1000).FramePair(50000, kCbr128, 417).Resize(99000), 4, 50000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir_.File("a.mp3");
+    WriteFile(path, c.file.data);
+    sys::FailFileOperationsFrom(1000000);  // counting only
+    ASSERT_TRUE(audio_.Analyze(path));
+    EXPECT_EQ(sys::FileOperationCount(), c.operations);
+    sys::FailFileOperationsFrom(0);
+    EXPECT_EQ(audio_.FirstFramePosition(), c.position);
+    EXPECT_EQ(audio_.ID3v2().Title(), audio_.ID3v2().Present() ? "Tagged" : "");
+    EXPECT_EQ(audio_.ID3v2().Artist(), c.position > 50000 ? "Z" : "");
+  }
+}
+
 TEST_F(MpegAudioTest, FileWithoutAudioShowsNoTags) {
   Bytes b;
   b.Id3v2(2048).Put(2048, std::string(5000, 'x')).Id3v1("Title");

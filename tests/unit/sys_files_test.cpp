@@ -41,6 +41,10 @@ TEST(SysFiles, FileAbove4GiBIsMeasuredAndPositioned) {
   char got[3] = {};
   ASSERT_TRUE(file.ReadExact(got, 3));
   EXPECT_EQ(std::string(got, 3), "END");
+  size_t n = 0;
+  ASSERT_TRUE(file.Seek(0));
+  ASSERT_TRUE(file.ReadAt(beyond, got, 3, &n));
+  EXPECT_EQ(std::string(got, n), "END");
 
   ASSERT_TRUE(file.Seek(beyond - 2));
   ASSERT_TRUE(file.Truncate());
@@ -68,6 +72,41 @@ TEST(SysFiles, ReadStopsAtTheEndAndReadExactFailsThere) {
   EXPECT_EQ(sys::LastError(), sys::kErrorHandleEof);
   // A file opened for reading cannot be written.
   EXPECT_FALSE(file.Write("x", 1));
+}
+
+TEST(SysFiles, ReadAtReadsAtItsPositionWhateverTheCurrentOne) {
+  TempFolder dir;
+  const std::string path = dir / "short.bin";
+  ASSERT_TRUE(WriteWhole(path, "0123456789"));
+  sys::File file;
+  int64_t size = 0;
+  ASSERT_TRUE(file.Open(path, sys::OpenMode::Read, &size));
+  EXPECT_EQ(size, 10);
+  struct Case {
+    int64_t at;
+    size_t count;
+    const char* expected;
+  };
+  const Case cases[] = {{3, 4, "3456"}, {0, 2, "01"}, {7, 16, "789"}, {10, 4, ""}, {12, 4, ""}};
+  char buffer[16];
+  for (const Case& c : cases) {
+    ASSERT_TRUE(file.Seek(5));
+    size_t got = 99;
+    ASSERT_TRUE(file.ReadAt(c.at, buffer, c.count, &got)) << c.at;
+    EXPECT_EQ(std::string(buffer, got), c.expected) << c.at;
+  }
+  EXPECT_FALSE(file.ReadAt(-1, buffer, 1, nullptr));
+  // Counted by the fault injection like any read.
+  sys::FailFileOperationsFrom(1);
+  size_t got = 99;
+  EXPECT_FALSE(file.ReadAt(0, buffer, 1, &got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(sys::LastError(), sys::kErrorWriteFault);
+  sys::FailFileOperationsFrom(0);
+  // The size comes with the opening; a folder is still refused.
+  sys::File folder;
+  EXPECT_FALSE(folder.Open(dir.path(), sys::OpenMode::Read, &size));
+  EXPECT_EQ(sys::LastError(), sys::kErrorAccessDenied);
 }
 
 TEST(SysFiles, ReplaceFilePutsTheNewFileInPlace) {

@@ -161,7 +161,9 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::IsOpen() const { return handle_ >= 0; }
 
-bool File::Open(const std::string& path, OpenMode mode) {
+bool File::Open(const std::string& path, OpenMode mode) { return Open(path, mode, nullptr); }
+
+bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   if (handle_ >= 0) {
     close(Fd(handle_));
     handle_ = -1;
@@ -194,11 +196,18 @@ bool File::Open(const std::string& path, OpenMode mode) {
     return false;
   }
   struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool known = fstat(fd, &st) == 0;
+  if (!known && size != nullptr) {
+    SetErrno(errno);
+    close(fd);
+    return false;
+  }
+  if (known && S_ISDIR(st.st_mode)) {
     close(fd);
     SetLastError(kErrorAccessDenied);
     return false;
   }
+  if (size != nullptr) *size = st.st_size;
   handle_ = fd;
   return true;
 }
@@ -227,6 +236,36 @@ bool File::ReadExact(void* buffer, size_t size) {
     SetLastError(kErrorHandleEof);
     return false;
   }
+  return true;
+}
+
+bool File::ReadAt(int64_t position, void* buffer, size_t size, size_t* got) {
+  size_t dummy = 0;
+  if (got == nullptr) got = &dummy;
+  *got = 0;
+  if (detail::InjectFault()) return false;
+  if (handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  if (position < 0) {
+    SetLastError(kErrorNegativeSeek);
+    return false;
+  }
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(Fd(handle_), static_cast<char*>(buffer) + done, size - done,
+                            static_cast<off_t>(position + static_cast<int64_t>(done)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetErrno(errno == EBADF ? EACCES : errno);
+      *got = done;
+      return false;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  *got = done;
   return true;
 }
 

@@ -4,6 +4,7 @@
 // character of a conversion without best fit.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -272,6 +273,14 @@ std::string WideToAnsi(const char16_t* text, size_t length) {
 }
 
 std::string NativePath(const std::string& oemPath) {
+  bool ascii = true;
+  for (const char byte : oemPath) ascii = ascii && static_cast<uint8_t>(byte) < 0x80;
+  if (ascii) {
+    // The same in every OEM code page, without building its table.
+    std::string out = oemPath;
+    std::replace(out.begin(), out.end(), '\\', '/');
+    return out;
+  }
   const posix::CodePageTable& oem = posix::OemTable();
   std::string out;
   out.reserve(oemPath.size() * 2);

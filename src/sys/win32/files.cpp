@@ -63,7 +63,9 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::IsOpen() const { return handle_ != -1; }
 
-bool File::Open(const std::string& path, OpenMode mode) {
+bool File::Open(const std::string& path, OpenMode mode) { return Open(path, mode, nullptr); }
+
+bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   if (handle_ != -1) {
     CloseHandle(H(handle_));
     handle_ = -1;
@@ -85,6 +87,16 @@ bool File::Open(const std::string& path, OpenMode mode) {
   const HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
+  if (size != nullptr) {
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(h, &li)) {
+      const DWORD error = GetLastError();
+      CloseHandle(h);
+      ::SetLastError(error);
+      return false;
+    }
+    *size = li.QuadPart;
+  }
   handle_ = reinterpret_cast<intptr_t>(h);
   return true;
 }
@@ -107,6 +119,39 @@ bool File::ReadExact(void* buffer, size_t size) {
     ::SetLastError(ERROR_HANDLE_EOF);
     return false;
   }
+  return true;
+}
+
+bool File::ReadAt(int64_t position, void* buffer, size_t size, size_t* got) {
+  size_t dummy = 0;
+  if (got == nullptr) got = &dummy;
+  *got = 0;
+  if (detail::InjectFault()) return false;
+  if (NotOpen(handle_)) return false;
+  if (position < 0) {
+    ::SetLastError(ERROR_NEGATIVE_SEEK);
+    return false;
+  }
+  size_t done = 0;
+  while (done < size) {
+    const DWORD want = size - done > kChunk ? kChunk : static_cast<DWORD>(size - done);
+    // On a handle opened for synchronous access the offset in OVERLAPPED
+    // positions this one read; the call still waits for it.
+    const uint64_t at = static_cast<uint64_t>(position) + done;
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(at);
+    overlapped.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD n = 0;
+    if (!ReadFile(H(handle_), static_cast<char*>(buffer) + done, want, &n, &overlapped)) {
+      // A read that starts at or past the end reports it as this error.
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      *got = done;
+      return false;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  *got = done;
   return true;
 }
 
