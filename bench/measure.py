@@ -3,9 +3,11 @@
 
 Usage: measure.py FOLDER NAME=COMMAND...  (the folder is appended to each command)
 
-Each program runs a few times to warm the page cache and then RUNS times with
-its output thrown away. Shown are the medians of the wall-clock time and of the
-processor time (user + system, which a busy machine disturbs less).
+Each program runs a few times to warm the page cache, then RUNS rounds run
+every program once each, with its output thrown away: interleaved, so that a
+change of the machine's load during the measurement falls on all of them alike.
+Shown are the medians of the wall-clock time and of the processor time (user +
+system, which a busy machine disturbs less).
 """
 import os
 import resource
@@ -33,15 +35,19 @@ def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     folder = sys.argv[1]
-    results = []
+    programs = []
     for spec in sys.argv[2:]:
         name, _, command = spec.partition("=")
-        argv = shlex.split(command) + [folder]
-        for _ in range(WARM_UP):
+        programs.append((name, shlex.split(command) + [folder]))
+    for _ in range(WARM_UP):
+        for _, argv in programs:
             run_once(argv)
-        times = [run_once(argv) for _ in range(RUNS)]
-        results.append((name, statistics.median(t[0] for t in times),
-                        statistics.median(t[1] for t in times)))
+    times = {name: [] for name, _ in programs}
+    for _ in range(RUNS):
+        for name, argv in programs:
+            times[name].append(run_once(argv))
+    results = [(name, statistics.median(t[0] for t in times[name]),
+                statistics.median(t[1] for t in times[name])) for name, _ in programs]
     base_wall, base_cpu = results[0][1], results[0][2]
     print(f"{'program':<20} {'wall ms':>9} {'cpu ms':>9} {'wall x':>8} {'cpu x':>8}")
     for name, wall, cpu in results:

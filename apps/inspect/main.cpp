@@ -1,9 +1,12 @@
 // tagwright-inspect: what the plug-in sees in MPEG audio files, one JSON object
 // per file and line.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -11,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "audio/mpeg_audio.h"
@@ -51,6 +55,10 @@ const char kUsage[] =
 // One output line: objects of fixed keys written in order, with a blank after
 // every ':' and ',' ({"path": "...", "analyzed": true}). The JSON library
 // writes every value, so strings are escaped by it; no tree is built per file.
+// Its serializer (the one behind dump()) is kept for the whole run and writes
+// straight into the line: a dump() per value would set up a serializer and
+// make a value and a result string every time, which cost more than reading
+// the file.
 class JsonLine {
  public:
   void Begin() {
@@ -58,18 +66,35 @@ class JsonLine {
     text_ += '{';
     first_ = true;
   }
-  JsonLine& Key(const char* key) {
-    if (!first_) text_ += ", ";
+  JsonLine& Key(std::string_view key) {
+    text_.append(first_ ? "\"" : ", \"");
     first_ = false;
-    text_ += '"';
-    text_ += key;
-    text_ += "\": ";
+    text_.append(key);
+    text_.append("\": ");
     return *this;
   }
-  void Value(const std::string& text) { text_ += Json(text).dump(); }
-  void Value(const char* text) { Value(std::string(text)); }
+  void Value(std::string_view text) {
+    // Printable ASCII other than '"' and '\\' stands for itself in JSON (the
+    // library writes it unchanged); everything else goes through the library.
+    static constexpr auto kPlain = [] {
+      std::array<bool, 256> plain{};
+      for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\\';
+      return plain;
+    }();
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return kPlain[static_cast<unsigned char>(c)]; })) {
+      text_ += '"';
+      text_.append(text);
+      text_ += '"';
+      return;
+    }
+    string_.get_ref<std::string&>().assign(text);
+    serializer_.dump(string_, false, false, 0);
+  }
+  void Value(const std::string& text) { Value(std::string_view(text)); }
+  void Value(const char* text) { Value(std::string_view(text)); }
   void Value(bool value) { text_ += value ? "true" : "false"; }
-  void Value(double value) { text_ += Json(value).dump(); }
+  void Value(double value) { serializer_.dump(Json(value), false, false, 0); }
   void Value(int64_t value) { text_ += std::to_string(value); }
   void Value(unsigned value) { text_ += std::to_string(value); }
   void Value(uint16_t value) { Value(unsigned{value}); }
@@ -88,6 +113,9 @@ class JsonLine {
 
  private:
   std::string text_;
+  Json string_ = std::string();
+  nlohmann::detail::serializer<Json> serializer_{nlohmann::detail::output_adapter<char>(text_),
+                                                 ' '};
   int depth_ = 0;
   bool first_ = true;
 };
@@ -100,47 +128,75 @@ class Inspector {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (fs::is_directory(status)) {
-      Folder(path);
+      Folder(path.native());
     } else if (fs::is_regular_file(status)) {
-      File(path);
+      File(path.native());
     } else {
-      Unread(path);  // missing, or a device or pipe that is no audio file
+      Unread(path.native());  // missing, or a device or pipe that is no audio file
     }
   }
 
   bool AllRead() const { return unread_ == 0; }
 
  private:
-  void Folder(const fs::path& folder) {
-    std::vector<fs::directory_entry> entries;
-    std::error_code error;
-    fs::directory_iterator it(folder, error), end;
-    for (; !error && it != end; it.increment(error)) entries.push_back(*it);
-    if (error) {
+  // The listing comes from readdir: its entries carry their type, and no
+  // path object is built per entry.
+  void Folder(const std::string& folder) {
+    struct Entry {
+      std::string name;
+      unsigned char type;
+    };
+    std::vector<Entry> entries;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
       Unread(folder);
       return;
     }
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-      return a.path().filename().native() < b.path().filename().native();
-    });
-    for (const fs::directory_entry& entry : entries) {
-      // The entry's type comes with the listing; only links are looked
-      // through, and linked folders are not followed (a link may lead back up
-      // the tree).
-      if (entry.is_symlink(error)) {
-        if (fs::is_regular_file(entry.status(error))) File(entry.path());
-      } else if (entry.is_directory(error)) {
-        Folder(entry.path());
-      } else if (entry.is_regular_file(error)) {
-        File(entry.path());
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir);
+      if (entry == nullptr) break;
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      entries.push_back({entry->d_name, entry->d_type});
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0) {
+      Unread(folder);
+      return;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/') path += '/';
+    const size_t base = path.size();
+    for (const Entry& entry : entries) {
+      path.resize(base);
+      path += entry.name;
+      // Only links are looked through, and linked folders are not followed
+      // (a link may lead back up the tree).
+      struct stat st;
+      unsigned char type = entry.type;
+      if (type == DT_UNKNOWN && ::lstat(path.c_str(), &st) == 0) {
+        type = S_ISLNK(st.st_mode)   ? DT_LNK
+               : S_ISDIR(st.st_mode) ? DT_DIR
+               : S_ISREG(st.st_mode) ? DT_REG
+                                     : DT_UNKNOWN;
+      }
+      if (type == DT_LNK) {
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) File(path);
+      } else if (type == DT_DIR) {
+        Folder(path);
+      } else if (type == DT_REG) {
+        File(path);
       }
     }
   }
 
-  void File(const fs::path& path) {
+  void File(const std::string& path) {
     bool analyzed = false;
     try {
-      analyzed = Analyze(path.native());
+      analyzed = Analyze(path);
     } catch (const std::exception&) {
       audio_.Reset();
     }
@@ -162,22 +218,22 @@ class Inspector {
     return analyzed;
   }
 
-  void Unread(const fs::path& path) {
+  void Unread(const std::string& path) {
     ++unread_;
     audio_.Reset();
     Print(path, false);
   }
 
-  void Print(const fs::path& path, bool analyzed) {
+  void Print(const std::string& path, bool analyzed) {
     const bool present = audio_.FirstFrame().Present;
     int64_t fileSize = audio_.FileSize();
     if (!present) {
       std::error_code error;
-      const auto size = fs::file_size(path, error);
+      const auto size = fs::file_size(fs::path(path), error);
       fileSize = error ? 0 : static_cast<int64_t>(size);
     }
     line_.Begin();
-    line_.Key("path").Value(inspect::SanitizeUtf8(path.native()));
+    line_.Key("path").Value(inspect::SanitizeUtf8(path));
     line_.Key("analyzed").Value(analyzed);
     line_.Key("valid").Value(audio_.IsValid());
     line_.Key("file_size").Value(fileSize);
@@ -227,14 +283,14 @@ class Inspector {
     const tags::ID3v1Tag& tag = audio_.ID3v1();
     line_.Begin();
     line_.Key("version").Value(tag.Version());
-    line_.Key("title").Value(Text(tag.Title()));
-    line_.Key("artist").Value(Text(tag.Artist()));
-    line_.Key("album").Value(Text(tag.Album()));
-    line_.Key("year").Value(Text(tag.Year()));
-    line_.Key("comment").Value(Text(tag.Comment()));
+    Text("title", tag.Title());
+    Text("artist", tag.Artist());
+    Text("album", tag.Album());
+    Text("year", tag.Year());
+    Text("comment", tag.Comment());
     line_.Key("track").Value(tag.Track());
     line_.Key("genre").Value(tag.GenreNumber());
-    line_.Key("genre_name").Value(Text(tag.GenreText()));
+    Text("genre_name", tag.GenreText());
     line_.Close();
   }
 
@@ -243,24 +299,33 @@ class Inspector {
     line_.Begin();
     line_.Key("version").Value(tag.Version());
     line_.Key("tag_size").Value(tag.TagSize());
-    line_.Key("title").Value(Text(tag.Title()));
-    line_.Key("artist").Value(Text(tag.Artist()));
-    line_.Key("album").Value(Text(tag.Album()));
+    Text("title", tag.Title());
+    Text("artist", tag.Artist());
+    Text("album", tag.Album());
     line_.Key("track").Value(tag.Track());
-    line_.Key("track_text").Value(Text(tag.TrackText()));
-    line_.Key("year").Value(Text(tag.Year()));
-    line_.Key("genre").Value(Text(tag.Genre()));
-    line_.Key("comment").Value(Text(tag.Comment()));
-    line_.Key("composer").Value(Text(tag.Composer()));
-    line_.Key("orig_artist").Value(Text(tag.OrigArtist()));
-    line_.Key("encoded_by").Value(Text(tag.EncodedBy()));
-    line_.Key("copyright").Value(Text(tag.Copyright()));
-    line_.Key("language").Value(Text(tag.Language()));
-    line_.Key("url").Value(Text(tag.URL()));
+    Text("track_text", tag.TrackText());
+    Text("year", tag.Year());
+    Text("genre", tag.Genre());
+    Text("comment", tag.Comment());
+    Text("composer", tag.Composer());
+    Text("orig_artist", tag.OrigArtist());
+    Text("encoded_by", tag.EncodedBy());
+    Text("copyright", tag.Copyright());
+    Text("language", tag.Language());
+    Text("url", tag.URL());
     line_.Close();
   }
 
-  std::string Text(const std::string& bytes) const { return decoder_.Decode(bytes); }
+  // Tag text in UTF-8; text that the code page leaves as it is goes over
+  // without a copy.
+  void Text(const char* key, const std::string& bytes) {
+    line_.Key(key);
+    if (decoder_.Unchanged(bytes)) {
+      line_.Value(bytes);
+    } else {
+      line_.Value(decoder_.Decode(bytes));
+    }
+  }
 
   inspect::ByteDecoder decoder_;
   audio::MPEGaudio audio_;

@@ -77,6 +77,7 @@ std::optional<ByteDecoder> ByteDecoder::ForCodePage(unsigned codePage) {
   for (int b = 0; b < 256; ++b) {
     const auto utf8 = Convert(cd, std::string(1, static_cast<char>(b)));
     decoder.table_[b] = utf8 && !utf8->empty() ? *utf8 : Escaped(static_cast<unsigned char>(b));
+    decoder.same_[b] = decoder.table_[b] == std::string(1, static_cast<char>(b));
   }
   iconv_close(cd);
   return decoder;
@@ -85,11 +86,28 @@ std::optional<ByteDecoder> ByteDecoder::ForCodePage(unsigned codePage) {
 std::string ByteDecoder::Decode(const std::string& bytes) const {
   std::string out;
   out.reserve(bytes.size());
-  for (unsigned char b : bytes) out += table_[b];
+  for (size_t i = 0; i < bytes.size();) {
+    // Runs of bytes that stand for themselves go over in one piece.
+    size_t end = i;
+    while (end < bytes.size() && same_[static_cast<unsigned char>(bytes[end])]) ++end;
+    out.append(bytes, i, end - i);
+    if (end == bytes.size()) break;
+    out += table_[static_cast<unsigned char>(bytes[end])];
+    i = end + 1;
+  }
   return out;
 }
 
+bool ByteDecoder::Unchanged(const std::string& bytes) const {
+  for (const char c : bytes)
+    if (!same_[static_cast<unsigned char>(c)]) return false;
+  return true;
+}
+
 std::string SanitizeUtf8(const std::string& text) {
+  bool ascii = true;
+  for (unsigned char c : text) ascii = ascii && c < 0x80;
+  if (ascii) return text;
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {

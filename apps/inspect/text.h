@@ -15,9 +15,12 @@ class ByteDecoder {
   // Nothing when iconv does not know the code page.
   static std::optional<ByteDecoder> ForCodePage(unsigned codePage);
   std::string Decode(const std::string& bytes) const;
+  // Decode would give the bytes as they are.
+  bool Unchanged(const std::string& bytes) const;
 
  private:
   std::array<std::string, 256> table_;
+  std::array<bool, 256> same_{};  // the byte is its own UTF-8 (ASCII, mostly)
 };
 
 // Valid UTF-8 as it stands; every byte of an invalid sequence as \xNN.
