@@ -45,13 +45,23 @@ class Walk : public PluginScenario {
     ASSERT_TRUE(scenario::WriteRegistry(KeyPath("ConfigDialog"), name, value));
   }
 
-  // The files the information view was opened for, in order.
+  // The files the information view was opened for, in order, relative to
+  // music/. The view's title is the path, which the host may have shortened
+  // at its start.
   std::vector<std::string> Shown() const {
     std::vector<std::string> shown;
-    const std::string marker = "[0] DOUBLEBOX \"<panel>\\";
+    const std::string marker = "[0] DOUBLEBOX \"";
     for (size_t at = 0; (at = output_.find(marker, at)) != std::string::npos;) {
       at += marker.size();
-      shown.push_back(output_.substr(at, output_.find('"', at) - at));
+      std::string title = output_.substr(at, output_.find('"', at) - at);
+      for (const std::string& folder : {std::string("<panel>\\"), std::string("\\music\\")}) {
+        const size_t found = title.find(folder);
+        if (found != std::string::npos) {
+          title = title.substr(found + folder.size());
+          break;
+        }
+      }
+      shown.push_back(title);
     }
     return shown;
   }
@@ -79,7 +89,7 @@ TEST_F(Walk, InfoViewOverFilesAndFoldersFollowsTheMasks) {
                    "expect-end\n"))
       << host_->failure() << output_;
   // Panel order: the folder first, walked recursively.
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3"}));
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3"})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 }
 
@@ -95,7 +105,7 @@ TEST_F(Walk, WithoutAnExcludeMaskEveryProcessMatchIsTaken) {
                    "dialog \"Id3Edit\" press 39\n"
                    "expect-selected notes.txt\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"skip-a.mp3"}));
+  EXPECT_EQ(Shown(), (Names{"skip-a.mp3"})) << output_;
 }
 
 TEST_F(Walk, AStopKeepsTheRestSelected) {
@@ -108,7 +118,7 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
                    "dialog \"Id3Edit\" press 40\n"
                    "expect-selected sub a.mp3 b.mp3\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"}));
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 
   // Esc in the view stops too; what was done before is deselected.
@@ -122,7 +132,7 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
                    "expect-selected b.mp3 c.mp3\n"
                    "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3", "b.mp3"}));
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3", "b.mp3"})) << output_;
 }
 
 TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
@@ -175,7 +185,7 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
   };
   ASSERT_TRUE(Play("", &driver)) << host_->failure() << output_;
   EXPECT_EQ(messages, 2);
-  EXPECT_EQ(Shown(), (Names{"a.mp3", "b.mp3", "c.mp3"}));
+  EXPECT_EQ(Shown(), (Names{"a.mp3", "b.mp3", "c.mp3"})) << output_;
 
   ASSERT_TRUE(sys::DeleteFile(Path("music\\b.mp3")));
   ASSERT_TRUE(Play("select a.mp3 b.mp3 c.mp3\n"
@@ -216,7 +226,7 @@ TEST_F(Walk, TheItemUnderTheCursorLeavesTheSelectionAlone) {
                    "expect-selected none\n"
                    "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"}));
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 
   // The parent folder's entry is never walked.
@@ -243,7 +253,7 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
                    "expect-selected noise.mp3\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("\"<dir>\\music\\noise.mp3\""), std::string::npos) << output_;
-  EXPECT_NE(output_.find("DOUBLEBOX \"<dir>\\music\\sub\\d.mp3\""), std::string::npos) << output_;
+  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
   EXPECT_EQ(output_.find("music\\\\"), std::string::npos) << output_;
 }
 

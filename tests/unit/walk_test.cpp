@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 
-#include "sys_test_support.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -37,24 +39,37 @@ TEST(SplitListLines, BreaksAtCarriageReturnsOnly) {
   }
 }
 
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+  sys::File file;
+  return file.Open(path, sys::OpenMode::CreateAlways) && file.Write(bytes.data(), bytes.size()) &&
+         file.Close();
+}
+
 TEST(LoadListLines, ReadsTheWholeFileOrReportsThatItCannot) {
-  systest::TempFolder folder;
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("tagwright-list-lines-" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::filesystem::create_directories(folder);
+  const auto in = [&](const char* name) { return (folder / name).string(); };
   // Longer than one read, with a break that straddles the reads' boundary.
   std::string big(64 * 1024 - 1, 'x');
   big += "\r\n";
   big += "tail";
-  ASSERT_TRUE(systest::WriteWhole(folder / "list.txt", big));
+  ASSERT_TRUE(WriteWhole(in("list.txt"), big));
   Lines lines{"stale"};
-  ASSERT_TRUE(host::LoadListLines(folder / "list.txt", &lines));
+  ASSERT_TRUE(host::LoadListLines(in("list.txt"), &lines));
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].size(), 64u * 1024 - 1);
   EXPECT_EQ(lines[1], "tail");
 
-  ASSERT_TRUE(systest::WriteWhole(folder / "empty.txt", ""));
-  ASSERT_TRUE(host::LoadListLines(folder / "empty.txt", &lines));
+  ASSERT_TRUE(WriteWhole(in("empty.txt"), ""));
+  ASSERT_TRUE(host::LoadListLines(in("empty.txt"), &lines));
   EXPECT_TRUE(lines.empty());
 
-  EXPECT_FALSE(host::LoadListLines(folder / "missing.txt", &lines));
+  EXPECT_FALSE(host::LoadListLines(in("missing.txt"), &lines));
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
 }
 
 TEST(PathPieces, FolderPartAndJoin) {
