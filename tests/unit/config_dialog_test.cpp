@@ -1,5 +1,6 @@
-// The configuration dialog over the fake host: what it shows, and what it
-// writes. Its run through the real host stand-in is in the scenario tests.
+// The configuration dialog over the fake host, whose character tables a test
+// can choose: what the dialog is given. What it writes is tested through the
+// plug-in's exports in the scenario tests.
 #include "host/config_dialog.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,12 @@
 #include <vector>
 
 #include "host/far_services.h"
-#include "host/plugin_state.h"
 #include "host/settings.h"
 #include "settings_sandbox.h"
 
 namespace {
 
 using settingstest::SettingsSandbox;
-using settingstest::Sz;
 
 // What the fake Dialog service saw, and how it answers.
 struct DialogSeen {
@@ -86,7 +85,7 @@ TEST_F(ConfigDialogTest, ShowsTheDefaultsAndCodePagesWithoutHostTables) {
   EXPECT_STREQ(seen_.list[0].Text, "Dos text");
   EXPECT_STREQ(seen_.list[1].Text, "Windows text");
   EXPECT_EQ(seen_.list[0].Flags | seen_.list[1].Flags, 0u);
-  EXPECT_FALSE(SettingsSandbox::KeyExists(path_));
+  EXPECT_FALSE(SettingsSandbox::KeyExists(path_));  // Esc writes nothing
 }
 
 TEST_F(ConfigDialogTest, HostTablesFollowASeparatorInTheHostsOrder) {
@@ -101,51 +100,6 @@ TEST_F(ConfigDialogTest, HostTablesFollowASeparatorInTheHostsOrder) {
   EXPECT_STREQ(seen_.list[3].Text, "KOI8-R");
   EXPECT_STREQ(seen_.list[4].Text, "ISO-8859-5");
   EXPECT_EQ(std::string(seen_.list[5].Text), std::string(127, 'Z'));
-}
-
-TEST_F(ConfigDialogTest, ConfirmWritesAllFourValuesAndReloads) {
-  // A table name the host no longer has is shown and kept as it is.
-  SettingsSandbox::Set(path_, "TagCP", Sz("Gone table"));
-  SettingsSandbox::Set(path_, "ResetCounter", Sz("0"));
-  answer = [](FarDialogItem*) { return host::ConfigItem::Ok; };
-  EXPECT_TRUE(host::ConfigDialog());
-  EXPECT_EQ(Text(host::ConfigItem::TagCP), "Gone table");
-  EXPECT_EQ(seen_.items[host::ConfigItem::ResetCounter].Selected, 0);
-  EXPECT_EQ(SettingsSandbox::Get(path_, "ProcessExt"), Sz("*.mp3"));
-  EXPECT_EQ(SettingsSandbox::Get(path_, "ExcludeExt"), Sz("", false));  // empty REG_SZ
-  EXPECT_EQ(SettingsSandbox::Get(path_, "TagCP"), Sz("Gone table"));
-  EXPECT_EQ(SettingsSandbox::Get(path_, "ResetCounter"), Sz("0"));
-
-  answer = [](FarDialogItem* items) {
-    std::strcpy(items[host::ConfigItem::ProcessExt].Data, "*.mp2,*.mp3");
-    std::strcpy(items[host::ConfigItem::ExcludeExt].Data, "x*");
-    items[host::ConfigItem::ResetCounter].Selected = 2;  // any non-zero state is checked
-    return host::ConfigItem::Ok;
-  };
-  EXPECT_TRUE(host::ConfigDialog());
-  EXPECT_EQ(SettingsSandbox::Get(path_, "ProcessExt"), Sz("*.mp2,*.mp3"));
-  EXPECT_EQ(SettingsSandbox::Get(path_, "ResetCounter"), Sz("1"));
-  EXPECT_EQ(host::ProcessExt, "*.mp2,*.mp3");
-  EXPECT_EQ(host::ExcludeExt, "x*");
-  EXPECT_TRUE(host::ResetCounter);
-}
-
-TEST_F(ConfigDialogTest, AnyOtherWayOutWritesNothing) {
-  SettingsSandbox::Set(path_, "ProcessExt", Sz("*.ogg"));
-  host::LoadConfig();
-  for (int closedBy : {-1, static_cast<int>(host::ConfigItem::Cancel),
-                       static_cast<int>(host::ConfigItem::TagCP)}) {
-    answer = [closedBy](FarDialogItem* items) {
-      std::strcpy(items[host::ConfigItem::ProcessExt].Data, "*.wav");
-      items[host::ConfigItem::ResetCounter].Selected = 0;
-      return closedBy;
-    };
-    EXPECT_FALSE(host::ConfigDialog());
-    EXPECT_EQ(Text(host::ConfigItem::ProcessExt), "*.ogg");
-  }
-  EXPECT_EQ(SettingsSandbox::Get(path_, "ProcessExt"), Sz("*.ogg"));
-  EXPECT_FALSE(SettingsSandbox::Get(path_, "ResetCounter").has_value());
-  EXPECT_EQ(host::ProcessExt, "*.ogg");
 }
 
 }  // namespace
