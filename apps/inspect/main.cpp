@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -54,67 +56,99 @@ const char kUsage[] =
 
 // One output line: objects of fixed keys written in order, with a blank after
 // every ':' and ',' ({"path": "...", "analyzed": true}). The JSON library
-// writes every value, so strings are escaped by it; no tree is built per file.
-// Its serializer (the one behind dump()) is kept for the whole run and writes
-// straight into the line: a dump() per value would set up a serializer and
-// make a value and a result string every time, which cost more than reading
-// the file.
+// writes every value that is not plain text, so strings are escaped by it; no
+// tree is built per file. Its serializer (the one behind dump()) is kept for
+// the whole run: a dump() per value would set up a serializer and make a
+// value and a result string every time, which cost more than reading the
+// file. The line is built in a buffer of its own, whose small copies the
+// compiler inlines (std::string's append is a call into the library).
 class JsonLine {
  public:
   void Begin() {
-    if (depth_++ == 0) text_.clear();
-    text_ += '{';
+    if (depth_++ == 0) size_ = 0;
+    Put("{", 1);
     first_ = true;
   }
-  JsonLine& Key(std::string_view key) {
-    text_.append(first_ ? "\"" : ", \"");
+  template <size_t N>
+  JsonLine& Key(const char (&key)[N]) {
+    if (first_) {
+      Put("\"", 1);
+    } else {
+      Put(", \"", 3);
+    }
     first_ = false;
-    text_.append(key);
-    text_.append("\": ");
+    Put(key, N - 1);
+    Put("\": ", 3);
     return *this;
   }
+  // Printable ASCII other than '"' and '\\' stands for itself in JSON (the
+  // library writes it unchanged); everything else goes through the library.
+  static bool IsPlain(unsigned char c) { return kPlain[c]; }
+  // Text made only of plain bytes.
+  void PlainValue(std::string_view text) {
+    Put("\"", 1);
+    Put(text.data(), text.size());
+    Put("\"", 1);
+  }
   void Value(std::string_view text) {
-    // Printable ASCII other than '"' and '\\' stands for itself in JSON (the
-    // library writes it unchanged); everything else goes through the library.
-    static constexpr auto kPlain = [] {
-      std::array<bool, 256> plain{};
-      for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\\';
-      return plain;
-    }();
     if (std::all_of(text.begin(), text.end(),
-                    [](char c) { return kPlain[static_cast<unsigned char>(c)]; })) {
-      text_ += '"';
-      text_.append(text);
-      text_ += '"';
+                    [](char c) { return IsPlain(static_cast<unsigned char>(c)); })) {
+      PlainValue(text);
       return;
     }
     string_.get_ref<std::string&>().assign(text);
-    serializer_.dump(string_, false, false, 0);
+    Dump(string_);
   }
   void Value(const std::string& text) { Value(std::string_view(text)); }
   void Value(const char* text) { Value(std::string_view(text)); }
-  void Value(bool value) { text_ += value ? "true" : "false"; }
-  void Value(double value) { serializer_.dump(Json(value), false, false, 0); }
-  void Value(int64_t value) { text_ += std::to_string(value); }
-  void Value(unsigned value) { text_ += std::to_string(value); }
-  void Value(uint16_t value) { Value(unsigned{value}); }
-  void Value(uint8_t value) { Value(unsigned{value}); }
-  void Null() { text_ += "null"; }
+  void Value(bool value) { value ? Put("true", 4) : Put("false", 5); }
+  void Value(double value) { Dump(Json(value)); }
+  void Value(int64_t value) { Number(value); }
+  void Value(unsigned value) { Number(value); }
+  void Value(uint16_t value) { Number(value); }
+  void Value(uint8_t value) { Number(value); }
+  void Null() { Put("null", 4); }
   void Close() {
-    text_ += '}';
+    Put("}", 1);
     --depth_;
     first_ = false;
   }
-  const std::string& End() {
+  std::string_view End() {
     Close();
-    text_ += '\n';
-    return text_;
+    Put("\n", 1);
+    return std::string_view(buffer_.data(), size_);
   }
 
  private:
-  std::string text_;
+  [[gnu::always_inline]] void Put(const char* bytes, size_t count) {
+    if (buffer_.size() - size_ < count) Grow(count);
+    std::memcpy(buffer_.data() + size_, bytes, count);
+    size_ += count;
+  }
+  void Grow(size_t count) { buffer_.resize(std::max(2 * buffer_.size(), size_ + count)); }
+  template <typename Integer>
+  void Number(Integer value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    Put(digits, static_cast<size_t>(end - digits));
+  }
+  void Dump(const Json& value) {
+    dumped_.clear();
+    serializer_.dump(value, false, false, 0);
+    Put(dumped_.data(), dumped_.size());
+  }
+
+  static constexpr std::array<bool, 256> kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\\';
+    return plain;
+  }();
+
+  std::vector<char> buffer_ = std::vector<char>(4096);
+  size_t size_ = 0;
+  std::string dumped_;
   Json string_ = std::string();
-  nlohmann::detail::serializer<Json> serializer_{nlohmann::detail::output_adapter<char>(text_),
+  nlohmann::detail::serializer<Json> serializer_{nlohmann::detail::output_adapter<char>(dumped_),
                                                  ' '};
   int depth_ = 0;
   bool first_ = true;
@@ -255,7 +289,7 @@ class Inspector {
     } else {
       line_.Null();
     }
-    const std::string& text = line_.End();
+    const std::string_view text = line_.End();
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
 
@@ -316,12 +350,16 @@ class Inspector {
     line_.Close();
   }
 
-  // Tag text in UTF-8; text that the code page leaves as it is goes over
-  // without a copy.
-  void Text(const char* key, const std::string& bytes) {
+  // Tag text in UTF-8. Bytes that both the code page and JSON leave as they
+  // are (plain ASCII, mostly) go over as they stand.
+  template <size_t N>
+  void Text(const char (&key)[N], const std::string& bytes) {
     line_.Key(key);
-    if (decoder_.Unchanged(bytes)) {
-      line_.Value(bytes);
+    if (std::all_of(bytes.begin(), bytes.end(), [this](char c) {
+          const auto b = static_cast<unsigned char>(c);
+          return decoder_.Same(b) && JsonLine::IsPlain(b);
+        })) {
+      line_.PlainValue(bytes);
     } else {
       line_.Value(decoder_.Decode(bytes));
     }

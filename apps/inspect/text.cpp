@@ -98,12 +98,6 @@ std::string ByteDecoder::Decode(const std::string& bytes) const {
   return out;
 }
 
-bool ByteDecoder::Unchanged(const std::string& bytes) const {
-  for (const char c : bytes)
-    if (!same_[static_cast<unsigned char>(c)]) return false;
-  return true;
-}
-
 std::string SanitizeUtf8(const std::string& text) {
   bool ascii = true;
   for (unsigned char c : text) ascii = ascii && c < 0x80;

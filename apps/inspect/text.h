@@ -15,8 +15,8 @@ class ByteDecoder {
   // Nothing when iconv does not know the code page.
   static std::optional<ByteDecoder> ForCodePage(unsigned codePage);
   std::string Decode(const std::string& bytes) const;
-  // Decode would give the bytes as they are.
-  bool Unchanged(const std::string& bytes) const;
+  // The byte decodes to itself.
+  bool Same(unsigned char byte) const { return same_[byte]; }
 
  private:
   std::array<std::string, 256> table_;

@@ -17,7 +17,7 @@ bool BufferedFile::Holds(int64_t at, size_t count) const {
                         count <= filled_ - static_cast<size_t>(at - bufferAt_));
 }
 
-bool BufferedFile::View(int64_t at, size_t count, ByteView* out) {
+bool BufferedFile::Refill(int64_t at, size_t count, ByteView* out) {
   const size_t n = Available(at, count);
   if (!Holds(at, n)) {
     const int64_t ahead = std::clamp<int64_t>(readAheadEnd_ - at, 0, kReadAhead);

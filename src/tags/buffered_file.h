@@ -41,7 +41,15 @@ class BufferedFile {
   // `count`, the larger) unless it holds them all. The view lasts until the
   // next call. False on a read error, and when the file is shorter than
   // Size() said.
-  bool View(int64_t at, size_t count, ByteView* out);
+  bool View(int64_t at, size_t count, ByteView* out) {
+    // Most requests are small and held: that check stays inline.
+    if (at >= bufferAt_ && at - bufferAt_ <= static_cast<int64_t>(filled_) && count > 0 &&
+        count <= filled_ - static_cast<size_t>(at - bufferAt_)) {
+      *out = ByteView(storage_->data() + (at - bufferAt_), count);
+      return true;
+    }
+    return Refill(at, count, out);
+  }
   // Copies the same bytes to `out` (`*got` of them), straight from the file
   // when the buffer does not hold them all, which leaves the buffer as it was.
   bool CopyOut(int64_t at, void* out, size_t count, size_t* got);
@@ -49,6 +57,8 @@ class BufferedFile {
   std::optional<ByteView> Held(int64_t at, size_t count) const;
 
  private:
+  // View for what the buffer does not simply hold.
+  bool Refill(int64_t at, size_t count, ByteView* out);
   // The bytes the file has in [at, at + count).
   size_t Available(int64_t at, size_t count) const;
   bool Holds(int64_t at, size_t count) const;
