@@ -24,6 +24,7 @@ constexpr int kMostCharTables = 256;
 
 intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
 
+// clang-format off
 const DialogItemSpec kSpecs[ConfigItem::Count] = {
     /* Box           */ {DI_DOUBLEBOX, 3, 1, 65, 11, 0, 0, 0, 0, MConfigTitle, nullptr},
     /* ProcessLabel  */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MProcessMask, nullptr},
@@ -39,6 +40,7 @@ const DialogItemSpec kSpecs[ConfigItem::Count] = {
     /* Ok            */ {DI_BUTTON, 0, 10, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     /* Cancel        */ {DI_BUTTON, 0, 10, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
+// clang-format on
 
 // Kept after the dialog closes, as every dialog's items are.
 FarDialogItem items[ConfigItem::Count];
@@ -106,8 +108,7 @@ bool ConfigDialog() {
   SetText(items[ConfigItem::TagCP], ReadString("TagCP", kSubkey, tags::kWindowsText));
   items[ConfigItem::ResetCounter].Selected = ReadBool("ResetCounter", kSubkey, true) ? 1 : 0;
 
-  const int closedBy =
-      Dialog(-1, -1, kWidth, kHeight, "Id3Config", items, ConfigItem::Count);
+  const int closedBy = Dialog(-1, -1, kWidth, kHeight, "Id3Config", items, ConfigItem::Count);
   // The list lives only as long as this call; the kept items must not point at it.
   items[ConfigItem::TagCP].ListItems = nullptr;
   if (closedBy != ConfigItem::Ok) return false;

@@ -80,7 +80,8 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args) {
       ++p;
     }
     size_t width = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) width = std::min<size_t>(width * 10 + (*p - '0'), kFormattedMax);
+    for (; *p >= '0' && *p <= '9'; ++p)
+      width = std::min<size_t>(width * 10 + (*p - '0'), kFormattedMax);
     bool hasPrecision = false;
     size_t precision = 0;
     if (*p == '.') {
@@ -100,8 +101,8 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args) {
       out.append(start, std::min<size_t>(std::strlen(start), kFormattedMax - out.size()));
       break;
     }
-    out.append(start, std::min<size_t>(static_cast<size_t>(p - start) + 1,
-                                       kFormattedMax - out.size()));
+    out.append(start,
+               std::min<size_t>(static_cast<size_t>(p - start) + 1, kFormattedMax - out.size()));
   }
   if (out.size() > kFormattedMax) out.resize(kFormattedMax);
   return out;

@@ -100,6 +100,29 @@ bool RunOperation(const std::string& path, Invocation& invocation) {
   }
 }
 
+// Reads the file into the analysis object and hands it to the operation; a
+// file that cannot be read or holds no audio gets its warning instead.
+int AnalyzeAndRun(const std::string& path, bool single, Invocation& invocation) {
+  while (!invocation.audio.Analyze(path)) {
+    const DWORD buttons = single ? FMSG_MB_YESNO : FMSG_MB_YESNOCANCEL;
+    const int button = Warning(buttons, FormatMsg(MCannotRead, {path.c_str()}));
+    if (button != 0) return button == 1 ? kSkipped : kStop;  // 0: read it again
+  }
+  if (!invocation.audio.IsValid()) {
+    std::string body = FormatMsg(MNotMpeg, {path.c_str()});
+    DWORD buttons = FMSG_MB_OK;
+    if (!single) {
+      body += '\n';
+      body += Msg(MGoOn);
+      buttons = FMSG_MB_YESNO;
+    }
+    return Warning(buttons, body) == 0 ? kSkipped : kStop;
+  }
+  const bool goOn = RunOperation(path, invocation);
+  ++Counter;
+  return goOn ? kHanded : kStop;
+}
+
 int ProcessMatchingFile(const std::string& path, void* param, Invocation& invocation) {
   const bool single = param == kSingle;
   if (ResetCounter && !single) {
@@ -110,32 +133,7 @@ int ProcessMatchingFile(const std::string& path, void* param, Invocation& invoca
     }
   }
   const bool wasInteractive = Interactive;
-
-  int result = kStop;
-  for (;;) {
-    if (!invocation.audio.Analyze(path)) {
-      const int button =
-          Warning(single ? FMSG_MB_YESNO : FMSG_MB_YESNOCANCEL, FormatMsg(MCannotRead, {path.c_str()}));
-      if (button == 0) continue;  // read it again
-      result = button == 1 ? kSkipped : kStop;
-      break;
-    }
-    if (!invocation.audio.IsValid()) {
-      std::string body = FormatMsg(MNotMpeg, {path.c_str()});
-      DWORD buttons = FMSG_MB_OK;
-      if (!single) {
-        body += '\n';
-        body += Msg(MGoOn);
-        buttons = FMSG_MB_YESNO;
-      }
-      result = Warning(buttons, body) == 0 ? kSkipped : kStop;
-      break;
-    }
-    result = RunOperation(path, invocation) ? kHanded : kStop;
-    ++Counter;
-    break;
-  }
-
+  const int result = AnalyzeAndRun(path, single, invocation);
   if (result == kStop) {
     if (IsStopFlag(param)) *static_cast<int*>(param) = 1;
     return kStop;
@@ -336,8 +334,8 @@ void OpenFromPluginsMenu() {
   Total = 0;
   if (!SetUp(*scope)) return;
 
-  const bool singleItem = panel.selected.size() == 1 &&
-                          (panel.selected[0].Flags & PPIF_SELECTED) == 0;
+  const bool singleItem =
+      panel.selected.size() == 1 && (panel.selected[0].Flags & PPIF_SELECTED) == 0;
   if (singleItem) {
     WalkSingleItem(panel, scope);
   } else {

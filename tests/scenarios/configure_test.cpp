@@ -15,13 +15,14 @@ class Configure : public PluginScenario {};
 
 TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFourValues) {
   Start();
-  ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
-                   "dialog \"Id3Config\" expect 4 \"\"\n"
-                   "dialog \"Id3Config\" expect 6 \"Windows text\"\n"
-                   "dialog \"Id3Config\" expect 7 checked\n"
-                   "dialog \"Id3Config\" press 9\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
+           "dialog \"Id3Config\" expect 4 \"\"\n"
+           "dialog \"Id3Config\" expect 6 \"Windows text\"\n"
+           "dialog \"Id3Config\" expect 7 checked\n"
+           "dialog \"Id3Config\" press 9\n"
+           "expect-end\n"))
       << host_->failure();
   const std::string key = KeyPath("ConfigDialog");
   EXPECT_EQ(scenario::ReadRegistry(key, "ProcessExt"), Sz("*.mp3"));
@@ -33,15 +34,16 @@ TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFourValues) {
 
 TEST_F(Configure, TheCodePageListHoldsBothTextsThenTheHostsTables) {
   Start();
-  ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog \"Id3Config\" esc\n"))
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" esc\n"))
       << host_->failure();
   std::string expected = "\"Dos text\" | \"Windows text\"";
   const auto& tables = hostsim::CharTables();
   if (!tables.empty()) expected += " | ---";
   for (const auto& table : tables) expected += " | \"" + table.name + "\"";
-  EXPECT_NE(output_.find("drop-down list[" + std::to_string(tables.empty() ? 2 : tables.size() + 3) +
-                         "] " + expected),
+  EXPECT_NE(output_.find("drop-down list[" +
+                         std::to_string(tables.empty() ? 2 : tables.size() + 3) + "] " + expected),
             std::string::npos)
       << output_;
 }
@@ -52,19 +54,20 @@ TEST_F(Configure, ConfirmedValuesAreStoredAndTheWalkUsesThemAtOnce) {
   WriteFile("music\\skip-me.mp2", scenario::Mp3Audio());
   WriteFile("music\\b.mp3", scenario::Mp3Audio());
   Start();
-  ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog \"Id3Config\" set 2 \"*.mp2\"\n"
-                   "dialog \"Id3Config\" set 4 \"skip*\"\n"
-                   "dialog \"Id3Config\" select 6 \"Dos text\"\n"
-                   "dialog \"Id3Config\" uncheck 7\n"
-                   "dialog \"Id3Config\" press 9\n"
-                   // The same module, without a new start: only a.mp2 is shown.
-                   "panel music select a.mp2 skip-me.mp2 b.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "expect-selected skip-me.mp2 b.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" set 2 \"*.mp2\"\n"
+           "dialog \"Id3Config\" set 4 \"skip*\"\n"
+           "dialog \"Id3Config\" select 6 \"Dos text\"\n"
+           "dialog \"Id3Config\" uncheck 7\n"
+           "dialog \"Id3Config\" press 9\n"
+           // The same module, without a new start: only a.mp2 is shown.
+           "panel music select a.mp2 skip-me.mp2 b.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "expect-selected skip-me.mp2 b.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   // The view's title is the file's path, perhaps shortened at its start.
   const size_t view = output_.find("dialog \"Id3Edit\" opened");
@@ -81,19 +84,20 @@ TEST_F(Configure, ConfirmedValuesAreStoredAndTheWalkUsesThemAtOnce) {
 
 TEST_F(Configure, CancellingWritesNothingEvenAfterEdits) {
   Start();
-  ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog \"Id3Config\" set 2 \"*.wav\"\n"
-                   "dialog \"Id3Config\" uncheck 7\n"
-                   "dialog \"Id3Config\" press 10\n"
-                   "invoke configure\n"
-                   "dialog \"Id3Config\" set 4 \"x*\"\n"
-                   "dialog \"Id3Config\" esc\n"
-                   // Reopened from the registry, not from the edited items.
-                   "invoke configure\n"
-                   "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
-                   "dialog \"Id3Config\" expect 7 checked\n"
-                   "dialog \"Id3Config\" esc\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" set 2 \"*.wav\"\n"
+           "dialog \"Id3Config\" uncheck 7\n"
+           "dialog \"Id3Config\" press 10\n"
+           "invoke configure\n"
+           "dialog \"Id3Config\" set 4 \"x*\"\n"
+           "dialog \"Id3Config\" esc\n"
+           // Reopened from the registry, not from the edited items.
+           "invoke configure\n"
+           "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
+           "dialog \"Id3Config\" expect 7 checked\n"
+           "dialog \"Id3Config\" esc\n"
+           "expect-end\n"))
       << host_->failure();
   for (const char* name : {"ProcessExt", "ExcludeExt", "TagCP", "ResetCounter"}) {
     EXPECT_FALSE(scenario::ReadRegistry(KeyPath("ConfigDialog"), name).has_value()) << name;
@@ -106,11 +110,12 @@ TEST_F(Configure, StoredValuesAreShownAndAnUnknownTableIsKeptAsItIs) {
   ASSERT_TRUE(scenario::WriteRegistry(key, "TagCP", "No Such Table"));
   ASSERT_TRUE(scenario::WriteRegistry(key, "ResetCounter", "yes"));  // only "1" is true
   Start();
-  ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog \"Id3Config\" expect 2 \"*.mp3,*.mp2\"\n"
-                   "dialog \"Id3Config\" expect 6 \"No Such Table\"\n"
-                   "dialog \"Id3Config\" expect 7 unchecked\n"
-                   "dialog \"Id3Config\" press 9\n"))
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" expect 2 \"*.mp3,*.mp2\"\n"
+           "dialog \"Id3Config\" expect 6 \"No Such Table\"\n"
+           "dialog \"Id3Config\" expect 7 unchecked\n"
+           "dialog \"Id3Config\" press 9\n"))
       << host_->failure();
   EXPECT_EQ(scenario::ReadRegistry(key, "TagCP"), Sz("No Such Table"));
   EXPECT_EQ(scenario::ReadRegistry(key, "ResetCounter"), Sz("0"));
@@ -120,9 +125,10 @@ TEST_F(Configure, StoredValuesAreShownAndAnUnknownTableIsKeptAsItIs) {
 // an unset variable choose the common one.
 TEST_F(Configure, TheHostsUserNamesTheRegistryBranch) {
   Start();
-  ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog \"Id3Config\" set 2 \"*.user\"\n"
-                   "dialog \"Id3Config\" press 9\n"))
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" set 2 \"*.user\"\n"
+           "dialog \"Id3Config\" press 9\n"))
       << host_->failure();
   EXPECT_EQ(scenario::ReadRegistry(KeyPath("ConfigDialog"), "ProcessExt"), Sz("*.user"));
 
@@ -130,14 +136,16 @@ TEST_F(Configure, TheHostsUserNamesTheRegistryBranch) {
   // Natively the registry file is this test's own, so the common branch can
   // be written; under Windows it would be the real one of every run.
   const std::string common = "Software\\Far\\Plugins\\Tagwright\\ConfigDialog";
-  for (const char* farUser : {static_cast<const char*>("FARUSER"), static_cast<const char*>(nullptr)}) {
-    scenario::SetEnv("FARUSER", farUser != nullptr ? std::optional<std::string>(farUser)
-                                                   : std::nullopt);
+  for (const char* farUser :
+       {static_cast<const char*>("FARUSER"), static_cast<const char*>(nullptr)}) {
+    scenario::SetEnv("FARUSER",
+                     farUser != nullptr ? std::optional<std::string>(farUser) : std::nullopt);
     Start();
-    ASSERT_TRUE(Play("invoke configure\n"
-                     "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
-                     "dialog \"Id3Config\" set 2 \"*.common\"\n"
-                     "dialog \"Id3Config\" press 9\n"))
+    ASSERT_TRUE(
+        Play("invoke configure\n"
+             "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
+             "dialog \"Id3Config\" set 2 \"*.common\"\n"
+             "dialog \"Id3Config\" press 9\n"))
         << host_->failure();
     EXPECT_EQ(scenario::ReadRegistry(common, "ProcessExt"), Sz("*.common"));
     scenario::DeleteRegistryTree(sys::CurrentUserKey(), "Software\\Far\\Plugins");

@@ -77,16 +77,17 @@ using Names = std::vector<std::string>;
 TEST_F(Walk, InfoViewOverFilesAndFoldersFollowsTheMasks) {
   Configure("ExcludeExt", "skip*");
   Start();
-  ASSERT_TRUE(Play("panel music select sub a.mp3 notes.txt skip-a.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   // The folder loses its mark although readme.txt was passed over;
-                   // files the masks pass over keep theirs.
-                   "expect-selected notes.txt skip-a.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select sub a.mp3 notes.txt skip-a.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 39\n"
+           // The folder loses its mark although readme.txt was passed over;
+           // files the masks pass over keep theirs.
+           "expect-selected notes.txt skip-a.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   // Panel order: the folder first, walked recursively.
   EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3"})) << output_;
@@ -97,13 +98,14 @@ TEST_F(Walk, WithoutAnExcludeMaskEveryProcessMatchIsTaken) {
   Configure("ExcludeExt", "");
   Configure("ProcessExt", "*.mp3,*.txt");
   Start();
-  ASSERT_TRUE(Play("panel music select notes.txt skip-a.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   // notes.txt passes the masks but holds no audio.
-                   "message expect \"notes.txt\" expect \"Go on with the other files?\" button 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "expect-selected notes.txt\n"))
+  ASSERT_TRUE(
+      Play("panel music select notes.txt skip-a.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           // notes.txt passes the masks but holds no audio.
+           "message expect \"notes.txt\" expect \"Go on with the other files?\" button 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "expect-selected notes.txt\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{"skip-a.mp3"})) << output_;
 }
@@ -111,49 +113,52 @@ TEST_F(Walk, WithoutAnExcludeMaskEveryProcessMatchIsTaken) {
 TEST_F(Walk, AStopKeepsTheRestSelected) {
   Start();
   // A stop inside a folder: the folder and everything after it stay selected.
-  ASSERT_TRUE(Play("panel music select sub a.mp3 b.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 40\n"
-                   "expect-selected sub a.mp3 b.mp3\n"))
+  ASSERT_TRUE(
+      Play("panel music select sub a.mp3 b.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 40\n"
+           "expect-selected sub a.mp3 b.mp3\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 
   // Esc in the view stops too; what was done before is deselected.
-  ASSERT_TRUE(Play("select c.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" esc\n"
-                   "expect-selected b.mp3 c.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("select c.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" esc\n"
+           "expect-selected b.mp3 c.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3", "b.mp3"})) << output_;
 }
 
 TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
   Start();
-  ASSERT_TRUE(Play("panel music select a.mp3 noise.mp3 skip-a.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "message expect \"holds no MPEG audio\" expect \"Go on with the other files?\" "
-                   "button 1\n"
-                   "expect-selected noise.mp3 skip-a.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "message esc\n"
-                   "expect-selected noise.mp3 skip-a.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "message button 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "expect-selected noise.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select a.mp3 noise.mp3 skip-a.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "message expect \"holds no MPEG audio\" expect \"Go on with the other files?\" "
+           "button 1\n"
+           "expect-selected noise.mp3 skip-a.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "message esc\n"
+           "expect-selected noise.mp3 skip-a.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "message button 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "expect-selected noise.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("buttons [Yes] [No]"), std::string::npos) << output_;
 }
@@ -166,15 +171,16 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
 
   std::vector<hostsim::Step> steps;
   std::string error;
-  ASSERT_TRUE(hostsim::ParseScript("invoke menu\n"
-                                   "menu choose 0\n"
-                                   "dialog \"Id3Edit\" press 39\n"
-                                   "message expect \"Cannot read the file\" button 0\n"
-                                   "message expect \"Cannot read the file\" button 0\n"
-                                   "dialog \"Id3Edit\" press 39\n"
-                                   "dialog \"Id3Edit\" press 39\n"
-                                   "expect-selected none\n",
-                                   &steps, &error))
+  ASSERT_TRUE(
+      hostsim::ParseScript("invoke menu\n"
+                           "menu choose 0\n"
+                           "dialog \"Id3Edit\" press 39\n"
+                           "message expect \"Cannot read the file\" button 0\n"
+                           "message expect \"Cannot read the file\" button 0\n"
+                           "dialog \"Id3Edit\" press 39\n"
+                           "dialog \"Id3Edit\" press 39\n"
+                           "expect-selected none\n",
+                           &steps, &error))
       << error;
   HookedDriver driver(*host_, module_.get(), steps, dir_);
   int messages = 0;
@@ -188,52 +194,56 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
   EXPECT_EQ(Shown(), (Names{"a.mp3", "b.mp3", "c.mp3"})) << output_;
 
   ASSERT_TRUE(sys::DeleteFile(Path("music\\b.mp3")));
-  ASSERT_TRUE(Play("select a.mp3 b.mp3 c.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "message expect \"b.mp3\" button 1\n"  // skip: it keeps its mark
-                   "dialog \"Id3Edit\" press 39\n"
-                   "expect-selected b.mp3\n"
-                   "select a.mp3 c.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "message expect \"b.mp3\" button 2\n"  // stop
-                   "expect-selected b.mp3 c.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("select a.mp3 b.mp3 c.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "message expect \"b.mp3\" button 1\n"  // skip: it keeps its mark
+           "dialog \"Id3Edit\" press 39\n"
+           "expect-selected b.mp3\n"
+           "select a.mp3 c.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "message expect \"b.mp3\" button 2\n"  // stop
+           "expect-selected b.mp3 c.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
 }
 
 TEST_F(Walk, TheItemUnderTheCursorLeavesTheSelectionAlone) {
   Start();
   // A single file: the short form of the warnings.
-  ASSERT_TRUE(Play("panel music cursor noise.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "message expect \"holds no MPEG audio\" button 0\n"))
+  ASSERT_TRUE(
+      Play("panel music cursor noise.mp3\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "message expect \"holds no MPEG audio\" button 0\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("buttons [OK]"), std::string::npos) << output_;
   EXPECT_EQ(output_.find("Go on with the other files?"), std::string::npos) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 
   // A folder under the cursor is walked; the panel is neither changed nor redrawn.
-  ASSERT_TRUE(Play("cursor sub\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "expect-selected none\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("cursor sub\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "expect-selected none\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 
   // The parent folder's entry is never walked.
-  ASSERT_TRUE(Play("cursor ..\n"
-                   "invoke menu\n"
-                   "menu choose 0\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("cursor ..\n"
+           "invoke menu\n"
+           "menu choose 0\n"
+           "expect-end\n"))
       << host_->failure() << output_;
 }
 
@@ -245,12 +255,13 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
   ASSERT_TRUE(host_->panel().Select("noise.mp3", true));
   ASSERT_TRUE(host_->panel().Select("sub", true));
   host_->transcript().AddSubstitution(dir_, "dir");
-  ASSERT_TRUE(Play("invoke menu\n"
-                   "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "message button 0\n"
-                   "expect-selected noise.mp3\n"))
+  ASSERT_TRUE(
+      Play("invoke menu\n"
+           "menu choose 0\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "message button 0\n"
+           "expect-selected noise.mp3\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("\"<dir>\\music\\noise.mp3\""), std::string::npos) << output_;
   EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
@@ -262,28 +273,29 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
   const std::string sub = Path("music\\sub") + "\\";
   // The paths given below name the panel's folder in the Windows form.
   host_->transcript().AddSubstitution(Path("music"), "panel");
-  ASSERT_TRUE(Play("panel music select c.mp3\n"
-                   // A bare name in the panel's folder; the comma stands for any character.
-                   "invoke command \"id3:a,mp3\"\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   // The single-file warning: OK only.
-                   "invoke command \"id3:noise.mp3\"\n"
-                   "message expect \"holds no MPEG audio\" button 0\n"
-                   // With a folder: that folder only, quoted, several-file warnings.
-                   "invoke command " +
-                   ScriptWord("id3:\"" + sub + "d,mp3\"") +
-                   "\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "invoke command " +
-                   ScriptWord("id3:" + Path("music") + "\\noise.mp3") +
-                   "\n"
-                   "message expect \"Go on with the other files?\" button 0\n"
-                   // A mask that matches several files stops where the user stops.
-                   "invoke command \"id3:?.mp3\"\n"
-                   "dialog \"Id3Edit\" press 39\n"
-                   "dialog \"Id3Edit\" press 40\n"
-                   "expect-selected c.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select c.mp3\n"
+           // A bare name in the panel's folder; the comma stands for any character.
+           "invoke command \"id3:a,mp3\"\n"
+           "dialog \"Id3Edit\" press 39\n"
+           // The single-file warning: OK only.
+           "invoke command \"id3:noise.mp3\"\n"
+           "message expect \"holds no MPEG audio\" button 0\n"
+           // With a folder: that folder only, quoted, several-file warnings.
+           "invoke command " +
+           ScriptWord("id3:\"" + sub + "d,mp3\"") +
+           "\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "invoke command " +
+           ScriptWord("id3:" + Path("music") + "\\noise.mp3") +
+           "\n"
+           "message expect \"Go on with the other files?\" button 0\n"
+           // A mask that matches several files stops where the user stops.
+           "invoke command \"id3:?.mp3\"\n"
+           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press 40\n"
+           "expect-selected c.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{"a.mp3", "sub\\d.mp3", "a.mp3", "b.mp3"})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
@@ -291,19 +303,21 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
 
 TEST_F(Walk, NothingHappensOnAPanelOfOtherThanRealFilesOrAfterEsc) {
   Start();
-  ASSERT_TRUE(Play("panel music select a.mp3 realnames off\n"
-                   "invoke menu\n"
-                   "invoke command \"id3:a.mp3\"\n"
-                   "expect-selected a.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select a.mp3 realnames off\n"
+           "invoke menu\n"
+           "invoke command \"id3:a.mp3\"\n"
+           "expect-selected a.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_EQ(output_.find("menu \""), std::string::npos) << output_;
 
-  ASSERT_TRUE(Play("panel music select a.mp3\n"
-                   "invoke menu\n"
-                   "menu esc\n"
-                   "expect-selected a.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select a.mp3\n"
+           "invoke menu\n"
+           "menu esc\n"
+           "expect-selected a.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 }
@@ -316,17 +330,18 @@ TEST_F(Walk, TheFileListShowsProgressAndCountsPerFolder) {
     Configure("ResetCounter", reset ? "1" : "0");
     const std::string list = reset ? "list-reset.txt" : "list-running.txt";
     Start();
-    ASSERT_TRUE(Play("panel music select sub a.mp3 noise.mp3 notes.txt\n"
-                     "invoke menu\n"
-                     "menu choose 1\n"
-                     "dialog \"Id3Desc\" set 2 \"%0 %F\"\n"
-                     "dialog \"Id3Desc\" set 4 " +
-                     ScriptWord(Path(list)) +
-                     "\n"
-                     "dialog \"Id3Desc\" press 11\n"
-                     "message expect \"noise.mp3\" button 0\n"
-                     "expect-selected noise.mp3 notes.txt\n"
-                     "expect-end\n"))
+    ASSERT_TRUE(
+        Play("panel music select sub a.mp3 noise.mp3 notes.txt\n"
+             "invoke menu\n"
+             "menu choose 1\n"
+             "dialog \"Id3Desc\" set 2 \"%0 %F\"\n"
+             "dialog \"Id3Desc\" set 4 " +
+             ScriptWord(Path(list)) +
+             "\n"
+             "dialog \"Id3Desc\" press 11\n"
+             "message expect \"noise.mp3\" button 0\n"
+             "expect-selected noise.mp3 notes.txt\n"
+             "expect-end\n"))
         << host_->failure() << output_;
     // d, e, a and noise pass the masks: four steps, noise's included.
     EXPECT_EQ(PluginScenario::Bars(output_), (std::vector<int>{0, 10, 21, 32, 43}));
@@ -338,17 +353,18 @@ TEST_F(Walk, TheFileListShowsProgressAndCountsPerFolder) {
 // progress display for the file in hand and those still to come.
 TEST_F(Walk, ProgressStartsWhenTheOperationStopsAsking) {
   Start();
-  ASSERT_TRUE(Play("panel music select a.mp3 b.mp3 c.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 2\n"
-                   "dialog \"Id3Filename\" check 1\n"
-                   "dialog \"Id3Filename\" set 4 \"r%0%G\"\n"
-                   "dialog \"Id3Filename\" press 9\n"
-                   "dialog \"Id3Confirmation\" press 8\n"
-                   "dialog \"Id3Confirmation\" check 6\n"
-                   "dialog \"Id3Confirmation\" press 8\n"
-                   "expect-selected none\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select a.mp3 b.mp3 c.mp3\n"
+           "invoke menu\n"
+           "menu choose 2\n"
+           "dialog \"Id3Filename\" check 1\n"
+           "dialog \"Id3Filename\" set 4 \"r%0%G\"\n"
+           "dialog \"Id3Filename\" press 9\n"
+           "dialog \"Id3Confirmation\" press 8\n"
+           "dialog \"Id3Confirmation\" check 6\n"
+           "dialog \"Id3Confirmation\" press 8\n"
+           "expect-selected none\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   // Nothing while it asked; then a bar of 3 - 2 + 1 = 2 files (b and c), a step for each.
   EXPECT_EQ(PluginScenario::Bars(output_), (std::vector<int>{0, 21, 43}));
@@ -359,18 +375,19 @@ TEST_F(Walk, ProgressStartsWhenTheOperationStopsAsking) {
 
 TEST_F(Walk, AListFileThatCannotBeLoadedEndsTheTagCreation) {
   Start();
-  ASSERT_TRUE(Play("panel music select a.mp3\n"
-                   "invoke menu\n"
-                   "menu choose 3\n"
-                   "dialog \"Id3TagCreation\" choose 4\n"
-                   "dialog \"Id3TagCreation\" set 6 " +
-                   ScriptWord(Path("no-such-list.txt")) +
-                   "\n"
-                   "dialog \"Id3TagCreation\" press 39\n"
-                   "message expect \"Cannot load the list file\" expect \"no-such-list.txt\" "
-                   "button 0\n"
-                   "expect-selected a.mp3\n"
-                   "expect-end\n"))
+  ASSERT_TRUE(
+      Play("panel music select a.mp3\n"
+           "invoke menu\n"
+           "menu choose 3\n"
+           "dialog \"Id3TagCreation\" choose 4\n"
+           "dialog \"Id3TagCreation\" set 6 " +
+           ScriptWord(Path("no-such-list.txt")) +
+           "\n"
+           "dialog \"Id3TagCreation\" press 39\n"
+           "message expect \"Cannot load the list file\" expect \"no-such-list.txt\" "
+           "button 0\n"
+           "expect-selected a.mp3\n"
+           "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("buttons [OK]"), std::string::npos) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;

@@ -49,9 +49,15 @@ TEST(FormatMsg, TextsTakeThePlaceOfTheirConversions) {
     host.SetMessage(MNotMpeg, c.format);
     std::string result;
     switch (c.args.size()) {
-      case 0: result = host::FormatMsg(MNotMpeg, {}); break;
-      case 1: result = host::FormatMsg(MNotMpeg, {c.args[0]}); break;
-      default: result = host::FormatMsg(MNotMpeg, {c.args[0], c.args[1]}); break;
+      case 0:
+        result = host::FormatMsg(MNotMpeg, {});
+        break;
+      case 1:
+        result = host::FormatMsg(MNotMpeg, {c.args[0]});
+        break;
+      default:
+        result = host::FormatMsg(MNotMpeg, {c.args[0], c.args[1]});
+        break;
     }
     EXPECT_EQ(result, c.expected) << c.format;
   }

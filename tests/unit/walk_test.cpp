@@ -78,8 +78,11 @@ TEST(PathPieces, FolderPartAndJoin) {
     const char* folder;
   };
   const FolderCase folders[] = {
-      {"C:\\music\\a.mp3", "C:\\music\\"}, {"C:a.mp3", "C:"},       {"a,b.mp3", ""},
-      {"/home/u/a.mp3", "/home/u/"},       {"/home/u\\a.mp3", "/home/u\\"},
+      {"C:\\music\\a.mp3", "C:\\music\\"},
+      {"C:a.mp3", "C:"},
+      {"a,b.mp3", ""},
+      {"/home/u/a.mp3", "/home/u/"},
+      {"/home/u\\a.mp3", "/home/u\\"},
       {"C:\\", "C:\\"},
   };
   for (const FolderCase& c : folders) EXPECT_EQ(host::FolderPart(c.path), c.folder) << c.path;
