@@ -22,14 +22,11 @@ namespace batch {
 namespace {
 
 constexpr const char* kSetupKey = "FileListDialog";
-constexpr size_t kDataMax = sizeof(FarDialogItem::Data) - 1;
 // A host that never answers -1 still ends the list.
-constexpr int kMaxHostTables = 256;
 
 const char kV1First[] = "ID3v&1, ID3v2";
 const char kV2First[] = "ID3v&2, ID3v1";
 
-intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
 
 enum SetupItem : int {
   SetupBox = 0,
@@ -53,15 +50,15 @@ enum SetupItem : int {
 const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
     {DI_DOUBLEBOX, 3, 1, 54, 9, 0, 0, 0, 0, MFileListTitle, nullptr},
     {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MLineFormat, nullptr},
-    {DI_EDIT, 22, 2, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, Text(""), "ID3_ListFormat"},
+    {DI_EDIT, 22, 2, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ListFormat"},
     {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MListName, nullptr},
-    {DI_EDIT, 22, 3, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, Text(""), "ID3_ListName"},
+    {DI_EDIT, 22, 3, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ListName"},
     {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MListCharTable, nullptr},
-    {DI_COMBOBOX, 22, 4, 51, 0, 0, 0, DIF_DROPDOWNLIST, 0, Text(""), nullptr},
+    {DI_COMBOBOX, 22, 4, 51, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
     {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 22, 5, 0, 0, 0, 0, DIF_GROUP, 0, Text(kV1First), nullptr},
-    {DI_RADIOBUTTON, 22, 6, 0, 0, 0, 1, 0, 0, Text(kV2First), nullptr},
-    {DI_TEXT, 4, 7, 53, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_RADIOBUTTON, 22, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kV1First), nullptr},
+    {DI_RADIOBUTTON, 22, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kV2First), nullptr},
+    {DI_TEXT, 4, 7, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
@@ -71,22 +68,6 @@ const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
 // Kept filled after the dialog closed: the walk reads both templates and the
 // tag order from here for every file.
 FarDialogItem setupItems[SetupItemCount];
-
-void SetText(FarDialogItem& item, const std::string& text) {
-  std::memset(item.Data, 0, sizeof(item.Data));
-  text.copy(item.Data, kDataMax);
-}
-
-std::string ItemText(const FarDialogItem& item) {
-  return std::string(item.Data, strnlen(item.Data, sizeof(item.Data)));
-}
-
-FarListItem ListEntry(const char* text, DWORD flags = 0) {
-  FarListItem entry{};
-  entry.Flags = flags;
-  std::string(text).copy(entry.Text, sizeof(entry.Text) - 1);
-  return entry;
-}
 
 // A list file is text: a zero byte from a tag would end the line for most readers.
 std::string UpToZero(const std::string& text) {
@@ -112,23 +93,10 @@ bool AppendListLine(const std::string& listName, const std::string& line) {
   return file.Close();
 }
 
-std::vector<FarListItem> CharTableListItems() {
-  std::vector<FarListItem> entries{ListEntry(tags::kDosText), ListEntry(tags::kWindowsText)};
-  CharTableSet table;
-  for (int n = 0; n < kMaxHostTables; ++n) {
-    std::memset(&table, 0, sizeof(table));
-    if (host::CharTable(n, &table) == -1) break;
-    if (n == 0) entries.push_back(ListEntry("", LIF_SEPARATOR));
-    table.TableName[sizeof(table.TableName) - 1] = '\0';
-    entries.push_back(ListEntry(table.TableName));
-  }
-  return entries;
-}
-
 bool FileListSetup() {
   std::memset(setupItems, 0, sizeof(setupItems));
   host::BuildDialogItems(kSetupSpecs, setupItems, SetupItemCount);
-  std::vector<FarListItem> entries = CharTableListItems();
+  std::vector<FarListItem> entries = host::CodePageListItems();
   FarList list{static_cast<int>(entries.size()), entries.data()};
   setupItems[SetupTable].ListItems = &list;
   host::SchemeDialog dialog{
@@ -137,10 +105,10 @@ bool FileListSetup() {
       SetupSchemes,
       SetupSaveScheme,
       [&entries] {
-        SetText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
-        SetText(setupItems[SetupName], host::ReadString("FileListName", kSetupKey, ""));
+        host::SetItemText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
+        host::SetItemText(setupItems[SetupName], host::ReadString("FileListName", kSetupKey, ""));
         std::string table = host::ReadString("CharacterTable", kSetupKey, tags::kWindowsText);
-        SetText(setupItems[SetupTable], table);
+        host::SetItemText(setupItems[SetupTable], table);
         // The drop-down list opens on the entry the text names.
         for (FarListItem& entry : entries) {
           entry.Flags &= ~static_cast<DWORD>(LIF_SELECTED);
@@ -154,9 +122,9 @@ bool FileListSetup() {
       },
       [] { return host::Dialog(-1, -1, 58, 11, "Id3Desc", setupItems, SetupItemCount); },
       [] {
-        host::WriteString("Format", kSetupKey, ItemText(setupItems[SetupFormat]));
-        host::WriteString("FileListName", kSetupKey, ItemText(setupItems[SetupName]));
-        host::WriteString("CharacterTable", kSetupKey, ItemText(setupItems[SetupTable]));
+        host::WriteString("Format", kSetupKey, host::ItemText(setupItems[SetupFormat]));
+        host::WriteString("FileListName", kSetupKey, host::ItemText(setupItems[SetupName]));
+        host::WriteString("CharacterTable", kSetupKey, host::ItemText(setupItems[SetupTable]));
         tags::LoadCodePage("CharacterTable", kSetupKey, tags::ListCodePage);
         host::WriteBool("TagOrder", kSetupKey, setupItems[SetupV1First].Selected != 0);
       },
@@ -171,14 +139,14 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
                    bool& interactive) {
   (void)interactive;
   const bool v1First = setupItems[SetupV1First].Selected != 0;
-  std::string nameTemplate = ItemText(setupItems[SetupName]);
+  std::string nameTemplate = host::ItemText(setupItems[SetupName]);
   tags::FromOem(nameTemplate, tags::TagCodePage);
   std::string listName =
       UpToZero(FormatTagTemplate(audio, fullPath, nameTemplate, v1First, counter));
   tags::ToOem(listName, tags::TagCodePage);
   if (listName.empty()) return false;
 
-  std::string lineTemplate = ItemText(setupItems[SetupFormat]);
+  std::string lineTemplate = host::ItemText(setupItems[SetupFormat]);
   tags::FromOem(lineTemplate, tags::TagCodePage);
   std::string line = UpToZero(FormatTagTemplate(audio, fullPath, lineTemplate, v1First, counter));
   tags::Recode(line, tags::TagCodePage, tags::ListCodePage);

@@ -15,8 +15,4 @@ namespace batch {
 // could not be opened or the line could not be written.
 bool AppendListLine(const std::string& listName, const std::string& line);
 
-// The entries of the character-table list: "Dos text", "Windows text" and,
-// when the host has character tables, a separator and one entry per table.
-std::vector<FarListItem> CharTableListItems();
-
 }  // namespace batch

@@ -21,12 +21,10 @@ namespace batch {
 namespace {
 
 constexpr const char* kSetupKey = "TagToFileDialog";
-constexpr size_t kDataMax = sizeof(FarDialogItem::Data) - 1;
 
 const char kV1First[] = "ID3v&1, ID3v2";
 const char kV2First[] = "ID3v&2, ID3v1";
 
-intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
 
 // ------------------------------------------------------------ set-up dialog
 
@@ -50,13 +48,13 @@ enum SetupItem : int {
 const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
     {DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
     {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
-    {DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, Text(""), "ID3_NameFormat"},
+    {DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
     {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, Text(kV1First), nullptr},
-    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, Text(kV2First), nullptr},
-    {DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kV1First), nullptr},
+    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kV2First), nullptr},
+    {DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
@@ -66,15 +64,6 @@ const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
 // Kept filled after the dialog closed: the walk reads the template and the
 // tag order from here for every file.
 FarDialogItem setupItems[SetupItemCount];
-
-void SetText(FarDialogItem& item, const std::string& text) {
-  std::memset(item.Data, 0, sizeof(item.Data));
-  text.copy(item.Data, kDataMax);
-}
-
-std::string ItemText(const FarDialogItem& item) {
-  return std::string(item.Data, strnlen(item.Data, sizeof(item.Data)));
-}
 
 // ------------------------------------------------------------ confirmation
 
@@ -95,12 +84,12 @@ enum ConfirmItem : int {
 const host::DialogItemSpec kConfirmSpecs[ConfirmItemCount] = {
     {DI_DOUBLEBOX, 3, 1, 56, 10, 0, 0, 0, 0, MConfirmRenameTitle, nullptr},
     {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MOldName, nullptr},
-    {DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, Text(""), nullptr},
+    {DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, host::SpecText(""), nullptr},
     {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNewName, nullptr},
-    {DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, Text(""), nullptr},
-    {DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
-    {DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
@@ -148,12 +137,12 @@ bool ForceFolders(const std::string& dir) {
 bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore) {
   std::memset(confirmItems, 0, sizeof(confirmItems));
   host::BuildDialogItems(kConfirmSpecs, confirmItems, ConfirmItemCount);
-  SetText(confirmItems[ConfirmOldName], oldName);
-  SetText(confirmItems[ConfirmNewName], newName);
+  host::SetItemText(confirmItems[ConfirmOldName], oldName);
+  host::SetItemText(confirmItems[ConfirmNewName], newName);
   int closed = host::DialogEx(-1, -1, 60, 12, "Id3Confirmation", confirmItems, ConfirmItemCount,
                               0, ConfirmProc, 0);
   if (closed != ConfirmOk) return false;
-  newName = ItemText(confirmItems[ConfirmNewName]);
+  newName = host::ItemText(confirmItems[ConfirmNewName]);
   askNoMore = confirmItems[ConfirmAskNoMore].Selected != 0;
   return true;
 }
@@ -188,7 +177,7 @@ bool RenameSetup() {
       SetupSaveScheme,
       [] {
         setupItems[SetupConfirm].Selected = host::ReadBool("Confirmation", kSetupKey, true);
-        SetText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
+        host::SetItemText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
         bool v1First = host::ReadBool("TagOrder", kSetupKey, false);
         setupItems[SetupV1First].Selected = v1First;
         setupItems[SetupV2First].Selected = !v1First;
@@ -196,7 +185,7 @@ bool RenameSetup() {
       [] { return host::Dialog(-1, -1, 54, 11, "Id3Filename", setupItems, SetupItemCount); },
       [] {
         host::WriteBool("Confirmation", kSetupKey, setupItems[SetupConfirm].Selected != 0);
-        host::WriteString("Format", kSetupKey, ItemText(setupItems[SetupFormat]));
+        host::WriteString("Format", kSetupKey, host::ItemText(setupItems[SetupFormat]));
         host::WriteBool("TagOrder", kSetupKey, setupItems[SetupV1First].Selected != 0);
       },
   };
@@ -207,7 +196,7 @@ bool RenameConfirmation() { return setupItems[SetupConfirm].Selected != 0; }
 
 bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int counter,
                     bool& interactive) {
-  std::string tmpl = ItemText(setupItems[SetupFormat]);
+  std::string tmpl = host::ItemText(setupItems[SetupFormat]);
   tags::FromOem(tmpl, tags::TagCodePage);
   std::string newName = FormatTagTemplate(audio, fullPath, tmpl,
                                           setupItems[SetupV1First].Selected != 0, counter);

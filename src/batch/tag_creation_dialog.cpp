@@ -22,53 +22,51 @@ namespace batch {
 
 namespace {
 
-constexpr size_t kDataMax = sizeof(FarDialogItem::Data) - 1;
 
-intptr_t Text(const char* text) { return reinterpret_cast<intptr_t>(text); }
 
 constexpr DWORD kValueEdit = DIF_HISTORY | DIF_SELECTONENTRY;
 
 const host::DialogItemSpec kCreateSpecs[CreateItemCount] = {
     {DI_DOUBLEBOX, 3, 1, 62, 21, 0, 0, 0, 0, MCreateTitle, nullptr},
     {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {DI_TEXT, 4, 3, 61, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 3, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_RADIOBUTTON, 5, 4, 0, 0, 0, 1, DIF_GROUP, 0, MSubjectPath, nullptr},
     {DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MSubjectList, nullptr},
     {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MSubjectListName, nullptr},
-    {DI_EDIT, 26, 6, 59, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_ListName1"},
+    {DI_EDIT, 26, 6, 59, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_ListName1"},
     {DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MSubjectCharTable, nullptr},
-    {DI_COMBOBOX, 26, 7, 59, 0, 0, 0, DIF_DROPDOWNLIST, 0, Text(""), nullptr},
+    {DI_COMBOBOX, 26, 7, 59, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
     {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MRegexp, nullptr},
-    {DI_EDIT, 26, 8, 59, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_CreateFormat"},
-    {DI_TEXT, 4, 9, 61, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_EDIT, 26, 8, 59, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_CreateFormat"},
+    {DI_TEXT, 4, 9, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MWriteTags, nullptr},
-    {DI_CHECKBOX, 24, 10, 0, 0, 0, 0, 0, 0, Text("ID3v&1"), nullptr},
-    {DI_CHECKBOX, 36, 10, 0, 0, 0, 0, 0, 0, Text("ID3v&2"), nullptr},
+    {DI_CHECKBOX, 24, 10, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&1"), nullptr},
+    {DI_CHECKBOX, 36, 10, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&2"), nullptr},
     // Field rows: check box at column 5, value from 24 to 55, case box at 58.
     {DI_CHECKBOX, 5, 11, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
-    {DI_EDIT, 24, 11, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_TitleC"},
-    {DI_CHECKBOX, 58, 11, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_EDIT, 24, 11, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_TitleC"},
+    {DI_CHECKBOX, 58, 11, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 12, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
-    {DI_EDIT, 24, 12, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_ArtistC"},
-    {DI_CHECKBOX, 58, 12, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_EDIT, 24, 12, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_ArtistC"},
+    {DI_CHECKBOX, 58, 12, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 13, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
-    {DI_EDIT, 24, 13, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_AlbumC"},
-    {DI_CHECKBOX, 58, 13, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_EDIT, 24, 13, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_AlbumC"},
+    {DI_CHECKBOX, 58, 13, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 14, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
-    {DI_EDIT, 24, 14, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_YearC"},
-    {DI_CHECKBOX, 58, 14, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_EDIT, 24, 14, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_YearC"},
+    {DI_CHECKBOX, 58, 14, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 15, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
-    {DI_COMBOBOX, 24, 15, 55, 0, 0, 0, DIF_SELECTONENTRY, 0, Text(""), nullptr},
-    {DI_CHECKBOX, 58, 15, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_COMBOBOX, 24, 15, 55, 0, 0, 0, DIF_SELECTONENTRY, 0, host::SpecText(""), nullptr},
+    {DI_CHECKBOX, 58, 15, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 16, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
-    {DI_EDIT, 24, 16, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_TrackC"},
+    {DI_EDIT, 24, 16, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_TrackC"},
     {DI_CHECKBOX, 5, 17, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
-    {DI_EDIT, 24, 17, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_CommentC"},
-    {DI_CHECKBOX, 58, 17, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
+    {DI_EDIT, 24, 17, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_CommentC"},
+    {DI_CHECKBOX, 58, 17, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MFileNameLabel, nullptr},
-    {DI_EDIT, 24, 18, 55, 0, 0, 0, kValueEdit, 0, Text(""), "ID3_FileNameC"},
-    {DI_CHECKBOX, 58, 18, 0, 0, 0, 0, 0, 0, Text(""), nullptr},
-    {DI_TEXT, 4, 19, 61, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_EDIT, 24, 18, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_FileNameC"},
+    {DI_CHECKBOX, 58, 18, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {DI_TEXT, 4, 19, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
     {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
@@ -104,29 +102,14 @@ const host::DialogItemSpec kCaseSpecs[CaseItemCount] = {
     {DI_RADIOBUTTON, 5, 6, 0, 0, 0, 0, 0, 0, MCaseWords, nullptr},
     {DI_RADIOBUTTON, 5, 7, 0, 0, 0, 0, 0, 0, MCaseSwap, nullptr},
     {DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MTransliterate, nullptr},
-    {DI_TEXT, 4, 9, 47, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 9, 47, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MApplyToAll, nullptr},
-    {DI_TEXT, 4, 11, 47, 0, 0, 0, DIF_SEPARATOR, 0, Text(""), nullptr},
+    {DI_TEXT, 4, 11, 47, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
 
 FarDialogItem caseItems[CaseItemCount];
-
-void SetText(FarDialogItem& item, const std::string& text) {
-  std::memset(item.Data, 0, sizeof(item.Data));
-  text.copy(item.Data, kDataMax);
-}
-
-std::string ItemText(const FarDialogItem& item) {
-  return std::string(item.Data, strnlen(item.Data, sizeof(item.Data)));
-}
-
-FarListItem ListEntry(const std::string& text) {
-  FarListItem entry{};
-  text.copy(entry.Text, sizeof(entry.Text) - 1);
-  return entry;
-}
 
 // The state of an item of the running dialog (the item array is updated
 // only when the dialog closes).
@@ -242,12 +225,12 @@ long WINAPI CaseProc(HANDLE dialog, int msg, int param1, long param2) {
 
 const FarDialogItem& TagCreationItem(int item) { return createItems[item]; }
 
-std::string TagCreationText(int item) { return ItemText(createItems[item]); }
+std::string TagCreationText(int item) { return host::ItemText(createItems[item]); }
 
 bool TagCreationChecked(int item) { return createItems[item].Selected != 0; }
 
 bool ValidateRegexp(HANDLE dialog) {
-  const std::string pattern = ItemText(LiveItem(dialog, CreateRegexp));
+  const std::string pattern = host::ItemText(LiveItem(dialog, CreateRegexp));
   if (pattern.empty()) return true;
   Regexp regexp;
   std::string error;
@@ -290,10 +273,10 @@ bool TagCreationSetup() {
   std::memset(createItems, 0, sizeof(createItems));
   host::BuildDialogItems(kCreateSpecs, createItems, CreateItemCount);
 
-  std::vector<FarListItem> tables = CharTableListItems();
+  std::vector<FarListItem> tables = host::CodePageListItems();
   FarList tableList{static_cast<int>(tables.size()), tables.data()};
   std::vector<FarListItem> genres;
-  for (const std::string& name : tags::GenreChoiceList()) genres.push_back(ListEntry(name));
+  for (const std::string& name : tags::GenreChoiceList()) genres.push_back(host::ListEntry(name));
   FarList genreList{static_cast<int>(genres.size()), genres.data()};
 
   host::SchemeDialog dialog{
@@ -304,10 +287,10 @@ bool TagCreationSetup() {
       [&] {
         createItems[CreateTable].ListItems = &tableList;
         createItems[CreateGenre].ListItems = &genreList;
-        SetText(createItems[CreateListName], host::ReadString("FileListName", kTagCreationKey, ""));
+        host::SetItemText(createItems[CreateListName], host::ReadString("FileListName", kTagCreationKey, ""));
         const std::string table =
             host::ReadString("CharacterTable", kTagCreationKey, tags::kWindowsText);
-        SetText(createItems[CreateTable], table);
+        host::SetItemText(createItems[CreateTable], table);
         // The drop-down list opens on the entry the text names.
         for (FarListItem& entry : tables) {
           entry.Flags &= ~static_cast<DWORD>(LIF_SELECTED);
@@ -315,7 +298,7 @@ bool TagCreationSetup() {
             entry.Flags |= LIF_SELECTED;
           }
         }
-        SetText(createItems[CreateRegexp], host::ReadString("Regexp", kTagCreationKey, ""));
+        host::SetItemText(createItems[CreateRegexp], host::ReadString("Regexp", kTagCreationKey, ""));
         const bool fromName = host::ReadBool("ExtractFromName", kTagCreationKey, true);
         createItems[CreateFromName].Selected = fromName;
         createItems[CreateFromList].Selected = !fromName;
@@ -325,7 +308,7 @@ bool TagCreationSetup() {
         for (const TagCreationField& field : kTagCreationFields) {
           const std::string name = field.name;
           createItems[field.checkItem].Selected = host::ReadBool("CB_" + name, kTagCreationKey, false);
-          SetText(createItems[field.valueItem], host::ReadString("Edit_" + name, kTagCreationKey, ""));
+          host::SetItemText(createItems[field.valueItem], host::ReadString("Edit_" + name, kTagCreationKey, ""));
         }
       },
       [] {
@@ -333,10 +316,10 @@ bool TagCreationSetup() {
                               CreateProc, 0);
       },
       [] {
-        host::WriteString("FileListName", kTagCreationKey, ItemText(createItems[CreateListName]));
-        host::WriteString("CharacterTable", kTagCreationKey, ItemText(createItems[CreateTable]));
+        host::WriteString("FileListName", kTagCreationKey, host::ItemText(createItems[CreateListName]));
+        host::WriteString("CharacterTable", kTagCreationKey, host::ItemText(createItems[CreateTable]));
         tags::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage);
-        host::WriteString("Regexp", kTagCreationKey, ItemText(createItems[CreateRegexp]));
+        host::WriteString("Regexp", kTagCreationKey, host::ItemText(createItems[CreateRegexp]));
         host::WriteBool("ExtractFromName", kTagCreationKey, createItems[CreateFromName].Selected != 0);
         host::WriteBool("Confirmation", kTagCreationKey, createItems[CreateConfirm].Selected != 0);
         host::WriteBool("CreateID3v1", kTagCreationKey, createItems[CreateWriteV1].Selected != 0);
@@ -344,7 +327,7 @@ bool TagCreationSetup() {
         for (const TagCreationField& field : kTagCreationFields) {
           const std::string name = field.name;
           host::WriteBool("CB_" + name, kTagCreationKey, createItems[field.checkItem].Selected != 0);
-          host::WriteString("Edit_" + name, kTagCreationKey, ItemText(createItems[field.valueItem]));
+          host::WriteString("Edit_" + name, kTagCreationKey, host::ItemText(createItems[field.valueItem]));
         }
       },
   };
@@ -357,7 +340,7 @@ bool TagCreationSetup() {
 
 bool TagCreationFromName() { return createItems[CreateFromName].Selected != 0; }
 
-std::string TagCreationListFile() { return ItemText(createItems[CreateListName]); }
+std::string TagCreationListFile() { return host::ItemText(createItems[CreateListName]); }
 
 bool TagCreationConfirmation() { return createItems[CreateConfirm].Selected != 0; }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/far_services.h"
+#include "tags/codepage.h"
 #include "tagwright/messages.h"
 
 namespace host {
@@ -183,6 +184,39 @@ void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int cou
     std::memcpy(item.Data, text, length);
     item.Data[length] = '\0';
   }
+}
+
+void SetItemText(FarDialogItem& item, const std::string& text) {
+  std::memset(item.Data, 0, sizeof(item.Data));
+  text.copy(item.Data, sizeof(item.Data) - 1);
+}
+
+std::string ItemText(const FarDialogItem& item) {
+  return std::string(item.Data, strnlen(item.Data, sizeof(item.Data)));
+}
+
+FarListItem ListEntry(const std::string& text, DWORD flags) {
+  FarListItem entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.Flags = flags;
+  text.substr(0, text.find('\0')).copy(entry.Text, sizeof(entry.Text) - 1);
+  return entry;
+}
+
+std::vector<FarListItem> CodePageListItems() {
+  constexpr int kMostHostTables = 256;
+  std::vector<FarListItem> entries{ListEntry(tags::kDosText), ListEntry(tags::kWindowsText)};
+  // Each table is asked for with a whole buffer: a host may refuse a smaller
+  // one, and the name is needed anyway.
+  for (int n = 0; n < kMostHostTables; ++n) {
+    CharTableSet table;
+    std::memset(&table, 0, sizeof table);
+    if (CharTable(n, &table) == -1) break;
+    if (n == 0) entries.push_back(ListEntry("", LIF_SEPARATOR));
+    // The host's name is not trusted to end within its field.
+    entries.push_back(ListEntry(std::string(table.TableName, strnlen(table.TableName, sizeof table.TableName))));
+  }
+  return entries;
 }
 
 }  // namespace host

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "far/plugin_api.h"
 
@@ -42,8 +43,22 @@ struct DialogItemSpec {
   const char* History;
 };
 
+// A text (rather than a message number) as a spec's Data.
+inline intptr_t SpecText(const char* text) { return reinterpret_cast<intptr_t>(text); }
+
 // Fills host items 0..count-1 from the specs (texts cut to 511 characters).
 // The caller clears the items first and attaches combo box lists afterwards.
 void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int count);
+
+// An item's text, set cut to its 512-byte field, and read never past it.
+void SetItemText(FarDialogItem& item, const std::string& text);
+std::string ItemText(const FarDialogItem& item);
+
+// A list entry with its text cut to the 128-byte field.
+FarListItem ListEntry(const std::string& text, DWORD flags = 0);
+
+// The code page choices of the dialogs: "Dos text", "Windows text", and when
+// the host has character tables a separator and their names in its order.
+std::vector<FarListItem> CodePageListItems();
 
 }  // namespace host

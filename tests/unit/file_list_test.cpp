@@ -3,6 +3,7 @@
 // windows.h, which the support header includes, must come before sys.h.
 #include "sys_test_support.h"
 #include "batch/file_list.h"
+#include "host/dialog_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -86,11 +87,11 @@ std::vector<std::string> Texts(const std::vector<FarListItem>& entries) {
 
 TEST(CharTableList, TheTwoTextKindsThenTheHostTablesAfterASeparator) {
   fakehost::FakeHost host;
-  EXPECT_EQ(Texts(batch::CharTableListItems()),
+  EXPECT_EQ(Texts(host::CodePageListItems()),
             (std::vector<std::string>{"Dos text", "Windows text"}));
   // A name that fills the host's field without a terminator is cut to 127 characters.
   host.SetCharTables({Table("KOI8-R"), Table(std::string(128, 'x'))});
-  EXPECT_EQ(Texts(batch::CharTableListItems()),
+  EXPECT_EQ(Texts(host::CodePageListItems()),
             (std::vector<std::string>{"Dos text", "Windows text", "--", "KOI8-R",
                                       std::string(127, 'x')}));
 }
