@@ -9,11 +9,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "hostsim/host.h"
 #include "hostsim/loader.h"
-#include "sys/sys.h"
+#include "scenario_support.h"
 
 namespace scenario {
 
@@ -23,9 +21,9 @@ struct Tags {
   bool v2 = true;  // an ID3v2 tag with the same texts
 };
 
-class BatchScenario : public ::testing::Test {
+class BatchScenario : public SandboxTest {
  protected:
-  void SetUp() override;
+  BatchScenario() : SandboxTest("batch") {}
   void TearDown() override;
 
   // Loads the module (English unless told) and calls SetStartupInfo.
@@ -35,13 +33,9 @@ class BatchScenario : public ::testing::Test {
   // The transcript of everything played so far (UTF-8, folders as <panel>).
   std::string Transcript() const;
 
-  // `relative` below the test's folder, OEM, with '\' as the separator.
-  std::string Path(const std::string& relative) const;
-  void MakeFolder(const std::string& relative);
   // An MP3 file of a few frames of silence with the given tags (bytes as
   // they stand: the code page is the caller's).
   void MakeMp3(const std::string& relative, const Tags& tags);
-  std::optional<std::string> ReadFile(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
 
   // Values below the plug-in's key ("Software\Far\Users\<user>\Plugins\Tagwright").
@@ -49,19 +43,8 @@ class BatchScenario : public ::testing::Test {
   void SetRegValue(const std::string& subkey, const std::string& name, const std::string& text);
   bool RegKeyExists(const std::string& subkey) const;
 
-  std::unique_ptr<hostsim::Host> host_;
   std::unique_ptr<hostsim::PluginModule> module_;
-  std::string dir_;   // OEM, no trailing separator
-  std::string user_;  // FARUSER
-
- private:
-  std::string PluginKey() const;
-  std::optional<std::string> savedRegistry_, savedUser_;
 };
-
-// `text` as a quoted word of a script: backslashes and quotes escaped, so
-// that a Windows path keeps "\root" and "\temp" as they are.
-std::string Quoted(const std::string& text);
 
 // The audio of MakeMp3, for tests that compare it after a rename.
 std::string SilentFrames();

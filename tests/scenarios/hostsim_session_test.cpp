@@ -1,128 +1,31 @@
 // The real plug-in module driven through the host stand-in: loaded with its
 // language files, started, described, invoked from a script; and language
 // files that are damaged stop the loading with a clear error.
-#if defined(_WIN32)
-#include <windows.h>
-#undef DeleteFile
-#undef MoveFile
-#undef ReplaceFile
-#else
-#include <stdlib.h>
-#include <unistd.h>
-#endif
-
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
 #include "hostsim/loader.h"
-#include "hostsim/script.h"
+#include "scenario_support.h"
 #include "sys/sys.h"
 
 namespace {
 
-std::string ModulePath() {
-#if defined(_WIN32)
-  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
-  // Under Wine the build folder is a Unix path: its drive is Z:.
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-#else
-  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
-#endif
-}
+using scenario::ModulePath;
 
-void SetEnv(const char* name, const std::optional<std::string>& value) {
-#if defined(_WIN32)
-  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
-#else
-  if (value) {
-    setenv(name, value->c_str(), 1);
-  } else {
-    unsetenv(name);
-  }
-#endif
-}
-
-std::optional<std::string> GetEnv(const char* name) {
-  std::string value;
-  if (!sys::GetEnv(name, &value)) return std::nullopt;
-  return value;
-}
-
-int Pid() {
-#if defined(_WIN32)
-  return static_cast<int>(GetCurrentProcessId());
-#else
-  return static_cast<int>(getpid());
-#endif
-}
-
-void DeleteTree(sys::RegKey parent, const std::string& path) {
-  sys::RegKey key = nullptr;
-  if (sys::RegOpenKeyEx(parent, path.c_str(), sys::kKeyRead | sys::kKeyWrite, &key) != 0) return;
-  for (int guard = 0; guard < 10000; ++guard) {
-    char name[256];
-    uint32_t size = sizeof(name);
-    if (sys::RegEnumKeyEx(key, 0, name, &size) != 0) break;
-    DeleteTree(key, name);
-  }
-  sys::RegCloseKey(key);
-  sys::RegDeleteKey(parent, path.c_str());
-}
-
-// A folder, a registry and a FARUSER of the test's own.
-class Session : public ::testing::Test {
+class Session : public scenario::SandboxTest {
  protected:
-  void SetUp() override {
-    // Process ids repeat under Wine: the time and a serial make the name new.
-    static int serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      user_ = "hostsim-session-" + std::to_string(Pid()) + "-" +
-              std::to_string(std::time(nullptr) % 100000) + "-" + std::to_string(++serial);
-      dir_ = hostsim::TemporaryFolder() + user_;
-      if (sys::CreateFolder(dir_)) break;
-    }
-    ASSERT_TRUE(sys::IsFolder(dir_)) << dir_;
-    savedRegistry_ = GetEnv("TAGWRIGHT_REGISTRY");
-    savedUser_ = GetEnv("FARUSER");
-    SetEnv("TAGWRIGHT_REGISTRY", hostsim::JoinPath(dir_, "registry.reg"));
-    SetEnv("FARUSER", user_);
-    host_ = std::make_unique<hostsim::Host>();
-  }
-  void TearDown() override {
-    host_.reset();
-    // A script's panel made its folder the current one; Windows does not
-    // delete a folder that is some process's current folder.
-    hostsim::ChangeFolder(hostsim::TemporaryFolder());
-    SetEnv("TAGWRIGHT_REGISTRY", savedRegistry_);
-    SetEnv("FARUSER", savedUser_);
-    // Under Windows the real registry: the user's branch this test made, if any.
-    DeleteTree(sys::CurrentUserKey(), "Software\\Far\\Users\\" + user_);
-    std::error_code ec;
-    std::filesystem::remove_all(hostsim::NativePath(dir_), ec);
-  }
+  Session() : SandboxTest("hostsim-session") {}
 
   // Runs `script` against the module from its start; true when it passed.
   bool Play(hostsim::PluginModule& module, const std::string& script) {
-    std::vector<hostsim::Step> steps;
-    std::string error;
-    EXPECT_TRUE(hostsim::ParseScript(script, &steps, &error)) << error;
-    hostsim::ScriptDriver driver(*host_, &module, steps, dir_);
-    host_->SetDriver(&driver);
-    bool ok = driver.Run();
-    host_->SetDriver(nullptr);
-    return ok;
+    return RunScript(&module, script);
   }
 
   void WriteFile(const std::string& path, const std::string& content) {
@@ -138,11 +41,6 @@ class Session : public ::testing::Test {
     ASSERT_TRUE(module.Load(ModulePath(), language, &error)) << error;
     module.SetStartupInfo();
   }
-
-  std::unique_ptr<hostsim::Host> host_;
-  std::string dir_;
-  std::string user_;
-  std::optional<std::string> savedRegistry_, savedUser_;
 };
 
 TEST_F(Session, LoadsStartsAndDescribesThePlugin) {
@@ -228,8 +126,8 @@ TEST_F(Session, ConfigureOpensItsDialogAndEscWritesNothing) {
   EXPECT_NE(t.find("Configure returned 1"), std::string::npos) << t;
   // Cancelled: nothing was written.
   sys::RegKey key = nullptr;
-  std::string path = "Software\\Far\\Users\\" + user_ + "\\Plugins\\Tagwright\\ConfigDialog";
-  if (sys::RegOpenKeyEx(sys::CurrentUserKey(), path.c_str(), sys::kKeyRead, &key) == 0) {
+  if (sys::RegOpenKeyEx(sys::CurrentUserKey(), KeyPath("ConfigDialog").c_str(), sys::kKeyRead,
+                        &key) == 0) {
     uint32_t type = 0, size = 0;
     EXPECT_NE(sys::RegQueryValueEx(key, "ProcessExt", &type, nullptr, &size), 0);
     sys::RegCloseKey(key);

@@ -10,12 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "far/plugin_api.h"
+#include "scenario_support.h"
 
 namespace {
 
@@ -54,19 +55,7 @@ class Module {
   void* handle_ = nullptr;
 };
 
-std::string ModulePath() {
-#if defined(_WIN32)
-  std::string path = std::string(TAGWRIGHT_PLUGIN_DIR) + "/tagwright.dll";
-  // Under Wine the build folder is a Unix path: its drive is Z:.
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-#else
-  return std::string(TAGWRIGHT_PLUGIN_DIR) + "/libtagwright.so";
-#endif
-}
+using scenario::ModulePath;
 
 // The start-up reads the plug-in's settings: from a user key no one else uses
 // (under Wine the real registry), and natively from a registry file of this
@@ -74,31 +63,17 @@ std::string ModulePath() {
 // variables are put back afterwards for the other suites of this program.
 class ScopedEnv {
  public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    hadOld_ = old != nullptr;
-    if (hadOld_) old_ = old;
-    Set(value.c_str());
+  ScopedEnv(const char* name, const std::string& value)
+      : name_(name), old_(scenario::GetEnv(name)) {
+    scenario::SetEnv(name, value);
   }
-  ~ScopedEnv() { Set(hadOld_ ? old_.c_str() : nullptr); }
+  ~ScopedEnv() { scenario::SetEnv(name_, old_); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  void Set(const char* value) {
-#if defined(_WIN32)
-    SetEnvironmentVariableA(name_, value);
-#else
-    if (value != nullptr) {
-      setenv(name_, value, 1);
-    } else {
-      unsetenv(name_);
-    }
-#endif
-  }
   const char* name_;
-  bool hadOld_ = false;
-  std::string old_;
+  std::optional<std::string> old_;
 };
 
 #if !defined(_WIN32)

@@ -10,7 +10,7 @@
 namespace {
 
 using scenario::PluginScenario;
-using scenario::ScriptWord;
+using scenario::Quoted;
 
 // Plays the user from a script and, before answering a message, runs a hook
 // that can change the files the plug-in is about to read again.
@@ -283,11 +283,11 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
            "message expect \"holds no MPEG audio\" button 0\n"
            // With a folder: that folder only, quoted, several-file warnings.
            "invoke command " +
-           ScriptWord("id3:\"" + sub + "d,mp3\"") +
+           Quoted("id3:\"" + sub + "d,mp3\"") +
            "\n"
            "dialog \"Id3Edit\" press 39\n"
            "invoke command " +
-           ScriptWord("id3:" + Path("music") + "\\noise.mp3") +
+           Quoted("id3:" + Path("music") + "\\noise.mp3") +
            "\n"
            "message expect \"Go on with the other files?\" button 0\n"
            // A mask that matches several files stops where the user stops.
@@ -336,7 +336,7 @@ TEST_F(Walk, TheFileListShowsProgressAndCountsPerFolder) {
              "menu choose 1\n"
              "dialog \"Id3Desc\" set 2 \"%0 %F\"\n"
              "dialog \"Id3Desc\" set 4 " +
-             ScriptWord(Path(list)) +
+             Quoted(Path(list)) +
              "\n"
              "dialog \"Id3Desc\" press 11\n"
              "message expect \"noise.mp3\" button 0\n"
@@ -381,7 +381,7 @@ TEST_F(Walk, AListFileThatCannotBeLoadedEndsTheTagCreation) {
            "menu choose 3\n"
            "dialog \"Id3TagCreation\" choose 4\n"
            "dialog \"Id3TagCreation\" set 6 " +
-           ScriptWord(Path("no-such-list.txt")) +
+           Quoted(Path("no-such-list.txt")) +
            "\n"
            "dialog \"Id3TagCreation\" press 39\n"
            "message expect \"Cannot load the list file\" expect \"no-such-list.txt\" "
