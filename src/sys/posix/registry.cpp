@@ -347,57 +347,103 @@ long CopyData(const RegValue& value, uint32_t* type, uint8_t* data, uint32_t* si
   return kSuccess;
 }
 
-}  // namespace
+// The key a handle names in `root`, when the handle grants `right`.
+long ResolveFor(RegKey key, RegNode& root, uint32_t right, RegNode** node) {
+  uint32_t access;
+  const long status = Resolve(key, root, node, &access, nullptr);
+  if (status != kSuccess) return status;
+  if (!(access & right)) return static_cast<long>(kErrorAccessDenied);
+  return kSuccess;
+}
 
-RegKey CurrentUserKey() { return kRoot; }
-
-long RegOpenKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
-  if (result == nullptr) return static_cast<long>(kErrorInvalidParameter);
-  *result = nullptr;
+// Runs `read` on the key a handle names, in the store as it is on disk now.
+template <typename Read>
+long ReadKey(RegKey key, uint32_t right, Read read) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.mutex);
   store.Refresh();
   RegNode* node;
-  uint32_t parentAccess;
-  long status = Resolve(parent, store.root(), &node, &parentAccess, nullptr);
+  const long status = ResolveFor(key, store.root(), right, &node);
   if (status != kSuccess) return status;
-  std::vector<std::string> names;
-  status = SplitSubkey(subkey, &names);
-  if (status != kSuccess) return status;
-  std::vector<std::string> path = PathOf(parent);
+  return read(*node);
+}
+
+// Runs `change` on the key a handle names under the file lock; the store is
+// written when it reports a change.
+template <typename Change>
+long ChangeKey(RegKey key, uint32_t right, Change change) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  return store.Modify([&](RegNode& root, bool* changed) {
+    RegNode* node;
+    const long status = ResolveFor(key, root, right, &node);
+    if (status != kSuccess) return status;
+    return change(*node, changed);
+  });
+}
+
+// Follows `names` down from `node`, adding each key's stored name to `path`;
+// nothing when one of them is missing.
+RegNode* Descend(RegNode* node, const std::vector<std::string>& names,
+                 std::vector<std::string>* path) {
   for (const std::string& name : names) {
     node = node->FindSubkey(name);
-    if (node == nullptr) return static_cast<long>(kErrorFileNotFound);
-    path.push_back(node->name());
+    if (node == nullptr) return nullptr;
+    path->push_back(node->name());
+  }
+  return node;
+}
+
+// What opening a subkey found: kept for a caller that goes on to create it.
+struct Lookup {
+  uint32_t parentAccess = 0;
+  std::vector<std::string> names;  // the parts of the subkey path
+  bool missing = false;            // a part of the subkey path is not there
+};
+
+// Opens `subkey` below `parent` in the store as it is on disk now; the caller
+// holds the store's mutex.
+long OpenExisting(Store& store, RegKey parent, const char* subkey, uint32_t access,
+                  RegKey* result, Lookup* found) {
+  if (result == nullptr) return static_cast<long>(kErrorInvalidParameter);
+  *result = nullptr;
+  store.Refresh();
+  RegNode* node;
+  long status = Resolve(parent, store.root(), &node, &found->parentAccess, nullptr);
+  if (status != kSuccess) return status;
+  status = SplitSubkey(subkey, &found->names);
+  if (status != kSuccess) return status;
+  std::vector<std::string> path = PathOf(parent);
+  node = Descend(node, found->names, &path);
+  if (node == nullptr) {
+    found->missing = true;
+    return static_cast<long>(kErrorFileNotFound);
   }
   *result = NewHandle(std::move(path), *node, access);
   return kSuccess;
 }
 
-long RegCreateKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
-  if (result == nullptr) return static_cast<long>(kErrorInvalidParameter);
-  *result = nullptr;
+}  // namespace
+
+RegKey CurrentUserKey() { return kRoot; }
+
+long RegOpenKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.mutex);
-  store.Refresh();
-  RegNode* node;
-  uint32_t parentAccess;
-  long status = Resolve(parent, store.root(), &node, &parentAccess, nullptr);
-  if (status != kSuccess) return status;
-  std::vector<std::string> names;
-  status = SplitSubkey(subkey, &names);
-  if (status != kSuccess) return status;
-  std::vector<std::string> path = PathOf(parent);
-  RegNode* target = node;
-  for (const std::string& name : names) {
-    target = target->FindSubkey(name);
-    if (target == nullptr) break;
-    path.push_back(target->name());
-  }
-  if (target != nullptr) {  // all there: no need to take the file lock
-    *result = NewHandle(std::move(path), *target, access);
-    return kSuccess;
-  }
+  Lookup found;
+  return OpenExisting(store, parent, subkey, access, result, &found);
+}
+
+long RegCreateKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  Lookup found;
+  long status = OpenExisting(store, parent, subkey, access, result, &found);
+  if (!found.missing) return status;  // all there, or a failure: no need to take the file lock
+  const std::vector<std::string>& names = found.names;
+  const uint32_t parentAccess = found.parentAccess;
+  std::vector<std::string> path;
+  RegNode* target = nullptr;
   const std::vector<std::string> parentPath = PathOf(parent);
   status = store.Modify([&](RegNode& root, bool* changed) {
     RegNode* at;
@@ -425,17 +471,11 @@ long RegCreateKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* 
 
 long RegQueryValueEx(RegKey key, const char* name, uint32_t* type, uint8_t* data,
                      uint32_t* size) {
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.mutex);
-  store.Refresh();
-  RegNode* node;
-  uint32_t access;
-  const long status = Resolve(key, store.root(), &node, &access, nullptr);
-  if (status != kSuccess) return status;
-  if (!(access & kQueryValue)) return static_cast<long>(kErrorAccessDenied);
-  const RegValue* value = node->FindValue(name != nullptr ? name : "");
-  if (value == nullptr) return static_cast<long>(kErrorFileNotFound);
-  return CopyData(*value, type, data, size);
+  return ReadKey(key, kQueryValue, [&](RegNode& node) {
+    const RegValue* value = node.FindValue(name != nullptr ? name : "");
+    if (value == nullptr) return static_cast<long>(kErrorFileNotFound);
+    return CopyData(*value, type, data, size);
+  });
 }
 
 long RegSetValueEx(RegKey key, const char* name, uint32_t type, const uint8_t* data,
@@ -444,30 +484,16 @@ long RegSetValueEx(RegKey key, const char* name, uint32_t type, const uint8_t* d
   if ((data == nullptr && size > 0) || !posix::IsStorableValueName(valueName))
     return static_cast<long>(kErrorInvalidParameter);
   std::vector<uint8_t> bytes(data, data + (data != nullptr ? size : 0));
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.mutex);
-  return store.Modify([&](RegNode& root, bool* changed) {
-    RegNode* node;
-    uint32_t access;
-    const long status = Resolve(key, root, &node, &access, nullptr);
-    if (status != kSuccess) return status;
-    if (!(access & kSetValue)) return static_cast<long>(kErrorAccessDenied);
-    *changed = node->SetValue(valueName, type, std::move(bytes));
+  return ChangeKey(key, kSetValue, [&](RegNode& node, bool* changed) {
+    *changed = node.SetValue(valueName, type, std::move(bytes));
     return kSuccess;
   });
 }
 
 long RegDeleteValue(RegKey key, const char* name) {
   const std::string valueName = name != nullptr ? name : "";
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.mutex);
-  return store.Modify([&](RegNode& root, bool* changed) {
-    RegNode* node;
-    uint32_t access;
-    const long status = Resolve(key, root, &node, &access, nullptr);
-    if (status != kSuccess) return status;
-    if (!(access & kSetValue)) return static_cast<long>(kErrorAccessDenied);
-    if (!node->RemoveValue(valueName)) return static_cast<long>(kErrorFileNotFound);
+  return ChangeKey(key, kSetValue, [&](RegNode& node, bool* changed) {
+    if (!node.RemoveValue(valueName)) return static_cast<long>(kErrorFileNotFound);
     *changed = true;
     return kSuccess;
   });
@@ -475,32 +501,20 @@ long RegDeleteValue(RegKey key, const char* name) {
 
 long RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
                   uint8_t* data, uint32_t* dataSize) {
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.mutex);
-  store.Refresh();
-  RegNode* node;
-  uint32_t access;
-  const long status = Resolve(key, store.root(), &node, &access, nullptr);
-  if (status != kSuccess) return status;
-  if (!(access & kQueryValue)) return static_cast<long>(kErrorAccessDenied);
-  if (index >= node->values().size()) return static_cast<long>(kErrorNoMoreItems);
-  const RegValue& value = node->values()[index];
-  const long copied = CopyName(value.name, name, nameSize);
-  if (copied != kSuccess) return copied;
-  return CopyData(value, type, data, dataSize);
+  return ReadKey(key, kQueryValue, [&](RegNode& node) {
+    if (index >= node.values().size()) return static_cast<long>(kErrorNoMoreItems);
+    const RegValue& value = node.values()[index];
+    const long copied = CopyName(value.name, name, nameSize);
+    if (copied != kSuccess) return copied;
+    return CopyData(value, type, data, dataSize);
+  });
 }
 
 long RegEnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
-  Store& store = TheStore();
-  std::lock_guard<std::mutex> guard(store.mutex);
-  store.Refresh();
-  RegNode* node;
-  uint32_t access;
-  const long status = Resolve(key, store.root(), &node, &access, nullptr);
-  if (status != kSuccess) return status;
-  if (!(access & kEnumerateSubKeys)) return static_cast<long>(kErrorAccessDenied);
-  if (index >= node->SubkeyCount()) return static_cast<long>(kErrorNoMoreItems);
-  return CopyName(node->Subkey(index).name(), name, nameSize);
+  return ReadKey(key, kEnumerateSubKeys, [&](RegNode& node) {
+    if (index >= node.SubkeyCount()) return static_cast<long>(kErrorNoMoreItems);
+    return CopyName(node.Subkey(index).name(), name, nameSize);
+  });
 }
 
 long RegDeleteKey(RegKey parent, const char* subkey) {
