@@ -62,6 +62,8 @@ class DialogEngine {
   bool visible(int item) const;
   int cursorColumn(int item) const;
   std::vector<std::string> listTexts(int item) const;
+  // The item as the dialog holds it: position, flags, states (its text is text()).
+  const FarDialogItem& farItem(int item) const { return items_[Valid(item) ? item : 0].far; }
   int listPos(int item) const;
 
   // One line per item, for the transcript.

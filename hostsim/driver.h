@@ -85,6 +85,9 @@ class Driver {
   // After the editor closed and the host saved or deleted its file, before
   // the plug-in goes on: a test may change the file here.
   virtual void EditorClosed(const EditorRequest& /*editor*/) {}
+  // A box without buttons was put on the screen or the screen was restored:
+  // a driver that shows the screen draws it again.
+  virtual void ScreenChanged() {}
 };
 
 }  // namespace hostsim

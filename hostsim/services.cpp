@@ -275,6 +275,7 @@ int WINAPI MessageService(int /*PluginNumber*/, DWORD Flags, const char* HelpTop
     for (const auto& l : req.lines) box += "\n" + l;
     host.ShowBox(box);
     Log().Add("  (no buttons: stays on screen)");
+    if (host.driver() != nullptr) host.driver()->ScreenChanged();
     return -1;
   }
   std::string buttons;
@@ -415,6 +416,7 @@ void WINAPI RestoreScreenService(HANDLE hScreen) {
   if (!host.RestoreScreen(hScreen)) {
     host.Fail("RestoreScreen with a handle that SaveScreen did not give or that was restored already");
   }
+  if (host.driver() != nullptr) host.driver()->ScreenChanged();
 }
 
 int WINAPI GetDirListService(const char* Dir, PluginPanelItem** pPanelItem, int* pItemsNumber) {

@@ -1,6 +1,8 @@
-// tagwright: the host stand-in as a program. With --script it plays a script
-// against the plug-in and prints the transcript (the tests and batch jobs use
-// this); the interactive terminal host is yet to come.
+// tagwright: the host stand-in as a program. Without --script it is the
+// terminal host for people: a file panel of the folder given (or the current
+// one) with the plug-in's menu, dialogs and help. With --script it plays a
+// script against the plug-in and prints the transcript (the tests and batch
+// jobs use this).
 #if defined(_WIN32)
 #include <windows.h>
 #include <fcntl.h>
@@ -20,6 +22,9 @@
 #include "hostsim/loader.h"
 #include "hostsim/script.h"
 #include "sys/sys.h"
+#if defined(TAGWRIGHT_TERMINAL_HOST)
+#include "hostsim/terminal/terminal_host.h"
+#endif
 
 namespace {
 
@@ -28,14 +33,17 @@ constexpr int kExitUsage = 2;
 
 void Usage() {
   std::fputs(
-      "usage: tagwright --script FILE [--lang NAME] [--plugin MODULE] [--quiet]\n"
+      "usage: tagwright [FOLDER] [--lang NAME] [--plugin MODULE]\n"
+      "       tagwright --script FILE [--lang NAME] [--plugin MODULE] [--quiet]\n"
+      "  FOLDER           the folder the terminal host's panel shows (default: the current one)\n"
       "  --script FILE    play FILE against the plug-in and print the transcript\n"
       "  --lang NAME      the language file to use (default $TAGWRIGHT_LANG, else English)\n"
       "  --plugin MODULE  the plug-in module (default $TAGWRIGHT_PLUGIN, else the one\n"
       "                   beside this program or in ../plugin)\n"
       "  --quiet          print no transcript, only a failure\n"
-      "The exit status is 0 when the script ran to its end, 1 on the first mismatch,\n"
-      "2 when the script or the plug-in could not be loaded.\n",
+      "The exit status is 0 when the script ran to its end (or the user quit), 1 on the\n"
+      "first mismatch (or a misuse of the host), 2 when the script, the folder or the\n"
+      "plug-in could not be loaded.\n",
       stderr);
 }
 
@@ -83,6 +91,44 @@ std::string FindPlugin() {
   return std::string();
 }
 
+// The plug-in module named, or found beside the program.
+std::string ChoosePlugin(std::string plugin) {
+  if (plugin.empty() && !sys::GetEnv("TAGWRIGHT_PLUGIN", &plugin)) plugin.clear();
+  if (plugin.empty()) plugin = FindPlugin();
+  return plugin;
+}
+
+int RunInteractive(hostsim::Host& host, const std::string& folderArg, const std::string& language, const std::string& pluginArg) {
+#if defined(TAGWRIGHT_TERMINAL_HOST)
+  std::string plugin = ChoosePlugin(pluginArg);
+  if (plugin.empty()) {
+    std::fputs("tagwright: no plug-in module found; name it with --plugin\n", stderr);
+    return kExitUsage;
+  }
+  std::string folder = hostsim::AbsolutePath(folderArg.empty() ? std::string(".") : folderArg);
+  hostsim::PluginModule module;
+  std::string error;
+  if (!module.Load(plugin, language, &error)) {
+    std::fprintf(stderr, "tagwright: %s\n", hostsim::OemToUtf8(error).c_str());
+    return kExitUsage;
+  }
+  module.SetStartupInfo();
+  hostsim::PluginInfoCopy info;
+  module.GetPluginInfo(&info);
+  int status = hostsim::terminal::RunTerminalHost(host, module, folder);
+  module.Unload();
+  if (status == kExitMismatch) {
+    std::fprintf(stderr, "tagwright: %s\n", hostsim::OemToUtf8(host.failure()).c_str());
+  }
+  return status;
+#else
+  (void)host, (void)folderArg, (void)language, (void)pluginArg;
+  std::fputs("tagwright: this build has no terminal host; run a script with --script FILE\n", stderr);
+  Usage();
+  return kExitUsage;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,7 +138,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
   hostsim::Host host;
-  std::string script, language, plugin;
+  std::string script, language, plugin, folder;
   bool quiet = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -104,18 +150,17 @@ int main(int argc, char** argv) {
     } else if (arg == "--help" || arg == "-h") {
       Usage();
       return 0;
+    } else if (arg.compare(0, 1, "-") != 0 && folder.empty()) {
+      folder = ArgToOem(argv[i]);
     } else {
       std::fprintf(stderr, "tagwright: unknown argument %s\n", argv[i]);
       Usage();
       return kExitUsage;
     }
   }
-  if (script.empty()) {
-    std::fputs(
-        "tagwright: the interactive terminal host is not built yet; run a script with "
-        "--script FILE\n",
-        stderr);
-    Usage();
+  if (script.empty()) return RunInteractive(host, folder, language, plugin);
+  if (!folder.empty()) {
+    std::fputs("tagwright: a folder is for the terminal host; a script opens its own panel\n", stderr);
     return kExitUsage;
   }
 
@@ -132,8 +177,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  if (plugin.empty() && !sys::GetEnv("TAGWRIGHT_PLUGIN", &plugin)) plugin.clear();
-  if (plugin.empty()) plugin = FindPlugin();
+  plugin = ChoosePlugin(plugin);
   if (plugin.empty()) {
     std::fputs("tagwright: no plug-in module found; name it with --plugin\n", stderr);
     return kExitUsage;

@@ -1,0 +1,307 @@
+#include "hostsim/terminal/layout.h"
+
+#include <algorithm>
+#include <map>
+
+namespace hostsim::terminal {
+
+namespace {
+
+bool IsBox(int type) { return type == DI_SINGLEBOX || type == DI_DOUBLEBOX; }
+
+// The text of an item with its hotkey letter marked.
+void PutLabel(Canvas& c, int x, int y, const ItemView& item, Style style, int maxWidth) {
+  int hot = -1;
+  std::string shown = (item.flags & DIF_SHOWAMPERSAND) ? item.text : StripHotkey(item.text, &hot);
+  int n = c.Oem(x, y, shown, style, maxWidth);
+  if (hot >= 0 && hot < n && style != Style::Disabled) {
+    c.Put(x + hot, y, OemDisplayChar(static_cast<unsigned char>(shown[hot])), Style::Hotkey);
+  }
+}
+
+// Prefix of a check box, radio button or button.
+std::string Prefix(const ItemView& item) {
+  switch (item.type) {
+    case DI_CHECKBOX: return item.selected == 0 ? "[ ] " : item.selected == 1 ? "[x] " : "[?] ";
+    case DI_RADIOBUTTON: return item.selected ? "(*) " : "( ) ";
+    case DI_BUTTON:
+      if (item.flags & DIF_NOBRACKETS) return "";
+      return item.defaultButton ? "{ " : "[ ";
+    default: return "";
+  }
+}
+std::string Suffix(const ItemView& item) {
+  if (item.type != DI_BUTTON || (item.flags & DIF_NOBRACKETS)) return "";
+  return item.defaultButton ? " }" : " ]";
+}
+
+}  // namespace
+
+std::string StripHotkey(const std::string& text, int* hotkey) {
+  std::string out;
+  *hotkey = -1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) {
+      if (text[i + 1] == '&') {
+        out.push_back('&');
+        ++i;
+        continue;
+      }
+      if (*hotkey < 0) *hotkey = static_cast<int>(out.size());
+      continue;
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+int ItemColumns(const ItemView& item) {
+  int hot;
+  std::string shown = (item.flags & DIF_SHOWAMPERSAND) ? item.text : StripHotkey(item.text, &hot);
+  return static_cast<int>(Prefix(item).size() + shown.size() + Suffix(item).size());
+}
+
+std::vector<int> CenterGroupColumns(const std::vector<ItemView>& items, int width) {
+  std::vector<int> columns(items.size(), -1);
+  std::map<int, std::vector<size_t>> lines;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if ((items[i].flags & DIF_CENTERGROUP) && !(items[i].flags & DIF_HIDDEN) &&
+        items[i].type != DI_DOUBLEBOX && items[i].type != DI_SINGLEBOX) {
+      lines[items[i].y1].push_back(i);
+    }
+  }
+  for (const auto& [y, members] : lines) {
+    int total = -1;
+    for (size_t i : members) total += ItemColumns(items[i]) + 1;
+    int x = std::max(0, (width - total) / 2);
+    for (size_t i : members) {
+      columns[i] = x;
+      x += ItemColumns(items[i]) + 1;
+    }
+  }
+  return columns;
+}
+
+void DrawDialog(Canvas& c, int left, int top, int width, int height,
+                const std::vector<ItemView>& items, int focus, bool warning) {
+  const Style base = warning ? Style::Warning : Style::Dialog;
+  const Style focused = warning ? Style::WarningFocused : Style::Focused;
+  c.Window(left, top, left + width - 1, top + height - 1, base);
+  c.HideCursor();
+  std::vector<int> grouped = CenterGroupColumns(items, width);
+  const int right = left + width - 1;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const ItemView& it = items[i];
+    if (it.flags & DIF_HIDDEN) continue;
+    const bool hasFocus = static_cast<int>(i) == focus;
+    const bool disabled = (it.flags & DIF_DISABLE) != 0;
+    const Style text = disabled ? Style::Disabled : base;
+    int x = left + (grouped[i] >= 0 ? grouped[i] : it.x1);
+    int y = top + it.y1;
+    if (IsBox(it.type)) {
+      int hot;
+      c.Frame(left + it.x1, y, left + it.x2, top + it.y2, it.type == DI_DOUBLEBOX, base,
+              StripHotkey(it.text, &hot));
+      continue;
+    }
+    switch (it.type) {
+      case DI_TEXT: {
+        if (it.flags & (DIF_SEPARATOR | DIF_SEPARATOR2)) {
+          // The line joins the frame that the separator crosses, else the
+          // dialog's edges.
+          int x1 = left, x2 = right;
+          bool doubleSides = false;
+          for (const ItemView& box : items) {
+            if (IsBox(box.type) && !(box.flags & DIF_HIDDEN) && box.y1 < it.y1 && box.y2 > it.y1) {
+              x1 = left + box.x1;
+              x2 = left + box.x2;
+              doubleSides = box.type == DI_DOUBLEBOX;
+              break;
+            }
+          }
+          int hot;
+          c.Separator(x1, x2, y, doubleSides, (it.flags & DIF_SEPARATOR2) != 0, base,
+                      it.text.empty() ? std::string() : " " + StripHotkey(it.text, &hot) + " ");
+          break;
+        }
+        int cols = ItemColumns(it);
+        if (grouped[i] < 0 && it.x1 < 0) {
+          x = left + std::max(0, (width - cols) / 2);
+        } else if (grouped[i] < 0 && (it.flags & DIF_CENTERTEXT) && it.x2 > it.x1) {
+          x = left + it.x1 + std::max(0, (it.x2 - it.x1 + 1 - cols) / 2);
+        }
+        int maxWidth = it.x2 >= it.x1 && it.x1 >= 0 && !(it.flags & DIF_CENTERTEXT)
+                           ? std::max(it.x2 - it.x1 + 1, 0)
+                           : right - x;
+        PutLabel(c, x, y, it, text, std::max(maxWidth, 0));
+        break;
+      }
+      case DI_VTEXT: {
+        int hot;
+        std::string shown = StripHotkey(it.text, &hot);
+        for (size_t k = 0; k < shown.size(); ++k) {
+          c.Put(x, y + static_cast<int>(k), OemDisplayChar(static_cast<unsigned char>(shown[k])), text);
+        }
+        break;
+      }
+      case DI_EDIT:
+      case DI_FIXEDIT:
+      case DI_PSWEDIT:
+      case DI_COMBOBOX: {
+        int fieldWidth = std::max(it.x2 - it.x1 + 1, 1);
+        bool dropDown = it.type == DI_COMBOBOX && (it.flags & DIF_DROPDOWNLIST);
+        int cursor = std::clamp(it.cursor, 0, static_cast<int>(it.text.size()));
+        int start = hasFocus && !dropDown ? std::max(0, cursor - fieldWidth + 1) : 0;
+        std::string shown = it.text.size() > static_cast<size_t>(start) ? it.text.substr(start) : "";
+        if (it.type == DI_PSWEDIT) shown.assign(shown.size(), '*');
+        Style field = disabled ? Style::Disabled : hasFocus ? Style::FieldFocused : Style::Field;
+        c.Fill(x, y, x + fieldWidth - 1, y, field);
+        c.Oem(x, y, shown, field, fieldWidth);
+        if (it.type == DI_COMBOBOX || (it.flags & DIF_HISTORY && it.type == DI_EDIT)) {
+          c.Put(x + fieldWidth, y, U'↓', disabled ? Style::Disabled : base);
+        }
+        if (hasFocus) c.SetCursor(dropDown ? x : x + cursor - start, y);
+        break;
+      }
+      case DI_CHECKBOX:
+      case DI_RADIOBUTTON:
+      case DI_BUTTON: {
+        std::string prefix = Prefix(it), suffix = Suffix(it);
+        Style s = hasFocus ? focused : text;
+        int n = c.Oem(x, y, prefix, s, right - x);
+        int hot;
+        std::string label = (it.flags & DIF_SHOWAMPERSAND) ? it.text : StripHotkey(it.text, &hot);
+        PutLabel(c, x + n, y, it, s, std::max(right - x - n, 0));
+        c.Oem(x + n + static_cast<int>(label.size()), y, suffix, s,
+              std::max(right - x - n - static_cast<int>(label.size()), 0));
+        if (hasFocus) c.SetCursor(x + (it.type == DI_BUTTON ? n : 1), y);
+        break;
+      }
+      case DI_LISTBOX: {
+        int x1 = left + it.x1, x2 = left + it.x2, y1 = y, y2 = top + it.y2;
+        bool boxed = !(it.flags & DIF_LISTNOBOX);
+        if (boxed) c.Frame(x1, y1, x2, y2, false, base);
+        int inner = boxed ? 1 : 0;
+        int rows = std::max(y2 - y1 + 1 - 2 * inner, 1);
+        int first = std::max(0, it.listPos - rows + 1);
+        for (int r = 0; r < rows && first + r < static_cast<int>(it.list.size()); ++r) {
+          bool on = first + r == it.listPos;
+          Style s = on ? (hasFocus ? focused : Style::Field) : text;
+          c.Fill(x1 + inner, y1 + inner + r, x2 - inner, y1 + inner + r, s);
+          c.Oem(x1 + inner + 1, y1 + inner + r, it.list[first + r], s, x2 - x1 - 1 - 2 * inner);
+          if (on && hasFocus) c.SetCursor(x1 + inner, y1 + inner + r);
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+void DrawMenu(Canvas& c, const std::string& title, const std::string& bottom,
+              const std::vector<MenuLine>& lines, int highlighted, int* top, bool warning) {
+  const Style base = warning ? Style::Warning : Style::Dialog;
+  const Style focused = warning ? Style::WarningFocused : Style::Focused;
+  int textWidth = static_cast<int>(std::max(title.size(), bottom.size())) + 2;
+  for (const auto& l : lines) textWidth = std::max(textWidth, static_cast<int>(l.text.size()));
+  // Two columns for the check mark and a blank on each side, inside the frame.
+  int width = std::min(textWidth + 6, c.width() - 4);
+  int rows = std::clamp(static_cast<int>(lines.size()), 1, std::max(c.height() - 6, 1));
+  int height = rows + 2;
+  int left = std::max(0, (c.width() - width) / 2);
+  int topY = std::max(0, (c.height() - height) / 2);
+  if (highlighted >= 0) {
+    if (highlighted < *top) *top = highlighted;
+    if (highlighted >= *top + rows) *top = highlighted - rows + 1;
+  }
+  *top = std::clamp(*top, 0, std::max(0, static_cast<int>(lines.size()) - rows));
+  c.Window(left, topY, left + width - 1, topY + height - 1, base);
+  c.Frame(left, topY, left + width - 1, topY + height - 1, true, base, title);
+  if (!bottom.empty()) {
+    int len = std::min(static_cast<int>(bottom.size()), width - 4);
+    int x = left + (width - len - 2) / 2;
+    c.Put(x, topY + height - 1, U' ', base);
+    c.Oem(x + 1, topY + height - 1, bottom, base, len);
+    c.Put(x + 1 + len, topY + height - 1, U' ', base);
+  }
+  c.HideCursor();
+  for (int r = 0; r < rows && *top + r < static_cast<int>(lines.size()); ++r) {
+    const MenuLine& l = lines[*top + r];
+    int y = topY + 1 + r;
+    if (l.separator) {
+      c.Separator(left, left + width - 1, y, true, false, base);
+      continue;
+    }
+    bool on = *top + r == highlighted;
+    Style s = l.disabled ? Style::Disabled : on ? focused : base;
+    c.Fill(left + 1, y, left + width - 2, y, s);
+    if (l.checked) c.Put(left + 2, y, U'√', s);
+    int hot;
+    std::string shown = StripHotkey(l.text, &hot);
+    c.Oem(left + 4, y, shown, s, width - 6);
+    if (hot >= 0 && hot < width - 6 && !on && !l.disabled) {
+      c.Put(left + 4 + hot, y, OemDisplayChar(static_cast<unsigned char>(shown[hot])), Style::Hotkey);
+    }
+  }
+  if (*top > 0) c.Put(left + width - 1, topY + 1, U'▲', base);
+  if (*top + rows < static_cast<int>(lines.size())) c.Put(left + width - 1, topY + rows, U'▼', base);
+}
+
+void DrawBox(Canvas& c, const std::string& text, bool warning) {
+  const Style base = warning ? Style::Warning : Style::Dialog;
+  std::vector<std::string> lines;
+  for (size_t start = 0;;) {
+    size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  std::string title = lines.front();
+  lines.erase(lines.begin());
+  int inner = static_cast<int>(title.size()) + 2;
+  for (const auto& l : lines) inner = std::max(inner, static_cast<int>(l.size()));
+  int width = std::min(inner + 6, c.width());
+  int height = static_cast<int>(lines.size()) + 2;
+  int left = std::max(0, (c.width() - width) / 2);
+  int top = std::max(0, (c.height() - height) / 2);
+  c.Window(left, top, left + width - 1, top + height - 1, base);
+  c.Frame(left, top, left + width - 1, top + height - 1, true, base, title);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    int len = std::min(static_cast<int>(lines[k].size()), width - 4);
+    c.Oem(left + (width - len) / 2, top + 1 + static_cast<int>(k), lines[k], base, len);
+  }
+}
+
+std::vector<std::string> WrapText(const std::string& text, int width) {
+  std::vector<std::string> out;
+  width = std::max(width, 1);
+  std::string line;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t end = text.find(' ', i);
+    if (end == std::string::npos) end = text.size();
+    std::string word = text.substr(i, end - i);
+    i = end + 1;
+    while (static_cast<int>(word.size()) > width) {
+      if (!line.empty()) {
+        out.push_back(line);
+        line.clear();
+      }
+      out.push_back(word.substr(0, width));
+      word.erase(0, width);
+    }
+    if (line.empty()) {
+      line = word;
+    } else if (static_cast<int>(line.size() + 1 + word.size()) <= width) {
+      line += ' ' + word;
+    } else {
+      out.push_back(line);
+      line = word;
+    }
+  }
+  if (!line.empty() || out.empty()) out.push_back(line);
+  return out;
+}
+
+}  // namespace hostsim::terminal
