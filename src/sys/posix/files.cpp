@@ -49,10 +49,15 @@ void SyncFolder(const std::string& folder) {
   close(fd);
 }
 
-bool ReadAll(int fd, void* buffer, size_t size, size_t* got) {
+// Reads until `size` bytes or the end of the file: from the file's position,
+// or from `at` when it is not negative, without moving the position.
+bool ReadAll(int fd, void* buffer, size_t size, size_t* got, int64_t at = -1) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = read(fd, static_cast<char*>(buffer) + done, size - done);
+    char* into = static_cast<char*>(buffer) + done;
+    const ssize_t n =
+        at < 0 ? read(fd, into, size - done)
+               : pread(fd, into, size - done, static_cast<off_t>(at + static_cast<int64_t>(done)));
     if (n < 0) {
       if (errno == EINTR) continue;
       SetErrno(errno == EBADF ? EACCES : errno);
@@ -144,6 +149,21 @@ bool ReadStoredAttributes(const std::string& native, uint32_t* stored) {
 
 // ---------------------------------------------------------------- File
 
+namespace {
+
+// Where every call on an open file starts: an injected fault, or no open
+// file, fails it.
+bool Ready(int handle) {
+  if (detail::InjectFault()) return false;
+  if (handle < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 File::~File() {
   if (handle_ >= 0) close(Fd(handle_));
 }
@@ -216,20 +236,12 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
   size_t dummy = 0;
   if (got == nullptr) got = &dummy;
   *got = 0;
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   return ReadAll(Fd(handle_), buffer, size, got);
 }
 
 bool File::ReadExact(void* buffer, size_t size) {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   size_t got = 0;
   if (!ReadAll(Fd(handle_), buffer, size, &got)) return false;
   if (got != size) {
@@ -243,38 +255,16 @@ bool File::ReadAt(int64_t position, void* buffer, size_t size, size_t* got) {
   size_t dummy = 0;
   if (got == nullptr) got = &dummy;
   *got = 0;
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   if (position < 0) {
     SetLastError(kErrorNegativeSeek);
     return false;
   }
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = pread(Fd(handle_), static_cast<char*>(buffer) + done, size - done,
-                            static_cast<off_t>(position + static_cast<int64_t>(done)));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      SetErrno(errno == EBADF ? EACCES : errno);
-      *got = done;
-      return false;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  *got = done;
-  return true;
+  return ReadAll(Fd(handle_), buffer, size, got, position);
 }
 
 bool File::Write(const void* buffer, size_t size) {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   size_t done = 0;
   while (done < size) {
     const ssize_t n = write(Fd(handle_), static_cast<const char*>(buffer) + done, size - done);
@@ -290,11 +280,7 @@ bool File::Write(const void* buffer, size_t size) {
 }
 
 bool File::Seek(int64_t position) {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   if (position < 0) {
     SetLastError(kErrorNegativeSeek);
     return false;
@@ -307,11 +293,7 @@ bool File::Seek(int64_t position) {
 }
 
 bool File::SeekFromEnd(int64_t offset) {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   struct stat st;
   if (fstat(Fd(handle_), &st) != 0) {
     SetErrno(errno);
@@ -343,11 +325,7 @@ bool File::Tell(int64_t* position) {
 }
 
 bool File::Size(int64_t* size) {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   struct stat st;
   if (fstat(Fd(handle_), &st) != 0) {
     SetErrno(errno);
@@ -358,11 +336,7 @@ bool File::Size(int64_t* size) {
 }
 
 bool File::Truncate() {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   const off_t at = lseek(Fd(handle_), 0, SEEK_CUR);
   if (at < 0 || ftruncate(Fd(handle_), at) != 0) {
     SetErrno(errno == EBADF || errno == EINVAL ? EACCES : errno);
@@ -372,11 +346,7 @@ bool File::Truncate() {
 }
 
 bool File::Flush() {
-  if (detail::InjectFault()) return false;
-  if (handle_ < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Ready(handle_)) return false;
   if (fsync(Fd(handle_)) != 0) {
     SetErrno(errno);
     return false;
