@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sys/sys.h"
@@ -340,6 +342,12 @@ std::string First(const json& j, const std::string& key) {
   return v.dump();
 }
 
+// Each key's first value in a peer's JSON answer against what we wrote.
+void ExpectFirst(const json& j,
+                 std::initializer_list<std::pair<const char*, std::string>> expected) {
+  for (const auto& [key, value] : expected) EXPECT_EQ(First(j, key), value) << key;
+}
+
 // A member of a peer's JSON answer; null when it is not there.
 json Field(const json& j, const std::string& key) {
   return j.is_object() ? j.value(key, json()) : json();
@@ -351,35 +359,35 @@ void ExpectPeersRead(const std::string& file, const OurFields& f) {
     SCOPED_TRACE("mutagen");
     const json m = Shared().Peer("mutagen", file);
     ASSERT_TRUE(m.is_object());
-    EXPECT_EQ(First(m, "version"), "2.3");
-    EXPECT_EQ(First(m, "TIT2"), title);
-    EXPECT_EQ(First(m, "TPE1"), f.artist);
-    EXPECT_EQ(First(m, "TALB"), f.album);
-    EXPECT_EQ(First(m, "TRCK"), std::to_string(f.track));
-    EXPECT_EQ(First(m, "TDRC"), f.year);  // mutagen shows TYER as TDRC
-    EXPECT_EQ(First(m, "TCON"), f.genre);
-    EXPECT_EQ(First(m, "COMM::eng"), f.comment);
-    EXPECT_EQ(First(m, "TCOM"), f.composer);
-    EXPECT_EQ(First(m, "TENC"), f.encodedBy);
-    EXPECT_EQ(First(m, "TCOP"), f.copyright);
-    EXPECT_EQ(First(m, "WXXX:"), f.url);
-    EXPECT_EQ(First(m, "TOPE"), f.origArtist);
+    ExpectFirst(m, {{"version", "2.3"},
+                    {"TIT2", title},
+                    {"TPE1", f.artist},
+                    {"TALB", f.album},
+                    {"TRCK", std::to_string(f.track)},
+                    {"TDRC", f.year},  // mutagen shows TYER as TDRC
+                    {"TCON", f.genre},
+                    {"COMM::eng", f.comment},
+                    {"TCOM", f.composer},
+                    {"TENC", f.encodedBy},
+                    {"TCOP", f.copyright},
+                    {"WXXX:", f.url},
+                    {"TOPE", f.origArtist}});
   }
   if (HasPythonModule("eyed3")) {
     SCOPED_TRACE("eyeD3");
     const json e = Shared().Peer("eyed3", file);
     ASSERT_TRUE(e.is_object());
-    EXPECT_EQ(First(e, "version"), "2.3");
-    EXPECT_EQ(First(e, "title"), title);
-    EXPECT_EQ(First(e, "artist"), f.artist);
-    EXPECT_EQ(First(e, "album"), f.album);
-    EXPECT_EQ(First(e, "track"), std::to_string(f.track));
-    EXPECT_EQ(First(e, "genre"), f.genre);
-    EXPECT_EQ(First(e, "comment"), f.comment);
-    EXPECT_EQ(First(e, "composer"), f.composer);
-    EXPECT_EQ(First(e, "year"), f.year);
-    EXPECT_EQ(First(e, "url"), f.url);
-    EXPECT_EQ(First(e, "encoded_by"), f.encodedBy);
+    ExpectFirst(e, {{"version", "2.3"},
+                    {"title", title},
+                    {"artist", f.artist},
+                    {"album", f.album},
+                    {"track", std::to_string(f.track)},
+                    {"genre", f.genre},
+                    {"comment", f.comment},
+                    {"composer", f.composer},
+                    {"year", f.year},
+                    {"url", f.url},
+                    {"encoded_by", f.encodedBy}});
   }
   if (HasTool("id3v2")) {
     SCOPED_TRACE("id3v2 -l");
@@ -406,16 +414,16 @@ void ExpectPeersRead(const std::string& file, const OurFields& f) {
                     nullptr, false);
     ASSERT_TRUE(p.is_object());
     const json tags = p.value("format", json::object()).value("tags", json::object());
-    EXPECT_EQ(First(tags, "title"), title);
-    EXPECT_EQ(First(tags, "artist"), f.artist);
-    EXPECT_EQ(First(tags, "album"), f.album);
-    EXPECT_EQ(First(tags, "track"), std::to_string(f.track));
-    EXPECT_EQ(First(tags, "date"), f.year);
-    EXPECT_EQ(First(tags, "genre"), f.genre);
-    EXPECT_EQ(First(tags, "comment"), f.comment);
-    EXPECT_EQ(First(tags, "composer"), f.composer);
-    EXPECT_EQ(First(tags, "encoded_by"), f.encodedBy);
-    EXPECT_EQ(First(tags, "copyright"), f.copyright);
+    ExpectFirst(tags, {{"title", title},
+                       {"artist", f.artist},
+                       {"album", f.album},
+                       {"track", std::to_string(f.track)},
+                       {"date", f.year},
+                       {"genre", f.genre},
+                       {"comment", f.comment},
+                       {"composer", f.composer},
+                       {"encoded_by", f.encodedBy},
+                       {"copyright", f.copyright}});
   }
 }
 
