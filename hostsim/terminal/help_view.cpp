@@ -101,11 +101,12 @@ bool HelpView::Key(const KeyEvent& k) {
 
 void HelpView::Draw(Canvas& c) {
   if (topic_ == nullptr) return;
-  int x1 = 0, y1 = 0, x2 = c.width() - 1, y2 = c.height() - 1;
-  if (c.width() > 84) {
-    x1 = (c.width() - 80) / 2;
-    x2 = x1 + 79;
-  }
+  // As wide as the topic's longest line needs, within the screen.
+  int longest = static_cast<int>(topic_->title.size()) + 4;
+  for (const auto& l : topic_->header) longest = std::max(longest, static_cast<int>(PlainText(l).size()));
+  for (const auto& l : topic_->body) longest = std::max(longest, static_cast<int>(PlainText(l).size()));
+  int windowWidth = std::clamp(longest + 4, std::min(60, c.width()), c.width());
+  int x1 = (c.width() - windowWidth) / 2, y1 = 0, x2 = x1 + windowWidth - 1, y2 = c.height() - 1;
   c.Window(x1, y1, x2, y2, Style::Dialog);
   c.Frame(x1, y1, x2, y2, true, Style::Dialog, topic_->title);
   c.HideCursor();
