@@ -47,11 +47,8 @@ std::string DateColumn(const PluginPanelItem& item) {
   return text;
 }
 
-std::string Parent(const std::string& folder) {
-  size_t cut = folder.find_last_of("\\/");
-  if (cut == std::string::npos) return folder;
-  return cut == 0 ? folder.substr(0, 1) : folder.substr(0, cut);
-}
+// The host joins paths with '\\'; the panel shows them in the system's own form.
+std::string Parent(const std::string& folder) { return AbsolutePath(JoinPath(folder, "..")); }
 
 std::string LastName(const std::string& folder) {
   size_t cut = folder.find_last_of("\\/");
@@ -213,7 +210,7 @@ class App {
           if (std::strcmp(item.FindData.cFileName, "..") == 0) {
             Enter(Parent(panel().folder()), LastName(panel().folder()));
           } else if (IsFolder(item)) {
-            Enter(JoinPath(panel().folder(), item.FindData.cFileName), "");
+            Enter(AbsolutePath(JoinPath(panel().folder(), item.FindData.cFileName)), "");
           }
         }
         return true;

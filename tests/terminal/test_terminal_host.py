@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""Runs the terminal host (tagwright without --script) in a tmux pane, as a
+person would: keys go in with `tmux send-keys`, the screen comes back with
+`tmux capture-pane`. Each test gets its own folder with MP3 files made by lame,
+its own registry file and its own tmux server."""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import wave
+import xml.etree.ElementTree as ET
+
+ARGS = None
+WIDTH, HEIGHT = 100, 30
+# How long the screen may take to show what a test waits for: a guard against
+# a hung run, not a measure of speed.
+PATIENCE = 20.0
+
+
+def make_mp3(path, title, artist):
+    """A second of silence encoded by lame with an ID3v1 and an ID3v2 tag."""
+    wav = path + ".wav"
+    with wave.open(wav, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(44100)
+        w.writeframes(struct.pack("<h", 0) * 44100)
+    subprocess.run(["lame", "--quiet", "-b", "64", "--add-id3v2", "--tt", title, "--ta", artist,
+                    "--tl", "Pane Album", wav, path], check=True)
+    os.unlink(wav)
+
+
+class TerminalHostTest(unittest.TestCase):
+    def setUp(self):
+        if shutil.which("lame") is None:
+            self.skipTest("lame is needed to make the MP3 files")
+        self.dir = tempfile.mkdtemp(prefix="tagwright-tmux-")
+        self.music = os.path.join(self.dir, "Music")
+        os.makedirs(os.path.join(self.music, "Sub"))
+        make_mp3(os.path.join(self.music, "Song.mp3"), "Morning Tone", "Pane Artist")
+        make_mp3(os.path.join(self.music, "Zeta.mp3"), "Evening Tone", "Pane Artist")
+        self.registry = os.path.join(self.dir, "registry.reg")
+        self.status = os.path.join(self.dir, "status")
+        self.socket = "tagwright-test-%d" % os.getpid()
+        env = dict(os.environ, TMUX_TMPDIR=self.dir)
+        self.env = env
+        command = ("TAGWRIGHT_REGISTRY='%s' TAGWRIGHT_LANG=English TERM=xterm-256color LANG=C.UTF-8 "
+                   "LC_ALL=C.UTF-8 EDITOR=true '%s' --plugin '%s' '%s'; echo $? > '%s'; sleep 60"
+                   % (self.registry, ARGS.tagwright, ARGS.plugin, self.music, self.status))
+        subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "new-session", "-d", "-x", str(WIDTH),
+                        "-y", str(HEIGHT), command], check=True, env=env)
+        self.wait_for("F10/q Quit")
+
+    def tearDown(self):
+        if hasattr(self, "socket"):
+            subprocess.run(["tmux", "-L", self.socket, "kill-server"], env=self.env,
+                           stderr=subprocess.DEVNULL)
+        if hasattr(self, "dir"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+    def keys(self, *keys, literal=False):
+        subprocess.run(["tmux", "-L", self.socket, "send-keys"] + (["-l"] if literal else []) + list(keys),
+                       check=True, env=self.env)
+
+    def screen(self):
+        return subprocess.run(["tmux", "-L", self.socket, "capture-pane", "-p"], check=True, env=self.env,
+                              stdout=subprocess.PIPE).stdout.decode("utf-8")
+
+    def wait_for(self, text, gone=False):
+        deadline = time.monotonic() + PATIENCE
+        while True:
+            shown = self.screen()
+            if (text in shown) != gone:
+                return shown
+            if time.monotonic() > deadline:
+                self.fail("%r %s the screen:\n%s" % (text, "stays on" if gone else "never appeared on", shown))
+            time.sleep(0.05)
+
+    def quit(self):
+        self.keys("F10")
+        deadline = time.monotonic() + PATIENCE
+        while not os.path.exists(self.status) or not open(self.status).read().strip():
+            if time.monotonic() > deadline:
+                self.fail("tagwright did not end after F10:\n" + self.screen())
+            time.sleep(0.05)
+        self.assertEqual(open(self.status).read().strip(), "0")
+
+    def assert_window_aligned(self, shown, title):
+        """The window whose frame holds `title` has its sides in the same columns on every line."""
+        lines = shown.split("\n")
+        top = next(i for i, l in enumerate(lines) if title in l and "╔" in l)
+        # The panel's own frame starts in column 0: the window's frame is the one after it.
+        left = lines[top].index("╔", 1)
+        right = lines[top].index("╗", left)
+        bottom = next(i for i in range(top + 1, len(lines)) if lines[i][left:left + 1] == "╚")
+        for i in range(top + 1, bottom):
+            self.assertIn(lines[i][left], "║╟╠", "line %d: %r" % (i, lines[i]))
+            self.assertIn(lines[i][right], "║╢╣", "line %d: %r" % (i, lines[i]))
+        self.assertEqual(lines[bottom][right], "╝")
+
+    def test_panel_lists_folders_first_and_marks_selection(self):
+        shown = self.screen()
+        names = [l for l in shown.split("\n") if "Song.mp3" in l or "Sub" in l or "Zeta.mp3" in l]
+        self.assertEqual(len(names), 3, shown)
+        self.assertIn("Sub", names[0])
+        self.assertIn("Folder", names[0])
+        self.keys("Down", "Insert")  # the cursor starts on Sub; select Song.mp3
+        shown = self.wait_for("√ Song.mp3")
+        self.assertNotIn("√ Zeta.mp3", shown)
+        self.keys("Enter")  # into Zeta.mp3: a file, nothing happens
+        self.keys("Up", "Up", "Enter")  # into Sub
+        shown = self.wait_for("/Music/Sub ")
+        self.keys("Enter")  # its ".." leads back, with the cursor on Sub
+        shown = self.wait_for("/Music ═")
+        self.assertNotIn("√", shown)  # as on the host, leaving a folder drops its selection
+        self.keys("BSpace")  # Backspace goes up too
+        self.wait_for(" Music ")
+        self.quit()
+
+    def test_information_view_shows_tags_then_esc_returns_to_panel(self):
+        self.keys("Down")  # Song.mp3
+        self.keys("F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("File information and tag editor")
+        self.keys("Enter")
+        shown = self.wait_for("Morning Tone")
+        self.assertIn("Song.mp3", shown)
+        self.assertIn("Pane Artist", shown)
+        self.assertIn("Pane Album", shown)
+        self.assert_window_aligned(shown, "Song.mp3")
+        self.keys("Escape")
+        self.wait_for("Morning Tone", gone=True)
+        self.quit()
+
+    def test_configure_changes_the_registry(self):
+        self.keys("c")
+        self.wait_for("Plugins configuration")
+        self.keys("Enter")
+        shown = self.wait_for("Exclude files matching")
+        self.assert_window_aligned(shown, "configuration")
+        self.keys("Tab")
+        self.keys("*.tmp", literal=True)
+        self.wait_for("*.tmp")
+        self.keys("Enter")
+        self.wait_for("Exclude files matching", gone=True)
+        with open(self.registry, encoding="latin-1") as f:
+            self.assertIn('"ExcludeExt"="*.tmp"', f.read())
+        self.quit()
+
+    def test_command_line_opens_the_named_file(self):
+        self.keys("id3:Zeta.mp3", literal=True)
+        self.wait_for("id3:Zeta.mp3")
+        self.keys("Enter")
+        self.wait_for("Evening Tone")
+        self.keys("Escape")
+        self.wait_for("Evening Tone", gone=True)
+        # A prefix no plug-in takes is refused with a message.
+        self.keys("xyz:1", literal=True)
+        self.keys("Enter")
+        self.wait_for("No plug-in takes this command")
+        self.keys("Enter")
+        self.wait_for("No plug-in takes this command", gone=True)
+        self.quit()
+
+    def test_help_follows_links_and_goes_back(self):
+        self.keys("F1")
+        shown = self.wait_for("Tagwright shows and edits")
+        self.keys("Tab", "Enter")  # the second link of the contents
+        self.wait_for("Tagwright shows and edits", gone=True)
+        self.keys("BSpace")
+        self.wait_for("Tagwright shows and edits")
+        self.keys("Escape")
+        self.wait_for("Tagwright shows and edits", gone=True)
+        # F1 in a dialog shows the dialog's own topic.
+        self.keys("c")
+        self.wait_for("Plugins configuration")
+        self.keys("Enter")
+        self.wait_for("Exclude files matching")
+        self.keys("F1")
+        self.wait_for("Tag text code page")
+        self.wait_for("The files that the operations handle")
+        self.keys("Escape")
+        self.wait_for("The files that the operations handle", gone=True)
+        self.keys("Escape")
+        self.wait_for("Exclude files matching", gone=True)
+        self.quit()
+
+
+class JUnitResult(unittest.TextTestResult):
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.outcomes = {}
+
+    def addSuccess(self, test):
+        super().addSuccess(test)
+        self.outcomes.setdefault(test.id(), None)
+
+    def addFailure(self, test, err):
+        super().addFailure(test, err)
+        self.outcomes[test.id()] = self._exc_info_to_string(err, test)
+
+    def addError(self, test, err):
+        super().addError(test, err)
+        self.outcomes[test.id()] = self._exc_info_to_string(err, test)
+
+    def addSkip(self, test, reason):
+        super().addSkip(test, reason)
+        self.outcomes[test.id()] = None
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tagwright", required=True)
+    parser.add_argument("--plugin", required=True)
+    parser.add_argument("--junit", help="write the results as JUnit XML to this file")
+    ARGS = parser.parse_args()
+    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
+    result = unittest.TextTestRunner(resultclass=JUnitResult, verbosity=2).run(suite)
+    if ARGS.junit:
+        os.makedirs(os.path.dirname(ARGS.junit), exist_ok=True)
+        root = ET.Element("testsuite", name="tagwright_terminal_tmux", tests=str(len(result.outcomes)))
+        for name, failure in sorted(result.outcomes.items()):
+            case = ET.SubElement(root, "testcase", classname=name.rsplit(".", 1)[0], name=name.rsplit(".", 1)[1])
+            if failure:
+                ET.SubElement(case, "failure", message="failed").text = failure
+        ET.ElementTree(root).write(ARGS.junit, encoding="utf-8", xml_declaration=True)
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
