@@ -149,6 +149,17 @@ TEST(MenuLayout, ScrollsToTheHighlightedItemAndMarksHiddenParts) {
   EXPECT_EQ(top, 18);
 }
 
+TEST(BoxLayout, ProgressBoxStaysCentredWithItsTitle) {
+  Canvas c(30, 7);
+  DrawBox(c, "Working\nfile.mp3\n[####    ]", false);
+  // 10 columns of text, six more for the frame and margins: 16, centred in 30.
+  EXPECT_EQ(c.Row(1), "       ╔══ Working ═══╗       ");
+  EXPECT_EQ(c.Row(2), "       ║   file.mp3   ║       ");
+  EXPECT_EQ(c.Row(3), "       ║  [####    ]  ║       ");
+  EXPECT_EQ(c.Row(4), "       ╚" + Repeat("═", 14) + "╝       ");
+  EXPECT_EQ(c.styleAt(23, 3), Style::Shadow);
+}
+
 TEST(TextWrap, LinesFitTheWidth) {
   struct Case {
     const char* text;
