@@ -46,12 +46,17 @@ class TerminalHostTest(unittest.TestCase):
         make_mp3(os.path.join(self.music, "Zeta.mp3"), "Evening Tone", "Pane Artist")
         self.registry = os.path.join(self.dir, "registry.reg")
         self.status = os.path.join(self.dir, "status")
+        # The user's editor, played by a script that adds to the text it is given.
+        self.editor = os.path.join(self.dir, "editor.sh")
+        with open(self.editor, "w") as f:
+            f.write("#!/bin/sh\nprintf ' and more' >> \"$1\"\n")
+        os.chmod(self.editor, 0o755)
         self.socket = "tagwright-test-%d" % os.getpid()
         env = dict(os.environ, TMUX_TMPDIR=self.dir)
         self.env = env
         command = ("TAGWRIGHT_REGISTRY='%s' TAGWRIGHT_LANG=English TERM=xterm-256color LANG=C.UTF-8 "
-                   "LC_ALL=C.UTF-8 EDITOR=true '%s' --plugin '%s' '%s'; echo $? > '%s'; sleep 60"
-                   % (self.registry, ARGS.tagwright, ARGS.plugin, self.music, self.status))
+                   "LC_ALL=C.UTF-8 EDITOR='%s' '%s' --plugin '%s' '%s'; echo $? > '%s'; sleep 60"
+                   % (self.registry, self.editor, ARGS.tagwright, ARGS.plugin, self.music, self.status))
         subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "new-session", "-d", "-x", str(WIDTH),
                         "-y", str(HEIGHT), command], check=True, env=env)
         self.wait_for("F10/q Quit")
@@ -137,6 +142,34 @@ class TerminalHostTest(unittest.TestCase):
         self.keys("Escape")
         self.wait_for("Morning Tone", gone=True)
         self.quit()
+
+    def test_comment_goes_through_the_editor(self):
+        self.keys("Down", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("File information and tag editor")
+        self.keys("Enter")
+        shown = self.wait_for("[ Comment ]")
+        row = next(i for i, l in enumerate(shown.split("\n")) if "[ Comment ]" in l)
+        # Tab until the cursor stands on the button that edits the ID3v2 comment.
+        for _ in range(40):
+            x, y = self.cursor()
+            if y == row and shown.split("\n")[row][x - 2:x] == "[ ":
+                break
+            self.keys("Tab")
+        else:
+            self.fail("Tab never reached the comment button:\n" + self.screen())
+        self.keys("Enter")
+        self.wait_for("and more")
+        self.keys("Escape")
+        self.wait_for("[ Comment ]", gone=True)
+        self.quit()
+
+    def cursor(self):
+        out = subprocess.run(["tmux", "-L", self.socket, "display", "-p", "#{cursor_x} #{cursor_y}"],
+                             check=True, env=self.env, stdout=subprocess.PIPE).stdout.decode()
+        x, y = out.split()
+        return int(x), int(y)
 
     def test_configure_changes_the_registry(self):
         self.keys("c")
