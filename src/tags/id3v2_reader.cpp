@@ -4,6 +4,7 @@
 
 #include "sys/sys.h"
 #include "tags/buffered_file.h"
+#include "tags/genres.h"
 #include "tags/id3v2.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_text.h"
@@ -197,6 +198,29 @@ bool ID3v2Tag::Load(const std::string& fileName) {
 
 // Copied, not moved, into the fields: they keep their memory from one file
 // to the next.
+namespace {
+
+// TCON: "(17)Rock" keeps the refinement after the last reference. A reference
+// without a refinement ("(17)", written so by many taggers) names the genre
+// by its number, as ID3v2.3 defines it (4.2.1), so that the genre is shown and
+// a save writes it back instead of losing it.
+std::string GenreFromContentType(const std::string& stored) {
+  const size_t close = stored.rfind(')');
+  if (close == std::string::npos) return stored;
+  std::string refinement = stored.substr(close + 1);
+  if (!refinement.empty() || stored.empty() || stored[0] != '(') return refinement;
+  const size_t end = stored.find(')');
+  const std::string reference = stored.substr(1, end - 1);
+  if (reference == "RX") return "Remix";
+  if (reference == "CR") return "Cover";
+  if (reference.empty() || reference.size() > 3 ||
+      !std::all_of(reference.begin(), reference.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return refinement;
+  return GenreText(std::stoi(reference));
+}
+
+}  // namespace
+
 void ID3v2Tag::FillFromSlots(const SlotTexts& texts) {
   auto text = [&](Slot slot) -> const std::string& { return texts[slot]; };
 
@@ -210,11 +234,7 @@ void ID3v2Tag::FillFromSlots(const SlotTexts& texts) {
   track_ = ParseTrackNumber(trackText_);
   year_ = text(kYear);
   if (year_.empty()) year_ = text(kDate).substr(0, 4);
-  genre_ = text(kGenre);
-  // "(17)Rock" keeps the refinement after the last reference; "(17)" alone
-  // gives nothing.
-  if (const size_t close = genre_.rfind(')'); close != std::string::npos)
-    genre_.erase(0, close + 1);
+  genre_ = GenreFromContentType(text(kGenre));
   comment_ = text(kComment);
   composer_ = text(kComposer);
   encodedBy_ = text(kEncodedBy);

@@ -239,9 +239,8 @@ std::string Kid3Command(const std::string& f, const std::string& t) {
 }
 
 const Tagger kTaggers[] = {
-    // id3lib takes the ASCII text; "(17)" is a genre reference, which the
-    // system shows as no text.
-    {"id3v2", "id3v2", 3, false, Id3v2Command, "3/12", ""},
+    // id3lib takes the ASCII text and writes the genre as the reference "(17)".
+    {"id3v2", "id3v2", 3, false, Id3v2Command, "3/12", "Rock"},
     {"mid3v2", "mid3v2", 4, true, Mid3v2Command, "3/12", "Rock"},
     {"eyeD3_24", "eyeD3", 4, true, EyeD3v24Command, "03/12", "Rock"},
     {"eyeD3_23", "eyeD3", 3, true, EyeD3v23Command, "03/12", "Rock"},

@@ -166,7 +166,9 @@ TEST_F(ID3v2Read, TrackAndGenreTexts) {
     EXPECT_EQ(tag.TrackText(), c.track);
   }
   const std::pair<const char*, const char*> genres[] = {
-      {"(17)Rock", "Rock"}, {"(17)", ""}, {"Rock", "Rock"}, {"(1)(17)Pop", "Pop"}};
+      {"(17)Rock", "Rock"}, {"(17)", "Rock"},  {"Rock", "Rock"},  {"(1)(17)Pop", "Pop"},
+      {"(52)", "Electronic"}, {"(RX)", "Remix"}, {"(CR)", "Cover"}, {"(1)(17)", "Classic Rock"},
+      {"(200)", ""},          {"(x)", ""},       {"()", ""}};
   for (const auto& [stored, shown] : genres)
     EXPECT_EQ(Loaded(Tag(3, FrameV3("TCON", Latin1(stored)))).Genre(), shown) << stored;
 }

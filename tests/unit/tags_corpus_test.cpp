@@ -91,8 +91,8 @@ TEST(TagsCorpus, KnownFieldsReadAsWritten) {
       {"mutagen/id3v24_extended_header.id3", "One Second of Silence"},
       {"taglib-sharp/sample_v2_3_ext_header.mp3", "Title v2"},
       {"hsaudiotag/id3v2/v22.tag", "Chanson de Nuit - Op. 15 No. 1", "Kennedy / Pettinger",
-       "Salut d'Amour (Elgar)", "1984", ""},  // genre "(32)": references stay numbers
-      {"tinytag/utf16be.mp3", "52-girls", "The B52s", "party mix", "1981", "", 6},  // "(17)"
+       "Salut d'Amour (Elgar)", "1984", "Classical"},  // genre "(32)"
+      {"tinytag/utf16be.mp3", "52-girls", "The B52s", "party mix", "1981", "Rock", 6},  // "(17)"
       {"mutagen/id3v22-test.mp3", nullptr, "Anais Mitchell", nullptr, nullptr, nullptr, 3},
   };
   for (const Case& c : cases) {
