@@ -5,6 +5,7 @@
 
 #include "sys/sys.h"
 #include "tags/id3v2.h"
+#include "tags/id3v2_text.h"
 
 namespace tags::id3v2 {
 
@@ -91,6 +92,20 @@ std::optional<int> FindSlot(std::string_view id, const std::array<const char*, 1
 
 std::optional<int> SlotOf(std::string_view id, uint8_t version) {
   return version <= 2 ? FindSlot<3>(id, kSlotIdsV2) : FindSlot<4>(id, kSlotIdsV3);
+}
+
+bool SlotTakes(ByteView content) { return content.empty() || content[0] <= kUtf8; }
+
+bool HasEmptyDescription(ByteView content, bool withLanguage) {
+  size_t at = withLanguage ? 4 : 1;
+  if (content.size() <= at) return false;
+  if (content[0] == kUtf16 || content[0] == kUtf16BE) {
+    if (content.size() >= at + 2 && ((content[at] == 0xFF && content[at + 1] == 0xFE) ||
+                                     (content[at] == 0xFE && content[at + 1] == 0xFF)))
+      at += 2;
+    return content.size() >= at + 2 && content[at] == 0 && content[at + 1] == 0;
+  }
+  return content[at] == 0;
 }
 
 bool TagBody::View(int64_t offset, size_t count, ByteView* out) {

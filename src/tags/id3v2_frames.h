@@ -34,12 +34,43 @@ enum : uint8_t {
 constexpr size_t kHeaderSize = 10;
 // A slot keeps at most this many bytes of a frame's (decoded) data.
 constexpr size_t kSlotDataSize = 500;
+// Raw bytes read of a slot frame: enough for 500 bytes of content after a
+// group byte, a data-length indicator and undoing unsynchronisation (which at
+// most halves the data).
+constexpr size_t kSlotRawLimit = 6 + 2 * kSlotDataSize;
 
 // Frame ids of the sixteen slots: for versions 3 and 4, and for version 2.
 extern const std::array<const char*, 16> kSlotIdsV3;
 extern const std::array<const char*, 16> kSlotIdsV2;
 // The slot (0-based) of a frame id in a tag of `version`, or nothing.
 std::optional<int> SlotOf(std::string_view id, uint8_t version);
+
+// Whether the reader takes a slot frame with this content (after FrameContent)
+// into its slot: an encoding byte it knows, or no data at all, which reads as
+// encoding 0. The writer relies on the same choice to tell which of several
+// COMM or WXXX frames it replaces.
+bool SlotTakes(ByteView content);
+
+// COMM (`withLanguage`) or WXXX content whose content description is empty
+// (also a UTF-16 one that holds only its byte order mark).
+bool HasEmptyDescription(ByteView content, bool withLanguage);
+
+// Of several COMM (or WXXX) frames that the slot takes, the one it keeps: the
+// first whose description is empty, as the writer writes its own, else the
+// last. So a saved tag reads back the frame written from the field, not an
+// iTunNORM comment or another language's comment carried over after it.
+class SlotChoice {
+ public:
+  // The next frame the slot takes; true when it becomes the one kept.
+  bool Offer(bool emptyDescription) {
+    if (settled_) return false;
+    settled_ = emptyDescription;
+    return true;
+  }
+
+ private:
+  bool settled_ = false;
+};
 
 // The bytes after a tag header (frames, padding), read on demand from a file or
 // held in memory (a tag whose unsynchronisation was undone as a whole).

@@ -15,11 +15,6 @@ using namespace id3v2;
 
 namespace {
 
-// Raw bytes read of a slot frame: enough for 500 bytes of content after a
-// group byte, a data-length indicator and undoing unsynchronisation (which at
-// most halves the data).
-constexpr size_t kSlotRawLimit = 6 + 2 * kSlotDataSize;
-
 std::string TrimBoth(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();
@@ -71,13 +66,14 @@ std::string SlotText(size_t slot, ByteView content) {
 }
 
 // Reads the slot frames of the tag into `texts`; a later frame of a slot
-// replaces an earlier one.
+// replaces an earlier one (of COMM and WXXX frames, see SlotChoice).
 void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTexts& texts) {
   std::optional<TagBody> body = OpenBody(file, info, tagSize, false);
   if (!body) return;
   const std::optional<int64_t> start = FirstFrameOffset(*body, info.Version, info.Flags);
   if (!start) return;
   Bytes scratch;
+  SlotChoice comment, url;
   auto visit = [&](const FrameRef& frame) {
     const std::optional<int> slot = SlotOf(frame.id, info.Version);
     if (!slot) return true;
@@ -87,10 +83,10 @@ void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTex
     const std::optional<ByteView> content =
         FrameContent(info.Version, frame.flags, info.Flags, raw, scratch);
     if (!content) return true;  // compressed or encrypted: not text we can read
-    // Frames with an encoding byte this reader does not know are left out;
-    // an empty one reads as encoding 0.
-    if (!content->empty() && (*content)[0] > kUtf8) return true;
+    if (!SlotTakes(*content)) return true;
     const auto index = static_cast<size_t>(*slot);
+    if (index == kComment && !comment.Offer(HasEmptyDescription(*content, true))) return true;
+    if (index == kUrl && !url.Offer(HasEmptyDescription(*content, false))) return true;
     texts[index] = SlotText(index, *content);
     return true;
   };

@@ -59,44 +59,104 @@ Bytes ReencodeContent(const std::string& id, const Bytes& content) {
   return content;
 }
 
-// Appends, in the 2.3 layout, every frame of the old tag that is not one of the
-// slots the writer fills: 2.3 frames byte for byte, 2.4 frames converted.
-// Frames that cannot be decoded (compressed or encrypted 2.4 frames) and
-// frames running past the tag are left out. False on a read error.
+// Which frames of an old 2.3 or 2.4 tag a save keeps. Every frame that is no
+// slot frame; of the slot frames, those the fields do not cover: TIT1 and
+// TOAL (read only when TIT2 or TALB is missing, never written), and the COMM
+// and WXXX frames other than the one the reader took into the comment or link
+// slot, which the written frame replaces (iTunes' iTunNORM comments, comments
+// in other languages). TDRC is not kept: a year written as TYER could
+// contradict it.
+enum class Keep { kAlways, kUnlessInSlot, kNever };
+
+Keep KeepOf(const std::string& id, uint8_t version) {
+  if (!SlotOf(id, version)) return Keep::kAlways;
+  if (id == "TIT1" || id == "TOAL") return Keep::kAlways;
+  if (id == "COMM" || id == "WXXX") return Keep::kUnlessInSlot;
+  return Keep::kNever;
+}
+
+// Appends one frame of the old tag to `out` in the 2.3 layout: a 2.3 frame
+// byte for byte, a 2.4 frame converted; nothing for a 2.4 frame that cannot be
+// decoded (compressed or encrypted). False on a read error.
+bool AppendCarried(TagBody& body, const FrameRef& frame, const TagInfo& info, Bytes& raw,
+                   Bytes& out) {
+  if (!body.Read(frame.headerAt,
+                 static_cast<size_t>(frame.dataAt - frame.headerAt + frame.dataSize), &raw))
+    return false;
+  if (info.Version == 3) {
+    out.insert(out.end(), raw.begin(), raw.end());
+    return true;
+  }
+  const ByteView data = ByteView(raw).subspan(kHeaderSize);
+  std::optional<Bytes> content = FrameContent(4, frame.flags, info.Flags, data);
+  if (!content) return true;
+  std::array<uint8_t, 2> flags{};
+  for (const FlagMapping& m : kStatusFlags)
+    if (frame.flags[0] & m.v4) flags[0] |= m.v3;
+  Bytes v3 = ReencodeContent(frame.id, *content);
+  if ((frame.flags[1] & kV4Grouped) && !data.empty()) {
+    flags[1] |= kV3Grouped;
+    v3.insert(v3.begin(), data[0]);
+  }
+  AppendFrame(out, frame.id.c_str(), v3, flags);
+  return true;
+}
+
+// Appends, in the 2.3 layout and in their old order, the frames of the old
+// tag that a save keeps (KeepOf). Frames running past the tag are left out.
+// False on a read error.
 bool CollectCarriedFrames(sys::File& file, const TagInfo& info, int64_t oldTotal, Bytes& out) {
   if ((info.Version != 3 && info.Version != 4) || oldTotal <= 0) return true;
   std::optional<TagBody> body = OpenBody(file, info, oldTotal, true);
   if (!body) return false;
   const std::optional<int64_t> start = FirstFrameOffset(*body, info.Version, info.Flags);
   if (!start) return true;
+
+  // Where in `out` the COMM and WXXX frame that the reader took into its slot
+  // went (an empty range for one running past the tag), chosen as the reader
+  // chooses; the others stay.
+  struct Range {
+    size_t begin = 0, end = 0;
+  };
+  std::array<Range, 2> inSlot{};
+  std::array<SlotChoice, 2> choice{};
   Bytes raw;
+  Bytes scratch;
   bool readError = false;
   const bool walked = WalkFrames(*body, *start, info.Version, [&](const FrameRef& frame) {
-    if (!frame.complete || SlotOf(frame.id, info.Version)) return true;
-    if (!body->Read(frame.headerAt,
-                    static_cast<size_t>(frame.dataAt - frame.headerAt + frame.dataSize), &raw)) {
+    const Keep keep = KeepOf(frame.id, info.Version);
+    if (keep == Keep::kNever) return true;
+    std::optional<size_t> slot;
+    if (keep == Keep::kUnlessInSlot) {
+      // The same bytes and the same test as the reader's.
+      ByteView data;
+      const size_t want = static_cast<size_t>(std::min<int64_t>(frame.dataSize, kSlotRawLimit));
+      if (!body->View(frame.dataAt, want, &data)) {
+        readError = true;
+        return false;
+      }
+      const std::optional<ByteView> content =
+          FrameContent(info.Version, frame.flags, info.Flags, data, scratch);
+      const bool isComment = frame.id == "COMM";
+      if (content && SlotTakes(*content) &&
+          choice[isComment ? 0 : 1].Offer(HasEmptyDescription(*content, isComment)))
+        slot = isComment ? 0 : 1;
+    }
+    const size_t before = out.size();
+    if (frame.complete && !AppendCarried(*body, frame, info, raw, out)) {
       readError = true;
       return false;
     }
-    if (info.Version == 3) {
-      out.insert(out.end(), raw.begin(), raw.end());
-      return true;
-    }
-    const ByteView data = ByteView(raw).subspan(kHeaderSize);
-    std::optional<Bytes> content = FrameContent(4, frame.flags, info.Flags, data);
-    if (!content) return true;
-    std::array<uint8_t, 2> flags{};
-    for (const FlagMapping& m : kStatusFlags)
-      if (frame.flags[0] & m.v4) flags[0] |= m.v3;
-    Bytes v3 = ReencodeContent(frame.id, *content);
-    if ((frame.flags[1] & kV4Grouped) && !data.empty()) {
-      flags[1] |= kV3Grouped;
-      v3.insert(v3.begin(), data[0]);
-    }
-    AppendFrame(out, frame.id.c_str(), v3, flags);
+    if (slot) inSlot[*slot] = {before, out.size()};
     return true;
   });
-  return walked && !readError;
+  if (!walked || readError) return false;
+  // The later range first, so that the earlier one's offsets still hold.
+  if (inSlot[0].begin < inSlot[1].begin) std::swap(inSlot[0], inSlot[1]);
+  for (const Range& r : inSlot)
+    out.erase(out.begin() + static_cast<ptrdiff_t>(r.begin),
+              out.begin() + static_cast<ptrdiff_t>(r.end));
+  return true;
 }
 
 // The frames the writer builds from the fields, as slot contents (without the

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -171,13 +172,17 @@ TEST_F(ID3v2Write, LanguageIsWrittenBackAndEmptyFieldsGiveHeaderAndPadding) {
   ID3v2Tag tag;
   ASSERT_TRUE(tag.Load(file_));
   ASSERT_TRUE(tag.Save(file_));
-  // TIT1, TDRC and TOAL are read into other fields and written under their ids.
-  const std::vector<Frame> expected = {{"TIT2", {0, 0}, Latin1("Grp")},
-                                       {"TALB", {0, 0}, Latin1("OA")},
-                                       {"TYER", {0, 0}, Latin1("2001")},
-                                       {"TLAN", {0, 0}, Latin1("rus")}};
+  // TIT1, TDRC and TOAL are read into other fields and written under their
+  // ids; TIT1 and TOAL are kept as well, TDRC is not.
+  const std::vector<Frame> expected = {
+      {"TIT2", {0, 0}, Latin1("Grp")}, {"TALB", {0, 0}, Latin1("OA")},
+      {"TYER", {0, 0}, Latin1("2001")}, {"TLAN", {0, 0}, Latin1("rus")},
+      {"TIT1", {0, 0}, Latin1("Grp")},  {"TOAL", {0, 0}, Latin1("OA")}};
   EXPECT_EQ(Parse23(ReadAll(file_)).frames, expected);
 
+  WriteAll(file_, Cat({Tag(3, Cat({FrameV3("TLAN", Latin1("rus")), FrameV3("TDRC", Latin1("2001"))}),
+                           100),
+                       audio_}));
   ID3v2Tag empty;
   ASSERT_TRUE(empty.Save(file_));
   const Bytes written = ReadAll(file_);
@@ -246,6 +251,7 @@ TEST_F(ID3v2Write, FramesOfAn23TagAreCarriedOverByteForByte) {
                                    {"TYER", {0, 0}, Latin1("2001")},
                                    {"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("old")})}};
     expected.insert(expected.end(), kept.begin(), kept.end());
+    expected.push_back({"TIT1", {0, 0}, Latin1("grouping")});
     EXPECT_EQ(parsed.frames, expected);
     EXPECT_EQ(Tail(written, parsed.total), audio_);
     // Carried frames and the new ones fit into the old tag.
@@ -308,13 +314,126 @@ TEST_F(ID3v2Write, FramesOfAn24TagAreCarriedOverIn23Layout) {
 }
 
 TEST_F(ID3v2Write, FramesOfAn22TagAreNotCarriedOver) {
-  WriteAll(
-      file_,
-      Cat({Tag(2, Cat({FrameV2("TT2", Latin1("t")), FrameV2("TXX", Latin1("x"))}), 4000), audio_}));
+  WriteAll(file_, Cat({Tag(2,
+                           Cat({FrameV2("TT2", Latin1("t")), FrameV2("TXX", Latin1("x")),
+                                FrameV2("TT1", Latin1("g")), FrameV2("TOT", Latin1("oa")),
+                                FrameV2("COM", Cat({Latin1("eng"), Text("iTunNORM"), {0}, Text("1")})),
+                                FrameV2("WXX", Cat({Latin1("shop"), {0}, Text("http://b")}))}),
+                           4000),
+                       audio_}));
   ID3v2Tag tag;
   tag.SetArtist("a");
   ASSERT_TRUE(tag.Save(file_));
   EXPECT_EQ(Parse23(ReadAll(file_)).frames, (std::vector<Frame>{{"TPE1", {0, 0}, Latin1("a")}}));
+}
+
+// Frames with slot ids that the fields do not cover survive a save: TIT1 and
+// TOAL, and the COMM and WXXX frames other than the one read into the field,
+// which the written frame replaces.
+TEST_F(ID3v2Write, SlotFramesTheFieldsDoNotCoverAreKept) {
+  const Frame itunNorm = {"COMM", {0, 0}, Cat({Latin1("eng"), Text("iTunNORM"), {0}, Text(" 0A")})};
+  const Frame german = {"COMM", {0, 0}, Cat({Latin1("deu"), {0}, Text("Hallo")})};
+  const Frame unknownEncoding = {"COMM", {0, 0}, Cat({{7}, Text("eng"), {0}, Text("?")})};
+  const Frame compressed = {"COMM", {0, 0x80}, Cat({BigEndian(9, 4), Bytes(12, 0x78)})};
+  const Frame grouping = {"TIT1", {0, 0}, Latin1("Grp")};
+  const Frame shop = {"WXXX", {0x40, 0}, Cat({Latin1("shop"), {0}, Text("http://b")})};
+  const Frame origAlbum = {"TOAL", {0, 0}, Latin1("OA")};
+  auto frame = [](const Frame& f) { return FrameV3(f.id, f.data, f.flags[0], f.flags[1]); };
+  const Bytes frames = Cat({
+      frame(itunNorm), FrameV3("TIT2", Latin1("Old")), frame(grouping), frame(shop),
+      FrameV3("COMM", Cat({Latin1("eng"), {0}, Text("Nice")})),  // read into Comment
+      frame(german), frame(unknownEncoding), FrameV3("WXXX", Cat({{0, 0}, Text("http://a")})),
+      FrameV3("TDRC", Latin1("2004")), frame(origAlbum), frame(compressed),
+      FrameV3("TALB", Latin1("Album")),
+  });
+  WriteAll(file_, Cat({Tag(3, frames, 40), audio_}));
+  ID3v2Tag tag;
+  ASSERT_TRUE(tag.Load(file_));
+  EXPECT_EQ(tag.Comment(), "Nice");
+  EXPECT_EQ(tag.URL(), "http://a");
+  tag.SetTitle("New");
+  ASSERT_TRUE(tag.Save(file_));
+
+  const std::vector<Frame> expected = {
+      {"TIT2", {0, 0}, Latin1("New")},
+      {"TALB", {0, 0}, Latin1("Album")},
+      {"TYER", {0, 0}, Latin1("2004")},
+      {"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("Nice")})},
+      {"WXXX", {0, 0}, Cat({{0, 0}, Text("http://a")})},
+      itunNorm, grouping, shop, german, unknownEncoding, origAlbum, compressed,
+  };
+  Bytes written = ReadAll(file_);
+  WrittenTag parsed = Parse23(written);
+  EXPECT_EQ(parsed.frames, expected);
+  EXPECT_EQ(parsed.total, static_cast<int64_t>(10 + frames.size() + 40));  // in place
+  EXPECT_EQ(Tail(written, parsed.total), audio_);
+
+  // The written frames are the ones read back, so saving again changes nothing.
+  ID3v2Tag again;
+  ASSERT_TRUE(again.Load(file_));
+  EXPECT_EQ(again.Comment(), "Nice");
+  EXPECT_EQ(again.URL(), "http://a");
+  ASSERT_TRUE(again.Save(file_));
+  EXPECT_EQ(ReadAll(file_), written);
+
+  // A cleared comment drops only the frame it was read from.
+  again.SetComment("");
+  ASSERT_TRUE(again.Save(file_));
+  parsed = Parse23(ReadAll(file_));
+  EXPECT_EQ(std::count_if(parsed.frames.begin(), parsed.frames.end(),
+                          [](const Frame& f) { return f.id == "COMM"; }),
+            4);
+  EXPECT_EQ(std::find(parsed.frames.begin(), parsed.frames.end(), expected[3]),
+            parsed.frames.end());
+}
+
+// Of several COMM or WXXX frames, the field takes the first without a
+// description, else the last one; frames the field cannot take do not count.
+// The writer replaces exactly that frame.
+TEST_F(ID3v2Write, TheFrameReadIntoTheCommentIsTheOneReplaced) {
+  const Bytes described = FrameV3("COMM", Cat({Latin1("eng"), Text("d"), {0}, Text("described")}));
+  const Bytes plain = FrameV3("COMM", Cat({Latin1("eng"), {0}, Text("plain")}));
+  const Bytes plain16 =
+      FrameV3("COMM", Cat({{1}, Text("eng"), {0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 'u', 0}}));
+  const Bytes later = FrameV3("COMM", Cat({Latin1("eng"), Text("x"), {0}, Text("later")}));
+  const Bytes bad = FrameV3("COMM", Cat({{9}, Text("eng"), {0}, Text("bad")}));
+  struct Case {
+    const char* what;
+    Bytes frames;
+    std::string comment;
+    Bytes replaced;  // the old frame the written one stands for
+  };
+  const Case cases[] = {
+      {"one described", described, "described", described},
+      {"described, then plain", Cat({described, plain}), "plain", plain},
+      {"plain, then described", Cat({plain, described}), "plain", plain},
+      {"UTF-16 with an empty description", Cat({described, plain16, plain}), "u", plain16},
+      {"all described: the last", Cat({described, later}), "later", later},
+      {"unknown encoding last", Cat({described, bad}), "described", described},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(file_, Cat({Tag(3, c.frames, 20), audio_}));
+    ID3v2Tag tag;
+    ASSERT_TRUE(tag.Load(file_));
+    EXPECT_EQ(tag.Comment(), c.comment);
+    tag.SetComment("new");
+    ASSERT_TRUE(tag.Save(file_));
+    const WrittenTag parsed = Parse23(ReadAll(file_));
+    ASSERT_FALSE(parsed.frames.empty());
+    EXPECT_EQ(parsed.frames[0], (Frame{"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("new")})}));
+    // Everything else of the old tag follows, in its old order.
+    Bytes rest;
+    for (size_t i = 1; i < parsed.frames.size(); ++i) {
+      const Frame& f = parsed.frames[i];
+      rest = Cat({rest, FrameV3(f.id, f.data, f.flags[0], f.flags[1])});
+    }
+    Bytes kept = c.frames;
+    const auto at = std::search(kept.begin(), kept.end(), c.replaced.begin(), c.replaced.end());
+    ASSERT_NE(at, kept.end());
+    kept.erase(at, at + static_cast<ptrdiff_t>(c.replaced.size()));
+    EXPECT_EQ(rest, kept);
+  }
 }
 
 TEST_F(ID3v2Write, StripRemovesTheWholeTag) {
