@@ -127,10 +127,11 @@ elif which == "eyed3":
 print(json.dumps(out))
 )PY";
 
-// Writes a tag with mutagen: a large picture, lyrics and a user text frame.
+// Writes a tag with mutagen: a large picture, lyrics, a user text frame, and
+// frames with the ids of fields beside those the fields are read from.
 constexpr const char* kMutagenWriter = R"PY(
 import sys
-from mutagen.id3 import ID3, APIC, USLT, TXXX, TIT2, TPE1
+from mutagen.id3 import ID3, APIC, USLT, TXXX, TIT2, TPE1, TIT1, TOAL, COMM, WXXX
 path, version, picture = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 tag = ID3()
 tag.add(TIT2(encoding=3, text="Old title"))
@@ -138,6 +139,12 @@ tag.add(TPE1(encoding=3, text="Artist \u00e9"))
 tag.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="Cover \u00e9", data=open(picture, "rb").read()))
 tag.add(USLT(encoding=3, lang="eng", desc="", text="First line\nSecond line \u00fc\u00df"))
 tag.add(TXXX(encoding=3, desc="MusicBrainz Album Id", text="0f9e1d2c-1234-4bcd-9abc-0123456789ab"))
+tag.add(TIT1(encoding=3, text="Group \u00e9"))
+tag.add(TOAL(encoding=3, text="Original album"))
+tag.add(COMM(encoding=3, lang="eng", desc="iTunNORM", text=" 00000A1B 00000C2D"))
+tag.add(COMM(encoding=3, lang="eng", desc="", text="Nice \u00e9"))
+tag.add(WXXX(encoding=3, desc="shop", url="http://shop.example/b"))
+tag.add(WXXX(encoding=3, desc="", url="http://example.org/a"))
 tag.save(path, v2_version=version)
 )PY";
 
@@ -505,6 +512,12 @@ TEST(CarriedFrames, PictureLyricsAndUserTextSurviveATitleChange) {
     EXPECT_EQ(Field(after, "USLT"), Field(before, "USLT"));
     EXPECT_EQ(Field(after, "TXXX:MusicBrainz Album Id"),
               Field(before, "TXXX:MusicBrainz Album Id"));
+    for (const char* key : {"TIT1", "TOAL", "COMM:iTunNORM:eng", "COMM::eng", "WXXX:shop", "WXXX:"})
+      EXPECT_EQ(Field(after, key), Field(before, key)) << key;
+    // The written COMM and WXXX replace the old ones; TALB is new, written
+    // from the album read from TOAL.
+    EXPECT_EQ(First(after, "TALB"), "Original album");
+    EXPECT_EQ(after.size(), before.size() + 1);
     EXPECT_EQ(Workspace::PcmMd5(file), Shared().BaseMd5());
 
     // A second change is written in place of the rebuilt tag or rebuilt again;
@@ -515,6 +528,10 @@ TEST(CarriedFrames, PictureLyricsAndUserTextSurviveATitleChange) {
     EXPECT_EQ(First(third, "TIT2"), "Third title");
     EXPECT_EQ(Field(third, "APIC"), Field(before, "APIC"));
     EXPECT_EQ(Field(third, "USLT"), Field(before, "USLT"));
+    ID3v2Tag reloaded;
+    ASSERT_TRUE(reloaded.Load(file));
+    EXPECT_EQ(reloaded.URL(), "http://example.org/a");
+    EXPECT_EQ(Field(third, "COMM:iTunNORM:eng"), Field(before, "COMM:iTunNORM:eng"));
   }
 }
 
