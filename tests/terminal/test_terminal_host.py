@@ -77,13 +77,17 @@ class TerminalHostTest(unittest.TestCase):
                               stdout=subprocess.PIPE).stdout.decode("utf-8")
 
     def wait_for(self, text, gone=False):
+        """The screen once `text` is on it (or gone) and two captures in a row agree,
+        so that a window is not read while the terminal is still drawing it."""
         deadline = time.monotonic() + PATIENCE
+        previous = None
         while True:
             shown = self.screen()
-            if (text in shown) != gone:
+            if (text in shown) != gone and shown == previous:
                 return shown
             if time.monotonic() > deadline:
                 self.fail("%r %s the screen:\n%s" % (text, "stays on" if gone else "never appeared on", shown))
+            previous = shown if (text in shown) != gone else None
             time.sleep(0.05)
 
     def quit(self):
