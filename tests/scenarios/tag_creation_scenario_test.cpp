@@ -310,6 +310,45 @@ TEST_F(TagCreation, NonMatchingFileStopsTheWalk) {
 // An expression that does not compile is shown with the library's text and
 // position, the cursor goes there, and neither leaving the field nor a
 // button gets past it; Esc leaves without storing anything.
+// The list file's items follow the subject's radio buttons, and each value
+// and case item its field's check box (no C_AllTags stored).
+TEST_F(TagCreation, EnabledStatesFollowTheChoices) {
+  MakeFolder("M");
+  Settings({{"CB_Title", "1"}});
+  Start();
+  ASSERT_TRUE(Play("panel M\n"
+                   "invoke menu\n"
+                   "menu choose 3\n"
+                   "dialog Id3TagCreation expect 5 disabled\n"
+                   "dialog Id3TagCreation expect 8 disabled\n"
+                   "dialog Id3TagCreation expect 9 enabled\n"
+                   "dialog Id3TagCreation choose 4\n"
+                   "dialog Id3TagCreation expect 5 enabled\n"
+                   "dialog Id3TagCreation expect 6 enabled\n"
+                   "dialog Id3TagCreation expect 7 enabled\n"
+                   "dialog Id3TagCreation expect 8 enabled\n"
+                   "dialog Id3TagCreation choose 3\n"
+                   "dialog Id3TagCreation expect 6 disabled\n"
+                   "dialog Id3TagCreation expect 7 disabled\n"
+                   "dialog Id3TagCreation expect 16 enabled\n"
+                   "dialog Id3TagCreation expect 17 enabled\n"
+                   "dialog Id3TagCreation expect 19 disabled\n"
+                   "dialog Id3TagCreation expect 20 disabled\n"
+                   "dialog Id3TagCreation uncheck 15\n"
+                   "dialog Id3TagCreation expect 16 disabled\n"
+                   "dialog Id3TagCreation expect 17 disabled\n"
+                   "dialog Id3TagCreation check 30\n"
+                   "dialog Id3TagCreation expect 31 enabled\n"
+                   "dialog Id3TagCreation expect 32 enabled\n"
+                   "dialog Id3TagCreation expect 33 disabled\n"
+                   "dialog Id3TagCreation check 35\n"
+                   "dialog Id3TagCreation expect 36 enabled\n"
+                   "dialog Id3TagCreation expect 37 enabled\n"
+                   "dialog Id3TagCreation esc\n"
+                   "expect-end\n"))
+      << host_->failure() << Last();
+}
+
 TEST_F(TagCreation, RegexpErrorShownWithItsPosition) {
   MakeFolder("M");
   Start();
