@@ -45,7 +45,7 @@ enum : uint32_t {
 };
 
 enum class OpenMode {
-  Read,        // existing file, reading; others may read and write meanwhile
+  Read,        // existing file, reading; others may read meanwhile (on Windows not write)
   ReadWrite,   // existing file, reading and writing
   CreateNew,   // new file, reading and writing; fails when the name is taken
   CreateAlways // new or truncated file, reading and writing

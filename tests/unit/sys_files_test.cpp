@@ -367,3 +367,27 @@ TEST(SysErrors, LastErrorSlotIsSharedWithOtherCopiesInTheProcess) {
 }
 }  // namespace
 #endif
+
+#ifdef _WIN32
+namespace {
+// Reading lets other readers in, but a file that is open for writing is not
+// read half-written, nor written while it is read.
+TEST(SysFiles, ReadingSharesWithReadersButNotWriters) {
+  TempFolder dir;
+  const std::string path = dir / "song.mp3";
+  ASSERT_TRUE(WriteWhole(path, "audio"));
+  {
+    sys::File writer;
+    ASSERT_TRUE(writer.Open(path, sys::OpenMode::ReadWrite));
+    sys::File reader;
+    EXPECT_FALSE(reader.Open(path, sys::OpenMode::Read));
+  }
+  sys::File reader;
+  ASSERT_TRUE(reader.Open(path, sys::OpenMode::Read));
+  sys::File second;
+  EXPECT_TRUE(second.Open(path, sys::OpenMode::Read));
+  sys::File writer;
+  EXPECT_FALSE(writer.Open(path, sys::OpenMode::ReadWrite));
+}
+}  // namespace
+#endif

@@ -72,13 +72,15 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   }
   if (detail::InjectFault()) return false;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
-  // Others may read (and, while we only read, write, rename or delete).
+  // Others may read.
   DWORD share = FILE_SHARE_READ;
   DWORD disposition = OPEN_EXISTING;
   switch (mode) {
     case OpenMode::Read:
       access = GENERIC_READ;
-      share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+      // Other readers, and a rename or delete of the name, but no writer: a
+      // file that another program is writing is not read half-written.
+      share = FILE_SHARE_READ | FILE_SHARE_DELETE;
       break;
     case OpenMode::ReadWrite: break;
     case OpenMode::CreateNew: disposition = CREATE_NEW; break;
