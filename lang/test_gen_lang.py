@@ -9,12 +9,13 @@ import shutil
 import sys
 import tempfile
 import unittest
-import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
 import check_help  # noqa: E402
 import gen_lang  # noqa: E402
+import junit_runner  # noqa: E402
 
 SOURCES = ["messages.tsv", "TagwrightEng.hlf", "TagwrightRus.hlf"]
 
@@ -216,47 +217,11 @@ class HelpTopicsInCode(unittest.TestCase):
             shutil.rmtree(root)
 
 
-class JUnitResult(unittest.TextTestResult):
-    """Keeps each test's outcome for the JUnit file that scripts/test adds up."""
-
-    def __init__(self, *args, **kwargs):
-        super().__init__(*args, **kwargs)
-        self.outcomes = {}
-
-    def addSuccess(self, test):
-        super().addSuccess(test)
-        self.outcomes.setdefault(test.id(), None)
-
-    def addFailure(self, test, err):
-        super().addFailure(test, err)
-        self.outcomes[test.id()] = self._exc_info_to_string(err, test)
-
-    def addError(self, test, err):
-        super().addError(test, err)
-        self.outcomes[test.id()] = self._exc_info_to_string(err, test)
-
-    def addSubTest(self, test, subtest, err):
-        super().addSubTest(test, subtest, err)
-        if err is not None:
-            previous = self.outcomes.get(test.id()) or ""
-            self.outcomes[test.id()] = previous + self._exc_info_to_string(err, subtest)
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--junit", help="write the results as JUnit XML to this file")
     args = parser.parse_args()
-    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-    result = unittest.TextTestRunner(resultclass=JUnitResult, verbosity=2).run(suite)
-    if args.junit:
-        os.makedirs(os.path.dirname(args.junit), exist_ok=True)
-        root = ET.Element("testsuite", name="tagwright_lang_tests", tests=str(len(result.outcomes)))
-        for name, failure in sorted(result.outcomes.items()):
-            case = ET.SubElement(root, "testcase", classname=name.rsplit(".", 1)[0], name=name.rsplit(".", 1)[1])
-            if failure:
-                ET.SubElement(case, "failure", message="failed").text = failure
-        ET.ElementTree(root).write(args.junit, encoding="utf-8", xml_declaration=True)
-    return 0 if result.wasSuccessful() else 1
+    return junit_runner.run(sys.modules[__name__], "tagwright_lang_tests", args.junit)
 
 
 if __name__ == "__main__":

@@ -22,11 +22,6 @@ namespace batch {
 namespace {
 
 constexpr const char* kSetupKey = "FileListDialog";
-// A host that never answers -1 still ends the list.
-
-const char kV1First[] = "ID3v&1, ID3v2";
-const char kV2First[] = "ID3v&2, ID3v1";
-
 
 enum SetupItem : int {
   SetupBox = 0,
@@ -56,8 +51,8 @@ const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
     {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MListCharTable, nullptr},
     {DI_COMBOBOX, 22, 4, 51, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
     {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 22, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kV1First), nullptr},
-    {DI_RADIOBUTTON, 22, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kV2First), nullptr},
+    {DI_RADIOBUTTON, 22, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
+    {DI_RADIOBUTTON, 22, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
     {DI_TEXT, 4, 7, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},

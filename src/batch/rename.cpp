@@ -22,10 +22,6 @@ namespace {
 
 constexpr const char* kSetupKey = "TagToFileDialog";
 
-const char kV1First[] = "ID3v&1, ID3v2";
-const char kV2First[] = "ID3v&2, ID3v1";
-
-
 // ------------------------------------------------------------ set-up dialog
 
 enum SetupItem : int {
@@ -52,8 +48,8 @@ const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
     {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
     {DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
     {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kV1First), nullptr},
-    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kV2First), nullptr},
+    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
+    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
     {DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},

@@ -22,8 +22,6 @@ namespace batch {
 
 namespace {
 
-
-
 constexpr DWORD kValueEdit = DIF_HISTORY | DIF_SELECTONENTRY;
 
 const host::DialogItemSpec kCreateSpecs[CreateItemCount] = {

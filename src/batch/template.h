@@ -17,6 +17,11 @@ class MPEGaudio;
 
 namespace batch {
 
+// The two choices of the tag order that the file list and rename dialogs
+// offer: which tag a marker reads first.
+inline constexpr char kTagOrderV1First[] = "ID3v&1, ID3v2";
+inline constexpr char kTagOrderV2First[] = "ID3v&2, ID3v1";
+
 // Expands `tmpl` (tag code page; text after a zero byte is ignored) for the
 // file `fullName` (OEM) with its loaded analysis. Tag markers read the ID3v1
 // tag when (preferID3v1 and it is present) or (not preferID3v1 and the ID3v2

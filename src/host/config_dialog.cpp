@@ -21,7 +21,6 @@ constexpr int kHeight = 13;
 
 // A host that never answers -1 would otherwise fill the list without end.
 
-
 // clang-format off
 const DialogItemSpec kSpecs[ConfigItem::Count] = {
     /* Box           */ {DI_DOUBLEBOX, 3, 1, 65, 11, 0, 0, 0, 0, MConfigTitle, nullptr},

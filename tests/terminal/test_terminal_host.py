@@ -13,7 +13,9 @@ import tempfile
 import time
 import unittest
 import wave
-import xml.etree.ElementTree as ET
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import junit_runner  # noqa: E402
 
 ARGS = None
 WIDTH, HEIGHT = 100, 30
@@ -229,28 +231,6 @@ class TerminalHostTest(unittest.TestCase):
         self.quit()
 
 
-class JUnitResult(unittest.TextTestResult):
-    def __init__(self, *args, **kwargs):
-        super().__init__(*args, **kwargs)
-        self.outcomes = {}
-
-    def addSuccess(self, test):
-        super().addSuccess(test)
-        self.outcomes.setdefault(test.id(), None)
-
-    def addFailure(self, test, err):
-        super().addFailure(test, err)
-        self.outcomes[test.id()] = self._exc_info_to_string(err, test)
-
-    def addError(self, test, err):
-        super().addError(test, err)
-        self.outcomes[test.id()] = self._exc_info_to_string(err, test)
-
-    def addSkip(self, test, reason):
-        super().addSkip(test, reason)
-        self.outcomes[test.id()] = None
-
-
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -258,17 +238,7 @@ def main():
     parser.add_argument("--plugin", required=True)
     parser.add_argument("--junit", help="write the results as JUnit XML to this file")
     ARGS = parser.parse_args()
-    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-    result = unittest.TextTestRunner(resultclass=JUnitResult, verbosity=2).run(suite)
-    if ARGS.junit:
-        os.makedirs(os.path.dirname(ARGS.junit), exist_ok=True)
-        root = ET.Element("testsuite", name="tagwright_terminal_tmux", tests=str(len(result.outcomes)))
-        for name, failure in sorted(result.outcomes.items()):
-            case = ET.SubElement(root, "testcase", classname=name.rsplit(".", 1)[0], name=name.rsplit(".", 1)[1])
-            if failure:
-                ET.SubElement(case, "failure", message="failed").text = failure
-        ET.ElementTree(root).write(ARGS.junit, encoding="utf-8", xml_declaration=True)
-    return 0 if result.wasSuccessful() else 1
+    return junit_runner.run(sys.modules[__name__], "tagwright_terminal_tmux", ARGS.junit)
 
 
 if __name__ == "__main__":
