@@ -202,6 +202,23 @@ TEST_P(AudioInterop, AgreesWithFfprobeAndMediainfo) {
                      : peer.mode == "Joint stereo" ? "Joint Stereo"
                      : peer.mode == "Dual mono"    ? "Dual Channel"
                                                    : "Stereo";
+  // twolame's joint stereo writes plain stereo frames where it codes no joint
+  // bands, so its first frame and mediainfo's summary of the stream may name
+  // the two stereo modes the other way round. The first frame's own mode bits
+  // decide then.
+  const std::string ours = audio.ChannelModeText();
+  const bool bothStereo = (mode == "Stereo" || mode == "Joint Stereo") &&
+                          (ours == "Stereo" || ours == "Joint Stereo");
+  if (bothStereo && e.command.rfind("twolame", 0) == 0) {
+    unsigned char header[4] = {};
+    std::FILE* f = std::fopen(out.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    const bool read = std::fseek(f, static_cast<long>(audio.FirstFramePosition()), SEEK_SET) == 0 &&
+                      std::fread(header, 1, 4, f) == 4;
+    std::fclose(f);
+    ASSERT_TRUE(read);
+    mode = (header[3] >> 6) == 1 ? "Joint Stereo" : "Stereo";
+  }
   EXPECT_EQ(audio.ChannelModeText(), mode);
   // lame writes the frames right after its tag.
   EXPECT_EQ(audio.FirstFramePosition(), audio.ID3v2().TagSize());
