@@ -34,7 +34,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 83
+MESSAGE_COUNT = 88
 TITLE = "Tagwright"
 
 # (column name, .Language= value, code page of the output files, file stem)
@@ -59,7 +59,7 @@ REQUIRED_TOPICS = [
 # 'rows' the button rows centred in it (a button takes its text plus "[ " and " ]",
 # and one column separates two buttons).
 DIALOGS = {
-    "configuration": dict(items=[10, 11, 12, 13, 6, 7], inner=61, rows=[[6, 7]]),
+    "configuration": dict(items=[10, 11, 12, 13, 87, 6, 7], inner=61, rows=[[6, 7]]),
     "file information": dict(
         items=["ID3v&1", "ID3v&2", 22, 23, 24, 25, 26, 27, 28, 18, 19, 20, 21, 15, 14, 16, 17, 7, 9],
         inner=66, rows=[[18, 19], [20, 21, 15], [14, 16, 17, 7]]),

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/far_services.h"
+#include "sys/sys.h"
 #include "tags/codepage.h"
 #include "tagwright/messages.h"
 
@@ -112,6 +113,34 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args) {
 int Warning(DWORD flags, const std::string& body) {
   const std::string text = std::string(Msg(MWarning)) + "\n" + body;
   return Message(FMSG_WARNING | FMSG_ALLINONE | flags, nullptr, text.c_str());
+}
+
+namespace {
+
+bool AskAfterFailure(uint32_t error, int messageId, std::initializer_list<const char*> names) {
+  std::string text = Msg(MWarning);
+  text += '\n';
+  text += FormatMsg(messageId, names);
+  text += '\n';
+  text += Msg(MGoOn);
+  // The host shows the error the plug-in left: the one taken before the
+  // message texts were fetched.
+  sys::SetLastError(error);
+  const int button =
+      Message(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE | FMSG_MB_YESNO, nullptr, text.c_str());
+  return button == 0;
+}
+
+}  // namespace
+
+bool ReportFileFailure(int messageId, const std::string& fileName) {
+  const uint32_t error = sys::LastError();
+  return AskAfterFailure(error, messageId, {fileName.c_str()});
+}
+
+bool ReportFileFailure(int messageId, const std::string& fileName, const std::string& otherName) {
+  const uint32_t error = sys::LastError();
+  return AskAfterFailure(error, messageId, {fileName.c_str(), otherName.c_str()});
 }
 
 void ProgressStart(int total) {

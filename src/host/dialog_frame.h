@@ -24,6 +24,15 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args);
 // Returns the pressed button (0 = first) or -1 for Esc.
 int Warning(DWORD flags, const std::string& body);
 
+// Tells the user that an operation on a file failed and asks whether to go on
+// with the other files: message `messageId` formatted with the file's name
+// (and `otherName` for a second %s), the system's reason for the last failure
+// (FMSG_ERRORTYPE), and Yes / No. The reason is taken at the call, before
+// anything else can change it, so call this right after the failed operation.
+// True: go on with the other files; false: stop (No or Esc).
+bool ReportFileFailure(int messageId, const std::string& fileName);
+bool ReportFileFailure(int messageId, const std::string& fileName, const std::string& otherName);
+
 // The progress display: a 43-cell bar in a message box without buttons.
 void ProgressStart(int total);
 void ProgressSet(int position);
