@@ -1,11 +1,16 @@
 # PCRE2 and GoogleTest: Debian's packages natively; for the Windows build both
 # are compiled here from Debian's sources (scripts/setup fetches PCRE2's).
+# zlib: Debian's zlib1g-dev natively, libz-mingw-w64-dev's static archive for
+# Windows. Each comes through an interface target: tagwright_pcre2, tagwright_zlib.
 
 if(NOT WIN32)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
   add_library(tagwright_pcre2 INTERFACE)
   target_link_libraries(tagwright_pcre2 INTERFACE PkgConfig::PCRE2)
+  find_package(ZLIB REQUIRED)
+  add_library(tagwright_zlib INTERFACE)
+  target_link_libraries(tagwright_zlib INTERFACE ZLIB::ZLIB)
   if(TAGWRIGHT_TESTS)
     find_package(GTest REQUIRED)
   endif()
@@ -34,6 +39,17 @@ else()
   target_link_libraries(tagwright_pcre2 INTERFACE pcre2-8-static)
   target_include_directories(tagwright_pcre2 SYSTEM INTERFACE "${CMAKE_BINARY_DIR}/_deps/pcre2")
   target_compile_definitions(tagwright_pcre2 INTERFACE PCRE2_STATIC)
+
+  # The archive by its file name: the package also has the import library of
+  # zlib1.dll, which the plug-in must not depend on.
+  find_library(TAGWRIGHT_ZLIB_ARCHIVE NAMES libz.a)
+  find_path(TAGWRIGHT_ZLIB_INCLUDE_DIR zlib.h)
+  if(NOT TAGWRIGHT_ZLIB_ARCHIVE OR NOT TAGWRIGHT_ZLIB_INCLUDE_DIR)
+    message(FATAL_ERROR "zlib for MinGW-w64 (libz.a, zlib.h) not found: run scripts/setup")
+  endif()
+  add_library(tagwright_zlib INTERFACE)
+  target_link_libraries(tagwright_zlib INTERFACE "${TAGWRIGHT_ZLIB_ARCHIVE}")
+  target_include_directories(tagwright_zlib SYSTEM INTERFACE "${TAGWRIGHT_ZLIB_INCLUDE_DIR}")
 
   if(TAGWRIGHT_TESTS)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
