@@ -1,5 +1,10 @@
 // Fault injection for tests: a file layer that fails from its Nth operation on,
 // so that tests can prove a failed write at any step loses nothing.
+//
+// A scenario test arms it in the test program while the plug-in module, with a
+// copy of this layer of its own, does the writing; so the state lives in the
+// copy that armed it first and the others find it through the environment.
+// Until something is armed each copy counts on its own.
 #include <atomic>
 
 #include "sys/internal.h"
@@ -8,24 +13,53 @@
 namespace sys {
 namespace {
 
-std::atomic<int> g_failFrom{0};
-std::atomic<int> g_count{0};
+constexpr char kStateVariable[] = "TAGWRIGHT_SYS_FAULT_STATE";
+
+struct FaultState {
+  std::atomic<int> failFrom{0};
+  std::atomic<int> failCount{0};
+  std::atomic<int> count{0};
+};
+
+FaultState g_own;
+std::atomic<FaultState*> g_shared{nullptr};
+
+FaultState* Shared() {
+  FaultState* state = g_shared.load();
+  if (state != nullptr) return state;
+  state = static_cast<FaultState*>(detail::FindPublishedAddress(kStateVariable));
+  if (state != nullptr) g_shared = state;
+  return state;
+}
+
+FaultState& State() {
+  FaultState* state = Shared();
+  return state != nullptr ? *state : g_own;
+}
 
 }  // namespace
 
-void FailFileOperationsFrom(int n) {
-  g_failFrom = n < 0 ? 0 : n;
-  g_count = 0;
+void FailFileOperationsFrom(int n, int count) {
+  FaultState* state = Shared();
+  if (state == nullptr) {
+    detail::PublishAddress(kStateVariable, &g_own);
+    state = &g_own;
+    g_shared = state;
+  }
+  state->failFrom = n < 0 ? 0 : n;
+  state->failCount = count < 0 ? 0 : count;
+  state->count = 0;
 }
 
-int FileOperationCount() { return g_count; }
+int FileOperationCount() { return State().count; }
 
 namespace detail {
 
 bool InjectFault() {
-  const int count = ++g_count;
-  const int from = g_failFrom;
-  if (from == 0 || count < from) return false;
+  FaultState& state = State();
+  const int count = ++state.count;
+  const int from = state.failFrom;
+  if (from == 0 || count < from || count - from >= state.failCount) return false;
   SetLastError(kErrorWriteFault);
   return true;
 }

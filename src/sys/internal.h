@@ -7,4 +7,12 @@ namespace sys::detail {
 // last error is then already set to ERROR_WRITE_FAULT).
 bool InjectFault();
 
+// Several copies of this layer may live in one process (the host program's
+// and the plug-in module's). One copy publishes the address of its state in
+// the process's environment under `variable`, tagged with the process id so
+// that a child process never trusts an inherited address; the others find it.
+void PublishAddress(const char* variable, void* address);
+// The address published in this process, or null.
+void* FindPublishedAddress(const char* variable);
+
 }  // namespace sys::detail

@@ -97,9 +97,28 @@ bool ReplaceFile(const std::string& from, const std::string& to);
 // false when the file does not exist.
 bool GetAttributes(const std::string& path, uint32_t* attributes);
 bool SetAttributes(const std::string& path, uint32_t attributes);
+// A file's times, exact to the nanosecond where the file system keeps them
+// (Windows: to 100 ns): seconds since 1970-01-01 UTC and the part of a second.
+struct FileTime {
+  int64_t seconds = 0;
+  int32_t nanoseconds = 0;  // 0 to 999,999,999
+  bool operator==(const FileTime&) const = default;
+};
+struct FileTimes {
+  FileTime modified;
+  FileTime accessed;
+  bool operator==(const FileTimes&) const = default;
+};
+// false when the file does not exist.
+bool GetFileTimes(const std::string& path, FileTimes* times);
+// Sets the modification and access times; a read-only file takes them too.
+bool SetFileTimes(const std::string& path, const FileTimes& times);
 bool CreateFolder(const std::string& path);  // one level
 bool Exists(const std::string& path);        // file or folder
 bool IsFolder(const std::string& path);
+// Whether the entries of the folder can be listed; false with the reason in
+// LastError() when not (missing, not a folder, access denied).
+bool CanListFolder(const std::string& path);
 
 // The name under which the file system knows an OEM path: on POSIX its UTF-8
 // form with '\' read as '/'; on Windows the path itself. For callers that
@@ -114,6 +133,20 @@ std::string OemFromNative(const std::string& nativeName);
 uint32_t LastError();
 void SetLastError(uint32_t code);
 std::string ErrorText(uint32_t code);
+
+// Keeps the last error of a failure while cleaning up after it: what the
+// clean-up leaves in LastError() is replaced by the error this object took
+// when it was made.
+class KeepLastError {
+ public:
+  KeepLastError() : error_(LastError()) {}
+  ~KeepLastError() { SetLastError(error_); }
+  KeepLastError(const KeepLastError&) = delete;
+  KeepLastError& operator=(const KeepLastError&) = delete;
+
+ private:
+  uint32_t error_;
+};
 
 // Windows error codes the callers look at.
 enum : uint32_t {
@@ -132,11 +165,16 @@ enum : uint32_t {
   kErrorNoMoreItems = 259,
 };
 
-// Fault injection for tests: the Nth file operation from now (1-based) and all
-// after it fail with ERROR_WRITE_FAULT; 0 switches it off. Counted operations:
+// Fault injection for tests: the Nth file operation from now (1-based) and the
+// `count` - 1 after it (all after it by default) fail with ERROR_WRITE_FAULT;
+// 0 switches it off. A single failure shows what the clean-up after it does.
+// Counted operations:
 // Open, Read, ReadExact, ReadAt, Write, Seek, SeekFromEnd, Size, Truncate,
-// Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes, CreateFolder.
-void FailFileOperationsFrom(int n);
+// Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes,
+// SetFileTimes, CreateFolder, CanListFolder. Once a test has called this, every
+// copy of this layer in the process (the plug-in module's too) counts and
+// fails together.
+void FailFileOperationsFrom(int n, int count = 0x7FFFFFFF);
 // Number of counted file operations since the last FailFileOperationsFrom.
 int FileOperationCount();
 

@@ -7,9 +7,10 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#endif
+
 #include <cstdio>
 #include <cstdlib>
-#endif
 
 #include <gtest/gtest.h>
 
@@ -343,6 +344,60 @@ TEST(SysFiles, FaultInjectionFailsTheNthOperationAndAllAfter) {
   EXPECT_EQ(ReadWhole(path), "ab");
   EXPECT_TRUE(sys::DeleteFile(path));  // would fail on Windows had the handle stayed open
   EXPECT_GT(sys::FileOperationCount(), 0);
+}
+
+TEST(SysFiles, FaultInjectionCanFailASingleOperation) {
+  TempFolder dir;
+  const std::string path = dir / "victim.bin";
+  sys::FailFileOperationsFrom(2, 1);
+  sys::File file;
+  EXPECT_TRUE(file.Open(path, sys::OpenMode::CreateNew));  // 1
+  EXPECT_FALSE(file.Write("ab", 2));                        // 2
+  EXPECT_TRUE(file.Write("cd", 2));                         // 3
+  EXPECT_TRUE(file.Close());                                // 4
+  sys::FailFileOperationsFrom(0);
+  EXPECT_EQ(ReadWhole(path), "cd");
+}
+
+// Times go back exactly as they were read, to the 100 ns that Windows keeps,
+// also on a read-only file (a save puts them back after the marks).
+TEST(SysFiles, FileTimesAreReadAndSetAgain) {
+  TempFolder dir;
+  const std::string path = dir / "timed.mp3";
+  ASSERT_TRUE(WriteWhole(path, "x"));
+  const sys::FileTimes old{{981173106, 123456700}, {981173107, 500}};  // 2001-02-03
+  ASSERT_TRUE(sys::SetFileTimes(path, old));
+  sys::FileTimes read;
+  ASSERT_TRUE(sys::GetFileTimes(path, &read));
+  EXPECT_EQ(read.modified, old.modified);
+  EXPECT_EQ(read.accessed, old.accessed);
+
+  ASSERT_TRUE(sys::SetAttributes(path, sys::kAttrReadOnly));
+  const sys::FileTimes later{{1500000000, 0}, {1500000001, 0}};
+  EXPECT_TRUE(sys::SetFileTimes(path, later));
+  ASSERT_TRUE(sys::GetFileTimes(path, &read));
+  EXPECT_EQ(read, later);
+  ASSERT_TRUE(sys::SetAttributes(path, 0));
+
+  EXPECT_FALSE(sys::GetFileTimes(dir / "missing", &read));
+  EXPECT_EQ(sys::LastError(), sys::kErrorFileNotFound);
+  EXPECT_FALSE(sys::SetFileTimes(dir / "missing", later));
+}
+
+TEST(SysFiles, AFolderCanBeListedUnlessItIsMissingOrAFile) {
+  TempFolder dir;
+  EXPECT_TRUE(sys::CanListFolder(dir.path()));
+  ASSERT_TRUE(sys::CreateFolder(dir / "empty"));
+  EXPECT_TRUE(sys::CanListFolder(dir / "empty"));
+  EXPECT_TRUE(sys::CanListFolder(dir.path() + "\\"));
+  EXPECT_FALSE(sys::CanListFolder(dir / "missing"));
+  EXPECT_EQ(sys::LastError(), sys::kErrorPathNotFound);
+  ASSERT_TRUE(WriteWhole(dir / "file", "x"));
+  EXPECT_FALSE(sys::CanListFolder(dir / "file"));
+  EXPECT_NE(sys::LastError(), sys::kErrorSuccess);
+  sys::FailFileOperationsFrom(1);
+  EXPECT_FALSE(sys::CanListFolder(dir.path()));
+  sys::FailFileOperationsFrom(0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // never replaced by MoveFile, a folder is not a file).
 #define _FILE_OFFSET_BITS 64
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -538,6 +539,36 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
   return true;
 }
 
+bool GetFileTimes(const std::string& path, FileTimes* times) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  if (times != nullptr) {
+    times->modified = {static_cast<int64_t>(st.st_mtim.tv_sec),
+                       static_cast<int32_t>(st.st_mtim.tv_nsec)};
+    times->accessed = {static_cast<int64_t>(st.st_atim.tv_sec),
+                       static_cast<int32_t>(st.st_atim.tv_nsec)};
+  }
+  return true;
+}
+
+bool SetFileTimes(const std::string& path, const FileTimes& times) {
+  if (detail::InjectFault()) return false;
+  const std::string native = NativePath(path);
+  const struct timespec stamps[2] = {
+      {static_cast<time_t>(times.accessed.seconds), static_cast<long>(times.accessed.nanoseconds)},
+      {static_cast<time_t>(times.modified.seconds), static_cast<long>(times.modified.nanoseconds)},
+  };
+  if (utimensat(AT_FDCWD, native.c_str(), stamps, 0) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  return true;
+}
+
 bool CreateFolder(const std::string& path) {
   if (detail::InjectFault()) return false;
   const std::string native = NativePath(path);
@@ -562,6 +593,23 @@ bool Exists(const std::string& path) {
 bool IsFolder(const std::string& path) {
   struct stat st;
   return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CanListFolder(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  const std::string native = NativePath(path);
+  DIR* folder = opendir(native.c_str());
+  if (folder == nullptr) {
+    const int error = errno;
+    // Windows lists "folder\*" and so misses a path, not a file.
+    if (error == ENOENT || error == ENOTDIR)
+      SetLastError(kErrorPathNotFound);
+    else
+      SetErrno(error, native.c_str());
+    return false;
+  }
+  closedir(folder);
+  return true;
 }
 
 }  // namespace sys

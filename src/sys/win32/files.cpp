@@ -261,6 +261,61 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
   return SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
+namespace {
+
+// FILETIME counts 100 ns from 1601-01-01; FileTime counts from 1970-01-01.
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+
+FileTime FromFiletime(const FILETIME& ft) {
+  const int64_t ticks =
+      static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+  const int64_t seconds = ticks / kTicksPerSecond;
+  const int64_t rest = ticks % kTicksPerSecond;
+  return {seconds - kSecondsFrom1601To1970, static_cast<int32_t>(rest * 100)};
+}
+
+FILETIME ToFiletime(const FileTime& time) {
+  const int64_t ticks =
+      (time.seconds + kSecondsFrom1601To1970) * kTicksPerSecond + time.nanoseconds / 100;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+  return ft;
+}
+
+}  // namespace
+
+bool GetFileTimes(const std::string& path, FileTimes* times) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (times != nullptr) {
+    times->modified = FromFiletime(data.ftLastWriteTime);
+    times->accessed = FromFiletime(data.ftLastAccessTime);
+  }
+  return true;
+}
+
+bool SetFileTimes(const std::string& path, const FileTimes& times) {
+  if (detail::InjectFault()) return false;
+  // Changing times needs no write access to the data, so a read-only file
+  // takes them too; FILE_FLAG_BACKUP_SEMANTICS lets a folder be opened.
+  const HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const FILETIME accessed = ToFiletime(times.accessed);
+  const FILETIME modified = ToFiletime(times.modified);
+  const BOOL set = ::SetFileTime(h, nullptr, &accessed, &modified);
+  const DWORD error = GetLastError();
+  CloseHandle(h);
+  if (!set) {
+    ::SetLastError(error);
+    return false;
+  }
+  return true;
+}
+
 bool CreateFolder(const std::string& path) {
   if (detail::InjectFault()) return false;
   return CreateDirectoryA(path.c_str(), nullptr) != 0;
@@ -273,6 +328,22 @@ bool Exists(const std::string& path) {
 bool IsFolder(const std::string& path) {
   const DWORD found = GetFileAttributesA(path.c_str());
   return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CanListFolder(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  std::string pattern = path;
+  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' && pattern.back() != ':')
+    pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAA data;
+  const HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) {
+    // Nothing at all, not even "." (a drive's root folder): an empty folder.
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+  }
+  FindClose(h);
+  return true;
 }
 
 std::string NativePath(const std::string& oemPath) { return oemPath; }
