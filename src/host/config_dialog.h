@@ -1,6 +1,7 @@
 // The configuration dialog behind the plug-in's entry in the host's
 // configuration menu: the masks of the files to process and to skip, the code
-// page of tag text and the per-folder file counter.
+// page of tag text, the per-folder file counter and whether tag writes keep
+// the file's modification time.
 #pragma once
 
 namespace host {
@@ -16,6 +17,7 @@ struct ConfigItem {
     CodePageLabel,
     TagCP,
     ResetCounter,
+    KeepFileTime,
     Separator,
     Ok,
     Cancel,
@@ -24,7 +26,7 @@ struct ConfigItem {
 };
 
 // Shows the dialog with the values stored in the registry. On OK writes the
-// four values back and reloads the configuration; true then. Anything else
+// five values back and reloads the configuration; true then. Anything else
 // writes nothing and gives false.
 bool ConfigDialog();
 

@@ -7,6 +7,7 @@
 #include "host/far_services.h"
 #include "host/plugin_state.h"
 #include "tags/codepage.h"
+#include "tags/write_access.h"
 
 namespace host {
 
@@ -163,6 +164,7 @@ void LoadConfig() {
   ExcludeExt = ReadString("ExcludeExt", "ConfigDialog", "");
   ResetCounter = ReadBool("ResetCounter", "ConfigDialog", true);
   tags::LoadCodePage("TagCP", "ConfigDialog", tags::TagCodePage);
+  tags::KeepFileTimes = ReadBool("KeepFileTime", "ConfigDialog", false);
 }
 
 bool DeleteKey(sys::RegKey root, const std::string& path) {

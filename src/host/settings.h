@@ -28,7 +28,8 @@ bool ReadBool(const std::string& name, const std::string& subkey, bool fallback)
 void WriteBool(const std::string& name, const std::string& subkey, bool value);
 
 // ProcessExt, ExcludeExt and ResetCounter from the subkey ConfigDialog into
-// the configuration in memory, then the tag code page from TagCP.
+// the configuration in memory, then the tag code page from TagCP and whether
+// tag writes keep the file's times from KeepFileTime.
 void LoadConfig();
 
 // The key operations take full key paths below `root`.

@@ -13,7 +13,7 @@ using scenario::Sz;
 
 class Configure : public PluginScenario {};
 
-TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFourValues) {
+TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFiveValues) {
   Start();
   ASSERT_TRUE(
       Play("invoke configure\n"
@@ -21,7 +21,8 @@ TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFourValues) {
            "dialog \"Id3Config\" expect 4 \"\"\n"
            "dialog \"Id3Config\" expect 6 \"Windows text\"\n"
            "dialog \"Id3Config\" expect 7 checked\n"
-           "dialog \"Id3Config\" press 9\n"
+           "dialog \"Id3Config\" expect 8 unchecked\n"
+           "dialog \"Id3Config\" press 10\n"
            "expect-end\n"))
       << host_->failure();
   const std::string key = KeyPath("ConfigDialog");
@@ -29,6 +30,7 @@ TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFourValues) {
   EXPECT_EQ(scenario::ReadRegistry(key, "ExcludeExt"), Sz(""));  // an empty REG_SZ, not absent
   EXPECT_EQ(scenario::ReadRegistry(key, "TagCP"), Sz("Windows text"));
   EXPECT_EQ(scenario::ReadRegistry(key, "ResetCounter"), Sz("1"));
+  EXPECT_EQ(scenario::ReadRegistry(key, "KeepFileTime"), Sz("0"));
   EXPECT_NE(output_.find("Configure returned 1"), std::string::npos) << output_;
 }
 
@@ -60,7 +62,7 @@ TEST_F(Configure, ConfirmedValuesAreStoredAndTheWalkUsesThemAtOnce) {
            "dialog \"Id3Config\" set 4 \"skip*\"\n"
            "dialog \"Id3Config\" select 6 \"Dos text\"\n"
            "dialog \"Id3Config\" uncheck 7\n"
-           "dialog \"Id3Config\" press 9\n"
+           "dialog \"Id3Config\" press 10\n"
            // The same module, without a new start: only a.mp2 is shown.
            "panel music select a.mp2 skip-me.mp2 b.mp3\n"
            "invoke menu\n"
@@ -88,7 +90,7 @@ TEST_F(Configure, CancellingWritesNothingEvenAfterEdits) {
       Play("invoke configure\n"
            "dialog \"Id3Config\" set 2 \"*.wav\"\n"
            "dialog \"Id3Config\" uncheck 7\n"
-           "dialog \"Id3Config\" press 10\n"
+           "dialog \"Id3Config\" press 11\n"
            "invoke configure\n"
            "dialog \"Id3Config\" set 4 \"x*\"\n"
            "dialog \"Id3Config\" esc\n"
@@ -99,7 +101,7 @@ TEST_F(Configure, CancellingWritesNothingEvenAfterEdits) {
            "dialog \"Id3Config\" esc\n"
            "expect-end\n"))
       << host_->failure();
-  for (const char* name : {"ProcessExt", "ExcludeExt", "TagCP", "ResetCounter"}) {
+  for (const char* name : {"ProcessExt", "ExcludeExt", "TagCP", "ResetCounter", "KeepFileTime"}) {
     EXPECT_FALSE(scenario::ReadRegistry(KeyPath("ConfigDialog"), name).has_value()) << name;
   }
 }
@@ -115,7 +117,7 @@ TEST_F(Configure, StoredValuesAreShownAndAnUnknownTableIsKeptAsItIs) {
            "dialog \"Id3Config\" expect 2 \"*.mp3,*.mp2\"\n"
            "dialog \"Id3Config\" expect 6 \"No Such Table\"\n"
            "dialog \"Id3Config\" expect 7 unchecked\n"
-           "dialog \"Id3Config\" press 9\n"))
+           "dialog \"Id3Config\" press 10\n"))
       << host_->failure();
   EXPECT_EQ(scenario::ReadRegistry(key, "TagCP"), Sz("No Such Table"));
   EXPECT_EQ(scenario::ReadRegistry(key, "ResetCounter"), Sz("0"));
@@ -128,7 +130,7 @@ TEST_F(Configure, TheHostsUserNamesTheRegistryBranch) {
   ASSERT_TRUE(
       Play("invoke configure\n"
            "dialog \"Id3Config\" set 2 \"*.user\"\n"
-           "dialog \"Id3Config\" press 9\n"))
+           "dialog \"Id3Config\" press 10\n"))
       << host_->failure();
   EXPECT_EQ(scenario::ReadRegistry(KeyPath("ConfigDialog"), "ProcessExt"), Sz("*.user"));
 
@@ -145,7 +147,7 @@ TEST_F(Configure, TheHostsUserNamesTheRegistryBranch) {
         Play("invoke configure\n"
              "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
              "dialog \"Id3Config\" set 2 \"*.common\"\n"
-             "dialog \"Id3Config\" press 9\n"))
+             "dialog \"Id3Config\" press 10\n"))
         << host_->failure();
     EXPECT_EQ(scenario::ReadRegistry(common, "ProcessExt"), Sz("*.common"));
     scenario::DeleteRegistryTree(sys::CurrentUserKey(), "Software\\Far\\Plugins");
