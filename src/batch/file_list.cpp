@@ -72,6 +72,10 @@ std::string UpToZero(const std::string& text) {
 }  // namespace
 
 bool AppendListLine(const std::string& listName, const std::string& line) {
+  if (listName.empty()) {
+    sys::SetLastError(sys::kErrorPathNotFound);
+    return false;
+  }
   sys::File file;
   bool exists = sys::Exists(listName) && !sys::IsFolder(listName);
   if (!file.Open(listName, exists ? sys::OpenMode::ReadWrite : sys::OpenMode::CreateNew)) {
@@ -81,7 +85,9 @@ bool AppendListLine(const std::string& listName, const std::string& line) {
   if (!file.Size(&end) || !file.Seek(end)) return false;
   const std::string bytes = line + "\r\n";
   if (!file.Write(bytes.data(), bytes.size())) {
-    // Half a line would join the next one; the list keeps what it had.
+    // Half a line would join the next one; the list keeps what it had. The
+    // failure reported stays the write's.
+    const sys::KeepLastError keep;
     if (file.Seek(end)) file.Truncate();
     return false;
   }
@@ -139,13 +145,15 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
   std::string listName =
       UpToZero(FormatTagTemplate(audio, fullPath, nameTemplate, v1First, counter));
   tags::ToOem(listName, tags::TagCodePage);
-  if (listName.empty()) return false;
 
   std::string lineTemplate = host::ItemText(setupItems[SetupFormat]);
   tags::FromOem(lineTemplate, tags::TagCodePage);
   std::string line = UpToZero(FormatTagTemplate(audio, fullPath, lineTemplate, v1First, counter));
   tags::Recode(line, tags::TagCodePage, tags::ListCodePage);
-  return AppendListLine(listName, line);
+  if (AppendListLine(listName, line)) return true;
+  // A list that cannot take the line is said; the user goes on with the
+  // other files (whose lines may go to other lists) or stops.
+  return host::ReportFileFailure(MCannotWriteList, listName);
 }
 
 }  // namespace batch

@@ -12,7 +12,8 @@ namespace batch {
 // Appends `line` and CR LF to the list file `listName` (OEM), creating the
 // file when it does not exist. What the file held stays: a write that fails
 // is taken back, so the file ends where it ended before. False when the file
-// could not be opened or the line could not be written.
+// could not be opened or the line could not be written (an empty name cannot
+// be opened); LastError() then tells why.
 bool AppendListLine(const std::string& listName, const std::string& line);
 
 }  // namespace batch

@@ -120,7 +120,10 @@ std::string NamePart(const std::string& fullName) {
 }
 
 bool ForceFolders(const std::string& dir) {
-  if (dir.empty()) return false;
+  if (dir.empty()) {
+    sys::SetLastError(sys::kErrorPathNotFound);
+    return false;
+  }
   std::string folder = dir;
   if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
   // A drive ("C:") or a root is taken to exist.
@@ -143,7 +146,7 @@ bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNo
   return true;
 }
 
-bool RenameFile(const std::string& fullName, std::string newName) {
+RenameResult RenameFile(const std::string& fullName, std::string newName) {
   newName.resize(strnlen(newName.c_str(), newName.size()));
   ReplaceIllegalNameChars(newName, false);
   size_t at = LastSeparator(newName, false);
@@ -156,11 +159,9 @@ bool RenameFile(const std::string& fullName, std::string newName) {
     // relative one is resolved against the current folder.
     moved = ForceFolders(newName.substr(0, at + 1)) && sys::MoveFile(fullName, newName);
   }
-  if (!moved) {
-    host::Warning(FMSG_ERRORTYPE | FMSG_MB_OK,
-                  host::FormatMsg(MCannotRename, {fullName.c_str(), newName.c_str()}));
-  }
-  return moved;
+  if (moved) return RenameResult::Moved;
+  return host::ReportFileFailure(MCannotRename, fullName, newName) ? RenameResult::Failed
+                                                                   : RenameResult::Stop;
 }
 
 bool RenameSetup() {
@@ -197,15 +198,12 @@ bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int co
   std::string newName = FormatTagTemplate(audio, fullPath, tmpl,
                                           setupItems[SetupV1First].Selected != 0, counter);
   tags::ToOem(newName, tags::TagCodePage);
-  if (!interactive) {
-    RenameFile(fullPath, newName);
-    return true;
-  }
+  if (!interactive) return RenameFile(fullPath, newName) != RenameResult::Stop;
   bool askNoMore = false;
   if (!ConfirmRename(NamePart(fullPath), newName, askNoMore)) return false;
-  RenameFile(fullPath, newName);
+  const bool goOn = RenameFile(fullPath, newName) != RenameResult::Stop;
   if (askNoMore) interactive = false;
-  return true;
+  return goOn;
 }
 
 }  // namespace batch

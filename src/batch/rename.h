@@ -17,16 +17,22 @@ namespace batch {
 // the "ask no more" check box.
 bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore);
 
+// What became of a rename: the file moved; it did not and the user goes on
+// with the other files; it did not and the user stops.
+enum class RenameResult { Moved, Failed, Stop };
+
 // Moves `fullName` to `newName`. Characters a name cannot hold become '_'.
 // A new name without a folder part stays in the file's folder; one with a
 // folder part is used as it is, after the missing folders of an absolute path
 // were created. An existing file is never replaced. A failure is shown as a
-// warning with the system's reason; the result says whether the file moved.
-bool RenameFile(const std::string& fullName, std::string newName);
+// warning with both names and the system's reason, with the choice to go on
+// with the other files or stop.
+RenameResult RenameFile(const std::string& fullName, std::string newName);
 
 // Makes sure the folder `dir` exists, creating missing folders from the top
 // down; false when a folder could not be made, or when the chain does not
-// reach an existing folder (a relative name whose first folder is missing).
+// reach an existing folder (a relative name whose first folder is missing:
+// LastError() is then ERROR_PATH_NOT_FOUND).
 bool ForceFolders(const std::string& dir);
 
 // The parts of a full path around its last '\', '/' or ':'.

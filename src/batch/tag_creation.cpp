@@ -188,23 +188,25 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
     if (!renaming) return true;
     std::string name = newName();
     ReplaceIllegalNameChars(name, false);
-    if (!interactive) {
-      RenameFile(fullPath, name);
-      return true;
-    }
+    if (!interactive) return RenameFile(fullPath, name) != RenameResult::Stop;
     bool askNoMore = false;
     if (!ConfirmRename(NamePart(fullPath), name, askNoMore)) return false;
-    RenameFile(fullPath, name);
+    const bool goOn = RenameFile(fullPath, name) != RenameResult::Stop;
     if (askNoMore) interactive = false;
-    return true;
+    return goOn;
   }
 
   // Both tags are written even when no field changed, so that ticking a tag
   // creates it on the files that lack it. ID3v1 goes first: a rebuilt ID3v2
-  // tag copies the file's end, the new ID3v1 tag included.
-  if (writeV1) audio.ID3v1().Save(fullPath);
-  if (writeV2) audio.ID3v2().Save(fullPath);
-  if (renaming) RenameFile(fullPath, newName());
+  // tag copies the file's end, the new ID3v1 tag included. A write that fails
+  // is said; going on means going on with the next file: this one is neither
+  // written further nor renamed, since its name would come from tags it does
+  // not hold.
+  if (writeV1 && !audio.ID3v1().Save(fullPath))
+    return host::ReportFileFailure(MCannotWriteTags, fullPath);
+  if (writeV2 && !audio.ID3v2().Save(fullPath))
+    return host::ReportFileFailure(MCannotWriteTags, fullPath);
+  if (renaming) return RenameFile(fullPath, newName()) != RenameResult::Stop;
   return true;
 }
 

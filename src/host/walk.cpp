@@ -80,6 +80,20 @@ bool IsFolder(const FAR_FIND_DATA& data) {
   return (data.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A link to a folder, which the host's recursive search does not enter.
+constexpr DWORD kAttrReparsePoint = 0x400;
+
+// The host's recursive search passes over a folder it cannot list as if it
+// were empty. The walk looks first: false when the folder cannot be listed,
+// which the user is told; `*goOn` is then the user's choice to go on with the
+// other files or to stop.
+bool FolderCanBeWalked(const std::string& path, bool* goOn) {
+  *goOn = true;
+  if (sys::CanListFolder(path)) return true;
+  *goOn = ReportFileFailure(MCannotReadFolder, path);
+  return false;
+}
+
 // The panel's entry for its parent folder is never walked: it would take in
 // the whole tree above the panel.
 bool IsParentEntry(const std::string& name) { return name == ".."; }
@@ -215,8 +229,16 @@ bool SetUp(Invocation& invocation) {
   }
 }
 
-void WalkFolder(const std::string& path, int* stop) {
+// False when the folder could not be walked (the user was told and chose to
+// go on, or to stop: then `*stop` is set).
+bool WalkFolder(const std::string& path, int* stop) {
+  bool goOn = true;
+  if (!FolderCanBeWalked(path, &goOn)) {
+    if (!goOn) *stop = 1;
+    return false;
+  }
   FarRecursiveSearch(path.c_str(), "*", ProcessFile, FRS_RECUR, stop);
+  return true;
 }
 
 void CountFolder(const std::string& path) {
@@ -271,8 +293,9 @@ void WalkSelection(PanelCopy& panel, InvocationScope& scope) {
     const std::string path = JoinPath(panel.folder, name);
     if (IsFolder(item.FindData)) {
       int stop = 0;
-      WalkFolder(path, &stop);
+      const bool walked = WalkFolder(path, &stop);
       if (stop != 0) break;
+      if (!walked) continue;  // a folder that could not be read keeps its mark
     } else {
       const int result = ProcessFile(&item.FindData, path.c_str(), kOneOfSeveral);
       if (result == kStop) break;
@@ -297,7 +320,17 @@ int WINAPI ProcessFile(const FAR_FIND_DATA* data, const char* fullName, void* pa
   if (current == nullptr) return kStop;
   try {
     if (data == nullptr || fullName == nullptr) return kSkipped;
-    if (IsFolder(*data)) return kSkipped;
+    if (IsFolder(*data)) {
+      // A recursive search enters the folder after this call; one it cannot
+      // list is said here, where the user can still stop the walk.
+      if (!IsStopFlag(param) || (data->dwFileAttributes & kAttrReparsePoint) != 0 ||
+          IsParentEntry(NameOf(*data)))
+        return kSkipped;
+      bool goOn = true;
+      if (FolderCanBeWalked(fullName, &goOn) || goOn) return kSkipped;
+      *static_cast<int*>(param) = 1;
+      return kStop;
+    }
     if (!PassesMasks(NameOf(*data).c_str())) return kSkipped;
     return ProcessMatchingFile(fullName, param, *current);
   } catch (...) {
@@ -361,7 +394,9 @@ void OpenFromCommandLine(const char* argument) {
   std::replace(name.begin(), name.end(), ',', '?');
   if (!folder.empty()) {
     const std::string mask = name.substr(folder.size());
-    FarRecursiveSearch(folder.c_str(), mask.c_str(), ProcessFile, 0, kOneOfSeveral);
+    bool goOn = true;
+    if (FolderCanBeWalked(folder, &goOn))
+      FarRecursiveSearch(folder.c_str(), mask.c_str(), ProcessFile, 0, kOneOfSeveral);
   } else {
     PanelInfo info;
     std::memset(&info, 0, sizeof info);

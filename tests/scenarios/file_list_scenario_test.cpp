@@ -71,7 +71,8 @@ TEST_F(FileListScenario, WithoutTheRestartTheCounterRunsOnAcrossFolders) {
   EXPECT_EQ(ReadFile("lists\\all.txt"), "001. Song\r\n002. Other\r\n003. Third\r\n");
 }
 
-TEST_F(FileListScenario, AListThatCannotBeOpenedStopsTheWalkAndKeepsTheSelection) {
+// The warning names the list; No stops the walk, the files keep their marks.
+TEST_F(FileListScenario, AListThatCannotBeOpenedIsSaidAndStopKeepsTheSelection) {
   Start();
   // The folder of the list is not created.
   ASSERT_TRUE(Play("panel one select a.mp3 b.mp3\n"
@@ -80,6 +81,8 @@ TEST_F(FileListScenario, AListThatCannotBeOpenedStopsTheWalkAndKeepsTheSelection
                    "dialog \"Id3Desc\" set 2 \"%2\"\n"
                    "dialog \"Id3Desc\" set 4 " + Quoted(Path("missing") + "\\list.txt") + "\n"
                    "dialog \"Id3Desc\" press 11\n"
+                   "message expect \"Cannot add a line to the list file\" expect \"list.txt\" "
+                   "button 1\n"
                    "expect-end\n"
                    "expect-selected a.mp3 b.mp3\n"))
       << host_->failure() << "\n" << Transcript();

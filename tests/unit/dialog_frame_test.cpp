@@ -8,6 +8,7 @@
 
 #include "fake_host.h"
 #include "host/far_services.h"
+#include "sys/sys.h"
 #include "tagwright/messages.h"
 
 namespace {
@@ -85,6 +86,34 @@ TEST(Warning, TitleLineThenBodyWithTheWarningFlags) {
   EXPECT_EQ(host.MessageCalls()[0].flags, 0x50021u);
   EXPECT_EQ(host.MessageCalls()[0].text, "Warning\nbody 100%s");
   EXPECT_EQ(host.MessageCalls()[1].flags, 0x10021u);
+}
+
+// A failed file operation: its message with the name, the error the failure
+// left (not one the host's own calls leave while the texts are fetched), and
+// Yes to go on, No or Esc to stop.
+TEST(ReportFileFailure, ShowsTheFailuresReasonAndAsksWhetherToGoOn) {
+  FakeHost host;
+  host.SetMessage(MWarning, "Warning");
+  host.SetMessage(MCannotWriteTags, "Cannot write\n%s");
+  host.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
+  host.SetMessage(MGoOn, "Go on?");
+  host.SetGetMsgLastError(sys::kErrorSuccess);
+  host.QueueMessageAnswer(0);
+  host.QueueMessageAnswer(1);
+  sys::SetLastError(sys::kErrorDiskFull);
+  EXPECT_TRUE(host::ReportFileFailure(MCannotWriteTags, "C:\\100% a.mp3"));
+  sys::SetLastError(sys::kErrorAccessDenied);
+  EXPECT_FALSE(host::ReportFileFailure(MCannotRename, "a.mp3", "b.mp3"));
+  EXPECT_FALSE(host::ReportFileFailure(MCannotWriteTags, "c.mp3"));  // Esc
+  ASSERT_EQ(host.MessageCalls().size(), 3u);
+  for (const auto& call : host.MessageCalls()) {
+    EXPECT_EQ(call.flags, static_cast<DWORD>(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE |
+                                             FMSG_MB_YESNO));
+  }
+  EXPECT_EQ(host.MessageCalls()[0].text, "Warning\nCannot write\nC:\\100% a.mp3\nGo on?");
+  EXPECT_EQ(host.MessageCalls()[0].lastError, sys::kErrorDiskFull);
+  EXPECT_EQ(host.MessageCalls()[1].text, "Warning\nCannot rename\na.mp3\nto\nb.mp3\nGo on?");
+  EXPECT_EQ(host.MessageCalls()[1].lastError, sys::kErrorAccessDenied);
 }
 
 // ------------------------------------------------------------ progress display

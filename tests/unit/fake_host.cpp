@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/far_services.h"
+#include "sys/sys.h"
 
 namespace fakehost {
 
@@ -48,13 +49,14 @@ int Compare(const char* a, const char* b, size_t n) {
 
 struct Services {
   static const char* WINAPI GetMsg(int, int msgId) {
+    if (current->getMsgError_) sys::SetLastError(*current->getMsgError_);
     auto found = current->messages_.find(msgId);
     return found != current->messages_.end() ? found->second.c_str() : "";
   }
 
   static int WINAPI Message(int, DWORD flags, const char* helpTopic, const char* const* items,
                             int itemsNumber, int) {
-    MessageCall call{flags, helpTopic != nullptr ? helpTopic : "", ""};
+    MessageCall call{flags, helpTopic != nullptr ? helpTopic : "", "", sys::LastError()};
     if ((flags & FMSG_ALLINONE) != 0) {
       call.text = reinterpret_cast<const char*>(items);
     } else {

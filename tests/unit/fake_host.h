@@ -11,8 +11,10 @@
 // service is null.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,8 @@ struct MessageCall {
   std::string helpTopic;
   // With FMSG_ALLINONE the one text; otherwise the items joined by '\n'.
   std::string text;
+  // The system's last error when the call came: what FMSG_ERRORTYPE shows.
+  uint32_t lastError = 0;
 };
 
 class FakeHost {
@@ -45,6 +49,9 @@ class FakeHost {
   // Answers of the next Message calls, in order.
   void QueueMessageAnswer(int button) { answers_.push_back(button); }
   const std::vector<MessageCall>& MessageCalls() const { return messageCalls_; }
+  // GetMsg sets the system's last error to `code` from now on, as a host's own
+  // calls may: a caller must take an error it reports before fetching texts.
+  void SetGetMsgLastError(uint32_t code) { getMsgError_ = code; }
   // Tables 0, 1 ... of CharTable.
   void SetCharTables(std::vector<CharTableSet> tables) { tables_ = std::move(tables); }
 
@@ -57,6 +64,7 @@ class FakeHost {
   std::deque<int> answers_;
   std::vector<MessageCall> messageCalls_;
   std::vector<CharTableSet> tables_;
+  std::optional<uint32_t> getMsgError_;
 };
 
 }  // namespace fakehost

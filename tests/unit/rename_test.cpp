@@ -69,6 +69,7 @@ class RenameFile : public ::testing::Test {
   void SetUp() override {
     host_.SetMessage(MWarning, "Warning");
     host_.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
+    host_.SetMessage(MGoOn, "Go on?");
     source_ = dir_.path() + "\\a.mp3";
     ASSERT_TRUE(WriteWhole(source_, "audio"));
   }
@@ -79,23 +80,32 @@ class RenameFile : public ::testing::Test {
 };
 
 TEST_F(RenameFile, ANameWithoutFolderStaysInTheFileFolderWithIllegalCharactersReplaced) {
-  EXPECT_TRUE(batch::RenameFile(source_, "AC/DC - What?*.mp3"));
+  EXPECT_EQ(batch::RenameFile(source_, "AC/DC - What?*.mp3"), batch::RenameResult::Moved);
   EXPECT_EQ(ReadWhole(dir_.path() + "\\AC_DC - What__.mp3"), "audio");
   EXPECT_FALSE(sys::Exists(source_));
   EXPECT_TRUE(host_.MessageCalls().empty());
 }
 
-TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheWarningNamesBothFiles) {
+// The warning names both files, shows the system's reason (the error the
+// move left, though fetching the texts changed it) and asks whether to go on.
+TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheUserGoesOnOrStops) {
   const std::string taken = dir_.path() + "\\b.mp3";
   ASSERT_TRUE(WriteWhole(taken, "other"));
-  EXPECT_FALSE(batch::RenameFile(source_, "b.mp3"));
+  host_.SetGetMsgLastError(sys::kErrorSuccess);
+  host_.QueueMessageAnswer(0);  // Yes: go on
+  host_.QueueMessageAnswer(1);  // No: stop
+  EXPECT_EQ(batch::RenameFile(source_, "b.mp3"), batch::RenameResult::Failed);
+  EXPECT_EQ(batch::RenameFile(source_, "b.mp3"), batch::RenameResult::Stop);
+  EXPECT_EQ(batch::RenameFile(source_, "b.mp3"), batch::RenameResult::Stop);  // Esc
   EXPECT_EQ(ReadWhole(source_), "audio");
   EXPECT_EQ(ReadWhole(taken), "other");
-  ASSERT_EQ(host_.MessageCalls().size(), 1u);
-  const fakehost::MessageCall& call = host_.MessageCalls()[0];
-  EXPECT_EQ(call.flags, static_cast<DWORD>(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE |
-                                           FMSG_MB_OK));
-  EXPECT_EQ(call.text, "Warning\nCannot rename\n" + source_ + "\nto\nb.mp3");
+  ASSERT_EQ(host_.MessageCalls().size(), 3u);
+  for (const fakehost::MessageCall& call : host_.MessageCalls()) {
+    EXPECT_EQ(call.flags, static_cast<DWORD>(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE |
+                                             FMSG_MB_YESNO));
+    EXPECT_EQ(call.text, "Warning\nCannot rename\n" + source_ + "\nto\nb.mp3\nGo on?");
+    EXPECT_EQ(call.lastError, sys::kErrorAlreadyExists);
+  }
 }
 
 TEST_F(RenameFile, FailuresLeaveTheFileWhereItWas) {
@@ -110,8 +120,12 @@ TEST_F(RenameFile, FailuresLeaveTheFileWhereItWas) {
       {"folder part through a file", dir_.path() + "\\a.mp3\\x.mp3"},
   };
   for (const Case& c : cases) {
-    EXPECT_FALSE(batch::RenameFile(source_, c.newName)) << c.what;
+    sys::SetLastError(sys::kErrorSuccess);
+    EXPECT_EQ(batch::RenameFile(source_, c.newName), batch::RenameResult::Stop) << c.what;
     EXPECT_EQ(ReadWhole(source_), "audio") << c.what;
+    ASSERT_FALSE(host_.MessageCalls().empty());
+    // Every failure has its reason, also the one found before any call failed.
+    EXPECT_NE(host_.MessageCalls().back().lastError, sys::kErrorSuccess) << c.what;
   }
   EXPECT_EQ(host_.MessageCalls().size(), std::size(cases));
   EXPECT_FALSE(sys::Exists("tagwright-no-such-folder-51c2"));
