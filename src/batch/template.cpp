@@ -61,6 +61,20 @@ std::string PlayTime(double seconds) {
   return TwoDigits(whole / 60) + "." + TwoDigits(whole % 60);
 }
 
+// Marker 8 of an ID3v2 tag: the track number, the digits before a "/" that
+// gives the number of tracks (2/3 gives 2), as they are written; blanks
+// around them are dropped. A text without such a number is given as it is.
+std::string TrackNumberOf(const std::string& trackText) {
+  std::string_view number = std::string_view(trackText).substr(0, trackText.find('/'));
+  while (!number.empty() && number.front() == ' ') number.remove_prefix(1);
+  while (!number.empty() && number.back() == ' ') number.remove_suffix(1);
+  if (number.empty()) return trackText;
+  for (const char c : number) {
+    if (c < '0' || c > '9') return trackText;
+  }
+  return std::string(number);
+}
+
 struct TagSource {
   const tags::ID3v1Tag& v1;
   const tags::ID3v2Tag& v2;
@@ -89,7 +103,7 @@ std::string TagMarker(char marker, const TagSource& tag) {
     case '5': return t.Year();
     case '6': return t.Genre();
     case '7': return t.Comment();
-    case '8': return t.TrackText();
+    case '8': return TrackNumberOf(t.TrackText());
     case '9': return t.Composer();
     case 'A': return t.OrigArtist();
     case 'B': return t.Copyright();

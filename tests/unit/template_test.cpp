@@ -181,6 +181,56 @@ TEST_F(TemplateTest, TagChoice) {
   EXPECT_EQ(Format("[%6][%8]", 0, "x.mp3", true), "[][]");
 }
 
+// An ID3v2.3 tag holding one TRCK frame with `text` (encoding 0), loaded
+// into the analysis object's ID3v2 tag as a file would give it.
+void LoadTrackFrame(audio::MPEGaudio& audio, const std::string& text) {
+  const size_t frameSize = 1 + text.size();
+  std::string tag = "ID3";
+  tag += std::string("\x03\x00\x00", 3);
+  const size_t body = 10 + frameSize;
+  for (int shift : {21, 14, 7, 0}) tag += static_cast<char>((body >> shift) & 0x7F);
+  tag += "TRCK";
+  for (int shift : {24, 16, 8, 0}) tag += static_cast<char>((frameSize >> shift) & 0xFF);
+  tag += std::string("\x00\x00\x00", 3);  // flags, encoding 0
+  tag += text;
+  const fs::path path = fs::temp_directory_path() /
+                        ("tagwright-template-" + std::to_string(std::rand()) + "-track.mp3");
+  std::ofstream(path, std::ios::binary).write(tag.data(), static_cast<std::streamsize>(tag.size()));
+  ASSERT_TRUE(audio.ID3v2().Load(path.string())) << text;
+  fs::remove(path);
+  ASSERT_EQ(audio.ID3v2().TrackText(), text);
+}
+
+// Marker 8 of an ID3v2 tag is the track number without the number of tracks,
+// so that the padding options make names like "02 Title"; a text that holds
+// no number is given as it is.
+TEST_F(TemplateTest, TrackMarkerGivesTheNumberBeforeTheSlash) {
+  struct TrackCase {
+    const char* trackText;
+    const char* tmpl;
+    const char* expected;
+  } cases[] = {
+      {"2/3", "%8", "2"},
+      {"2/3", "%8{R,2,0} x", "02 x"},
+      {"12/12", "%8{R,3,0}", "012"},
+      {"02/12", "%8", "02"},  // the digits as they are written
+      {"7 / 12", "[%8]", "[7]"},
+      {"5", "%8{R,2,0}", "05"},
+      {"3/", "%8", "3"},
+      {"/12", "%8", "/12"},
+      {"A1", "%8{R,4,_}", "__A1"},
+      {"Side B/2", "%8", "Side B/2"},
+      {"1-2/9", "%8", "1-2/9"},
+  };
+  for (const TrackCase& c : cases) {
+    LoadTrackFrame(audio_, c.trackText);
+    EXPECT_EQ(Format(c.tmpl, 0, "x.mp3", false), c.expected) << c.trackText << " " << c.tmpl;
+  }
+  // The ID3v1 track is a number already.
+  audio_.ID3v1().SetTrack(9);
+  EXPECT_EQ(Format("%8{R,2,0}", 0, "x.mp3", true), "09");
+}
+
 TEST_F(TemplateTest, PathMarkers) {
   struct PathCase {
     const char* fullName;
