@@ -202,9 +202,12 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
   // is said; going on means going on with the next file: this one is neither
   // written further nor renamed, since its name would come from tags it does
   // not hold.
-  if (writeV1 && !audio.ID3v1().Save(fullPath))
+  // A tag the file has and no field changed is not written again.
+  tags::ID3v1Tag& v1 = audio.ID3v1();
+  tags::ID3v2Tag& v2 = audio.ID3v2();
+  if (writeV1 && v1.NeedsSave() && !v1.Save(fullPath))
     return host::ReportFileFailure(MCannotWriteTags, fullPath);
-  if (writeV2 && !audio.ID3v2().Save(fullPath))
+  if (writeV2 && v2.NeedsSave() && !v2.Save(fullPath))
     return host::ReportFileFailure(MCannotWriteTags, fullPath);
   if (renaming) return RenameFile(fullPath, newName()) != RenameResult::Stop;
   return true;

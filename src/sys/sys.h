@@ -154,6 +154,7 @@ enum : uint32_t {
   kErrorFileNotFound = 2,
   kErrorPathNotFound = 3,
   kErrorAccessDenied = 5,
+  kErrorNotEnoughMemory = 8,
   kErrorWriteFault = 29,
   kErrorReadFault = 30,
   kErrorHandleEof = 38,
@@ -161,6 +162,7 @@ enum : uint32_t {
   kErrorDiskFull = 112,
   kErrorFileExists = 80,
   kErrorAlreadyExists = 183,
+  kErrorFileTooLarge = 223,
   kErrorMoreData = 234,
   kErrorNoMoreItems = 259,
 };

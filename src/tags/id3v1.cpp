@@ -6,6 +6,7 @@
 #include "sys/sys.h"
 #include "tags/buffered_file.h"
 #include "tags/genres.h"
+#include "tags/write_access.h"
 
 namespace tags {
 
@@ -31,6 +32,7 @@ std::string FieldFromBlock(const ID3v1Tag::Block& block, size_t at, size_t size)
 }
 
 void PutField(ID3v1Tag::Block& block, size_t at, const std::string& text, size_t capacity) {
+  std::fill_n(block.data() + at, capacity, uint8_t{0});
   std::memcpy(block.data() + at, text.data(), std::min(text.size(), capacity));
 }
 
@@ -69,6 +71,9 @@ bool ProbeFile(const std::string& fileName, bool* hasTag, int64_t* fileSize) {
 
 void ID3v1Tag::Clear() {
   present_ = false;
+  found_ = false;
+  block_ = Block{};
+  changed_ = 0;
   version_ = 1;
   title_.clear();
   artist_.clear();
@@ -83,6 +88,8 @@ void ID3v1Tag::Parse(const Block& block) {
   Clear();
   if (!IsTagBlock(block)) return;
   present_ = true;
+  found_ = true;
+  block_ = block;
   // ID3v1.1 marks the track byte with a zero before it; some writers pad
   // with spaces instead, so a space followed by a non-space counts too.
   const bool v11 = (block[kZeroAt] == 0 && block[kTrackAt] != 0) ||
@@ -102,20 +109,29 @@ void ID3v1Tag::Parse(const Block& block) {
 }
 
 ID3v1Tag::Block ID3v1Tag::Render() const {
-  Block block{};
-  block[0] = 'T';
-  block[1] = 'A';
-  block[2] = 'G';
-  PutField(block, kTitleAt, title_, kTextCapacity);
-  PutField(block, kArtistAt, artist_, kTextCapacity);
-  PutField(block, kAlbumAt, album_, kTextCapacity);
-  PutField(block, kYearAt, year_, kYearCapacity);
-  PutField(block, kCommentAt, comment_, kTextCapacity);
-  if (track_ != 0) {
+  Block block = block_;
+  if (!found_) {
+    block = Block{};
+    block[0] = 'T';
+    block[1] = 'A';
+    block[2] = 'G';
+  }
+  // A new tag is written whole; of a loaded one only what changed.
+  const uint32_t changed = found_ ? changed_ : ~0u;
+  if (changed & kTitleChanged) PutField(block, kTitleAt, title_, kTextCapacity);
+  if (changed & kArtistChanged) PutField(block, kArtistAt, artist_, kTextCapacity);
+  if (changed & kAlbumChanged) PutField(block, kAlbumAt, album_, kTextCapacity);
+  if (changed & kYearChanged) PutField(block, kYearAt, year_, kYearCapacity);
+  if (changed & kCommentChanged) PutField(block, kCommentAt, comment_, kTextCapacity);
+  // A track number takes the last two bytes of the comment (ID3v1.1).
+  if (track_ != 0 && (changed & (kTrackChanged | kCommentChanged))) {
     block[kZeroAt] = 0;
     block[kTrackAt] = track_;
+  } else if (track_ == 0 && (changed & kTrackChanged) && version_ == 2) {
+    block[kZeroAt] = 0;
+    block[kTrackAt] = 0;
   }
-  block[kGenreAt] = genre_;
+  if (changed & kGenreChanged) block[kGenreAt] = genre_;
   return block;
 }
 
@@ -157,11 +173,14 @@ bool ID3v1Tag::Strip(const std::string& fileName) {
   int64_t size = 0;
   if (!ProbeFile(fileName, &hasTag, &size)) return false;
   if (hasTag) {
-    ClearAttributes(fileName);
+    // The attributes go back on every way out, after the file was closed.
+    WriteAccess access(fileName);
     sys::File file;
+    if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
+    access.Written();
     // One truncation: the file either still has its tag or has lost exactly it.
-    if (!file.Open(fileName, sys::OpenMode::ReadWrite) ||
-        !file.Seek(size - static_cast<int64_t>(kBlockSize)) || !file.Truncate() || !file.Close())
+    if (!file.Seek(size - static_cast<int64_t>(kBlockSize)) || !file.Truncate() || !file.Close() ||
+        !access.Restore())
       return false;
   }
   present_ = false;
@@ -173,48 +192,59 @@ bool ID3v1Tag::Save(const std::string& fileName) {
   bool hasTag = false;
   int64_t size = 0;
   if (!ProbeFile(fileName, &hasTag, &size)) return false;
-  ClearAttributes(fileName);
+  // The attributes go back on every way out, after the file was closed.
+  WriteAccess access(fileName);
   sys::File file;
   if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
   // An old tag is overwritten in place by one write, so a failure leaves
   // either the old block or the new one; a new block is appended.
   const int64_t at = hasTag ? size - static_cast<int64_t>(kBlockSize) : size;
   if (!file.Seek(at)) return false;
+  access.Written();
   if (!file.Write(block.data(), block.size())) {
-    // A partial append is cut off again, so the audio keeps its old end.
+    // A partial append is cut off again, so the audio keeps its old end; the
+    // failure reported stays the write's.
+    const sys::KeepLastError keep;
     if (!hasTag && file.Seek(size)) file.Truncate();
     return false;
   }
-  return file.Flush() && file.Close();
+  return file.Flush() && file.Close() && access.Restore();
 }
 
-namespace {
-
-void SetCapped(std::string& field, std::string_view text, size_t capacity, bool& present) {
+void ID3v1Tag::SetCapped(std::string& field, std::string_view text, size_t capacity,
+                         uint32_t bit) {
   text = text.substr(0, kSetterInputLimit);
   text = TrimTrailing(text);
-  field.assign(text.substr(0, capacity));
-  present = present || !field.empty();
+  text = text.substr(0, capacity);
+  if (text != field) changed_ |= bit;
+  field.assign(text);
+  present_ = present_ || !field.empty();
 }
 
-}  // namespace
-
-void ID3v1Tag::SetTitle(std::string_view text) { SetCapped(title_, text, kTextCapacity, present_); }
+void ID3v1Tag::SetTitle(std::string_view text) {
+  SetCapped(title_, text, kTextCapacity, kTitleChanged);
+}
 void ID3v1Tag::SetArtist(std::string_view text) {
-  SetCapped(artist_, text, kTextCapacity, present_);
+  SetCapped(artist_, text, kTextCapacity, kArtistChanged);
 }
-void ID3v1Tag::SetAlbum(std::string_view text) { SetCapped(album_, text, kTextCapacity, present_); }
-void ID3v1Tag::SetYear(std::string_view text) { SetCapped(year_, text, kYearCapacity, present_); }
+void ID3v1Tag::SetAlbum(std::string_view text) {
+  SetCapped(album_, text, kTextCapacity, kAlbumChanged);
+}
+void ID3v1Tag::SetYear(std::string_view text) {
+  SetCapped(year_, text, kYearCapacity, kYearChanged);
+}
 void ID3v1Tag::SetComment(std::string_view text) {
-  SetCapped(comment_, text, kTextCapacity, present_);
+  SetCapped(comment_, text, kTextCapacity, kCommentChanged);
 }
 
 void ID3v1Tag::SetTrack(uint8_t value) {
+  if (value != track_) changed_ |= kTrackChanged;
   track_ = value;
   present_ = present_ || value != 0;
 }
 
 void ID3v1Tag::SetGenreNumber(uint8_t value) {
+  if (value != genre_) changed_ |= kGenreChanged;
   genre_ = value;
   present_ = present_ || value != 0;
 }
@@ -223,12 +253,6 @@ std::string ID3v1Tag::GenreText() const { return tags::GenreText(genre_); }
 
 std::string ID3v1Tag::TrackAsText() const {
   return track_ == 0 ? std::string() : std::to_string(track_);
-}
-
-uint32_t ClearAttributes(const std::string& fileName) {
-  if (sys::SetAttributes(fileName, 0)) return 0;
-  const uint32_t error = sys::LastError();
-  return error != 0 ? error : sys::kErrorAccessDenied;
 }
 
 }  // namespace tags

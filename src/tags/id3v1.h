@@ -1,7 +1,8 @@
 // The ID3v1 tag: a 128-byte block at the very end of an MPEG audio file.
 //
 // Text is held as the bytes found in the file (no code page conversion here).
-// Every text field has a fixed capacity (30 bytes, the year 4).
+// Every text field has a fixed capacity (30 bytes, the year 4). A save keeps
+// the bytes of every field that was not changed as they were in the file.
 #pragma once
 
 #include <array>
@@ -37,11 +38,14 @@ class ID3v1Tag {
   // Writes the fields as the file's tag: an existing tag is overwritten in
   // place, otherwise the block is appended. Present() is not changed.
   bool Save(const std::string& fileName);
+  // Whether Save has something to do: a field changed, or the file had no tag.
+  bool NeedsSave() const { return changed_ != 0 || !found_; }
   // Cuts the tag off the file's end; true also for a file without a tag.
   bool Strip(const std::string& fileName);
 
   // Setters: trailing bytes of 0x20 or below are removed, then the text is cut
-  // to the field's capacity. A non-empty value makes the tag present.
+  // to the field's capacity. A non-empty value makes the tag present. A value
+  // other than the field's marks the field as changed.
   void SetTitle(std::string_view text);
   void SetArtist(std::string_view text);
   void SetAlbum(std::string_view text);
@@ -66,21 +70,31 @@ class ID3v1Tag {
   // Track as decimal digits, empty when 0.
   std::string TrackAsText() const;
 
-  // The block that Save writes, and the parsing of one that Load reads.
+  // The block that Save writes (the loaded block with the changed fields
+  // written over it), and the parsing of one that Load reads.
   Block Render() const;
   void Parse(const Block& block);
 
  private:
+  enum : uint32_t {
+    kTitleChanged = 1,
+    kArtistChanged = 2,
+    kAlbumChanged = 4,
+    kYearChanged = 8,
+    kCommentChanged = 16,
+    kTrackChanged = 32,
+    kGenreChanged = 64,
+  };
+  void SetCapped(std::string& field, std::string_view text, size_t capacity, uint32_t bit);
+
   bool present_;
+  bool found_;      // the block was read from the file
+  Block block_;     // as read
+  uint32_t changed_;
   uint8_t version_;
   std::string title_, artist_, album_, year_, comment_;
   uint8_t track_;
   uint8_t genre_;
 };
-
-// Takes every attribute off the file (read-only, hidden, system, archive) so
-// that it can be rewritten; the old attributes are not restored afterwards.
-// Returns 0 or the system's error code.
-uint32_t ClearAttributes(const std::string& fileName);
 
 }  // namespace tags

@@ -1,10 +1,13 @@
 // The ID3v2 tag at the start of an MPEG audio file.
 //
 // Versions 2.2, 2.3 and 2.4 are read; version 2.3 is written. Sixteen frame
-// kinds ("slots") are read into the fields; on writing, every other frame of
-// an old 2.3 or 2.4 tag is carried over. Text is held as single bytes: ISO
-// 8859-1 text as found, UTF-16 and UTF-8 text converted to the system's ANSI
-// code page.
+// kinds ("slots") are read into the fields. A save writes what changed and
+// nothing else: the object knows which fields were set to a new value, and
+// every frame of the old tag that no changed field replaces is written back as
+// it was (a 2.3 frame byte for byte, a 2.2 or 2.4 frame converted to the 2.3
+// layout without loss where 2.3 can hold it). Text is held as single bytes:
+// ISO 8859-1 text as found, UTF-16 and UTF-8 text converted to the system's
+// ANSI code page.
 #pragma once
 
 #include <array>
@@ -62,15 +65,29 @@ class ID3v2Tag {
   bool LoadFrom(sys::File& file, int64_t fileSize);
   // The same through a read-ahead buffer that the caller goes on using.
   bool LoadFrom(BufferedFile& file);
-  // Writes the fields as an ID3v2.3 tag: in place when the old tag has room
-  // (and is at most 4096 bytes), else by rebuilding the file. Present() is not
-  // changed.
+  // Writes the tag as ID3v2.3: the frames of the changed fields built anew,
+  // every other frame of the file's tag kept. In place whenever the new tag
+  // fits in the old tag's space, else by rebuilding the file with padding for
+  // later saves. Present() is not changed.
   bool Save(const std::string& fileName);
+  // Whether Save has something to do: a field changed, or the file had no tag.
+  bool NeedsSave() const { return changed_ != 0 || !found_; }
+  // Frames of the old tag that the last Save could not carry into 2.3 (no 2.3
+  // equivalent, encrypted 2.4 frames, frames running past the tag).
+  int DroppedFrames() const { return dropped_; }
   // Removes the tag; false for a file without one.
   bool Strip(const std::string& fileName);
 
+  // The fields a user can change, for IsChanged.
+  enum class Field : uint8_t {
+    Title, Artist, Album, Track, Year, Genre, Comment,
+    Composer, OrigArtist, EncodedBy, Copyright, URL,
+  };
+  bool IsChanged(Field field) const { return (changed_ & Bit(field)) != 0; }
+
   // Setters: bytes of 0x20 or below are removed from both ends; a non-empty
-  // value makes the tag present.
+  // value makes the tag present. A value other than the field's marks the
+  // field as changed; setting the value it holds changes nothing.
   void SetTitle(std::string_view text);
   void SetArtist(std::string_view text);
   void SetAlbum(std::string_view text);
@@ -95,6 +112,8 @@ class ID3v2Tag {
   const std::string& Year() const { return year_; }
   const std::string& Genre() const { return genre_; }
   const std::string& Comment() const { return comment_; }
+  // The whole comment, where Comment() holds what fits in 500 bytes of frame.
+  const std::string& FullComment() const { return fullComment_; }
   const std::string& Composer() const { return composer_; }
   const std::string& OrigArtist() const { return origArtist_; }
   const std::string& EncodedBy() const { return encodedBy_; }
@@ -105,15 +124,19 @@ class ID3v2Tag {
  private:
   // From the texts of the slots, in the order of their frame ids.
   void FillFromSlots(const std::array<std::string, kSlotCount>& texts);
-  void SetText(std::string& field, std::string_view text);
+  void SetText(std::string& field, std::string_view text, Field which);
+  static uint32_t Bit(Field field) { return 1u << static_cast<unsigned>(field); }
 
   bool present_;
+  bool found_;        // the file had a tag when it was loaded
+  uint32_t changed_;  // Bit() of each changed field
+  int dropped_;
   uint8_t version_;
   int64_t tagSize_;
   std::string title_, artist_, album_;
   uint16_t track_;
-  std::string trackText_, year_, genre_, comment_, composer_, origArtist_, encodedBy_, copyright_,
-      language_, url_;
+  std::string trackText_, year_, genre_, comment_, fullComment_, composer_, origArtist_,
+      encodedBy_, copyright_, language_, url_;
 };
 
 }  // namespace tags

@@ -6,6 +6,7 @@
 #include "sys/sys.h"
 #include "tags/id3v2.h"
 #include "tags/id3v2_text.h"
+#include "tags/inflate.h"
 
 namespace tags::id3v2 {
 
@@ -226,26 +227,61 @@ bool WalkFrames(TagBody& body, int64_t start, uint8_t version,
   return true;
 }
 
+bool IsCompressed(uint8_t version, const std::array<uint8_t, 2>& flags) {
+  if (version == 3) return (flags[1] & kV3Compressed) != 0;
+  if (version == 4) return (flags[1] & kV4Compressed) != 0;
+  return false;
+}
+
+bool IsEncrypted(uint8_t version, const std::array<uint8_t, 2>& flags) {
+  if (version == 3) return (flags[1] & kV3Encrypted) != 0;
+  if (version == 4) return (flags[1] & kV4Encrypted) != 0;
+  return false;
+}
+
+namespace {
+
+std::optional<ByteView> Inflated(ByteView data, Bytes& scratch) {
+  std::optional<Bytes> out = Inflate(data, kInflateLimit);
+  if (!out) return std::nullopt;
+  scratch = std::move(*out);
+  return ByteView(scratch);
+}
+
+}  // namespace
+
 std::optional<ByteView> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
                                      uint8_t headerFlags, ByteView data, Bytes& scratch) {
   const uint8_t format = flags[1];
+  if (IsEncrypted(version, flags)) return std::nullopt;
   if (version == 3) {
-    if (format & (kV3Compressed | kV3Encrypted)) return std::nullopt;
-    if (format & kV3Grouped) data = data.subspan(std::min<size_t>(1, data.size()));
+    // The additions follow the header in the order of their flags (2.3
+    // section 3.3.1): decompressed size, then the group byte.
+    size_t skip = 0;
+    if (format & kV3Compressed) skip += 4;
+    if (format & kV3Grouped) skip += 1;
+    if ((format & kV3Compressed) && data.size() < skip) return std::nullopt;
+    data = data.subspan(std::min(skip, data.size()));
+    if (format & kV3Compressed) return Inflated(data, scratch);
     return data;
   }
   if (version == 4) {
-    if (format & (kV4Compressed | kV4Encrypted)) return std::nullopt;
     // The additions follow the header in the order of their flags (2.4
     // section 4.1.2): group byte, then the data-length indicator.
     size_t skip = 0;
     if (format & kV4Grouped) skip += 1;
     if (format & kV4DataLength) skip += 4;
     data = data.subspan(std::min(skip, data.size()));
+    // Unsynchronisation was applied after compression: undone first.
     if ((format & kV4Unsynchronised) || (headerFlags & kTagUnsynchronised)) {
       scratch = Resynchronise(data);
+      if (format & kV4Compressed) {
+        const Bytes resynchronised = std::move(scratch);
+        return Inflated(resynchronised, scratch);
+      }
       return ByteView(scratch);
     }
+    if (format & kV4Compressed) return Inflated(data, scratch);
     return data;
   }
   return data;

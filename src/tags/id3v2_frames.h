@@ -38,6 +38,9 @@ constexpr size_t kSlotDataSize = 500;
 // group byte, a data-length indicator and undoing unsynchronisation (which at
 // most halves the data).
 constexpr size_t kSlotRawLimit = 6 + 2 * kSlotDataSize;
+// A compressed frame is inflated to at most this many bytes; one that holds
+// more is not read (and, in a 2.3 tag, carried over as it is).
+constexpr size_t kInflateLimit = 16 * 1024 * 1024;
 
 // Frame ids of the sixteen slots: for versions 3 and 4, and for version 2.
 extern const std::array<const char*, 16> kSlotIdsV3;
@@ -139,11 +142,16 @@ std::optional<int64_t> FirstFrameOffset(TagBody& body, uint8_t version, uint8_t 
 bool WalkFrames(TagBody& body, int64_t start, uint8_t version,
                 const std::function<bool(const FrameRef&)>& visit);
 
+// Whether a frame's data is compressed (its content then needs all of it).
+bool IsCompressed(uint8_t version, const std::array<uint8_t, 2>& flags);
+bool IsEncrypted(uint8_t version, const std::array<uint8_t, 2>& flags);
+
 // The content of a frame from its data as stored in the body: for version 4
 // without the group byte and data-length indicator and with its own
 // unsynchronisation undone (also when the tag header says every frame is
-// unsynchronised); for version 3 without the group byte. Nothing for
-// compressed or encrypted frames.
+// unsynchronised); for version 3 without the decompressed size and the group
+// byte; a compressed frame inflated (up to kInflateLimit bytes). Nothing for
+// encrypted frames and for compressed ones that do not inflate.
 std::optional<Bytes> FrameContent(uint8_t version, const std::array<uint8_t, 2>& flags,
                                   uint8_t headerFlags, ByteView data);
 // The same as a view: into `data` when nothing is to be undone, else into

@@ -66,8 +66,10 @@ std::string SlotText(size_t slot, ByteView content) {
 }
 
 // Reads the slot frames of the tag into `texts`; a later frame of a slot
-// replaces an earlier one (of COMM and WXXX frames, see SlotChoice).
-void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTexts& texts) {
+// replaces an earlier one (of COMM and WXXX frames, see SlotChoice). The
+// comment taken is also read whole into `fullComment`.
+void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTexts& texts,
+               std::string& fullComment) {
   std::optional<TagBody> body = OpenBody(file, info, tagSize, false);
   if (!body) return;
   const std::optional<int64_t> start = FirstFrameOffset(*body, info.Version, info.Flags);
@@ -77,17 +79,31 @@ void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTex
   auto visit = [&](const FrameRef& frame) {
     const std::optional<int> slot = SlotOf(frame.id, info.Version);
     if (!slot) return true;
-    const size_t want = static_cast<size_t>(std::min<int64_t>(frame.dataSize, kSlotRawLimit));
+    // A compressed frame is inflated from all of its data; of others the
+    // first bytes do.
+    const bool whole = IsCompressed(info.Version, frame.flags);
+    const size_t want = static_cast<size_t>(
+        whole ? frame.dataSize : std::min<int64_t>(frame.dataSize, kSlotRawLimit));
     ByteView raw;
     if (!body->View(frame.dataAt, want, &raw)) return false;
     const std::optional<ByteView> content =
         FrameContent(info.Version, frame.flags, info.Flags, raw, scratch);
-    if (!content) return true;  // compressed or encrypted: not text we can read
+    if (!content) return true;  // encrypted, or not inflating: not text we can read
     if (!SlotTakes(*content)) return true;
     const auto index = static_cast<size_t>(*slot);
     if (index == kComment && !comment.Offer(HasEmptyDescription(*content, true))) return true;
     if (index == kUrl && !url.Offer(HasEmptyDescription(*content, false))) return true;
     texts[index] = SlotText(index, *content);
+    if (index != kComment) return true;
+    if (whole || static_cast<int64_t>(want) == frame.dataSize) {
+      fullComment = StripDescription(*content, true);
+      return true;
+    }
+    // A comment longer than its slot: read again, all of it.
+    Bytes all;
+    if (!body->Read(frame.dataAt, static_cast<size_t>(frame.dataSize), &all)) return false;
+    const std::optional<Bytes> full = FrameContent(info.Version, frame.flags, info.Flags, all);
+    fullComment = full ? StripDescription(*full, true) : texts[index];
     return true;
   };
   // By reference: the walk's std::function then holds no copy on the heap.
@@ -141,6 +157,9 @@ int64_t TagTotalSize(const TagInfo& info) {
 
 void ID3v2Tag::Clear() {
   present_ = false;
+  found_ = false;
+  changed_ = 0;
+  dropped_ = 0;
   version_ = 0;
   tagSize_ = 0;
   title_.clear();
@@ -151,6 +170,7 @@ void ID3v2Tag::Clear() {
   year_.clear();
   genre_.clear();
   comment_.clear();
+  fullComment_.clear();
   composer_.clear();
   origArtist_.clear();
   encodedBy_.clear();
@@ -171,16 +191,19 @@ bool ID3v2Tag::LoadFrom(BufferedFile& file) {
   if (!ReadTagHeaderFrom(file, info)) return false;
   if (!info.HasId3()) return true;
   present_ = true;
+  found_ = true;
   version_ = info.Version;
   tagSize_ = TagTotalSize(info);
   if (version_ < 2 || version_ > 4 || tagSize_ <= 0) return true;
   SlotTexts texts;
+  std::string fullComment;
   try {
-    ReadSlots(file, tagSize_, info, texts);
+    ReadSlots(file, tagSize_, info, texts, fullComment);
   } catch (const std::bad_alloc&) {
     // A tag too large to hold: the slots read so far stand.
   }
   FillFromSlots(texts);
+  fullComment_ = fullComment.size() > comment_.size() ? std::move(fullComment) : comment_;
   return true;
 }
 
@@ -240,24 +263,31 @@ void ID3v2Tag::FillFromSlots(const SlotTexts& texts) {
   origArtist_ = text(kOrigArtist);
 }
 
-void ID3v2Tag::SetText(std::string& field, std::string_view text) {
-  field = TrimBoth(text);
-  present_ = present_ || !field.empty();
+void ID3v2Tag::SetText(std::string& field, std::string_view text, Field which) {
+  std::string value = TrimBoth(text);
+  const std::string& now = which == Field::Comment ? fullComment_ : field;
+  if (value != now) changed_ |= Bit(which);
+  present_ = present_ || !value.empty();
+  if (which == Field::Comment) fullComment_ = value;
+  field = std::move(value);
 }
 
-void ID3v2Tag::SetTitle(std::string_view text) { SetText(title_, text); }
-void ID3v2Tag::SetArtist(std::string_view text) { SetText(artist_, text); }
-void ID3v2Tag::SetAlbum(std::string_view text) { SetText(album_, text); }
-void ID3v2Tag::SetYear(std::string_view text) { SetText(year_, text); }
-void ID3v2Tag::SetGenre(std::string_view text) { SetText(genre_, text); }
-void ID3v2Tag::SetComment(std::string_view text) { SetText(comment_, text); }
-void ID3v2Tag::SetComposer(std::string_view text) { SetText(composer_, text); }
-void ID3v2Tag::SetOrigArtist(std::string_view text) { SetText(origArtist_, text); }
-void ID3v2Tag::SetEncodedBy(std::string_view text) { SetText(encodedBy_, text); }
-void ID3v2Tag::SetCopyright(std::string_view text) { SetText(copyright_, text); }
-void ID3v2Tag::SetURL(std::string_view text) { SetText(url_, text); }
+void ID3v2Tag::SetTitle(std::string_view text) { SetText(title_, text, Field::Title); }
+void ID3v2Tag::SetArtist(std::string_view text) { SetText(artist_, text, Field::Artist); }
+void ID3v2Tag::SetAlbum(std::string_view text) { SetText(album_, text, Field::Album); }
+void ID3v2Tag::SetYear(std::string_view text) { SetText(year_, text, Field::Year); }
+void ID3v2Tag::SetGenre(std::string_view text) { SetText(genre_, text, Field::Genre); }
+void ID3v2Tag::SetComment(std::string_view text) { SetText(comment_, text, Field::Comment); }
+void ID3v2Tag::SetComposer(std::string_view text) { SetText(composer_, text, Field::Composer); }
+void ID3v2Tag::SetOrigArtist(std::string_view text) {
+  SetText(origArtist_, text, Field::OrigArtist);
+}
+void ID3v2Tag::SetEncodedBy(std::string_view text) { SetText(encodedBy_, text, Field::EncodedBy); }
+void ID3v2Tag::SetCopyright(std::string_view text) { SetText(copyright_, text, Field::Copyright); }
+void ID3v2Tag::SetURL(std::string_view text) { SetText(url_, text, Field::URL); }
 
 void ID3v2Tag::SetTrack(uint16_t value) {
+  if (value != track_) changed_ |= Bit(Field::Track);
   track_ = value;
   present_ = present_ || value != 0;
 }

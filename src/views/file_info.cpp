@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "audio/mpeg_audio.h"
@@ -159,12 +160,11 @@ void FormatAudioLines(ViewState& s, const audio::MPEGaudio& a) {
   PutText(items[AudioItem::SampleRateLine], line);
 }
 
-// The text of an item converted from OEM to the tag code page, in place in
-// the item array as the dialog left it.
-std::string_view TagText(FarDialogItem& item) {
-  item.Data[sizeof(item.Data) - 1] = '\0';
-  tags::FromOem(item.Data, tags::TagCodePage);
-  return std::string_view(item.Data);
+// The text of an item converted from OEM to the tag code page.
+std::string TagText(const FarDialogItem& item) {
+  std::string text = host::ItemText(item);
+  tags::FromOem(text, tags::TagCodePage);
+  return text;
 }
 
 // A masked track field holds blanks where nothing was typed: only digits make
@@ -174,54 +174,85 @@ bool HasTrack(const FarDialogItem& item) {
   return text.find_first_not_of(" \t") != std::string_view::npos;
 }
 
-void SaveID3v1(ViewState& s, const std::string& fileName) {
-  FarDialogItem* items = s.fileInfo;
-  tags::ID3v1Tag& tag = s.audio->ID3v1();
-  if (items[FileInfoItem::V1Check].Selected == 0) {
-    if (tag.Present()) tag.Strip(fileName);
-    return;
-  }
-  auto limited = [](std::string_view text) { return text.substr(0, kV1TextLimit); };
-  tag.SetTitle(limited(TagText(items[FileInfoItem::V1Title])));
-  tag.SetArtist(limited(TagText(items[FileInfoItem::V1Artist])));
-  tag.SetAlbum(limited(TagText(items[FileInfoItem::V1Album])));
-  tag.SetYear(limited(TagText(items[FileInfoItem::V1Year])));
-  tag.SetComment(limited(TagText(items[FileInfoItem::V1Comment])));
-  tag.SetGenreNumber(255);
-  // Genre names are ASCII: the list's text is looked up as it stands.
-  if (auto number = tags::GenreLookup(items[FileInfoItem::V1Genre].Data)) {
-    tag.SetGenreNumber(static_cast<uint8_t>(*number));
-  }
-  if (HasTrack(items[FileInfoItem::V1Track])) {
-    // The ID3v1 track is one byte: 300 is stored as 44.
-    tag.SetTrack(static_cast<uint8_t>(host::Atoi(items[FileInfoItem::V1Track].Data)));
-  }
-  tag.Save(fileName);
+// Whether the user changed an item since it was filled from the tags.
+bool Edited(const FarDialogItem& item, const std::string& filled) {
+  return host::ItemText(item) != filled;
 }
 
-void SaveID3v2(ViewState& s, const std::string& fileName) {
-  FarDialogItem* items = s.fileInfo;
+// The warning for a write that failed, with the system's reason. The view
+// stays open, so there is nothing to choose: the user may try again, change
+// something or cancel.
+void SayFailed(int messageId, const std::string& fileName) {
+  host::Warning(FMSG_ERRORTYPE | FMSG_MB_OK, host::FormatMsg(messageId, {fileName.c_str()}));
+}
+
+// Only the fields the user changed are set: the others keep their bytes in
+// the file, however the dialog showed them.
+bool SaveID3v1(ViewState& s, FarDialogItem* items, const std::string& fileName) {
+  tags::ID3v1Tag& tag = s.audio->ID3v1();
+  if (items[FileInfoItem::V1Check].Selected == 0) return !tag.Present() || tag.Strip(fileName);
+  auto set = [&](int item, void (tags::ID3v1Tag::*setter)(std::string_view)) {
+    if (!Edited(items[item], s.filled[item])) return;
+    const std::string text = TagText(items[item]);
+    (tag.*setter)(std::string_view(text).substr(0, kV1TextLimit));
+  };
+  set(FileInfoItem::V1Title, &tags::ID3v1Tag::SetTitle);
+  set(FileInfoItem::V1Artist, &tags::ID3v1Tag::SetArtist);
+  set(FileInfoItem::V1Album, &tags::ID3v1Tag::SetAlbum);
+  set(FileInfoItem::V1Year, &tags::ID3v1Tag::SetYear);
+  set(FileInfoItem::V1Comment, &tags::ID3v1Tag::SetComment);
+  if (Edited(items[FileInfoItem::V1Genre], s.filled[FileInfoItem::V1Genre])) {
+    // Genre names are ASCII: the list's text is looked up as it stands.
+    const std::optional<int> number = tags::GenreLookup(items[FileInfoItem::V1Genre].Data);
+    tag.SetGenreNumber(number ? static_cast<uint8_t>(*number) : uint8_t{255});
+  }
+  // An emptied track field leaves the track as it was read.
+  const FarDialogItem& track = items[FileInfoItem::V1Track];
+  if (Edited(track, s.filled[FileInfoItem::V1Track]) && HasTrack(track)) {
+    // The ID3v1 track is one byte: 300 is stored as 44.
+    tag.SetTrack(static_cast<uint8_t>(host::Atoi(track.Data)));
+  }
+  return !tag.NeedsSave() || tag.Save(fileName);
+}
+
+// The comment as the user left it: the item's text, or the whole comment the
+// item stands for while it shows what it was given.
+std::string CommentText(const ViewState& s, const FarDialogItem& item) {
+  const std::string shown = host::ItemText(item);
+  return shown == s.commentShown ? s.commentFull : shown;
+}
+
+bool SaveID3v2(ViewState& s, FarDialogItem* items, const std::string& fileName) {
   FarDialogItem* extra = s.extra;
   tags::ID3v2Tag& tag = s.audio->ID3v2();
-  if (items[FileInfoItem::V2Check].Selected == 0) {
-    if (tag.Present()) tag.Strip(fileName);
-    return;
+  if (items[FileInfoItem::V2Check].Selected == 0) return !tag.Present() || tag.Strip(fileName);
+  auto set = [&](const FarDialogItem& item, const std::string& filled,
+                 void (tags::ID3v2Tag::*setter)(std::string_view)) {
+    if (Edited(item, filled)) (tag.*setter)(TagText(item));
+  };
+  set(items[FileInfoItem::V2Title], s.filled[FileInfoItem::V2Title], &tags::ID3v2Tag::SetTitle);
+  set(items[FileInfoItem::V2Artist], s.filled[FileInfoItem::V2Artist], &tags::ID3v2Tag::SetArtist);
+  set(items[FileInfoItem::V2Album], s.filled[FileInfoItem::V2Album], &tags::ID3v2Tag::SetAlbum);
+  set(items[FileInfoItem::V2Year], s.filled[FileInfoItem::V2Year], &tags::ID3v2Tag::SetYear);
+  set(items[FileInfoItem::V2Genre], s.filled[FileInfoItem::V2Genre], &tags::ID3v2Tag::SetGenre);
+  std::string comment = CommentText(s, items[FileInfoItem::V2Comment]);
+  if (comment != s.commentRead) {
+    tags::FromOem(comment, tags::TagCodePage);
+    tag.SetComment(comment);
   }
-  tag.SetTitle(TagText(items[FileInfoItem::V2Title]));
-  tag.SetArtist(TagText(items[FileInfoItem::V2Artist]));
-  tag.SetAlbum(TagText(items[FileInfoItem::V2Album]));
-  tag.SetYear(TagText(items[FileInfoItem::V2Year]));
-  tag.SetComment(TagText(items[FileInfoItem::V2Comment]));
-  tag.SetGenre(TagText(items[FileInfoItem::V2Genre]));
-  if (HasTrack(items[FileInfoItem::V2Track])) {
-    tag.SetTrack(static_cast<uint16_t>(host::Atoi(items[FileInfoItem::V2Track].Data)));
-  }
-  tag.SetComposer(TagText(extra[ExtraItem::Composer]));
-  tag.SetOrigArtist(TagText(extra[ExtraItem::OrigArtist]));
-  tag.SetCopyright(TagText(extra[ExtraItem::Copyright]));
-  tag.SetURL(TagText(extra[ExtraItem::Url]));
-  tag.SetEncodedBy(TagText(extra[ExtraItem::EncodedBy]));
-  tag.Save(fileName);
+  const FarDialogItem& track = items[FileInfoItem::V2Track];
+  if (Edited(track, s.filled[FileInfoItem::V2Track]) && HasTrack(track))
+    tag.SetTrack(static_cast<uint16_t>(host::Atoi(track.Data)));
+  set(extra[ExtraItem::Composer], s.extraFilled[ExtraItem::Composer],
+      &tags::ID3v2Tag::SetComposer);
+  set(extra[ExtraItem::OrigArtist], s.extraFilled[ExtraItem::OrigArtist],
+      &tags::ID3v2Tag::SetOrigArtist);
+  set(extra[ExtraItem::Copyright], s.extraFilled[ExtraItem::Copyright],
+      &tags::ID3v2Tag::SetCopyright);
+  set(extra[ExtraItem::Url], s.extraFilled[ExtraItem::Url], &tags::ID3v2Tag::SetURL);
+  set(extra[ExtraItem::EncodedBy], s.extraFilled[ExtraItem::EncodedBy],
+      &tags::ID3v2Tag::SetEncodedBy);
+  return !tag.NeedsSave() || tag.Save(fileName);
 }
 
 // Ends the call's hold on the module state, also when an exception leaves
@@ -239,6 +270,25 @@ struct CallScope {
 }  // namespace
 
 namespace detail {
+
+bool SaveTags(ViewState& s, FarDialogItem* items) {
+  // ID3v1 first: a rebuilt ID3v2 tag copies the file's end, new ID3v1 included.
+  if (!SaveID3v1(s, items, s.fileName) || !SaveID3v2(s, items, s.fileName)) {
+    SayFailed(MCannotWriteTags, s.fileName);
+    return false;
+  }
+  return true;
+}
+
+bool RemoveTags(ViewState& s) {
+  tags::ID3v1Tag& v1 = s.audio->ID3v1();
+  tags::ID3v2Tag& v2 = s.audio->ID3v2();
+  if ((v1.Present() && !v1.Strip(s.fileName)) || (v2.Present() && !v2.Strip(s.fileName))) {
+    SayFailed(MCannotRemoveTags, s.fileName);
+    return false;
+  }
+  return true;
+}
 
 ViewState& State() {
   static ViewState state;
@@ -283,16 +333,11 @@ bool ShowFileInfo(const std::string& fullPath, audio::MPEGaudio& audio, bool sin
 
   const int exitCode = host::DialogEx(-1, -1, kFileInfoWidth, single ? kCompactHeight : kFullHeight,
                                       "Id3Edit", s.fileInfo, count, 0, detail::FileInfoProc, 0);
+  // Save and Remove did their work before the dialog closed (SaveTags,
+  // RemoveTags): a dialog closed by them has written the file.
   switch (exitCode) {
     case FileInfoItem::Save:
-      // ID3v1 first: a rebuilt ID3v2 tag copies the file's end, new ID3v1 included.
-      SaveID3v1(s, fullPath);
-      SaveID3v2(s, fullPath);
-      return true;
     case FileInfoItem::Remove:
-      if (audio.ID3v1().Present()) audio.ID3v1().Strip(fullPath);
-      if (audio.ID3v2().Present()) audio.ID3v2().Strip(fullPath);
-      return true;
     case FileInfoItem::Skip:
       return true;
     default:

@@ -113,6 +113,14 @@ struct ViewState {
   std::string fileName;
   audio::MPEGaudio* audio = nullptr;
   bool fullForm = false;
+  // What the items held when they were filled from the tags: a field whose
+  // text is the same at Save was not changed, and its tag field is not set.
+  std::string filled[FileInfoItem::Count];
+  std::string extraFilled[ExtraItem::Count];
+  // The ID3v2 comment in full (OEM text), which its item shows cut to 511
+  // bytes: as read, as the comment editor left it, and the item text that
+  // stands for it.
+  std::string commentRead, commentFull, commentShown;
   // Type-ahead of the ID3v1 genre box: the characters typed that matched.
   char typed[32] = {};
   int typedLength = 0;
@@ -121,5 +129,12 @@ struct ViewState {
 ViewState& State();
 
 long WINAPI FileInfoProc(HANDLE dialog, int msg, int param1, long param2);
+
+// The Save and Remove buttons' work, done while the dialog is still open so
+// that it can stay open when the file cannot be written. `items` are the
+// dialog's items as they are now. False when a write failed (the user was
+// told).
+bool SaveTags(ViewState& s, FarDialogItem* items);
+bool RemoveTags(ViewState& s);
 
 }  // namespace views::detail

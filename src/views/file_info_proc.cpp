@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/mpeg_audio.h"
+#include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
@@ -79,6 +80,18 @@ void SetID3v2Side(HANDLE dialog, bool on) {
   EnableSide(dialog, I::V2Check, I::V2TrackLabel, I::V2Comment, {I::CopyToV1, I::ExtraFields}, on);
 }
 
+// What the items hold now is what a later Save compares with: as the host
+// left the texts (cut to their fields, masked), not as the tags hold them.
+void RememberFilled(HANDLE dialog, const std::string& fullComment) {
+  ViewState& s = State();
+  const int count = s.fullForm ? I::Count : I::CompactCount;
+  for (int item = 0; item < count; ++item) s.filled[item] = GetText(dialog, item);
+  for (int item = 0; item < ExtraItem::Count; ++item) s.extraFilled[item] = host::ItemText(s.extra[item]);
+  s.commentRead = fullComment;
+  s.commentFull = fullComment;
+  s.commentShown = s.filled[I::V2Comment];
+}
+
 void FillFromTags(HANDLE dialog) {
   ViewState& s = State();
   const tags::ID3v1Tag& v1 = s.audio->ID3v1();
@@ -112,6 +125,7 @@ void FillFromTags(HANDLE dialog) {
     PutOem(s.extra[ExtraItem::EncodedBy], v2.EncodedBy());
   }
   SetID3v2Side(dialog, v2.Present());
+  RememberFilled(dialog, v2.Present() ? Oem(v2.FullComment()) : std::string());
 }
 
 void CopyToID3v1(HANDLE dialog) {
@@ -144,16 +158,35 @@ void Reread(HANDLE dialog) {
   FillFromTags(dialog);
 }
 
-// The ID3v2 comment in the host's editor, through a temporary file that is
-// gone again on every path out.
+// Reads a whole small file; false on a read error or beyond `limit` bytes.
+bool ReadWhole(const std::string& name, size_t limit, std::string* text) {
+  sys::File file;
+  if (!file.Open(name, sys::OpenMode::Read)) return false;
+  char chunk[4096];
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(chunk, sizeof chunk, &got)) return false;
+    if (got == 0) return true;
+    if (text->size() + got > limit) return false;
+    text->append(chunk, got);
+  }
+}
+
+// A comment longer than this is not taken back from the editor.
+constexpr size_t kEditedCommentLimit = 16 * 1024 * 1024;
+
+// The ID3v2 comment in the host's editor, whole (the item shows only what
+// fits in it), through a temporary file that is gone again on every path out.
 void EditComment(HANDLE dialog) {
+  ViewState& s = State();
   constexpr DWORD kEditorFlags = EF_DELETEONLYFILEONCLOSE | EF_DISABLEHISTORY;
   const std::string tempName = host::MkTemp();
   if (tempName.empty()) return;
   {
     sys::File file;
     if (!file.Open(tempName, sys::OpenMode::CreateNew)) return;
-    const std::string comment = GetText(dialog, I::V2Comment);
+    const std::string shown = GetText(dialog, I::V2Comment);
+    const std::string comment = shown == s.commentShown ? s.commentFull : shown;
     const bool written = file.Write(comment.data(), comment.size());
     if (!file.Close() || !written) {
       // Editing a cut comment would lose its end when saved back.
@@ -166,26 +199,13 @@ void EditComment(HANDLE dialog) {
   host::RestoreScreen(screen);
 
   // Without a save the host deleted the file already; after a save it is
-  // ours to read and to delete.
-  sys::File file;
-  if (file.Open(tempName, sys::OpenMode::Read)) {
-    FarDialogItem item{};
-    char text[sizeof(item.Data)] = {};
-    size_t length = 0;
-    bool readOk = true;
-    while (length < sizeof(text) - 1) {
-      size_t got = 0;
-      readOk = file.Read(text + length, sizeof(text) - 1 - length, &got);
-      if (!readOk || got == 0) break;
-      length += got;
-    }
-    file.Close();
-    // A read that failed half-way would cut the comment: it stays as it was.
-    if (readOk && host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, I::V2Comment, &item) != 0) {
-      std::memcpy(item.Data, text, sizeof(item.Data));
-      item.Data[length] = '\0';
-      host::SendDlgMessagePtr(dialog, DM_SETDLGITEM, I::V2Comment, &item);
-    }
+  // ours to read and to delete. A read that failed half-way would cut the
+  // comment: it stays as it was.
+  std::string text;
+  if (sys::Exists(tempName) && ReadWhole(tempName, kEditedCommentLimit, &text)) {
+    SetText(dialog, I::V2Comment, text);
+    s.commentFull = text;
+    s.commentShown = GetText(dialog, I::V2Comment);
   }
   sys::DeleteFile(tempName);
 }
@@ -221,6 +241,18 @@ long Handle(HANDLE dialog, int msg, int param1, long param2) {
     case DN_INITDIALOG:
       FillFromTags(dialog);
       return 1;
+    case DN_CLOSE:
+      if (param1 == I::Save || param1 == I::Remove) {
+        // The file is written while the dialog is open: when that fails the
+        // dialog stays, with everything typed in it.
+        const int count = s.fullForm ? I::Count : I::CompactCount;
+        FarDialogItem items[I::Count];
+        for (int item = 0; item < count; ++item)
+          host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, item, &items[item]);
+        const bool done = param1 == I::Save ? SaveTags(s, items) : RemoveTags(s);
+        if (!done) return 0;
+      }
+      break;
     case DN_GOTFOCUS:
       if (param1 == I::V1Genre) s.typedLength = 0;
       break;

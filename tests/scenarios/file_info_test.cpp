@@ -5,6 +5,7 @@
 #include "plugin_scenario.h"  // windows.h before sys.h
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -16,6 +17,8 @@
 
 #if defined(_WIN32)
 #undef far  // windows.h's, a member name in hostsim's dialog items
+#else
+#include <sys/resource.h>
 #endif
 #include "hostsim/dialog_engine.h"
 
@@ -576,6 +579,152 @@ TEST_F(FileInfoView, CyrillicWindowsTextIsShownInOemAndSavedAsTheSameBytes) {
   auto v2 = ReadV2(file);
   EXPECT_EQ(v2["TIT2"], privet1251);
   EXPECT_EQ(v2["TPE1"], mir1251);
+}
+
+// ---------------------------------------------------------------- what a save keeps
+
+// The frames of an ID3v2.3 tag as they stand in the file, header included.
+std::vector<std::string> RawFrames(const std::string& file) {
+  std::vector<std::string> frames;
+  const size_t end = V2Size(file);
+  for (size_t at = 10; at + 10 <= end && file[at] != '\0';) {
+    size_t size = 0;
+    for (int i = 4; i < 8; ++i) size = (size << 8) | static_cast<unsigned char>(file[at + i]);
+    frames.push_back(file.substr(at, 10 + size));
+    at += 10 + size;
+  }
+  return frames;
+}
+
+std::string Utf16(const std::u16string& text) {
+  std::string out = "\xFF\xFE";
+  for (char16_t c : text) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  return out;
+}
+
+// Only the field the user changed is written: text the OEM code page cannot
+// show, a comment longer than its item, a comment's description and
+// language, a track total and an ID3v1 tag left alone all stay as they were.
+TEST_F(FileInfoView, SaveWritesOnlyWhatTheUserChanged) {
+  const std::string longComment(3000, 'c');
+  const std::vector<std::string> frames = {
+      Frame("TIT2", "\x01" + Utf16(u"\u00A9\u00AE\u00BE\u00D7 \u6771\u4EAC")),
+      Frame("COMM", std::string("\0fraMusicMatch_Bio\0", 19) + longComment),
+      Text("TRCK", "3/12"),
+      Text("TALB", "Album Two"),
+      Frame("TPE1", "\x01" + Utf16(u"\u0416\u0443\u043A")),
+  };
+  std::string all;
+  for (const std::string& f : frames) all += f;
+  V1 v1 = kV1;
+  v1.title = "Title\xA9\xBE";
+  const std::string block = Id3v1(v1);
+  Put("keep.mp3", Id3v2(all) + Mp3Audio() + block);
+  ASSERT_TRUE(Play("keep.mp3",
+                   "dialog Id3Edit expect 18 \"3\"\n"
+                   "dialog Id3Edit set 24 \"New Album\"\n"
+                   "dialog Id3Edit press 37\n"));
+  const std::string file = Get("keep.mp3");
+  std::vector<std::string> expected = frames;
+  expected[3] = Text("TALB", "New Album");
+  EXPECT_EQ(RawFrames(file), expected);
+  EXPECT_EQ(file.substr(file.size() - 128), block);
+  EXPECT_EQ(AudioOf(file), Mp3Audio());
+
+  // Changed, the track keeps its total and the comment its description.
+  Put("keep.mp3", Id3v2(all) + Mp3Audio() + block);
+  ASSERT_TRUE(Play("keep.mp3",
+                   "dialog Id3Edit set 18 \"4\"\n"
+                   "dialog Id3Edit set 30 \"short\"\n"
+                   "dialog Id3Edit press 37\n"));
+  const auto v2 = RawFrames(Get("keep.mp3"));
+  ASSERT_EQ(v2.size(), frames.size());
+  EXPECT_EQ(v2[1], Frame("COMM", std::string("\0fraMusicMatch_Bio\0", 19) + "short"));
+  EXPECT_EQ(v2[2], Text("TRCK", "4/12"));
+}
+
+// The comment editor gets the whole comment, and what it saves is written
+// whole, beyond what the dialog's item holds.
+TEST_F(FileInfoView, TheCommentEditorEditsTheWholeComment) {
+  const std::string longComment(2000, 'x');
+  Put("long.mp3", Id3v2(Text("TIT2", "t") + Comment(longComment)) + Mp3Audio());
+  Watcher* w = nullptr;
+  ASSERT_TRUE(Play("long.mp3",
+                   "dialog Id3Edit press 29\n"
+                   "editor-content \"" + longComment + "yz\"\n"
+                   "dialog Id3Edit press 37\n",
+                   &w));
+  ASSERT_EQ(w->edits.size(), 1u);
+  EXPECT_EQ(w->edits[0].content, longComment);
+  EXPECT_EQ(ReadV2(Get("long.mp3"))["COMM"], longComment + "yz");
+}
+
+// A save that cannot write says so, with the system's reason, and the view
+// stays open with what was typed; the file is as it was.
+TEST_F(FileInfoView, AFailedSaveIsReportedAndTheViewStaysOpen) {
+  const std::string content = Mp3Audio() + Id3v1(kV1);
+  Put("held.mp3", content);
+  struct Hold {
+    ~Hold() { Release(); }
+    void Take(const std::string& path, size_t size) {
+#if defined(_WIN32)
+      (void)size;
+      // Another program has the file open for reading and shares it with
+      // readers only: it cannot be written or replaced.
+      handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+      EXPECT_NE(handle, INVALID_HANDLE_VALUE);
+#else
+      // No file may grow beyond its size now: the rebuilt file cannot be
+      // written (as on a full disk).
+      (void)path;
+      getrlimit(RLIMIT_FSIZE, &saved);
+      rlimit limit = saved;
+      limit.rlim_cur = size + 1000;
+      previous = signal(SIGXFSZ, SIG_IGN);
+      setrlimit(RLIMIT_FSIZE, &limit);
+      taken = true;
+#endif
+    }
+    void Release() {
+#if defined(_WIN32)
+      if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+      handle = INVALID_HANDLE_VALUE;
+#else
+      if (!taken) return;
+      setrlimit(RLIMIT_FSIZE, &saved);
+      signal(SIGXFSZ, previous);
+      taken = false;
+#endif
+    }
+#if defined(_WIN32)
+    HANDLE handle = INVALID_HANDLE_VALUE;
+#else
+    rlimit saved{};
+    void (*previous)(int) = nullptr;
+    bool taken = false;
+#endif
+  } hold;
+  const bool played = Play("held.mp3",
+                           "dialog Id3Edit check 16\n"
+                           "dialog Id3Edit set 20 \"Typed\"\n"
+                           "dialog Id3Edit press 37\n"
+                           "message expect \"Cannot write the tags of the file\" button 0\n"
+                           "dialog Id3Edit expect 20 \"Typed\"\n"
+                           "dialog Id3Edit press 40\n",
+                           nullptr, [&](Watcher& watcher) {
+                             watcher.beforeFirstDialog = [&] {
+                               hold.Take(hostsim::NativePath(Path("music\\held.mp3")), content.size());
+                             };
+                           });
+  hold.Release();
+  ASSERT_TRUE(played);
+  EXPECT_EQ(Get("held.mp3"), content);
+  size_t names = 0;
+  for ([[maybe_unused]] const auto& entry :
+       std::filesystem::directory_iterator(hostsim::NativePath(Path("music"))))
+    ++names;
+  EXPECT_EQ(names, 1u);  // no temporary file left
 }
 
 }  // namespace

@@ -138,6 +138,46 @@ TEST(ID3v1Render, TrackOverwritesTheLastTwoCommentBytes) {
   EXPECT_EQ(back.GenreText(), "");
 }
 
+// A loaded block is written back with only the changed fields rewritten:
+// blanks, bytes after a field's zero and a genre without a name stay.
+TEST(ID3v1Render, UnchangedFieldsKeepTheirBytes) {
+  ID3v1Tag::Block block = BlockWith("Title", "note", ' ', ' ', 201);
+  std::copy_n("Art\0junk", 8, block.begin() + 33);
+  std::copy_n("2004", 4, block.begin() + 93);
+  ID3v1Tag tag;
+  tag.Parse(block);
+  EXPECT_FALSE(tag.NeedsSave());
+  tag.SetArtist(tag.Artist());
+  tag.SetYear("2004");
+  tag.SetGenreNumber(201);
+  EXPECT_FALSE(tag.NeedsSave());
+  EXPECT_EQ(AsBytes(tag.Render()), AsBytes(block));
+
+  tag.SetTitle("New");
+  EXPECT_TRUE(tag.NeedsSave());
+  ID3v1Tag::Block expected = block;
+  std::fill_n(expected.begin() + 3, 30, 0);
+  std::copy_n("New", 3, expected.begin() + 3);
+  EXPECT_EQ(AsBytes(tag.Render()), AsBytes(expected));
+
+  // A track on a 30-byte comment takes its last two bytes; a cleared track
+  // leaves the 28-byte comment and zeros.
+  ID3v1Tag v10;
+  v10.Parse(BlockWith("", std::string(30, 'c'), 'c', 'c', 1));
+  v10.SetTrack(9);
+  block = v10.Render();
+  EXPECT_EQ(block[124], 'c');
+  EXPECT_EQ(block[125], 0);
+  EXPECT_EQ(block[126], 9);
+  ID3v1Tag v11;
+  v11.Parse(block);
+  v11.SetTrack(0);
+  block = v11.Render();
+  EXPECT_EQ(block[124], 'c');
+  EXPECT_EQ(block[125], 0);
+  EXPECT_EQ(block[126], 0);
+}
+
 TEST(ID3v1File, LoadOfFilesWithoutTag) {
   ScratchDir dir;
   const std::string shortFile = dir.File("short.mp3");
@@ -205,7 +245,7 @@ TEST(ID3v1File, SaveAppendsOnceThenOverwritesInPlace) {
   EXPECT_EQ(ReadAll(file), audio);
 }
 
-TEST(ID3v1File, SaveOnReadOnlyFileSucceedsAndTakesTheMarkAway) {
+TEST(ID3v1File, SaveOnReadOnlyFileSucceedsAndKeepsTheMark) {
   ScratchDir dir;
   const std::string file = dir.File("ro.mp3");
   WriteAll(file, Audio(300));
@@ -215,7 +255,8 @@ TEST(ID3v1File, SaveOnReadOnlyFileSucceedsAndTakesTheMarkAway) {
   ASSERT_TRUE(tag.Save(file));
   uint32_t attributes = 0;
   ASSERT_TRUE(sys::GetAttributes(file, &attributes));
-  EXPECT_EQ(attributes & sys::kAttrReadOnly, 0u);
+  EXPECT_EQ(attributes & sys::kAttrReadOnly, uint32_t{sys::kAttrReadOnly});
+  ASSERT_TRUE(sys::SetAttributes(file, 0));
   EXPECT_EQ(ReadAll(file).size(), 428u);
 }
 

@@ -15,52 +15,6 @@ namespace {
 
 using namespace tagtest;
 
-struct Frame {
-  std::string id;
-  std::array<uint8_t, 2> flags;
-  Bytes data;
-  bool operator==(const Frame&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Frame& f) {
-  out << f.id << " flags " << int{f.flags[0]} << "/" << int{f.flags[1]} << " data";
-  for (size_t i = 0; i < f.data.size() && i < 48; ++i)
-    out << ' ' << std::hex << int{f.data[i]} << std::dec;
-  return out;
-}
-
-// A 2.3 tag at the start of `file`, taken apart by the standard's rules.
-struct WrittenTag {
-  int64_t total = 0;
-  std::vector<Frame> frames;
-  size_t padding = 0;
-};
-
-WrittenTag Parse23(const Bytes& file) {
-  WrittenTag tag;
-  EXPECT_GE(file.size(), 10u);
-  if (file.size() < 10) return tag;
-  EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), (Bytes{'I', 'D', '3', 3, 0, 0}));
-  for (int i = 6; i < 10; ++i) EXPECT_LT(file[i], 0x80);
-  tag.total = 10 + (int64_t{file[6]} << 21 | file[7] << 14 | file[8] << 7 | file[9]);
-  size_t at = 10;
-  while (at + 10 <= static_cast<size_t>(tag.total) && file[at] != 0) {
-    Frame f;
-    f.id.assign(file.begin() + at, file.begin() + at + 4);
-    const size_t size =
-        size_t{file[at + 4]} << 24 | file[at + 5] << 16 | file[at + 6] << 8 | file[at + 7];
-    f.flags = {file[at + 8], file[at + 9]};
-    f.data.assign(file.begin() + at + 10, file.begin() + at + 10 + size);
-    tag.frames.push_back(f);
-    at += 10 + size;
-  }
-  for (size_t i = at; i < static_cast<size_t>(tag.total); ++i) EXPECT_EQ(file[i], 0) << i;
-  tag.padding = static_cast<size_t>(tag.total) - at;
-  return tag;
-}
-
-Bytes Tail(const Bytes& file, int64_t from) { return Bytes(file.begin() + from, file.end()); }
-
 class ID3v2Write : public ::testing::Test {
  protected:
   ScratchDir dir_;
@@ -77,12 +31,17 @@ TEST_F(ID3v2Write, TagSizeFollowsTheOldTagAndTheFrames) {
     bool inPlace;
   };
   const Case cases[] = {
-      {"no tag", 0, 179, 4096, false},
+      // A rebuilt tag gets 4096 bytes of padding, or an eighth of its size
+      // up to 64 KiB; an old tag with room is written over, whatever its size.
+      {"no tag", 0, 179, 200 + 4096, false},
       {"old tag with room", 2048, 279, 2048, true},
-      {"old tag above 4096 bytes", 5000, 179, 4096, false},
-      {"frames above 4096 bytes", 0, 4979, 5000, false},
+      {"old tag above 4096 bytes", 5000, 179, 5000, true},
+      {"large old tag", 200000, 179, 200000, true},
+      {"frames above 4096 bytes", 0, 4979, 5000 + 4096, false},
+      {"frames of 100000 bytes", 0, 99979, 100000 + 12500, false},
+      {"frames of a megabyte", 0, 999979, 1000000 + 65536, false},
       {"old tag exactly the frames' size", 300, 279, 300, true},
-      {"old tag one byte short", 299, 279, 4096, false},
+      {"old tag one byte short", 299, 279, 300 + 4096, false},
       {"old tag of 4096 bytes", 4096, 10, 4096, true},
   };
   for (const Case& c : cases) {
@@ -163,27 +122,33 @@ TEST_F(ID3v2Write, FramesAreBuiltFromTheFieldsInSlotOrder) {
   EXPECT_EQ(ReadAll(file_), written);
 }
 
-TEST_F(ID3v2Write, LanguageIsWrittenBackAndEmptyFieldsGiveHeaderAndPadding) {
-  WriteAll(file_, Cat({Tag(3,
-                           Cat({FrameV3("TLAN", Latin1("rus")), FrameV3("TIT1", Latin1("Grp")),
-                                FrameV3("TDRC", Latin1("2001")), FrameV3("TOAL", Latin1("OA"))}),
-                           100),
-                       audio_}));
+// Fields read from frames they do not write (TIT1, TOAL, TDRC) and fields no
+// one changed leave the old frames as they were; an object never loaded,
+// saved as it is, changes no frame either.
+TEST_F(ID3v2Write, UnchangedFieldsKeepTheirFrames) {
+  const Bytes frames = Cat({FrameV3("TLAN", Latin1("rus")), FrameV3("TIT1", Latin1("Grp")),
+                            FrameV3("TDRC", Latin1("2001")), FrameV3("TOAL", Latin1("OA"))});
+  const Bytes old = Cat({Tag(3, frames, 100), audio_});
+  WriteAll(file_, old);
   ID3v2Tag tag;
   ASSERT_TRUE(tag.Load(file_));
+  EXPECT_EQ(tag.Title(), "Grp");
+  EXPECT_EQ(tag.Year(), "2001");
+  EXPECT_FALSE(tag.NeedsSave());
+  // Setting what a field holds is no change.
+  tag.SetTitle("Grp");
+  tag.SetAlbum(" OA ");
+  tag.SetTrack(0);
+  EXPECT_FALSE(tag.NeedsSave());
   ASSERT_TRUE(tag.Save(file_));
-  // TIT1, TDRC and TOAL are read into other fields and written under their
-  // ids; TIT1 and TOAL are kept as well, TDRC is not.
-  const std::vector<Frame> expected = {
-      {"TIT2", {0, 0}, Latin1("Grp")}, {"TALB", {0, 0}, Latin1("OA")},
-      {"TYER", {0, 0}, Latin1("2001")}, {"TLAN", {0, 0}, Latin1("rus")},
-      {"TIT1", {0, 0}, Latin1("Grp")},  {"TOAL", {0, 0}, Latin1("OA")}};
-  EXPECT_EQ(Parse23(ReadAll(file_)).frames, expected);
+  EXPECT_EQ(ReadAll(file_), old);
 
-  WriteAll(file_, Cat({Tag(3, Cat({FrameV3("TLAN", Latin1("rus")), FrameV3("TDRC", Latin1("2001"))}),
-                           100),
-                       audio_}));
   ID3v2Tag empty;
+  ASSERT_TRUE(empty.Save(file_));
+  EXPECT_EQ(ReadAll(file_), old);
+
+  // A file without a tag gets one of header and padding.
+  WriteAll(file_, audio_);
   ASSERT_TRUE(empty.Save(file_));
   const Bytes written = ReadAll(file_);
   const WrittenTag parsed = Parse23(written);
@@ -247,11 +212,13 @@ TEST_F(ID3v2Write, FramesOfAn23TagAreCarriedOverByteForByte) {
     ASSERT_TRUE(tag.Save(file_));
     const Bytes written = ReadAll(file_);
     const WrittenTag parsed = Parse23(written);
-    std::vector<Frame> expected = {{"TIT2", {0, 0}, Latin1("New title")},
-                                   {"TYER", {0, 0}, Latin1("2001")},
-                                   {"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("old")})}};
-    expected.insert(expected.end(), kept.begin(), kept.end());
-    expected.push_back({"TIT1", {0, 0}, Latin1("grouping")});
+    // The new title takes the old one's place; a compressed frame that does
+    // not inflate stays as it was.
+    const std::vector<Frame> expected = {
+        kept[0], {"TIT2", {0, 0}, Latin1("New title")}, kept[1],
+        {"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("old")})}, kept[2],
+        {"TDRC", {0, 0}, Latin1("2001")}, kept[3], kept[4],
+        {"TIT1", {0, 0}, Latin1("grouping")}};
     EXPECT_EQ(parsed.frames, expected);
     EXPECT_EQ(Tail(written, parsed.total), audio_);
     // Carried frames and the new ones fit into the old tag.
@@ -291,17 +258,21 @@ TEST_F(ID3v2Write, FramesOfAn24TagAreCarriedOverIn23Layout) {
   };
   Bytes longUtf16 = bom;
   for (size_t i = 0; i < longValue.size(); ++i) longUtf16.insert(longUtf16.end(), {'v', 0});
+  // The recording time becomes TYER and TDAT where it stood; the compressed
+  // frame that does not inflate and the encrypted one are dropped.
   const std::vector<Frame> expected = {
-      {"TIT2", {0, 0}, Latin1("New")},
-      {"TYER", {0, 0}, Latin1("2004")},
       {"TXXX", {0, 0}, Cat({{1}, bom, {'k', 0, 0xE9, 0, 'y', 0}, {0, 0}, longUtf16})},
+      {"TIT2", {0, 0}, Latin1("New")},
       {"APIC", {0x80, 0}, Cat({{1}, Text("image/png"), {0, 3}, bom, {0xE9, 0}, {0, 0}, binary})},
       {"PRIV", {0, 0}, Cat({Text("own"), {0}, binary})},
       {"PRIV", {0x40, 0x20}, Cat({{0x42}, Text("grp"), {0}, binary})},
+      {"TYER", {0, 0}, Latin1("2004")},
+      {"TDAT", {0, 0}, Latin1("0105")},
       {"TSOP", {0, 0}, Cat({{1}, {0xFE, 0xFF}, {0, 'S', 0, 'o'}})},
       {"USLT", {0, 0}, Cat({{1}, Text("eng"), utf16(""), {0, 0}, longUtf16})},
       {"TMOO", {0, 0}, Latin1("calm")},
   };
+  EXPECT_EQ(tag.DroppedFrames(), 2);
   const Bytes written = ReadAll(file_);
   const WrittenTag parsed = Parse23(written);
   EXPECT_EQ(parsed.frames, expected);
@@ -313,18 +284,46 @@ TEST_F(ID3v2Write, FramesOfAn24TagAreCarriedOverIn23Layout) {
   EXPECT_EQ(again.Year(), "2004");
 }
 
-TEST_F(ID3v2Write, FramesOfAn22TagAreNotCarriedOver) {
+// A 2.2 tag becomes a 2.3 tag with every frame 2.3 has a counterpart for:
+// the picture with a MIME type, the rest under their 2.3 ids as they were.
+TEST_F(ID3v2Write, FramesOfAn22TagAreConverted) {
+  const Bytes jpeg = Cat({{0xFF, 0xD8, 0xFF, 0xE0}, Bytes(5000, 0x5A)});
+  const Bytes comment = Cat({Latin1("fra"), Text("MusicMatch_Bio"), {0}, Text("long text")});
   WriteAll(file_, Cat({Tag(2,
-                           Cat({FrameV2("TT2", Latin1("t")), FrameV2("TXX", Latin1("x")),
+                           Cat({FrameV2("TT2", Latin1("t")), FrameV2("TXX", Latin1("x\0y")),
+                                FrameV2("PIC", Cat({{0}, Text("JPG"), {3}, Text("cover"), {0}, jpeg})),
                                 FrameV2("TT1", Latin1("g")), FrameV2("TOT", Latin1("oa")),
-                                FrameV2("COM", Cat({Latin1("eng"), Text("iTunNORM"), {0}, Text("1")})),
+                                FrameV2("CRM", Cat({Text("o"), {0}, Bytes(8, 1)})),
+                                FrameV2("COM", comment),
                                 FrameV2("WXX", Cat({Latin1("shop"), {0}, Text("http://b")}))}),
-                           4000),
+                           100),
                        audio_}));
   ID3v2Tag tag;
+  ASSERT_TRUE(tag.Load(file_));
+  EXPECT_EQ(tag.Title(), "t");
   tag.SetArtist("a");
   ASSERT_TRUE(tag.Save(file_));
-  EXPECT_EQ(Parse23(ReadAll(file_)).frames, (std::vector<Frame>{{"TPE1", {0, 0}, Latin1("a")}}));
+  const std::vector<Frame> expected = {
+      {"TPE1", {0, 0}, Latin1("a")},
+      {"TIT2", {0, 0}, Latin1("t")},
+      {"TXXX", {0, 0}, Latin1("x\0y")},
+      {"APIC", {0, 0}, Cat({{0}, Text("image/jpeg"), {0, 3}, Text("cover"), {0}, jpeg})},
+      {"TIT1", {0, 0}, Latin1("g")},
+      {"TOAL", {0, 0}, Latin1("oa")},
+      {"COMM", {0, 0}, comment},
+      {"WXXX", {0, 0}, Cat({Latin1("shop"), {0}, Text("http://b")})},
+  };
+  const Bytes written = ReadAll(file_);
+  const WrittenTag parsed = Parse23(written);
+  EXPECT_EQ(parsed.frames, expected);
+  EXPECT_EQ(tag.DroppedFrames(), 1);  // the encrypted meta frame
+  EXPECT_EQ(Tail(written, parsed.total), audio_);
+
+  ID3v2Tag again;
+  ASSERT_TRUE(again.Load(file_));
+  EXPECT_EQ(again.Title(), "t");
+  EXPECT_EQ(again.Artist(), "a");
+  EXPECT_EQ(again.Comment(), "long text");
 }
 
 // Frames with slot ids that the fields do not cover survive a save: TIT1 and
@@ -355,12 +354,12 @@ TEST_F(ID3v2Write, SlotFramesTheFieldsDoNotCoverAreKept) {
   ASSERT_TRUE(tag.Save(file_));
 
   const std::vector<Frame> expected = {
-      {"TIT2", {0, 0}, Latin1("New")},
-      {"TALB", {0, 0}, Latin1("Album")},
-      {"TYER", {0, 0}, Latin1("2004")},
+      itunNorm, {"TIT2", {0, 0}, Latin1("New")}, grouping, shop,
       {"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("Nice")})},
+      german, unknownEncoding,
       {"WXXX", {0, 0}, Cat({{0, 0}, Text("http://a")})},
-      itunNorm, grouping, shop, german, unknownEncoding, origAlbum, compressed,
+      {"TDRC", {0, 0}, Latin1("2004")}, origAlbum, compressed,
+      {"TALB", {0, 0}, Latin1("Album")},
   };
   Bytes written = ReadAll(file_);
   WrittenTag parsed = Parse23(written);
@@ -383,7 +382,7 @@ TEST_F(ID3v2Write, SlotFramesTheFieldsDoNotCoverAreKept) {
   EXPECT_EQ(std::count_if(parsed.frames.begin(), parsed.frames.end(),
                           [](const Frame& f) { return f.id == "COMM"; }),
             4);
-  EXPECT_EQ(std::find(parsed.frames.begin(), parsed.frames.end(), expected[3]),
+  EXPECT_EQ(std::find(parsed.frames.begin(), parsed.frames.end(), expected[4]),
             parsed.frames.end());
 }
 
@@ -419,20 +418,24 @@ TEST_F(ID3v2Write, TheFrameReadIntoTheCommentIsTheOneReplaced) {
     EXPECT_EQ(tag.Comment(), c.comment);
     tag.SetComment("new");
     ASSERT_TRUE(tag.Save(file_));
-    const WrittenTag parsed = Parse23(ReadAll(file_));
-    ASSERT_FALSE(parsed.frames.empty());
-    EXPECT_EQ(parsed.frames[0], (Frame{"COMM", {0, 0}, Cat({Latin1("eng"), {0}, Text("new")})}));
-    // Everything else of the old tag follows, in its old order.
-    Bytes rest;
-    for (size_t i = 1; i < parsed.frames.size(); ++i) {
-      const Frame& f = parsed.frames[i];
-      rest = Cat({rest, FrameV3(f.id, f.data, f.flags[0], f.flags[1])});
-    }
-    Bytes kept = c.frames;
-    const auto at = std::search(kept.begin(), kept.end(), c.replaced.begin(), c.replaced.end());
-    ASSERT_NE(at, kept.end());
-    kept.erase(at, at + static_cast<ptrdiff_t>(c.replaced.size()));
-    EXPECT_EQ(rest, kept);
+    // The replaced frame's place, language and description stay; the rest of
+    // the old tag is as it was.
+    Bytes replacement = c.replaced;
+    const auto oldData = ByteView(replacement).subspan(10);
+    const Bytes description = oldData[0] == 1 ? Bytes{} : Bytes(oldData.begin() + 4,
+        std::find(oldData.begin() + 4, oldData.end(), uint8_t{0}));
+    Bytes expected = c.frames;
+    const auto at = std::search(expected.begin(), expected.end(), c.replaced.begin(),
+                                c.replaced.end());
+    ASSERT_NE(at, expected.end());
+    const Bytes written =
+        FrameV3("COMM", Cat({Latin1("eng"), description, {0}, Text("new")}));
+    const auto offset = at - expected.begin();
+    expected.erase(at, at + static_cast<ptrdiff_t>(c.replaced.size()));
+    expected.insert(expected.begin() + offset, written.begin(), written.end());
+    const Bytes file = ReadAll(file_);
+    EXPECT_EQ(Bytes(file.begin() + 10, file.begin() + 10 + static_cast<ptrdiff_t>(expected.size())),
+              expected);
   }
 }
 
@@ -452,7 +455,7 @@ TEST_F(ID3v2Write, StripRemovesTheWholeTag) {
   EXPECT_EQ(dir_.Names(), std::vector<std::string>{"song.mp3"});
 }
 
-TEST_F(ID3v2Write, ReadOnlyFilesAreWrittenAndLoseTheMark) {
+TEST_F(ID3v2Write, ReadOnlyFilesAreWrittenAndKeepTheMark) {
   for (bool withTag : {true, false}) {
     WriteAll(file_, Cat({withTag ? Tag(3, {}, 500) : Bytes{}, audio_}));
     ASSERT_TRUE(sys::SetAttributes(file_, sys::kAttrReadOnly));
@@ -461,7 +464,8 @@ TEST_F(ID3v2Write, ReadOnlyFilesAreWrittenAndLoseTheMark) {
     ASSERT_TRUE(tag.Save(file_)) << withTag;
     uint32_t attributes = 0;
     ASSERT_TRUE(sys::GetAttributes(file_, &attributes));
-    EXPECT_EQ(attributes & sys::kAttrReadOnly, 0u);
+    EXPECT_EQ(attributes & sys::kAttrReadOnly, uint32_t{sys::kAttrReadOnly});
+    ASSERT_TRUE(sys::SetAttributes(file_, 0));
     EXPECT_EQ(Parse23(ReadAll(file_)).frames.size(), 1u);
   }
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <ostream>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -120,5 +122,52 @@ inline Bytes Tag(uint8_t version, const Bytes& frames, size_t padding = 0, uint8
 
 // Text frame data in ISO-8859-1 (encoding byte 0).
 inline Bytes Latin1(std::string_view text) { return Cat({{0}, Text(text)}); }
+
+// A frame of a written 2.3 tag.
+struct Frame {
+  std::string id;
+  std::array<uint8_t, 2> flags;
+  Bytes data;
+  bool operator==(const Frame&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Frame& f) {
+  out << f.id << " flags " << int{f.flags[0]} << "/" << int{f.flags[1]} << " data";
+  for (size_t i = 0; i < f.data.size() && i < 48; ++i)
+    out << ' ' << std::hex << int{f.data[i]} << std::dec;
+  return out;
+}
+
+// A 2.3 tag at the start of `file`, taken apart by the standard's rules.
+struct WrittenTag {
+  int64_t total = 0;
+  std::vector<Frame> frames;
+  size_t padding = 0;
+};
+
+inline WrittenTag Parse23(const Bytes& file) {
+  WrittenTag tag;
+  EXPECT_GE(file.size(), 10u);
+  if (file.size() < 10) return tag;
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), (Bytes{'I', 'D', '3', 3, 0, 0}));
+  for (int i = 6; i < 10; ++i) EXPECT_LT(file[i], 0x80);
+  tag.total = 10 + (int64_t{file[6]} << 21 | file[7] << 14 | file[8] << 7 | file[9]);
+  size_t at = 10;
+  while (at + 10 <= static_cast<size_t>(tag.total) && file[at] != 0) {
+    Frame f;
+    f.id.assign(file.begin() + at, file.begin() + at + 4);
+    const size_t size =
+        size_t{file[at + 4]} << 24 | file[at + 5] << 16 | file[at + 6] << 8 | file[at + 7];
+    f.flags = {file[at + 8], file[at + 9]};
+    f.data.assign(file.begin() + at + 10, file.begin() + at + 10 + size);
+    tag.frames.push_back(f);
+    at += 10 + size;
+  }
+  for (size_t i = at; i < static_cast<size_t>(tag.total); ++i) EXPECT_EQ(file[i], 0) << i;
+  tag.padding = static_cast<size_t>(tag.total) - at;
+  return tag;
+}
+
+inline Bytes Tail(const Bytes& file, int64_t from) { return Bytes(file.begin() + from, file.end()); }
 
 }  // namespace tagtest

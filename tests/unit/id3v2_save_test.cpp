@@ -1,0 +1,241 @@
+// What a save keeps of frames other programs wrote: the parts of a changed
+// frame the fields do not show, long and Unicode text, several values,
+// compressed frames, and the tag's place in the file.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tag_test_support.h"
+#include "tags/id3v2.h"
+
+namespace tags {
+namespace {
+
+using namespace tagtest;
+
+Bytes Utf16(std::u16string_view text) {
+  Bytes out = {0xFF, 0xFE};
+  for (char16_t c : text) out.insert(out.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
+  return out;
+}
+
+Bytes Deflated(const Bytes& input) {
+  uLongf size = compressBound(static_cast<uLong>(input.size()));
+  Bytes out(size);
+  EXPECT_EQ(compress(out.data(), &size, input.data(), static_cast<uLong>(input.size())), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+const Frame* Find(const WrittenTag& tag, const std::string& id) {
+  for (const Frame& f : tag.frames)
+    if (f.id == id) return &f;
+  return nullptr;
+}
+
+class ID3v2Save : public ::testing::Test {
+ protected:
+  // Writes a 2.3 tag of `frames`, loads it, lets `change` set fields, saves
+  // and returns the written tag.
+  template <typename Change>
+  WrittenTag SaveChanged(uint8_t version, const Bytes& frames, Change change,
+                         size_t padding = 64) {
+    WriteAll(file_, Cat({Tag(version, frames, padding), audio_}));
+    ID3v2Tag tag;
+    EXPECT_TRUE(tag.Load(file_));
+    change(tag);
+    EXPECT_TRUE(tag.Save(file_));
+    const Bytes written = ReadAll(file_);
+    WrittenTag parsed = Parse23(written);
+    EXPECT_EQ(Tail(written, parsed.total), audio_);
+    return parsed;
+  }
+
+  ScratchDir dir_;
+  std::string file_ = dir_.File("song.mp3");
+  Bytes audio_ = Audio(2000);
+};
+
+// Of a changed frame, what the field does not show stays: a comment's
+// language and description, a link's description, a track total.
+TEST_F(ID3v2Save, ChangedFramesKeepWhatTheFieldDoesNotShow) {
+  const Bytes frames = Cat({
+      FrameV3("COMM", Cat({Latin1("fra"), Text("MusicMatch_Bio"), {0}, Text("old bio")})),
+      FrameV3("WXXX", Cat({Latin1("Official"), {0}, Text("http://old")})),
+      FrameV3("TRCK", Latin1("3/12")),
+  });
+  WrittenTag parsed = SaveChanged(3, frames, [](ID3v2Tag& tag) {
+    EXPECT_EQ(tag.Comment(), "old bio");
+    EXPECT_EQ(tag.Track(), 3);
+    tag.SetComment("new bio");
+    tag.SetURL("http://new");
+    tag.SetTrack(4);
+  });
+  const std::vector<Frame> expected = {
+      {"COMM", {0, 0}, Cat({Latin1("fra"), Text("MusicMatch_Bio"), {0}, Text("new bio")})},
+      {"WXXX", {0, 0}, Cat({Latin1("Official"), {0}, Text("http://new")})},
+      {"TRCK", {0, 0}, Latin1("4/12")},
+  };
+  EXPECT_EQ(parsed.frames, expected);
+
+  // A UTF-16 description is written in ISO-8859-1 under the new text's
+  // encoding; a cleared track drops the frame, total and all.
+  const Bytes utf16 = Cat({
+      FrameV3("COMM", Cat({{1}, Text("deu"), Utf16(u"iTunes_CDDB_IDs"), {0, 0}, Utf16(u"x")})),
+      FrameV3("TRCK", Cat({{1}, Utf16(u"7/9")})),
+  });
+  parsed = SaveChanged(3, utf16, [](ID3v2Tag& tag) {
+    tag.SetComment("y");
+    tag.SetTrack(0);
+  });
+  EXPECT_EQ(parsed.frames,
+            (std::vector<Frame>{{"COMM", {0, 0},
+                                 Cat({Latin1("deu"), Text("iTunes_CDDB_IDs"), {0}, Text("y")})}}));
+}
+
+// A new year contradicts the old day and time: they go with it. An unchanged
+// year of a 2.4 tag is written as TYER, TDAT and TIME, the 2.3 frames of the
+// same date.
+TEST_F(ID3v2Save, DatesSurviveUnlessTheYearChanges) {
+  const Bytes v23 = Cat({FrameV3("TYER", Latin1("2004")), FrameV3("TDAT", Latin1("0105")),
+                         FrameV3("TIME", Latin1("1020")), FrameV3("TIT2", Latin1("t"))});
+  WrittenTag parsed = SaveChanged(3, v23, [](ID3v2Tag& tag) { tag.SetTitle("u"); });
+  EXPECT_EQ(parsed.frames.size(), 4u);
+  EXPECT_EQ(*Find(parsed, "TDAT"), (Frame{"TDAT", {0, 0}, Latin1("0105")}));
+  parsed = SaveChanged(3, v23, [](ID3v2Tag& tag) { tag.SetYear("1999"); });
+  EXPECT_EQ(parsed.frames, (std::vector<Frame>{{"TYER", {0, 0}, Latin1("1999")},
+                                               {"TIT2", {0, 0}, Latin1("t")}}));
+
+  struct Case {
+    const char* stamp;
+    std::vector<Frame> frames;
+  };
+  // What the three frames cannot hold keeps the TDRC frame beside them.
+  const Case cases[] = {
+      {"2004-05-01T10:20",
+       {{"TYER", {0, 0}, Latin1("2004")}, {"TDAT", {0, 0}, Latin1("0105")},
+        {"TIME", {0, 0}, Latin1("1020")}}},
+      {"2004-05-01T10:20:30",
+       {{"TYER", {0, 0}, Latin1("2004")}, {"TDAT", {0, 0}, Latin1("0105")},
+        {"TIME", {0, 0}, Latin1("1020")}, {"TDRC", {0, 0}, Latin1("2004-05-01T10:20:30")}}},
+      {"2004-05-01", {{"TYER", {0, 0}, Latin1("2004")}, {"TDAT", {0, 0}, Latin1("0105")}}},
+      {"2004-05", {{"TYER", {0, 0}, Latin1("2004")}, {"TDRC", {0, 0}, Latin1("2004-05")}}},
+      {"2004", {{"TYER", {0, 0}, Latin1("2004")}}},
+      {"circa 1970", {{"TDRC", {0, 0}, Latin1("circa 1970")}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stamp);
+    parsed = SaveChanged(4, FrameV4("TDRC", Latin1(c.stamp)), [](ID3v2Tag& tag) { tag.SetTitle("t"); });
+    std::vector<Frame> expected = {{"TIT2", {0, 0}, Latin1("t")}};
+    expected.insert(expected.end(), c.frames.begin(), c.frames.end());
+    EXPECT_EQ(parsed.frames, expected);
+  }
+  parsed = SaveChanged(4, Cat({FrameV4("TDRC", Latin1("2004-05-01")), FrameV4("TIT2", Latin1("t"))}),
+                       [](ID3v2Tag& tag) { tag.SetYear("2010"); });
+  EXPECT_EQ(parsed.frames, (std::vector<Frame>{{"TYER", {0, 0}, Latin1("2010")},
+                                               {"TIT2", {0, 0}, Latin1("t")}}));
+}
+
+// Text the fields cannot hold whole (beyond their 500 bytes, outside the ANSI
+// code page, several values) stays as it was while its field is not changed,
+// also when a caller sets the field to the text it shows.
+TEST_F(ID3v2Save, TextTheFieldsCannotHoldSurvivesUntouched) {
+  const std::u16string cjk = u"\u6771\u4EAC \u00A9\u00BE\u00D7";
+  const std::string longComment(11894, 'c');
+  const Bytes frames = Cat({
+      FrameV3("TIT2", Cat({{1}, Utf16(cjk)})),
+      FrameV3("COMM", Cat({Latin1("eng"), {0}, Text(longComment)})),
+      FrameV3("TPE1", Latin1("A\0B\0C")),
+      FrameV3("TCON", Latin1("Rock\0Live")),
+      FrameV3("TALB", Latin1("old")),
+  });
+  std::string shownTitle;
+  const WrittenTag parsed = SaveChanged(3, frames, [&](ID3v2Tag& tag) {
+    // The slot's 500 bytes less encoding, language and terminator.
+    EXPECT_EQ(tag.Comment(), longComment.substr(0, 495));
+    EXPECT_EQ(tag.FullComment(), longComment);
+    shownTitle = tag.Title();
+    tag.SetTitle(shownTitle);
+    tag.SetArtist(tag.Artist());
+    tag.SetGenre(tag.Genre());
+    tag.SetComment(tag.FullComment());
+    tag.SetAlbum("new");
+  });
+  std::vector<Frame> expected = Parse23(Tag(3, frames)).frames;
+  expected.back() = {"TALB", {0, 0}, Latin1("new")};
+  EXPECT_EQ(parsed.frames, expected);
+  EXPECT_NE(shownTitle.find('?'), std::string::npos);  // what the ANSI code page could not show
+
+  // Changed, the whole comment is written, not its first 500 bytes.
+  const WrittenTag changed = SaveChanged(3, frames, [&](ID3v2Tag& tag) {
+    tag.SetComment(longComment + "!");
+  });
+  EXPECT_EQ(Find(changed, "COMM")->data, Cat({Latin1("eng"), {0}, Text(longComment + "!")}));
+}
+
+// Compressed frames are read (inflated) and kept, written uncompressed; a 2.3
+// frame that is also encrypted is carried as it is.
+TEST_F(ID3v2Save, CompressedFramesAreReadAndKept) {
+  const Bytes title = Latin1("Packed title");
+  const Bytes lyrics = Cat({Latin1("eng"), {0}, Bytes(3000, 'l')});
+  const Bytes encrypted = Cat({BigEndian(20, 4), {0x80}, Bytes(12, 0x33)});
+  const Bytes v23 = Cat({
+      FrameV3("TIT2", Cat({BigEndian(static_cast<uint32_t>(title.size()), 4), Deflated(title)}), 0,
+              0x80),
+      FrameV3("USLT", Cat({BigEndian(static_cast<uint32_t>(lyrics.size()), 4), {7}, Deflated(lyrics)}),
+              0, 0xA0),
+      FrameV3("PRIV", encrypted, 0, 0xC0),
+  });
+  WrittenTag parsed = SaveChanged(3, v23, [](ID3v2Tag& tag) {
+    EXPECT_EQ(tag.Title(), "Packed title");
+    tag.SetArtist("a");
+  });
+  EXPECT_EQ(parsed.frames, (std::vector<Frame>{{"TPE1", {0, 0}, Latin1("a")},
+                                               {"TIT2", {0, 0}, title},
+                                               {"USLT", {0, 0x20}, Cat({{7}, lyrics})},
+                                               {"PRIV", {0, 0xC0}, encrypted}}));
+
+  // 2.4: data-length indicator, compression, and unsynchronisation after it.
+  const Bytes comment = Cat({Latin1("eng"), {0}, Text("deflated comment")});
+  const Bytes packed = Unsynchronise(Deflated(comment));
+  const Bytes v24 = FrameV4(
+      "COMM", Cat({SyncSafe(static_cast<uint32_t>(comment.size())), packed}), 0, 0x0B);
+  parsed = SaveChanged(4, v24, [](ID3v2Tag& tag) {
+    EXPECT_EQ(tag.Comment(), "deflated comment");
+    tag.SetTitle("t");
+  });
+  EXPECT_EQ(parsed.frames, (std::vector<Frame>{{"TIT2", {0, 0}, Latin1("t")},
+                                               {"COMM", {0, 0}, comment}}));
+}
+
+// A tag with a large picture is written over in place when the new frames
+// fit: no copy of the file, the padding takes up the difference.
+TEST_F(ID3v2Save, LargeTagsAreWrittenInPlace) {
+  const Bytes picture = Cat({Latin1("image/jpeg"), {0, 3, 0}, Bytes(99000, 0xD8)});
+  const Bytes frames = Cat({FrameV3("APIC", picture), FrameV3("TIT2", Latin1("a long old title"))});
+  WriteAll(file_, Cat({Tag(3, frames, 100), audio_}));
+  const auto before = std::filesystem::file_size(file_);
+  ID3v2Tag tag;
+  ASSERT_TRUE(tag.Load(file_));
+  tag.SetTitle("short");
+  ASSERT_TRUE(tag.Save(file_));
+  EXPECT_EQ(std::filesystem::file_size(file_), before);
+  const WrittenTag parsed = Parse23(ReadAll(file_));
+  EXPECT_EQ(parsed.frames[0].data, picture);
+  EXPECT_EQ(parsed.padding, 100u + 11u);
+  EXPECT_EQ(dir_.Names(), std::vector<std::string>{"song.mp3"});
+
+  // Grown beyond its space, the tag is rebuilt with room for the next saves.
+  tag.SetTitle(std::string(400, 't'));
+  ASSERT_TRUE(tag.Save(file_));
+  const WrittenTag rebuilt = Parse23(ReadAll(file_));
+  const int64_t framesTotal = rebuilt.total - static_cast<int64_t>(rebuilt.padding);
+  EXPECT_GT(framesTotal, 99000);
+  EXPECT_EQ(static_cast<int64_t>(rebuilt.padding), framesTotal / 8);
+}
+
+}  // namespace
+}  // namespace tags
