@@ -41,11 +41,21 @@ bool WriteInPlace(const std::string& fileName, const Bytes& image) {
   WriteAccess access(fileName);
   if (!access.Granted()) return false;
   sys::File file;
-  if (!file.Open(fileName, sys::OpenMode::ReadWrite) || !file.Seek(0)) return false;
+  if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
+  // Only the bytes that differ from the old tag area (which is exactly as
+  // long as the image) are written, in one write: a large tag whose picture
+  // stays where it was is not written again, and an interrupted write can
+  // damage no more than the changed range.
+  Bytes old(image.size());
+  if (!file.Seek(0) || !file.ReadExact(old.data(), old.size())) return false;
+  const auto first = std::mismatch(image.begin(), image.end(), old.begin()).first;
+  if (first == image.end()) return file.Close() && access.Restore();
+  const auto last = std::mismatch(image.rbegin(), image.rend(), old.rbegin()).first.base();
+  const auto from = static_cast<size_t>(first - image.begin());
   access.Written();
-  // One write over the old tag area, which is exactly as long as the image.
-  return file.Write(image.data(), image.size()) && file.Flush() && file.Close() &&
-         access.Restore();
+  return file.Seek(static_cast<int64_t>(from)) &&
+         file.Write(image.data() + from, static_cast<size_t>(last - first)) && file.Flush() &&
+         file.Close() && access.Restore();
 }
 
 // Creates a temporary file beside `fileName` under a name nobody uses: a file
