@@ -76,13 +76,11 @@ bool AppendListLine(const std::string& listName, const std::string& line) {
     sys::SetLastError(sys::kErrorPathNotFound);
     return false;
   }
+  // Opened anew for every line, so that another program may share the list
+  // between lines; the open itself gives the size (a folder is refused).
   sys::File file;
-  bool exists = sys::Exists(listName) && !sys::IsFolder(listName);
-  if (!file.Open(listName, exists ? sys::OpenMode::ReadWrite : sys::OpenMode::CreateNew)) {
-    return false;
-  }
   int64_t end = 0;
-  if (!file.Size(&end) || !file.Seek(end)) return false;
+  if (!file.Open(listName, sys::OpenMode::OpenAlways, &end) || !file.Seek(end)) return false;
   const std::string bytes = line + "\r\n";
   if (!file.Write(bytes.data(), bytes.size())) {
     // Half a line would join the next one; the list keeps what it had. The
@@ -91,6 +89,8 @@ bool AppendListLine(const std::string& listName, const std::string& line) {
     if (file.Seek(end)) file.Truncate();
     return false;
   }
+  // The line reaches the disk with the walk's other writes, when it ends.
+  sys::NoteWritten(listName);
   return file.Close();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -33,11 +34,35 @@ void* const kSingle = reinterpret_cast<void*>(1);
 
 bool IsStopFlag(void* param) { return param != kOneOfSeveral && param != kSingle; }
 
+// What the counting pass found under one selected folder, in the order of
+// the host's search: the folders and the files that pass the masks, which the
+// processing pass goes through instead of asking the file system again.
+struct Listing {
+  struct Entry {
+    size_t at;            // the full path in `paths`
+    size_t length;
+    size_t nameLength;    // the path ends with the name
+    DWORD attributes;
+  };
+  std::string paths;
+  std::vector<Entry> entries;
+  // False when the listing was given up (too large): the processing pass
+  // asks the host's search again.
+  bool complete = true;
+};
+
+// What the listings of one invocation may hold, about a hundred bytes a file;
+// a larger walk asks the file system twice.
+constexpr size_t kListingBytes = size_t{16} << 20;
+
 // What one OpenPlugin call creates. The recursive search calls back into
 // ProcessFile, which finds it here.
 struct Invocation {
   audio::MPEGaudio audio;
   std::unique_ptr<ListLines> lines;
+  // The counting pass's listings, by the selected folder's path.
+  std::map<std::string, Listing> listings;
+  size_t listingBytes = 0;
   // An exception in a callback of the host's recursive search cannot pass
   // through the host: it is kept here, the walk stops, and it is raised again
   // once the host has returned.
@@ -45,8 +70,22 @@ struct Invocation {
 };
 Invocation* current = nullptr;
 
+// Makes what the invocation wrote durable, once for all its files. A file
+// that may not have reached the disk is said like a failed write; the user
+// may stop hearing of the others.
+void FinishWrites() {
+  std::vector<sys::SyncFailure> failures;
+  if (sys::SyncWritten(&failures)) return;
+  const int message = Mode == 1 ? MCannotWriteList : MCannotWriteTags;
+  for (const sys::SyncFailure& failure : failures) {
+    sys::SetLastError(failure.error);
+    if (!ReportFileFailure(message, failure.path)) break;
+  }
+}
+
 // Makes the invocation current for its lifetime and, on every way out,
-// gives back the screen of a progress display still open.
+// gives back the screen of a progress display still open and makes what
+// was written durable.
 class InvocationScope {
  public:
   InvocationScope() : invocation_(std::make_unique<Invocation>()), previous_(current) {
@@ -54,6 +93,11 @@ class InvocationScope {
   }
   ~InvocationScope() {
     ProgressEnd();
+    try {
+      FinishWrites();
+    } catch (...) {
+      // Nothing may leave a destructor; what was written stays written.
+    }
     current = previous_;
   }
   InvocationScope(const InvocationScope&) = delete;
@@ -78,6 +122,24 @@ std::string NameOf(const FAR_FIND_DATA& data) {
 
 bool IsFolder(const FAR_FIND_DATA& data) {
   return (data.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void Remember(Listing& listing, const FAR_FIND_DATA& data, const char* fullName) {
+  if (!listing.complete) return;
+  const size_t nameLength = strnlen(data.cFileName, sizeof data.cFileName);
+  const size_t length = std::strlen(fullName);
+  const size_t cost = length + sizeof(Listing::Entry);
+  if (current->listingBytes + cost > kListingBytes || length < nameLength ||
+      std::memcmp(fullName + length - nameLength, data.cFileName, nameLength) != 0) {
+    listing.complete = false;
+    current->listingBytes -= listing.paths.size() + listing.entries.size() * sizeof(Listing::Entry);
+    listing.paths = std::string();
+    listing.entries = std::vector<Listing::Entry>();
+    return;
+  }
+  current->listingBytes += cost;
+  listing.entries.push_back({listing.paths.size(), length, nameLength, data.dwFileAttributes});
+  listing.paths.append(fullName, length);
 }
 
 // A link to a folder, which the host's recursive search does not enter.
@@ -229,6 +291,33 @@ bool SetUp(Invocation& invocation) {
   }
 }
 
+// Goes through the entries the counting pass found as the host's search
+// would call ProcessFile for them, until one of them stops the walk. The
+// files passed the masks already.
+void Replay(const Listing& listing, int* stop) {
+  FAR_FIND_DATA data;
+  for (const Listing::Entry& entry : listing.entries) {
+    const std::string fullName(listing.paths, entry.at, entry.length);
+    int result = kSkipped;
+    if ((entry.attributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      std::memset(&data, 0, sizeof data);
+      data.dwFileAttributes = entry.attributes;
+      std::memcpy(data.cFileName, fullName.data() + entry.length - entry.nameLength,
+                  entry.nameLength);
+      result = ProcessFile(&data, fullName.c_str(), stop);
+    } else {
+      try {
+        result = ProcessMatchingFile(fullName, stop, *current);
+      } catch (...) {
+        current->failure = std::current_exception();
+        *stop = 1;
+        result = kStop;
+      }
+    }
+    if (result == kStop) return;
+  }
+}
+
 // False when the folder could not be walked (the user was told and chose to
 // go on, or to stop: then `*stop` is set).
 bool WalkFolder(const std::string& path, int* stop) {
@@ -237,12 +326,18 @@ bool WalkFolder(const std::string& path, int* stop) {
     if (!goOn) *stop = 1;
     return false;
   }
-  FarRecursiveSearch(path.c_str(), "*", ProcessFile, FRS_RECUR, stop);
+  const auto counted = current->listings.find(path);
+  if (counted != current->listings.end() && counted->second.complete) {
+    Replay(counted->second, stop);
+  } else {
+    FarRecursiveSearch(path.c_str(), "*", ProcessFile, FRS_RECUR, stop);
+  }
   return true;
 }
 
 void CountFolder(const std::string& path) {
-  FarRecursiveSearch(path.c_str(), "*", CountFile, FRS_RECUR, nullptr);
+  Listing& listing = current->listings[path];
+  FarRecursiveSearch(path.c_str(), "*", CountFile, FRS_RECUR, &listing);
 }
 
 // Nothing is selected: the item under the cursor. The panel is left as it is.
@@ -340,10 +435,15 @@ int WINAPI ProcessFile(const FAR_FIND_DATA* data, const char* fullName, void* pa
   }
 }
 
-int WINAPI CountFile(const FAR_FIND_DATA* data, const char* /*fullName*/, void* /*param*/) {
+int WINAPI CountFile(const FAR_FIND_DATA* data, const char* fullName, void* param) {
   if (current == nullptr) return 0;
   try {
-    if (data != nullptr && !IsFolder(*data) && PassesMasks(NameOf(*data).c_str())) ++Total;
+    if (data == nullptr) return 1;
+    const bool folder = IsFolder(*data);
+    const bool counted = !folder && PassesMasks(NameOf(*data).c_str());
+    if (counted) ++Total;
+    if (param != nullptr && fullName != nullptr && (folder || counted))
+      Remember(*static_cast<Listing*>(param), *data, fullName);
     return 1;
   } catch (...) {
     current->failure = std::current_exception();

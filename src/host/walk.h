@@ -26,7 +26,8 @@ void OpenFromCommandLine(const char* argument);
 // -1 skipped; 0 stop.
 int WINAPI ProcessFile(const FAR_FIND_DATA* data, const char* fullName, void* param);
 // The counting pass's callback: adds 1 to Total for a file that passes the
-// masks. Always 1 (go on).
+// masks; `param`, when not null, is the walk's listing of the folder, which
+// keeps such files and the folders for the processing pass. Always 1 (go on).
 int WINAPI CountFile(const FAR_FIND_DATA* data, const char* fullName, void* param);
 
 // True when `name` matches ProcessExt and, when ExcludeExt is not empty, not

@@ -1,6 +1,11 @@
 // Shared by the two implementations of the system layer; not for callers.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "sys/sys.h"
+
 namespace sys::detail {
 
 // Counts one file operation; true when fault injection says it must fail (the
@@ -14,5 +19,13 @@ bool InjectFault();
 void PublishAddress(const char* variable, void* address);
 // The address published in this process, or null.
 void* FindPublishedAddress(const char* variable);
+
+// The notes of NoteWritten (written.cpp): taken all at once by SyncWritten,
+// carried over by a rename, dropped by a deletion.
+std::vector<std::string> TakeWritten();
+void MoveWritten(const std::string& from, const std::string& to);
+void ForgetWritten(const std::string& path);
+// Adds `path` with LastError() to `failures` (may be null) unless it is there.
+void AddSyncFailure(std::vector<SyncFailure>* failures, const std::string& path);
 
 }  // namespace sys::detail

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 // windows.h maps these names to their ...A functions; the layer's own names
@@ -48,7 +49,8 @@ enum class OpenMode {
   Read,        // existing file, reading; others may read meanwhile (on Windows not write)
   ReadWrite,   // existing file, reading and writing
   CreateNew,   // new file, reading and writing; fails when the name is taken
-  CreateAlways // new or truncated file, reading and writing
+  CreateAlways, // new or truncated file, reading and writing
+  OpenAlways   // existing file as ReadWrite, or a new one when the name is free
 };
 
 // An open file. Move-only; closes itself. Every call returns false on failure
@@ -75,6 +77,11 @@ class File {
   // position (which is unspecified afterwards); `*got` is how many came (fewer
   // only at the end of the file).
   bool ReadAt(int64_t position, void* buffer, size_t size, size_t* got);
+  // Gives this file the owner, group and permission bits of the file under
+  // `path`, so that a copy which is to take that file's place opens it to
+  // nobody new. Done before the copy's Flush, the one flush carries both.
+  // (Windows: nothing to do; a new file takes its rights from its folder.)
+  bool TakeOwnerAndModeOf(const std::string& path);
   bool Write(const void* buffer, size_t size);
   bool Seek(int64_t position);  // from the start of the file
   bool SeekFromEnd(int64_t offset);  // offset <= 0
@@ -85,6 +92,7 @@ class File {
   bool Close();     // false when pending data could not be written
 
  private:
+  friend bool CopyRange(File& from, File& to, int64_t count);
   intptr_t handle_ = -1;
 };
 
@@ -92,8 +100,50 @@ bool DeleteFile(const std::string& path);
 // Renames or moves; fails when `to` exists.
 bool MoveFile(const std::string& from, const std::string& to);
 // Puts `from` in the place of `to` in one atomic step: a reader sees either the
-// old content of `to` or the new one, also after a crash. `to` may exist.
+// old content of `to` or the new one, also after a crash, provided `from` was
+// flushed first (File::Flush). `to` may exist. The new name reaches the disk
+// with the next SyncWritten (the replaced file is noted here); `from` gets
+// the owner and permissions of `to` if it does not have them yet.
 bool ReplaceFile(const std::string& from, const std::string& to);
+// Copies `count` bytes from the position of `from` to that of `to`, moving
+// both; fails with ERROR_HANDLE_EOF when `from` ends first. On Linux the
+// kernel copies (copy_file_range), else, or where it refuses, a buffer of
+// at most kCopyBufferSize bytes does.
+bool CopyRange(File& from, File& to, int64_t count);
+#ifdef _WIN32
+constexpr size_t kCopyBufferSize = size_t{4} << 20;
+#else
+constexpr size_t kCopyBufferSize = size_t{1} << 20;
+#endif
+
+// ---------------------------------------------------------------- durability
+//
+// A walk makes what it wrote durable once, when it ends, not once per file.
+// Until then every change is in the file system, which every reader sees,
+// but may not be on the disk: a power cut can give any file written since
+// the last SyncWritten its old content back (whole: a rebuilt file is
+// flushed before it takes the name, and an in-place write changes one range
+// of the file).
+
+// Notes a file whose content was changed without a flush (an in-place write,
+// an append, a truncation), for SyncWritten. ReplaceFile notes the file it
+// puts in place; MoveFile carries a note over to the new name; DeleteFile
+// drops it.
+void NoteWritten(const std::string& path);
+// How many noted files wait for SyncWritten.
+size_t PendingWrites();
+struct SyncFailure {
+  std::string path;  // a noted file that may not have reached the disk
+  uint32_t error;    // the system's reason
+};
+// Makes every noted file durable, and the folders that hold them, then
+// forgets the notes. POSIX: a few files are synced one by one with their
+// folders (fsync), many through their file systems at once (syncfs), and one
+// by one after all when that fails, to name the files it concerned. Windows:
+// FlushFileBuffers of each file. False when something may not have reached
+// the disk; `failures` (may be null) then names the files, each once.
+bool SyncWritten(std::vector<SyncFailure>* failures);
+
 // false when the file does not exist.
 bool GetAttributes(const std::string& path, uint32_t* attributes);
 bool SetAttributes(const std::string& path, uint32_t attributes);
@@ -173,9 +223,10 @@ enum : uint32_t {
 // Counted operations:
 // Open, Read, ReadExact, ReadAt, Write, Seek, SeekFromEnd, Size, Truncate,
 // Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes,
-// SetFileTimes, CreateFolder, CanListFolder. Once a test has called this, every
-// copy of this layer in the process (the plug-in module's too) counts and
-// fails together.
+// SetFileTimes, CreateFolder, CanListFolder, TakeOwnerAndModeOf, CopyRange
+// (once per call), and each sync that SyncWritten makes (of a file, a folder
+// or a file system). Once a test has called this, every copy of this layer in
+// the process (the plug-in module's too) counts and fails together.
 void FailFileOperationsFrom(int n, int count = 0x7FFFFFFF);
 // Number of counted file operations since the last FailFileOperationsFrom.
 int FileOperationCount();

@@ -10,10 +10,16 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "sys/internal.h"
 #include "sys/posix/posix_internal.h"
@@ -43,13 +49,6 @@ std::string FolderOf(const std::string& native) {
   return native.substr(0, slash);
 }
 
-void SyncFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
 // Reads until `size` bytes or the end of the file: from the file's position,
 // or from `at` when it is not negative, without moving the position.
 bool ReadAll(int fd, void* buffer, size_t size, size_t* got, int64_t at = -1) {
@@ -70,6 +69,30 @@ bool ReadAll(int fd, void* buffer, size_t size, size_t* got, int64_t at = -1) {
   }
   *got = done;
   return true;
+}
+
+// Writes all `size` bytes at the file's position.
+bool WriteAll(int fd, const void* buffer, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, static_cast<const char*>(buffer) + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;
+      SetErrno(error == EBADF ? EACCES : error);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int OpenRetrying(const std::string& native, int flags) {
+  int fd;
+  do {
+    fd = open(native.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
 // Moves a regular file to another file system: copied to a name that must be
@@ -194,24 +217,32 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::Read: flags |= O_RDONLY; break;
-    case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    case OpenMode::ReadWrite:
+    case OpenMode::OpenAlways: flags |= O_RDWR; break;
     case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     case OpenMode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
-  if (mode != OpenMode::Read) {
-    // Windows keeps a read-only file from being written even by an
-    // administrator; root on POSIX would not be stopped by the mode bits.
+  // Windows keeps a read-only file from being written even by an
+  // administrator; root on POSIX would not be stopped by the mode bits. An
+  // open file is looked at through its handle; only a truncation must be
+  // kept from the file before it happens.
+  if (mode == OpenMode::CreateAlways) {
     struct stat st;
-    if (stat(native.c_str(), &st) == 0 && mode != OpenMode::CreateNew &&
-        (IsReadOnlyFile(st) || S_ISDIR(st.st_mode))) {
+    if (stat(native.c_str(), &st) == 0 && (IsReadOnlyFile(st) || S_ISDIR(st.st_mode))) {
       SetLastError(kErrorAccessDenied);
       return false;
     }
   }
-  int fd;
-  do {
-    fd = open(native.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  bool created = mode == OpenMode::CreateNew || mode == OpenMode::CreateAlways;
+  int fd = OpenRetrying(native, flags);
+  if (fd < 0 && errno == ENOENT && mode == OpenMode::OpenAlways) {
+    created = true;
+    fd = OpenRetrying(native, flags | O_CREAT | O_EXCL);
+    if (fd < 0 && errno == EEXIST) {  // another program was quicker
+      created = false;
+      fd = OpenRetrying(native, flags);
+    }
+  }
   if (fd < 0) {
     SetErrno(errno, native.c_str());
     return false;
@@ -223,7 +254,7 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
     close(fd);
     return false;
   }
-  if (known && S_ISDIR(st.st_mode)) {
+  if (known && (S_ISDIR(st.st_mode) || (mode != OpenMode::Read && !created && IsReadOnlyFile(st)))) {
     close(fd);
     SetLastError(kErrorAccessDenied);
     return false;
@@ -266,16 +297,31 @@ bool File::ReadAt(int64_t position, void* buffer, size_t size, size_t* got) {
 
 bool File::Write(const void* buffer, size_t size) {
   if (!Ready(handle_)) return false;
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = write(Fd(handle_), static_cast<const char*>(buffer) + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : ENOSPC;
-      SetErrno(error == EBADF ? EACCES : error);
-      return false;
-    }
-    done += static_cast<size_t>(n);
+  return WriteAll(Fd(handle_), buffer, size);
+}
+
+bool File::TakeOwnerAndModeOf(const std::string& path) {
+  if (!Ready(handle_)) return false;
+  const std::string native = NativePath(path);
+  struct stat old, own;
+  if (stat(native.c_str(), &old) != 0) {
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  if (fstat(Fd(handle_), &own) != 0) {
+    SetErrno(errno);
+    return false;
+  }
+  if ((own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
+      fchown(Fd(handle_), old.st_uid, old.st_gid) != 0) {
+    // An ordinary user may not give a file away; the group may still be kept.
+    [[maybe_unused]] const int groupOnly = fchown(Fd(handle_), static_cast<uid_t>(-1), old.st_gid);
+  }
+  // After the owner: a change of owner clears the set-user-ID bits.
+  if ((own.st_mode & 07777) != (old.st_mode & 07777) &&
+      fchmod(Fd(handle_), old.st_mode & 07777) != 0) {
+    SetErrno(errno);
+    return false;
   }
   return true;
 }
@@ -355,6 +401,58 @@ bool File::Flush() {
   return true;
 }
 
+bool CopyRange(File& from, File& to, int64_t count) {
+  if (!Ready(from.handle_)) return false;
+  if (to.handle_ < 0) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  if (count < 0) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
+  const int in = Fd(from.handle_);
+  const int out = Fd(to.handle_);
+  // The kernel copies without bringing the bytes up here, and where the file
+  // system can, without copying them at all. Where it cannot (another file
+  // system, an old kernel) the buffer goes on from where it stopped.
+  while (count > 0) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(count, int64_t{1} << 30));
+    const ssize_t n = copy_file_range(in, nullptr, out, nullptr, want, 0);
+    if (n > 0) {
+      count -= n;
+      continue;
+    }
+    if (n == 0) {
+      SetLastError(kErrorHandleEof);  // the file is shorter than it was
+      return false;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) break;
+    SetErrno(errno == EBADF ? EACCES : errno);
+    return false;
+  }
+  if (count <= 0) return true;
+  const size_t size = static_cast<size_t>(std::min<int64_t>(count, kCopyBufferSize));
+  const std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
+  if (!buffer) {
+    SetLastError(kErrorNotEnoughMemory);
+    return false;
+  }
+  while (count > 0) {
+    size_t got = 0;
+    if (!ReadAll(in, buffer.get(), static_cast<size_t>(std::min<int64_t>(count, size)), &got))
+      return false;
+    if (got == 0) {
+      SetLastError(kErrorHandleEof);
+      return false;
+    }
+    if (!WriteAll(out, buffer.get(), got)) return false;
+    count -= static_cast<int64_t>(got);
+  }
+  return true;
+}
+
 bool File::Close() {
   const bool injected = detail::InjectFault();
   if (handle_ < 0) {
@@ -391,11 +489,13 @@ bool DeleteFile(const std::string& path) {
     SetErrno(errno, native.c_str());
     return false;
   }
+  detail::ForgetWritten(path);
   return true;
 }
 
-bool MoveFile(const std::string& from, const std::string& to) {
-  if (detail::InjectFault()) return false;
+namespace {
+
+bool Move(const std::string& from, const std::string& to) {
   const std::string source = NativePath(from);
   const std::string target = NativePath(to);
   struct stat same;
@@ -440,31 +540,38 @@ bool MoveFile(const std::string& from, const std::string& to) {
   return false;
 }
 
+}  // namespace
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  if (detail::InjectFault()) return false;
+  if (!Move(from, to)) return false;
+  detail::MoveWritten(from, to);
+  return true;
+}
+
 bool ReplaceFile(const std::string& from, const std::string& to) {
   if (detail::InjectFault()) return false;
   const std::string source = NativePath(from);
   const std::string target = NativePath(to);
   struct stat st;
-  if (lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || IsReadOnlyFile(st))) {
+  const bool exists = lstat(target.c_str(), &st) == 0;
+  if (exists && (S_ISDIR(st.st_mode) || IsReadOnlyFile(st))) {
     SetLastError(kErrorAccessDenied);
     return false;
   }
-  // The content goes to the disk before the name does, so that a crash
-  // cannot leave the new name on a file whose data never arrived.
-  const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    // The replacement keeps the permissions and owner of the file it replaces:
-    // a private file must not become readable by others through a tag save.
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-      if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-        // An ordinary user may not give a file away; the group may still be kept.
-        [[maybe_unused]] const int groupOnly = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-      }
-      fchmod(fd, old.st_mode & 07777);
+  // The replacement keeps the owner and permissions of the file it replaces:
+  // a private file must not become readable by others through a tag save.
+  // The caller gave them to the copy before flushing it; one that did not
+  // gets them here, without the flush.
+  struct stat old, own;
+  if (exists && stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+      stat(source.c_str(), &own) == 0) {
+    if ((own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
+        chown(source.c_str(), old.st_uid, old.st_gid) != 0) {
+      [[maybe_unused]] const int groupOnly =
+          chown(source.c_str(), static_cast<uid_t>(-1), old.st_gid);
     }
-    fsync(fd);
-    close(fd);
+    if ((own.st_mode & 07777) != (old.st_mode & 07777)) chmod(source.c_str(), old.st_mode & 07777);
   }
   if (rename(source.c_str(), target.c_str()) != 0) {
     const int error = errno;
@@ -472,12 +579,93 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
                                                                           : source.c_str());
     return false;
   }
-  // The new name must reach the disk too, or a crash could bring back the old file.
-  const std::string targetFolder = FolderOf(target);
-  SyncFolder(targetFolder);
-  const std::string sourceFolder = FolderOf(source);
-  if (sourceFolder != targetFolder) SyncFolder(sourceFolder);
+  // The new name reaches the disk with the folder, at the next SyncWritten.
+  detail::ForgetWritten(from);
+  NoteWritten(to);
   return true;
+}
+
+// ---------------------------------------------------------------- durability
+
+namespace {
+
+// Up to this many files are synced one by one, with their folders; more go
+// through their file systems at once (syncfs), which costs about as much as
+// a few of them, but also waits for whatever else on the file system is
+// not yet on the disk.
+constexpr size_t kSyncOneByOneLimit = 32;
+
+// fsync of one file or folder by its name. A file that is gone has nothing
+// left to sync; a folder on a file system that cannot sync folders has its
+// entries synced with the file system's own journal.
+bool SyncPath(const std::string& native, bool folder) {
+  if (detail::InjectFault()) return false;
+  const int fd = OpenRetrying(native, O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    SetErrno(errno, native.c_str());
+    return false;
+  }
+  const int result = fsync(fd);
+  const int error = errno;
+  close(fd);
+  if (result == 0 || (folder && error == EINVAL)) return true;
+  SetErrno(error);
+  return false;
+}
+
+bool SyncOneByOne(const std::vector<std::string>& noted, std::vector<SyncFailure>* failures) {
+  bool ok = true;
+  std::map<std::string, std::string> folders;  // native folder: the first file noted in it
+  for (const std::string& path : noted) {
+    const std::string native = NativePath(path);
+    folders.emplace(FolderOf(native), path);
+    if (!SyncPath(native, false)) {
+      ok = false;
+      detail::AddSyncFailure(failures, path);
+    }
+  }
+  for (const auto& [folder, path] : folders) {
+    if (!SyncPath(folder, true)) {
+      ok = false;
+      detail::AddSyncFailure(failures, path);
+    }
+  }
+  return ok;
+}
+
+// syncfs of every file system that holds a noted file; false when one of
+// them failed or could not be reached.
+bool SyncFileSystems(const std::vector<std::string>& noted) {
+  std::set<std::string> folders;
+  for (const std::string& path : noted) folders.insert(FolderOf(NativePath(path)));
+  std::set<dev_t> done;
+  bool ok = true;
+  for (const std::string& folder : folders) {
+    const int fd = OpenRetrying(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      ok = false;
+      continue;
+    }
+    struct stat st;
+    if (fstat(fd, &st) == 0 && done.insert(st.st_dev).second &&
+        (detail::InjectFault() || syncfs(fd) != 0))
+      ok = false;
+    close(fd);
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool SyncWritten(std::vector<SyncFailure>* failures) {
+  if (failures != nullptr) failures->clear();
+  const std::vector<std::string> noted = detail::TakeWritten();
+  if (noted.empty()) return true;
+  if (noted.size() > kSyncOneByOneLimit && SyncFileSystems(noted)) return true;
+  // Also after a failed syncfs, which may concern any file on the file
+  // system: each of ours says whether it reached the disk.
+  return SyncOneByOne(noted, failures);
 }
 
 bool GetAttributes(const std::string& path, uint32_t* attributes) {

@@ -2,7 +2,11 @@
 // has switched the process's file functions to the OEM code page.
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "sys/internal.h"
 #include "sys/sys.h"
@@ -85,6 +89,7 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
     case OpenMode::ReadWrite: break;
     case OpenMode::CreateNew: disposition = CREATE_NEW; break;
     case OpenMode::CreateAlways: disposition = CREATE_ALWAYS; break;
+    case OpenMode::OpenAlways: disposition = OPEN_ALWAYS; break;
   }
   const HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -175,6 +180,51 @@ bool File::Write(const void* buffer, size_t size) {
   return true;
 }
 
+bool File::TakeOwnerAndModeOf(const std::string& /*path*/) {
+  if (detail::InjectFault()) return false;
+  return !NotOpen(handle_);
+}
+
+bool CopyRange(File& from, File& to, int64_t count) {
+  if (detail::InjectFault()) return false;
+  if (NotOpen(from.handle_) || NotOpen(to.handle_)) return false;
+  if (count < 0) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  // Few large requests: each one is a trip through the file system's stack.
+  const size_t size = static_cast<size_t>(std::min<int64_t>(count, kCopyBufferSize));
+  if (size == 0) return true;
+  const std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
+  if (!buffer) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  while (count > 0) {
+    size_t got = 0;
+    if (!ReadAll(H(from.handle_), buffer.get(),
+                 static_cast<size_t>(std::min<int64_t>(count, static_cast<int64_t>(size))), &got))
+      return false;
+    if (got == 0) {
+      ::SetLastError(ERROR_HANDLE_EOF);  // the file is shorter than it was
+      return false;
+    }
+    for (size_t done = 0; done < got;) {
+      DWORD n = 0;
+      if (!WriteFile(H(to.handle_), buffer.get() + done, static_cast<DWORD>(got - done), &n,
+                     nullptr))
+        return false;
+      if (n == 0) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return false;
+      }
+      done += n;
+    }
+    count -= static_cast<int64_t>(got);
+  }
+  return true;
+}
+
 bool File::Seek(int64_t position) {
   if (detail::InjectFault()) return false;
   if (NotOpen(handle_)) return false;
@@ -235,18 +285,87 @@ bool File::Close() {
 
 bool DeleteFile(const std::string& path) {
   if (detail::InjectFault()) return false;
-  return DeleteFileA(path.c_str()) != 0;
+  if (!DeleteFileA(path.c_str())) return false;
+  detail::ForgetWritten(path);
+  return true;
 }
 
 bool MoveFile(const std::string& from, const std::string& to) {
   if (detail::InjectFault()) return false;
-  return MoveFileA(from.c_str(), to.c_str()) != 0;
+  if (!MoveFileA(from.c_str(), to.c_str())) return false;
+  detail::MoveWritten(from, to);
+  return true;
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
   if (detail::InjectFault()) return false;
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-         0;
+  // NTFS logs the change of name; the new file is flushed with the others.
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return false;
+  detail::ForgetWritten(from);
+  NoteWritten(to);
+  return true;
+}
+
+namespace {
+
+// The marks SetFileAttributes takes (see tags::WriteAccess).
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+HANDLE OpenForFlush(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_WRITE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// FlushFileBuffers needs a handle that may write. A file whose read-only
+// mark went back on after the write loses it for the flush and gets it back.
+// A file that is gone has nothing left to flush.
+bool FlushByName(const std::string& path) {
+  if (detail::InjectFault()) return false;
+  HANDLE h = OpenForFlush(path);
+  DWORD restore = INVALID_FILE_ATTRIBUTES;
+  if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      const DWORD writable = attributes & kSettableAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+      if (SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) {
+        restore = attributes & kSettableAttributes;
+        h = OpenForFlush(path);
+      }
+    }
+    if (h == INVALID_HANDLE_VALUE) ::SetLastError(ERROR_ACCESS_DENIED);
+  }
+  bool flushed = false;
+  DWORD error = GetLastError();
+  if (h != INVALID_HANDLE_VALUE) {
+    flushed = FlushFileBuffers(h) != 0;
+    error = GetLastError();
+    CloseHandle(h);
+  } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    flushed = true;
+  }
+  if (restore != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), restore);
+  ::SetLastError(error);
+  return flushed;
+}
+
+}  // namespace
+
+bool SyncWritten(std::vector<SyncFailure>* failures) {
+  if (failures != nullptr) failures->clear();
+  bool ok = true;
+  for (const std::string& path : detail::TakeWritten()) {
+    if (!FlushByName(path)) {
+      ok = false;
+      detail::AddSyncFailure(failures, path);
+    }
+  }
+  return ok;
 }
 
 bool GetAttributes(const std::string& path, uint32_t* attributes) {
