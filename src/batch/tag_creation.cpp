@@ -205,10 +205,16 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
   // A tag the file has and no field changed is not written again.
   tags::ID3v1Tag& v1 = audio.ID3v1();
   tags::ID3v2Tag& v2 = audio.ID3v2();
-  if (writeV1 && v1.NeedsSave() && !v1.Save(fullPath))
+  const bool saveV1 = writeV1 && v1.NeedsSave();
+  const bool saveV2 = writeV2 && v2.NeedsSave();
+  if (saveV1 && saveV2) {
+    // Both in one step where the ID3v2 tag must be rebuilt.
+    if (!v2.Save(fullPath, &v1)) return host::ReportFileFailure(MCannotWriteTags, fullPath);
+  } else if ((saveV1 && !v1.Save(fullPath)) || (saveV2 && !v2.Save(fullPath))) {
     return host::ReportFileFailure(MCannotWriteTags, fullPath);
-  if (writeV2 && v2.NeedsSave() && !v2.Save(fullPath))
-    return host::ReportFileFailure(MCannotWriteTags, fullPath);
+  }
+  if (saveV1) host::ReportWriteNotes(fullPath, v1.Notes());
+  if (saveV2) host::ReportWriteNotes(fullPath, v2.Notes());
   if (renaming) return RenameFile(fullPath, newName()) != RenameResult::Stop;
   return true;
 }

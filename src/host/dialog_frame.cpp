@@ -143,6 +143,15 @@ bool ReportFileFailure(int messageId, const std::string& fileName, const std::st
   return AskAfterFailure(error, messageId, {fileName.c_str(), otherName.c_str()});
 }
 
+void ReportWriteNotes(const std::string& fileName, const tags::WriteNotes& notes) {
+  if (notes.unfinished != 0) {
+    sys::SetLastError(notes.unfinished);
+    Warning(FMSG_ERRORTYPE | FMSG_MB_OK, FormatMsg(MWrittenButNotFinished, {fileName.c_str()}));
+  }
+  if (!notes.leftover.empty())
+    Warning(FMSG_MB_OK, FormatMsg(MLeftoverCopy, {notes.leftover.c_str()}));
+}
+
 void ProgressStart(int total) {
   // A display left open by a walk that ended early gives its screen back first.
   if (progress.shown) RestoreScreen(progress.savedScreen);

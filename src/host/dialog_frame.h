@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "far/plugin_api.h"
+#include "tags/write_notes.h"
 
 namespace host {
 
@@ -32,6 +33,11 @@ int Warning(DWORD flags, const std::string& body);
 // True: go on with the other files; false: stop (No or Esc).
 bool ReportFileFailure(int messageId, const std::string& fileName);
 bool ReportFileFailure(int messageId, const std::string& fileName, const std::string& otherName);
+
+// After a tag write that worked, what it has to tell: a write that landed
+// but did not finish (with the system's reason), and a temporary copy that an
+// earlier save which did not end left beside the file. Nothing when neither.
+void ReportWriteNotes(const std::string& fileName, const tags::WriteNotes& notes);
 
 // The progress display: a 43-cell bar in a message box without buttons.
 void ProgressStart(int total);

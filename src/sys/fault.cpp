@@ -19,6 +19,9 @@ struct FaultState {
   std::atomic<int> failFrom{0};
   std::atomic<int> failCount{0};
   std::atomic<int> count{0};
+  std::atomic<int> actAt{0};
+  void (*action)(void*) = nullptr;
+  void* context = nullptr;
 };
 
 FaultState g_own;
@@ -51,6 +54,14 @@ void FailFileOperationsFrom(int n, int count) {
   state->count = 0;
 }
 
+void RunBeforeFileOperation(int n, void (*action)(void*), void* context) {
+  FailFileOperationsFrom(0);
+  FaultState& state = *Shared();
+  state.action = action;
+  state.context = context;
+  state.actAt = action != nullptr ? n : 0;
+}
+
 int FileOperationCount() { return State().count; }
 
 namespace detail {
@@ -58,6 +69,13 @@ namespace detail {
 bool InjectFault() {
   FaultState& state = State();
   const int count = ++state.count;
+  if (count == state.actAt && state.action != nullptr) {
+    // What another program does meanwhile; it does not count.
+    const int before = state.count;
+    state.actAt = 0;
+    state.action(state.context);
+    state.count = before;
+  }
   const int from = state.failFrom;
   if (from == 0 || count < from || count - from >= state.failCount) return false;
   SetLastError(kErrorWriteFault);

@@ -90,11 +90,27 @@ class File {
   bool Truncate();  // the file ends at the current position
   bool Flush();     // to the disk
   bool Close();     // false when pending data could not be written
+  // Which file this is now (see FileIdentity).
+  bool Identity(struct FileIdentity* identity);
 
  private:
   friend bool CopyRange(File& from, File& to, int64_t count);
   intptr_t handle_ = -1;
 };
+
+// What tells a file from another that takes its name later: the file itself
+// (volume and index: device and inode on POSIX), its size and its time of
+// last change. Two equal identities are the same file with the same content,
+// as far as the file system can tell without reading it.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  int64_t size = 0;
+  int64_t changed = 0;  // in the file system's own unit
+  bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file under a name now; false when there is none.
+bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 bool DeleteFile(const std::string& path);
 // Renames or moves; fails when `to` exists.
@@ -207,6 +223,8 @@ enum : uint32_t {
   kErrorNotEnoughMemory = 8,
   kErrorWriteFault = 29,
   kErrorReadFault = 30,
+  kErrorSharingViolation = 32,
+  kErrorLockViolation = 33,
   kErrorHandleEof = 38,
   kErrorInvalidParameter = 87,
   kErrorDiskFull = 112,
@@ -223,11 +241,16 @@ enum : uint32_t {
 // Counted operations:
 // Open, Read, ReadExact, ReadAt, Write, Seek, SeekFromEnd, Size, Truncate,
 // Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes,
-// SetFileTimes, CreateFolder, CanListFolder, TakeOwnerAndModeOf, CopyRange
-// (once per call), and each sync that SyncWritten makes (of a file, a folder
-// or a file system). Once a test has called this, every copy of this layer in
-// the process (the plug-in module's too) counts and fails together.
+// SetFileTimes, CreateFolder, CanListFolder, Identity, IdentityOf,
+// TakeOwnerAndModeOf, CopyRange (once per call), and each sync that
+// SyncWritten makes (of a file, a folder or a file system). Once a test has
+// called this, every copy of this layer in the process (the plug-in module's
+// too) counts and fails together.
 void FailFileOperationsFrom(int n, int count = 0x7FFFFFFF);
+// For tests of what another program may do meanwhile: `action(context)` runs
+// once, just before the Nth counted file operation from now (no failures are
+// armed; the action's own file operations are not counted).
+void RunBeforeFileOperation(int n, void (*action)(void*), void* context);
 // Number of counted file operations since the last FailFileOperationsFrom.
 int FileOperationCount();
 
@@ -263,6 +286,25 @@ long RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
 long RegEnumKeyEx(RegKey key, uint32_t index, char* name, uint32_t* nameSize);
 long RegDeleteKey(RegKey parent, const char* subkey);  // a key without subkeys
 long RegCloseKey(RegKey key);
+
+// On POSIX every change is a transaction of the registry file: lock, write,
+// flush, rename. A lock held by another program is waited for a few seconds;
+// then the change fails with ERROR_LOCK_VIOLATION and the file is left as it
+// is. Reads take no lock.
+//
+// RegBeginChanges groups the changes made until the matching
+// RegCommitChanges into one transaction: the file is locked at the start,
+// the changes are made in memory (this process's reads see them) and the
+// commit writes the file once. When the lock could not be had or the write
+// failed, the commit gives the reason (ERROR_LOCK_VIOLATION for the lock) and
+// none of the changes is kept; a transaction that changed nothing succeeds.
+// Pairs nest; the outermost commit writes. Keep a transaction short and free
+// of user interaction: its lock makes other programs wait.
+//
+// On Windows every change is made by its own call, as always, and the commit
+// gives success.
+void RegBeginChanges();
+long RegCommitChanges();
 
 // ---------------------------------------------------------------- text
 

@@ -169,6 +169,7 @@ bool ID3v1Tag::Load(const std::string& fileName) {
 }
 
 bool ID3v1Tag::Strip(const std::string& fileName) {
+  notes_.Clear();
   bool hasTag = false;
   int64_t size = 0;
   if (!ProbeFile(fileName, &hasTag, &size)) return false;
@@ -179,15 +180,16 @@ bool ID3v1Tag::Strip(const std::string& fileName) {
     if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
     access.Written();
     // One truncation: the file either still has its tag or has lost exactly it.
-    if (!file.Seek(size - static_cast<int64_t>(kBlockSize)) || !file.Truncate() || !file.Close() ||
-        !access.Restore())
-      return false;
+    if (!file.Seek(size - static_cast<int64_t>(kBlockSize)) || !file.Truncate()) return false;
+    sys::NoteWritten(fileName);  // reaches the disk when the walk ends
+    if (!file.Close() || !access.Restore()) notes_.unfinished = sys::LastError();
   }
   present_ = false;
   return true;
 }
 
 bool ID3v1Tag::Save(const std::string& fileName) {
+  notes_.Clear();
   const Block block = Render();
   bool hasTag = false;
   int64_t size = 0;
@@ -208,7 +210,11 @@ bool ID3v1Tag::Save(const std::string& fileName) {
     if (!hasTag && file.Seek(size)) file.Truncate();
     return false;
   }
-  return file.Flush() && file.Close() && access.Restore();
+  // The block is in the file, and reaches the disk when the walk ends; what
+  // fails after this is said, not a lost save.
+  sys::NoteWritten(fileName);
+  if (!file.Close() || !access.Restore()) notes_.unfinished = sys::LastError();
+  return true;
 }
 
 void ID3v1Tag::SetCapped(std::string& field, std::string_view text, size_t capacity,

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "tags/write_notes.h"
+
 namespace sys {
 class File;
 }
@@ -40,6 +42,8 @@ class ID3v1Tag {
   bool Save(const std::string& fileName);
   // Whether Save has something to do: a field changed, or the file had no tag.
   bool NeedsSave() const { return changed_ != 0 || !found_; }
+  // What the last Save or Strip that worked has to tell.
+  const WriteNotes& Notes() const { return notes_; }
   // Cuts the tag off the file's end; true also for a file without a tag.
   bool Strip(const std::string& fileName);
 
@@ -86,7 +90,10 @@ class ID3v1Tag {
     kGenreChanged = 64,
   };
   void SetCapped(std::string& field, std::string_view text, size_t capacity, uint32_t bit);
+  // Writes this tag's block into the copy it makes when both are saved.
+  friend class ID3v2Tag;
 
+  WriteNotes notes_;
   bool present_;
   bool found_;      // the block was read from the file
   Block block_;     // as read

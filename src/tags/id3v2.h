@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "tags/write_notes.h"
+
 namespace sys {
 class File;
 }
@@ -22,6 +24,7 @@ class File;
 namespace tags {
 
 class BufferedFile;
+class ID3v1Tag;
 
 constexpr int kSlotCount = 16;
 
@@ -68,8 +71,12 @@ class ID3v2Tag {
   // Writes the tag as ID3v2.3: the frames of the changed fields built anew,
   // every other frame of the file's tag kept. In place whenever the new tag
   // fits in the old tag's space, else by rebuilding the file with padding for
-  // later saves. Present() is not changed.
-  bool Save(const std::string& fileName);
+  // later saves. Present() is not changed. With `alsoV1`, that tag's block is
+  // written too: into the same rebuilt copy when this tag must be rebuilt (an
+  // interruption then leaves both tags old or both new), else in place first.
+  bool Save(const std::string& fileName, ID3v1Tag* alsoV1 = nullptr);
+  // What the last Save or Strip that worked has to tell.
+  const WriteNotes& Notes() const { return notes_; }
   // Whether Save has something to do: a field changed, or the file had no tag.
   bool NeedsSave() const { return changed_ != 0 || !found_; }
   // Frames of the old tag that the last Save could not carry into 2.3 (no 2.3
@@ -127,6 +134,7 @@ class ID3v2Tag {
   void SetText(std::string& field, std::string_view text, Field which);
   static uint32_t Bit(Field field) { return 1u << static_cast<unsigned>(field); }
 
+  WriteNotes notes_;
   bool present_;
   bool found_;        // the file had a tag when it was loaded
   uint32_t changed_;  // Bit() of each changed field

@@ -367,11 +367,14 @@ void ConvertRecordingTime(std::vector<OldFrame>& frames) {
     const std::string text = DecodeText(f.content);
     const std::optional<Date23> date = SplitTimestamp(text.substr(0, text.find('\0')));
     if (!date) continue;
+    // The timestamp the three frames give back.
     std::string whole = date->year;
-    if (!date->date.empty())
-      whole += "-" + date->date.substr(2, 2) + "-" + date->date.substr(0, 2);
-    if (!date->time.empty())
-      whole += "T" + date->time.substr(0, 2) + ":" + date->time.substr(2, 2);
+    if (!date->date.empty()) {
+      whole.append(1, '-').append(date->date, 2, 2).append(1, '-').append(date->date, 0, 2);
+    }
+    if (!date->time.empty()) {
+      whole.append(1, 'T').append(date->time, 0, 2).append(1, ':').append(date->time, 2, 2);
+    }
     // A frame of the tag's own stands for its part, which may say otherwise:
     // TDRC stays then too.
     bool complete = whole == text;

@@ -21,7 +21,6 @@ namespace {
 // kMaxPadding.
 constexpr int64_t kMinPadding = 4096;
 constexpr int64_t kMaxPadding = 64 * 1024;
-constexpr size_t kCopyBufferSize = 64 * 1024;
 // name~, name~1 ... name~999: the temporary names tried before giving up.
 constexpr int kTempNameAttempts = 1000;
 
@@ -36,7 +35,7 @@ int64_t PrepareHeader(TagInfo& info, int64_t framesTotal) {
   return framesTotal + info.PaddingSize;
 }
 
-bool WriteInPlace(const std::string& fileName, const Bytes& image) {
+bool WriteInPlace(const std::string& fileName, const Bytes& image, WriteNotes& notes) {
   // The attributes go back on every way out, after the file was closed.
   WriteAccess access(fileName);
   if (!access.Granted()) return false;
@@ -49,77 +48,117 @@ bool WriteInPlace(const std::string& fileName, const Bytes& image) {
   Bytes old(image.size());
   if (!file.Seek(0) || !file.ReadExact(old.data(), old.size())) return false;
   const auto first = std::mismatch(image.begin(), image.end(), old.begin()).first;
-  if (first == image.end()) return file.Close() && access.Restore();
-  const auto last = std::mismatch(image.rbegin(), image.rend(), old.rbegin()).first.base();
-  const auto from = static_cast<size_t>(first - image.begin());
-  access.Written();
-  return file.Seek(static_cast<int64_t>(from)) &&
-         file.Write(image.data() + from, static_cast<size_t>(last - first)) && file.Flush() &&
-         file.Close() && access.Restore();
+  if (first != image.end()) {
+    const auto last = std::mismatch(image.rbegin(), image.rend(), old.rbegin()).first.base();
+    const auto from = static_cast<size_t>(first - image.begin());
+    access.Written();
+    if (!file.Seek(static_cast<int64_t>(from)) ||
+        !file.Write(image.data() + from, static_cast<size_t>(last - first)))
+      return false;
+    // The tag is in the file, and reaches the disk when the walk ends.
+    sys::NoteWritten(fileName);
+  }
+  if ((!file.Close() || !access.Restore()) && notes.unfinished == 0)
+    notes.unfinished = sys::LastError();
+  return true;
 }
 
 // Creates a temporary file beside `fileName` under a name nobody uses: a file
-// left by an earlier interruption may be the only copy of something.
-bool CreateTemporary(const std::string& fileName, sys::File& temp, std::string& tempName) {
+// left by an earlier interruption may be the only copy of something, so it is
+// never touched; the first one found is named in `notes`.
+bool CreateTemporary(const std::string& fileName, sys::File& temp, std::string& tempName,
+                     WriteNotes& notes) {
   for (int i = 0; i < kTempNameAttempts; ++i) {
     tempName = fileName + "~" + (i == 0 ? std::string() : std::to_string(i));
     if (temp.Open(tempName, sys::OpenMode::CreateNew)) return true;
     if (!sys::Exists(tempName)) return false;
+    if (notes.leftover.empty()) notes.leftover = tempName;
   }
   return false;
 }
 
-bool CopyRest(sys::File& from, sys::File& to, int64_t expected) {
-  std::vector<uint8_t> buffer(kCopyBufferSize);
-  int64_t copied = 0;
-  for (;;) {
-    size_t got = 0;
-    if (!from.Read(buffer.data(), buffer.size(), &got)) return false;
-    if (got == 0) break;
-    if (!to.Write(buffer.data(), got)) return false;
-    copied += static_cast<int64_t>(got);
-  }
-  return copied == expected;
+// Whether the file ends in an ID3v1 block; false when that cannot be read.
+bool EndsInId3v1(sys::File& file, int64_t size, bool* ends) {
+  *ends = false;
+  if (size < static_cast<int64_t>(ID3v1Tag::kBlockSize)) return true;
+  char tag[3];
+  size_t got = 0;
+  if (!file.ReadAt(size - static_cast<int64_t>(ID3v1Tag::kBlockSize), tag, sizeof tag, &got))
+    return false;
+  *ends = got == sizeof tag && tag[0] == 'T' && tag[1] == 'A' && tag[2] == 'G';
+  return true;
 }
 
 // Writes `image` (none: removal) followed by the file's content after its old
 // tag into a temporary file, then puts that in the file's place in one atomic
-// step. Until that step the file is untouched; on failure the temporary file
-// is removed.
-bool RewriteViaTemp(const std::string& fileName, const Bytes* image) {
+// step. With `v1Block` the copy ends in that block instead of the file's old
+// ID3v1 block, so that both tags change in the same step. Until that step the
+// file is untouched, and it is taken only when the file under the name is
+// still the one that was copied: a file another program put there meanwhile
+// stays. On failure the temporary file is removed.
+bool RewriteViaTemp(const std::string& fileName, const Bytes* image,
+                    const ID3v1Tag::Block* v1Block, WriteNotes& notes) {
   // The attributes go back on every way out; after the replacement the new
   // file under the name gets them.
   WriteAccess access(fileName);
   TagInfo info;
   if (!access.Granted() || !ReadTagHeader(fileName, info)) return false;
-  if (!image && !info.HasId3()) return false;
+  if (!image && !info.HasId3()) {
+    sys::SetLastError(sys::kErrorInvalidParameter);  // no tag to remove
+    return false;
+  }
 
   sys::File source;
   if (!source.Open(fileName, sys::OpenMode::Read)) return false;
   int64_t size = 0;
-  if (!source.Size(&size)) return false;
+  sys::FileIdentity copied;
+  if (!source.Size(&size) || !source.Identity(&copied)) return false;
   info.FileSize = size;
   const int64_t skip = info.HasId3() ? TagTotalSize(info) : 0;
+  int64_t end = size;
+  if (v1Block) {
+    bool hasV1 = false;
+    if (!EndsInId3v1(source, size, &hasV1)) return false;
+    if (hasV1) end = std::max(skip, size - static_cast<int64_t>(ID3v1Tag::kBlockSize));
+  }
 
   sys::File temp;
   std::string tempName;
-  if (!CreateTemporary(fileName, temp, tempName)) return false;
+  if (!CreateTemporary(fileName, temp, tempName, notes)) return false;
+  // The copy gets the file's owner and mode before its one flush, which
+  // carries both to the disk before the copy takes the name.
   const bool written = source.Seek(skip) && (!image || temp.Write(image->data(), image->size())) &&
-                       CopyRest(source, temp, size - skip) && temp.Flush();
-  const bool closed = temp.Close();
+                       sys::CopyRange(source, temp, end - skip) &&
+                       (!v1Block || temp.Write(v1Block->data(), v1Block->size())) &&
+                       temp.TakeOwnerAndModeOf(fileName) && temp.Flush();
+  const bool closed = written && temp.Close();
   source.Close();
-  if (!written || !closed || !sys::ReplaceFile(tempName, fileName)) {
+  sys::FileIdentity now;
+  bool replaced = false;
+  if (closed && sys::IdentityOf(fileName, &now)) {
+    if (now == copied) {
+      replaced = sys::ReplaceFile(tempName, fileName);
+    } else {
+      // Changed or replaced since the copy began: the other program's file wins.
+      sys::SetLastError(sys::kErrorSharingViolation);
+    }
+  }
+  if (!replaced) {
     const sys::KeepLastError keep;
+    temp.Close();
     sys::DeleteFile(tempName);
     return false;
   }
   access.Written();
-  return access.Restore();
+  if (!access.Restore()) notes.unfinished = sys::LastError();
+  return true;
 }
 
 }  // namespace
 
-bool ID3v2Tag::Save(const std::string& fileName) {
+bool ID3v2Tag::Save(const std::string& fileName, ID3v1Tag* alsoV1) {
+  notes_.Clear();
+  if (alsoV1) alsoV1->notes_.Clear();
   try {
     TagInfo info;
     std::optional<Bytes> frames;
@@ -151,7 +190,16 @@ bool ID3v2Tag::Save(const std::string& fileName) {
                   static_cast<uint32_t>(newTotal - static_cast<int64_t>(kHeaderSize)));
     std::copy(frames->begin(), frames->end(), image.begin() + static_cast<ptrdiff_t>(kHeaderSize));
 
-    return info.NeedRewrite ? RewriteViaTemp(fileName, &image) : WriteInPlace(fileName, image);
+    if (!info.NeedRewrite) {
+      // In place, each tag in one write of its own.
+      if (alsoV1 && !alsoV1->Save(fileName)) return false;
+      return WriteInPlace(fileName, image, notes_);
+    }
+    // Rebuilt: the new ID3v1 block goes into the same copy, so that an
+    // interruption leaves both tags old or both new.
+    if (!alsoV1) return RewriteViaTemp(fileName, &image, nullptr, notes_);
+    const ID3v1Tag::Block block = alsoV1->Render();
+    return RewriteViaTemp(fileName, &image, &block, notes_);
   } catch (const std::bad_alloc&) {
     sys::SetLastError(sys::kErrorNotEnoughMemory);
     return false;
@@ -159,9 +207,10 @@ bool ID3v2Tag::Save(const std::string& fileName) {
 }
 
 bool ID3v2Tag::Strip(const std::string& fileName) {
+  notes_.Clear();
   bool done = false;
   try {
-    done = RewriteViaTemp(fileName, nullptr);
+    done = RewriteViaTemp(fileName, nullptr, nullptr, notes_);
   } catch (const std::bad_alloc&) {
     sys::SetLastError(sys::kErrorNotEnoughMemory);
     return false;

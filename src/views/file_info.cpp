@@ -186,11 +186,20 @@ void SayFailed(int messageId, const std::string& fileName) {
   host::Warning(FMSG_ERRORTYPE | FMSG_MB_OK, host::FormatMsg(messageId, {fileName.c_str()}));
 }
 
+// What Save does to one tag of the file.
+enum class TagAction { kKeep, kSave, kStrip };
+
+template <typename Tag>
+TagAction ActionFor(const Tag& tag, const FarDialogItem& check) {
+  if (check.Selected == 0) return tag.Present() ? TagAction::kStrip : TagAction::kKeep;
+  return tag.NeedsSave() ? TagAction::kSave : TagAction::kKeep;
+}
+
 // Only the fields the user changed are set: the others keep their bytes in
 // the file, however the dialog showed them.
-bool SaveID3v1(ViewState& s, FarDialogItem* items, const std::string& fileName) {
+TagAction ApplyID3v1(ViewState& s, FarDialogItem* items) {
   tags::ID3v1Tag& tag = s.audio->ID3v1();
-  if (items[FileInfoItem::V1Check].Selected == 0) return !tag.Present() || tag.Strip(fileName);
+  if (items[FileInfoItem::V1Check].Selected == 0) return ActionFor(tag, items[FileInfoItem::V1Check]);
   auto set = [&](int item, void (tags::ID3v1Tag::*setter)(std::string_view)) {
     if (!Edited(items[item], s.filled[item])) return;
     const std::string text = TagText(items[item]);
@@ -212,7 +221,7 @@ bool SaveID3v1(ViewState& s, FarDialogItem* items, const std::string& fileName) 
     // The ID3v1 track is one byte: 300 is stored as 44.
     tag.SetTrack(static_cast<uint8_t>(host::Atoi(track.Data)));
   }
-  return !tag.NeedsSave() || tag.Save(fileName);
+  return ActionFor(tag, items[FileInfoItem::V1Check]);
 }
 
 // The comment as the user left it: the item's text, or the whole comment the
@@ -222,10 +231,10 @@ std::string CommentText(const ViewState& s, const FarDialogItem& item) {
   return shown == s.commentShown ? s.commentFull : shown;
 }
 
-bool SaveID3v2(ViewState& s, FarDialogItem* items, const std::string& fileName) {
+TagAction ApplyID3v2(ViewState& s, FarDialogItem* items) {
   FarDialogItem* extra = s.extra;
   tags::ID3v2Tag& tag = s.audio->ID3v2();
-  if (items[FileInfoItem::V2Check].Selected == 0) return !tag.Present() || tag.Strip(fileName);
+  if (items[FileInfoItem::V2Check].Selected == 0) return ActionFor(tag, items[FileInfoItem::V2Check]);
   auto set = [&](const FarDialogItem& item, const std::string& filled,
                  void (tags::ID3v2Tag::*setter)(std::string_view)) {
     if (Edited(item, filled)) (tag.*setter)(TagText(item));
@@ -252,7 +261,17 @@ bool SaveID3v2(ViewState& s, FarDialogItem* items, const std::string& fileName) 
   set(extra[ExtraItem::Url], s.extraFilled[ExtraItem::Url], &tags::ID3v2Tag::SetURL);
   set(extra[ExtraItem::EncodedBy], s.extraFilled[ExtraItem::EncodedBy],
       &tags::ID3v2Tag::SetEncodedBy);
-  return !tag.NeedsSave() || tag.Save(fileName);
+  return ActionFor(tag, items[FileInfoItem::V2Check]);
+}
+
+template <typename Tag>
+bool Apply(Tag& tag, TagAction action, const std::string& fileName) {
+  switch (action) {
+    case TagAction::kSave: return tag.Save(fileName);
+    case TagAction::kStrip: return tag.Strip(fileName);
+    case TagAction::kKeep: break;
+  }
+  return true;
 }
 
 // Ends the call's hold on the module state, also when an exception leaves
@@ -272,21 +291,38 @@ struct CallScope {
 namespace detail {
 
 bool SaveTags(ViewState& s, FarDialogItem* items) {
-  // ID3v1 first: a rebuilt ID3v2 tag copies the file's end, new ID3v1 included.
-  if (!SaveID3v1(s, items, s.fileName) || !SaveID3v2(s, items, s.fileName)) {
+  tags::ID3v1Tag& v1 = s.audio->ID3v1();
+  tags::ID3v2Tag& v2 = s.audio->ID3v2();
+  const TagAction v1Action = ApplyID3v1(s, items);
+  const TagAction v2Action = ApplyID3v2(s, items);
+  bool done;
+  if (v1Action == TagAction::kSave && v2Action == TagAction::kSave) {
+    // Both in one step where the ID3v2 tag must be rebuilt.
+    done = v2.Save(s.fileName, &v1);
+  } else {
+    // ID3v1 first: a rebuilt ID3v2 tag copies the file's end, new ID3v1 included.
+    done = Apply(v1, v1Action, s.fileName) && Apply(v2, v2Action, s.fileName);
+  }
+  if (!done) {
     SayFailed(MCannotWriteTags, s.fileName);
     return false;
   }
+  if (v1Action != TagAction::kKeep) host::ReportWriteNotes(s.fileName, v1.Notes());
+  if (v2Action != TagAction::kKeep) host::ReportWriteNotes(s.fileName, v2.Notes());
   return true;
 }
 
 bool RemoveTags(ViewState& s) {
   tags::ID3v1Tag& v1 = s.audio->ID3v1();
   tags::ID3v2Tag& v2 = s.audio->ID3v2();
-  if ((v1.Present() && !v1.Strip(s.fileName)) || (v2.Present() && !v2.Strip(s.fileName))) {
+  const bool strip1 = v1.Present();
+  const bool strip2 = v2.Present();
+  if ((strip1 && !v1.Strip(s.fileName)) || (strip2 && !v2.Strip(s.fileName))) {
     SayFailed(MCannotRemoveTags, s.fileName);
     return false;
   }
+  if (strip1) host::ReportWriteNotes(s.fileName, v1.Notes());
+  if (strip2) host::ReportWriteNotes(s.fileName, v2.Notes());
   return true;
 }
 

@@ -108,9 +108,9 @@ const char kCreateTags[] =
     "menu choose 3\n"
     "dialog Id3TagCreation press 39\n";
 
-// The last file operation of a's processing, which belongs to its tag write,
-// fails once: the user is told, with the file's name and the reason, and
-// goes on with b or stops there.
+// The write of a's tag fails once: the user is told, with the file's name and
+// the reason, and goes on with b or stops there. A failure after the write
+// (closing the file) is told as such, and the walk goes on.
 TEST_F(Failures, AFailedTagWriteIsSaidAndTheUserGoesOnOrStops) {
   TagCreationWritesTitles(true, false);
   Start();
@@ -118,11 +118,12 @@ TEST_F(Failures, AFailedTagWriteIsSaidAndTheUserGoesOnOrStops) {
   // display's start to its first step.
   int perFile = 0;
   int boxes = 0;
+  // Counted from the dialog's close: a's analysis and tag write come first.
   ASSERT_TRUE(PlayWith(std::string(kCreateTags) + "expect-end\n",
                        [&](FaultDriver& d) {
+                         d.afterDialog = [] { sys::FailFileOperationsFrom(1000000); };
                          d.onScreenChanged = [&] {
-                           if (++boxes == 1) sys::FailFileOperationsFrom(1000000);  // counting only
-                           if (boxes == 2) perFile = sys::FileOperationCount();
+                           if (++boxes == 2) perFile = sys::FileOperationCount();
                          };
                        }))
       << host_->failure() << output_;
@@ -130,24 +131,58 @@ TEST_F(Failures, AFailedTagWriteIsSaidAndTheUserGoesOnOrStops) {
   ASSERT_GT(perFile, 0);
   ASSERT_TRUE(HasTitle("M\\a.mp3") && HasTitle("M\\b.mp3"));
 
-  for (const bool goOn : {true, false}) {
-    SCOPED_TRACE(goOn ? "go on" : "stop");
+  // The last operations of a file come after its tags are in it (closing,
+  // the attributes): their failure is a note, not a lost save.
+  WriteFile("M\\a.mp3", scenario::Mp3Audio());
+  WriteFile("M\\b.mp3", scenario::Mp3Audio());
+  ASSERT_TRUE(PlayWith(std::string(kCreateTags) +
+                           "message expect \"were written, but finishing the write failed\" "
+                           "button 0\nexpect-selected none\nexpect-end\n",
+                       [&](FaultDriver& d) {
+                         d.afterDialog = [&] { sys::FailFileOperationsFrom(perFile, 1); };
+                       }))
+      << host_->failure() << output_;
+  EXPECT_TRUE(HasTitle("M\\a.mp3") && HasTitle("M\\b.mp3"));
+
+  // The operation that writes a's block: a's save takes the last operations
+  // before its step, as an ID3v1 save of the same file here does; of those,
+  // the last whose failure loses the save.
+  MakeFolder("probe");
+  const std::string probe = Path("probe\\p.mp3");
+  int saveOperations = 0;
+  int writeOperation = 0;
+  for (int k = 1;; ++k) {
+    WriteFile("probe\\p.mp3", scenario::Mp3Audio());
+    tags::ID3v1Tag tag;
+    ASSERT_TRUE(tag.Load(probe));
+    tag.SetTitle("T");
+    sys::FailFileOperationsFrom(k == 1 ? 1000000 : k - 1, 1);
+    const bool saved = tag.Save(probe);
+    if (k == 1) saveOperations = sys::FileOperationCount();
+    sys::FailFileOperationsFrom(0);
+    if (k > 1 && !saved) writeOperation = k - 1;
+    if (k > saveOperations) break;
+  }
+  ASSERT_GT(writeOperation, 0);
+  const int failAt = perFile - saveOperations + writeOperation;
+  auto playFailing = [&](int at, bool goOn) {
     WriteFile("M\\a.mp3", scenario::Mp3Audio());
     WriteFile("M\\b.mp3", scenario::Mp3Audio());
     const std::string answer = goOn ? "button 0" : "button 1";
-    ASSERT_TRUE(PlayWith(std::string(kCreateTags) +
-                             "message expect \"Cannot write the tags of the file\" expect "
-                             "\"\\\\a.mp3\" " +
-                             answer + "\n" +
-                             (goOn ? "expect-selected none\n" : "expect-selected a.mp3 b.mp3\n") +
-                             "expect-end\n",
-                         [&](FaultDriver& d) {
-                           boxes = 0;
-                           d.onScreenChanged = [&] {
-                             if (++boxes == 1) sys::FailFileOperationsFrom(perFile, 1);
-                           };
-                         }))
-        << host_->failure() << output_;
+    return PlayWith(std::string(kCreateTags) +
+                        "message expect \"Cannot write the tags of the file\" expect "
+                        "\"\\\\a.mp3\" " +
+                        answer + "\n" +
+                        (goOn ? "expect-selected none\n" : "expect-selected a.mp3 b.mp3\n") +
+                        "expect-end\n",
+                    [&](FaultDriver& d) {
+                      d.afterDialog = [at] { sys::FailFileOperationsFrom(at, 1); };
+                    });
+  };
+
+  for (const bool goOn : {true, false}) {
+    SCOPED_TRACE(goOn ? "go on" : "stop");
+    ASSERT_TRUE(playFailing(failAt, goOn)) << host_->failure() << output_;
     ASSERT_EQ(driver_->messages.size(), 1u);
     ExpectFailureWarning(driver_->messages[0], sys::kErrorWriteFault);
     EXPECT_EQ(HasTitle("M\\b.mp3"), goOn);
