@@ -69,6 +69,11 @@ void ParseHeader(const uint8_t* h, FrameInfo& frame) {
   frame.Emphasis = EmphasisBits(h);
 }
 
+bool SameStream(const uint8_t* a, const uint8_t* b) {
+  return VersionBits(a) == VersionBits(b) && LayerBits(a) == LayerBits(b) &&
+         SampleRateBits(a) == SampleRateBits(b);
+}
+
 uint8_t FrameCoefficient(const FrameInfo& frame) {
   if (frame.Layer == kLayer1) return 48;
   if (frame.Layer == kLayer3 && frame.Version != kMpeg1) return 72;

@@ -44,6 +44,10 @@ bool CheckHeader(const uint8_t* bytes);
 // Fills Header and the fields from Version to Emphasis; leaves Present,
 // Offset and FrameBytes alone.
 void ParseHeader(const uint8_t* bytes, FrameInfo& frame);
+// Whether two headers belong to one stream as a decoder sees it: the same
+// version, layer and sample rate. The other fields may change from frame to
+// frame (bit rate in VBR files, channel mode in joint stereo ones).
+bool SameStream(const uint8_t* first, const uint8_t* second);
 
 // Samples per frame divided by 8.
 uint8_t FrameCoefficient(const FrameInfo& frame);

@@ -23,9 +23,10 @@ constexpr size_t kWindowSize = 2 * kLongestMpeg1Frame;
 using Window = std::array<uint8_t, kWindowSize>;
 
 // Looks for a frame header at window positions 0 to 1729 whose successor (at
-// the frame's length) is a header too. On success `frame` holds it with
-// Present set and `vbr` the VBR header read from it; otherwise `frame` holds
-// no confirmed frame (Present false) and `vbr` is untouched.
+// the frame's length) is a header of the same stream (SameStream). On success
+// `frame` holds it with Present set and `vbr` the VBR header read from it;
+// otherwise `frame` holds no confirmed frame (Present false) and `vbr` is
+// untouched.
 void FindFirstFrame(std::span<const uint8_t, kWindowSize> window, FrameInfo& frame, VBRData& vbr);
 
 class MPEGaudio {
@@ -50,7 +51,13 @@ class MPEGaudio {
   double DurationSeconds() const;
 
   int64_t FileSize() const { return fileSize_; }
-  // The file less both tags.
+  // Where the audio begins: after the ID3v2 tag and any further ID3v2 tags
+  // that follow it directly (only the first is read and written).
+  int64_t AudioStart() const { return audioStart_; }
+  // The APEv2 and Lyrics3 v2 blocks that end right before the ID3v1 tag (or
+  // at the end of the file when there is none); they are no audio.
+  int64_t TrailingBlocksSize() const { return trailingBlocks_; }
+  // The file less its tags and the trailing blocks.
   int64_t AudioSize() const;
   const FrameInfo& FirstFrame() const { return firstFrame_; }
   const VBRData& VbrInfo() const { return vbrInfo_; }
@@ -68,6 +75,8 @@ class MPEGaudio {
   bool LastsATenthOfASecond() const;
 
   int64_t fileSize_ = 0;
+  int64_t audioStart_ = 0;
+  int64_t trailingBlocks_ = 0;
   VBRData vbrInfo_;
   FrameInfo firstFrame_;
   int64_t windowStart_ = 0;

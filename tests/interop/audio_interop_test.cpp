@@ -6,12 +6,18 @@
 // ffprobe's frames are its packets (-count_packets): its count of decoded
 // frames (-count_frames) is one less when lame's end padding fills a whole
 // last frame, which the decoder then trims away.
+//
+// Then files with what real files carry around their audio: LAME's Info
+// header (in every constant bit rate file lame writes), APEv2 tags and
+// Lyrics3 v2 blocks at the end, an ID3v2 tag put in front of another; their
+// durations against what ffmpeg decodes.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -243,5 +249,185 @@ INSTANTIATE_TEST_SUITE_P(Encoders, AudioInterop, ::testing::ValuesIn(Encodings()
                          [](const ::testing::TestParamInfo<Encoding>& param) {
                            return Replace(Replace(param.param.name, "-", "_"), ".", "_");
                          });
+
+// ---------------------------------------------- LAME's Info header; blocks around the audio
+
+namespace blocks {
+
+// Debian's python3, which has python3-mutagen, before any other on the path.
+std::string Python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
+
+// Python that changes the file named by its first argument, run before the
+// analysis. mutagen makes the APEv2 and ID3v2 tags; they are put in place by
+// hand (mutagen appends an APEv2 tag after an ID3v1 tag).
+const char kPrependTag[] =  // a mutagen-made ID3v2.3 tag in front of the file's own
+    "import sys, io\n"
+    "from mutagen.id3 import ID3, TIT2\n"
+    "t = ID3(); t.add(TIT2(encoding=0, text='New'))\n"
+    "b = io.BytesIO(); t.save(b, v2_version=3, padding=lambda info: 1500)\n"
+    "old = open(sys.argv[1], 'rb').read()\n"
+    "open(sys.argv[1], 'wb').write(b.getvalue() + old)\n";
+const char kApeTag[] =  // about 6 KB of APEv2 tag (14 frames at 128 kbit/s) before any ID3v1 tag
+    "import sys\n"
+    "from mutagen.apev2 import APEv2\n"
+    "alone = sys.argv[1] + '.ape'\n"
+    "open(alone, 'wb').close()\n"
+    "t = APEv2(); t['Title'] = 'APE'; t['Lyrics'] = 'la ' * 2000; t.save(alone)\n"
+    "ape = open(alone, 'rb').read()\n"
+    "d = open(sys.argv[1], 'rb').read()\n"
+    "end = len(d) - 128 if d[-128:-125] == b'TAG' else len(d)\n"
+    "open(sys.argv[1], 'wb').write(d[:end] + ape + d[end:])\n";
+const char kLyrics3[] =  // a Lyrics3 v2 block of about 4 KB before the ID3v1 tag
+    "import sys\n"
+    "d = open(sys.argv[1], 'rb').read()\n"
+    "assert d[-128:-125] == b'TAG'\n"
+    "lyr = b'[00:01]' + b'la ' * 1300\n"
+    "body = b'LYRICSBEGIN' + b'IND00002' + b'10' + b'LYR%05d' % len(lyr) + lyr\n"
+    "open(sys.argv[1], 'wb').write(d[:-128] + body + b'%06d' % len(body) + b'LYRICS200' + "
+    "d[-128:])\n";
+
+struct Made {
+  std::string name;
+  std::string lame;                 // lame's options
+  std::vector<const char*> python;  // scripts run on the result, in order
+  bool info;                        // lame wrote an Info header
+  bool trailing;                    // blocks stand after the audio
+  bool tagsInARow;
+};
+void PrintTo(const Made& m, std::ostream* out) { *out << m.name; }
+
+std::vector<Made> Files() {
+  return {
+      {"info", "-b 128", {}, true, false, false},
+      {"info_mono_48k", "-b 64 -m m --resample 48", {}, true, false, false},
+      {"info_mpeg2", "-b 64 --resample 22.05", {}, true, false, false},
+      {"info_mpeg25_mono", "-b 32 -m m --resample 11.025", {}, true, false, false},
+      {"ape", "-t -b 128", {kApeTag}, false, true, false},
+      {"ape_before_id3v1", "-t -b 128 --tt T --id3v1-only", {kApeTag}, false, true, false},
+      {"lyrics3_before_id3v1", "-t -b 128 --tt T --id3v1-only", {kLyrics3}, false, true, false},
+      // The order of mutagen's sample file: APEv2, Lyrics3 v2, ID3v1.
+      {"ape_and_lyrics3_before_id3v1", "-t -b 128 --tt T --id3v1-only", {kApeTag, kLyrics3},
+       false, true, false},
+      {"two_tags", "-t -b 128 --tt Old --add-id3v2 --pad-id3v2-size 3000", {kPrependTag}, false,
+       false, true},
+      {"two_tags_info_ape", "-b 128 --tt Old --add-id3v2", {kPrependTag, kApeTag}, true, true,
+       true},
+  };
+}
+
+class BlocksInterop : public ::testing::TestWithParam<Made> {
+ protected:
+  static void SetUpTestSuite() {
+    for (const char* tool : {"lame", "ffmpeg", "ffprobe"}) {
+      if (!HaveTool(tool)) {
+        missing_ = tool;
+        return;
+      }
+    }
+    if (!Shell(Python() + " -c 'import mutagen'")) {
+      missing_ = "python3-mutagen";
+      return;
+    }
+    char pattern[] = "/tmp/tagwright-blocks-XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    dir_ = pattern;
+    Shell("ffmpeg -loglevel error -y " + std::string(kSources[0][1]) + " " +
+          Quoted(dir_ + "/source.wav"));
+  }
+  static void TearDownTestSuite() {
+    if (!dir_.empty()) {
+      std::error_code ignored;
+      fs::remove_all(dir_, ignored);
+    }
+  }
+
+  static std::string missing_;
+  static std::string dir_;
+};
+
+std::string BlocksInterop::missing_;
+std::string BlocksInterop::dir_;
+
+// Samples per channel that ffmpeg decodes, and the sample rate. `trimmed`:
+// less the encoder delay and padding that LAME's header states, as players
+// without gaps play it; else everything the decoder gives.
+bool Decoded(const std::string& path, bool trimmed, long* samples, unsigned* rate) {
+  std::string text;
+  // Quiet: it says "Header missing" at a Lyrics3 block, which it skips.
+  if (!Shell("ffmpeg -v quiet " + std::string(trimmed ? "" : "-flags2 skip_manual ") + "-i " +
+                 Quoted(path) + " -f s16le -ac 1 - | wc -c",
+             &text))
+    return false;
+  *samples = std::stol(text) / 2;
+  text.clear();
+  if (!Shell("ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate -of "
+             "default=noprint_wrappers=1:nokey=1 " + Quoted(path),
+             &text))
+    return false;
+  *rate = static_cast<unsigned>(std::stoul(text));
+  return *samples > 0 && *rate > 0;
+}
+
+TEST_P(BlocksInterop, DurationIsWithinTwoFramesOfWhatFfmpegDecodes) {
+  if (!missing_.empty()) GTEST_SKIP() << missing_ << " is not installed";
+  ASSERT_FALSE(dir_.empty());
+  const Made& m = GetParam();
+  const std::string out = dir_ + "/" + m.name + ".mp3";
+  ASSERT_TRUE(Shell("lame --quiet " + m.lame + " " + Quoted(dir_ + "/source.wav") + " " +
+                    Quoted(out)));
+  for (const char* script : m.python) {
+    const std::string file = dir_ + "/script.py";
+    std::ofstream(file) << script;
+    ASSERT_TRUE(Shell(Python() + " " + Quoted(file) + " " + Quoted(out))) << script;
+  }
+  long samples = 0, trimmed = 0;
+  unsigned rate = 0;
+  ASSERT_TRUE(Decoded(out, false, &samples, &rate));
+  ASSERT_TRUE(Decoded(out, true, &trimmed, &rate));
+
+  audio::MPEGaudio audio;
+  ASSERT_TRUE(audio.Analyze(out));
+  ASSERT_TRUE(audio.IsValid());
+  EXPECT_EQ(audio.SampleRateHz(), rate);
+  const double frameSeconds = audio::FrameCoefficient(audio.FirstFrame()) * 8.0 / rate;
+  EXPECT_NEAR(audio.DurationSeconds(), static_cast<double>(samples) / rate, 2 * frameSeconds);
+  // LAME's delay and padding (1105 samples and less than a frame) stay below
+  // two frames of 1152 samples, not of 576: MPEG 2 and 2.5 Layer III files
+  // with an Info or Xing header play up to four frames shorter than they are.
+  if (audio.FirstFrame().Version == audio::kMpeg1) {
+    EXPECT_NEAR(audio.DurationSeconds(), static_cast<double>(trimmed) / rate, 2 * frameSeconds);
+  }
+
+  EXPECT_EQ(audio.VbrInfo().IsInfo(), m.info);
+  if (m.info) {
+    // The Info header counts the audio frames, which ffprobe counts as packets.
+    std::string text;
+    ASSERT_TRUE(Shell("ffprobe -v error -count_packets -select_streams a:0 -show_entries "
+                      "stream=nb_read_packets -of default=noprint_wrappers=1:nokey=1 " +
+                          Quoted(out),
+                      &text));
+    EXPECT_EQ(audio.FrameCount(), std::stol(text));
+    EXPECT_EQ(audio.BitRateKbps(), audio::TableBitRate(audio.FirstFrame()));
+  }
+  // Each block is several frames long, so counting it as audio would fail
+  // the duration check above for the files without Info header.
+  EXPECT_EQ(audio.TrailingBlocksSize() > 0, m.trailing);
+  EXPECT_EQ(audio.ID3v1().Present(), m.lame.find("--tt") != std::string::npos);
+  if (m.trailing && !m.info) {
+    EXPECT_GT(audio.TrailingBlocksSize() * 8.0 / audio.BitRateKbps() / 1000, 4 * frameSeconds);
+  }
+  EXPECT_EQ(audio.AudioStart() > audio.ID3v2().TagSize(), m.tagsInARow);
+  EXPECT_EQ(audio.FirstFramePosition(), audio.AudioStart()) << "lame writes no junk";
+  if (m.tagsInARow) {
+    EXPECT_EQ(audio.ID3v2().Title(), "New") << "the first tag is the file's tag";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lame, BlocksInterop, ::testing::ValuesIn(Files()),
+                         [](const ::testing::TestParamInfo<Made>& param) {
+                           return param.param.name;
+                         });
+
+}  // namespace blocks
 
 }  // namespace

@@ -109,6 +109,30 @@ TEST_F(Inspect, WalksFoldersInNameOrderWithTheDocumentedFields) {
   EXPECT_NE(r.out.find("\"analyzed\": true, \"valid\": true"), std::string::npos);
 }
 
+TEST_F(Inspect, VbrNamesTheKindOfHeaderInTheFirstFrame) {
+  // The joint stereo frame of WriteMp3: Xing and Info at 36, VBRI at 36 too.
+  const std::pair<const char*, Json> kinds[] = {
+      {"Xing", "Xing"}, {"Info", "Info"}, {"VBRI", "VBRI"}, {"xing", nullptr}};
+  for (const auto& [marker, shown] : kinds) {
+    const fs::path path = dir_ / (std::string(marker) + ".mp3");
+    WriteMp3(path);
+    {
+      std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+      file.seekp(36);
+      file.write(marker, 4);
+      // 100 frames for every kind (Xing's count at 8, VBRI's at 14).
+      file.seekp(36 + 11);
+      file.put(100);
+      file.seekp(36 + 17);
+      file.put(100);
+    }
+    const Result r = Run(Quoted(path));
+    ASSERT_EQ(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0]["mpeg"]["vbr"], shown) << marker;
+    EXPECT_EQ(r.lines[0]["mpeg"]["frames"], 100) << marker;
+  }
+}
+
 TEST_F(Inspect, TagTextIsConvertedFromTheChosenCodePage) {
   // 0xE9 is e-acute in Windows-1252 and shcha in DOS 866; 0x81 is not defined
   // in 1252 and is Cyrillic capital be in 866.
