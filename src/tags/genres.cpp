@@ -53,6 +53,17 @@ std::string GenreText(int number) {
   return GenreNames[static_cast<size_t>(number)];
 }
 
+std::optional<std::string> GenreOfNumberText(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  int number = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + (c - '0');
+    if (number >= kGenreCount) return std::nullopt;
+  }
+  return GenreText(number);
+}
+
 std::optional<int> GenreLookup(std::string_view text) {
   const std::string wanted(text);
   for (int i = 0; i < kGenreCount; ++i)

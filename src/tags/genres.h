@@ -15,6 +15,10 @@ extern const std::array<const char*, kGenreCount> GenreNames;
 
 // The name of a genre number; empty for 148 and above.
 std::string GenreText(int number);
+// The name of the genre that a text made only of decimal digits numbers
+// (leading zeros allowed), as ID3v2.4 and many taggers write a genre in TCON;
+// nothing for other text and for numbers beyond the table.
+std::optional<std::string> GenreOfNumberText(std::string_view text);
 // The number of the first name equal to `text` by the host's case-insensitive
 // comparison (no blanks are trimmed); nothing when no name is equal.
 std::optional<int> GenreLookup(std::string_view text);

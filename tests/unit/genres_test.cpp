@@ -48,6 +48,30 @@ TEST(Genres, LookupIgnoresCaseButNotBlanks) {
   for (const auto& [text, number] : cases) EXPECT_EQ(GenreLookup(text), number) << text;
 }
 
+TEST(Genres, NumberTextsNameTheirGenre) {
+  using namespace std::string_literals;
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"0", "Blues"},
+      {"10", "New Age"},
+      {"121", "Punk Rock"},
+      {"147", "Synthpop"},
+      {"017", "Rock"},  // leading zeros, as mutagen reads them
+      {"0000000000000000000017", "Rock"},
+      {"148", std::nullopt},
+      {"255", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+      {"", std::nullopt},
+      {"-1", std::nullopt},
+      {"+17", std::nullopt},
+      {"17 ", std::nullopt},
+      {"17Rock", std::nullopt},
+      {"1990s", std::nullopt},
+      {"17\0Rock"s, std::nullopt},  // ID3v2.4 lists
+      {"17\0 20"s, std::nullopt},
+  };
+  for (const auto& [text, name] : cases) EXPECT_EQ(GenreOfNumberText(text), name) << text;
+}
+
 TEST(Genres, ChoiceListIsSortedWithTheUnknownEntry) {
   fakehost::FakeHost host;
   const std::vector<std::string> list = GenreChoiceList();
