@@ -156,6 +156,26 @@ TEST(SyncWritten, ANoteFollowsItsFileThroughRenamesAndReplacements) {
   EXPECT_TRUE(failures.empty());
 }
 
+// A save puts a file's read-only mark back before the walk ends; the sync
+// still reaches the file, and leaves the mark as it found it.
+TEST(SyncWritten, AReadOnlyFileIsSyncedAndStaysReadOnly) {
+  ForgetEarlierNotes();
+  TempFolder dir;
+  const std::string path = dir / "read-only.mp3";
+  ASSERT_TRUE(WriteWhole(path, "new tag"));
+  sys::NoteWritten(path);
+  ASSERT_TRUE(sys::SetAttributes(path, sys::kAttrReadOnly | sys::kAttrHidden));
+  std::vector<sys::SyncFailure> failures;
+  EXPECT_TRUE(sys::SyncWritten(&failures));
+  EXPECT_TRUE(failures.empty());
+  uint32_t attributes = 0;
+  ASSERT_TRUE(sys::GetAttributes(path, &attributes));
+  EXPECT_EQ(attributes & (sys::kAttrReadOnly | sys::kAttrHidden),
+            uint32_t{sys::kAttrReadOnly | sys::kAttrHidden});
+  ASSERT_TRUE(sys::SetAttributes(path, 0));
+  EXPECT_EQ(ReadWhole(path), "new tag");
+}
+
 // The copy of a rebuilt file's audio: from one position to another, beyond
 // the size of any buffer, and never past the end of the source.
 TEST(CopyRange, CopiesFromPositionToPositionAndMovesBoth) {
