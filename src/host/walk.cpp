@@ -513,10 +513,12 @@ ListLines SplitListLines(const char* text, size_t size) {
   const size_t end = text != nullptr ? strnlen(text, size) : 0;
   ListLines lines;
   size_t start = 0;
+  // A line ends at CR LF, at a lone LF (lists made on Linux and by many
+  // scripts) or at a lone CR.
   for (size_t i = 0; i < end; ++i) {
-    if (text[i] != '\r') continue;
+    if (text[i] != '\r' && text[i] != '\n') continue;
     lines.emplace_back(text + start, i - start);
-    if (i + 1 < end && text[i + 1] == '\n') ++i;
+    if (text[i] == '\r' && i + 1 < end && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
   if (start < end) lines.emplace_back(text + start, end - start);

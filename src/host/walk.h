@@ -34,9 +34,9 @@ int WINAPI CountFile(const FAR_FIND_DATA* data, const char* fullName, void* para
 // ExcludeExt.
 bool PassesMasks(const char* name);
 
-// The lines of a list file: split at every CR (an LF right after it is
-// dropped, any other LF stays in its line), up to the end or the first zero
-// byte; an empty rest after the last CR is no line.
+// The lines of a list file: a line ends at CR LF, at a lone LF or at a lone
+// CR, up to the end or the first zero byte; an empty rest after the last
+// break is no line.
 ListLines SplitListLines(const char* text, size_t size);
 // False when the file cannot be opened or read.
 bool LoadListLines(const std::string& fileName, ListLines* lines);

@@ -225,7 +225,8 @@ namespace {
 // a save writes it back instead of losing it.
 std::string GenreFromContentType(const std::string& stored) {
   const size_t close = stored.rfind(')');
-  if (close == std::string::npos) return stored;
+  // A bare number ("17", as ID3v2.4 writes a genre of the list) is a reference too.
+  if (close == std::string::npos) return GenreOfNumberText(stored).value_or(stored);
   std::string refinement = stored.substr(close + 1);
   if (!refinement.empty() || stored.empty() || stored[0] != '(') return refinement;
   const size_t end = stored.find(')');

@@ -150,7 +150,9 @@ void FormatAudioLines(ViewState& s, const audio::MPEGaudio& a) {
   std::snprintf(line, sizeof(line), "%s: %" PRId64 " %s", host::Msg(MPlayTime),
                 static_cast<int64_t>(a.DurationSeconds()), host::Msg(MSeconds));
   PutText(items[AudioItem::TimeLine], line);
-  std::snprintf(line, sizeof(line), "%s %s", a.VersionText(), a.LayerText());
+  // LAME's Info header marks a constant bit rate file whose frames it counts.
+  std::snprintf(line, sizeof(line), "%s %s%s", a.VersionText(), a.LayerText(),
+                a.VbrInfo().IsInfo() ? ", CBR (Info)" : "");
   PutText(items[AudioItem::VersionLine], line);
   std::snprintf(line, sizeof(line), "%d kbit, %" PRId64 " %s", static_cast<int>(a.BitRateKbps()),
                 a.FrameCount(), host::Msg(MFrames));

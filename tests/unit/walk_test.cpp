@@ -14,7 +14,7 @@ namespace {
 
 using Lines = host::ListLines;
 
-TEST(SplitListLines, BreaksAtCarriageReturnsOnly) {
+TEST(SplitListLines, BreaksAtCrLfAtALoneLfAndAtALoneCr) {
   struct Case {
     std::string text;
     Lines expected;
@@ -23,12 +23,15 @@ TEST(SplitListLines, BreaksAtCarriageReturnsOnly) {
       {"", {}},
       {"one", {"one"}},
       {"one\r\ntwo\r\n", {"one", "two"}},  // no empty line after the last break
-      {"one\rtwo", {"one", "two"}},
+      {"one\ntwo\nthree\n", {"one", "two", "three"}},
+      {"one\rtwo\rthree", {"one", "two", "three"}},
       {"one\r\r\nthree", {"one", "", "three"}},
       {"\r\n", {""}},
-      // A line feed not right after a carriage return is part of its line.
-      {"a\nb\r\nc\n", {"a\nb", "c\n"}},
-      {"one\r\n\ntwo", {"one", "\ntwo"}},
+      {"\n", {""}},
+      // Line ends of every kind in one file; LF CR is two breaks.
+      {"a\nb\r\nc\rd\n", {"a", "b", "c", "d"}},
+      {"one\r\n\ntwo", {"one", "", "two"}},
+      {"one\n\rtwo", {"one", "", "two"}},
       // The text ends at its first zero byte.
       {std::string("one\r\ntw\0o\r\nthree", 16), {"one", "tw"}},
       {std::string("\0one", 4), {}},
