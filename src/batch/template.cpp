@@ -1,5 +1,6 @@
 #include "batch/template.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -178,20 +179,39 @@ std::string_view TrimControl(std::string_view text) {
   return text;
 }
 
+// A width as the host's atoi reads it (an optional sign, then the leading
+// digits; 0 without digits), except that a number too large for it stays
+// large instead of wrapping: anything above kMaxTemplateWidth is clamped anyway.
+int64_t ParseWidth(std::string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  constexpr int64_t kCeiling = int64_t{1} << 31;
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = std::min(value * 10 + (text[i] - '0'), kCeiling);
+  }
+  return negative ? -value : value;
+}
+
 struct Options {
   Alignment alignment = Alignment::Left;
-  int width = 1;
+  int64_t width = 1;  // as written
+  // The width field within the option text, when one was written.
+  size_t widthAt = 0;
+  size_t widthLength = 0;
   char pad = ' ';
   CutSide cut = CutSide::None;
 };
 
 Options ParseOptions(std::string_view text) {
-  std::array<std::string, 4> fields = {"L", "1", " ", " "};
+  std::array<std::string_view, 4> fields = {"L", "1", " ", " "};
+  const char* const base = text.data();
   text = TrimControl(text);
   size_t index = 0;
   while (index < fields.size()) {
     const size_t comma = text.find(',');
-    fields[index++] = std::string(TrimControl(text.substr(0, comma)));
+    fields[index++] = TrimControl(text.substr(0, comma));
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
   }
@@ -203,7 +223,11 @@ Options ParseOptions(std::string_view text) {
     case 'R': options.alignment = Alignment::Right; break;
     default: options.alignment = Alignment::None; break;
   }
-  options.width = host::Atoi(fields[1].c_str());
+  options.width = ParseWidth(fields[1]);
+  if (index > 1) {
+    options.widthAt = static_cast<size_t>(fields[1].data() - base);
+    options.widthLength = fields[1].size();
+  }
   if (fields[2].empty()) {
     options.pad = ' ';
   } else if (fields[2] == "\\}") {
@@ -220,42 +244,51 @@ Options ParseOptions(std::string_view text) {
 }
 
 // The first "}" at or after `from` that does not follow a "\".
-size_t ClosingBrace(const std::string& text, size_t from) {
+size_t ClosingBrace(std::string_view text, size_t from) {
   for (size_t i = from; i < text.size(); ++i) {
     if (text[i] == '}' && (i == 0 || text[i - 1] != '\\')) return i;
   }
   return std::string::npos;
 }
 
-// Reads the option block behind the marker at text[at + 1] (0-based, "%" at
-// `at`). Returns the end (exclusive) of the text the value replaces and may
-// change the value.
-size_t ApplyOptionBlock(const std::string& text, size_t at, char marker, int counter,
-                        std::string& value) {
-  const size_t plainEnd = at + 2;
+// What the option block behind the marker at text[at + 1] ("%" at `at`) does.
+struct OptionBlock {
+  size_t end = 0;                  // end (exclusive) of the text the value replaces
+  std::optional<int64_t> start;    // marker 0: the counter's start value
+  std::optional<Options> options;  // the value is padded or cut; widthAt within `text`
+};
+
+OptionBlock ReadOptionBlock(std::string_view text, size_t at, char marker) {
+  OptionBlock block;
+  block.end = at + 2;
   // A "{" that is the last character is no block.
-  if (at + 3 >= text.size() || text[at + 2] != '{') return plainEnd;
+  if (at + 3 >= text.size() || text[at + 2] != '{') return block;
 
   size_t optionsStart = at + 3;
   if (marker == '0') {
     const size_t stop = text.find_first_of(",}", at + 3);
-    if (stop == std::string::npos) return at + 3;  // the "{" is dropped
-    const std::optional<int64_t> start =
-        ParseStartValue(std::string_view(text).substr(at + 3, stop - (at + 3)));
-    if (start) {
-      value = std::to_string(int64_t{counter} + *start);
-      if (text[stop] == '}') return stop + 1;
+    if (stop == std::string::npos) {
+      block.end = at + 3;  // the "{" is dropped
+      return block;
+    }
+    block.start = ParseStartValue(text.substr(at + 3, stop - (at + 3)));
+    if (block.start) {
+      if (text[stop] == '}') {
+        block.end = stop + 1;
+        return block;
+      }
       optionsStart = stop + 1;
     }
   }
 
   const size_t close = ClosingBrace(text, optionsStart);
-  if (close == std::string::npos) return plainEnd;
-  const Options options =
-      ParseOptions(std::string_view(text).substr(optionsStart, close - optionsStart));
-  if (options.width <= 0 || options.alignment == Alignment::None) return plainEnd;
-  value = PadAndCut(value, options.width, options.alignment, options.pad, options.cut);
-  return close + 1;
+  if (close == std::string::npos) return block;
+  Options options = ParseOptions(text.substr(optionsStart, close - optionsStart));
+  if (options.width <= 0 || options.alignment == Alignment::None) return block;
+  options.widthAt += optionsStart;
+  block.options = options;
+  block.end = close + 1;
+  return block;
 }
 
 constexpr std::array<const char*, 32> kTransliteration = {
@@ -295,16 +328,51 @@ std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::strin
     }
     const char marker = UpperAscii(c);
     std::string value = MarkerValue(marker, analysis, fullName, tag, counter);
-    const size_t end = ApplyOptionBlock(r, p, marker, counter, value);
-    r.replace(p, end - p, value);
+    const OptionBlock block = ReadOptionBlock(r, p, marker);
+    if (block.start) value = std::to_string(int64_t{counter} + *block.start);
+    if (block.options) {
+      const Options& o = *block.options;
+      value = PadAndCut(value, static_cast<int>(std::min<int64_t>(o.width, kMaxTemplateWidth)),
+                        o.alignment, o.pad, o.cut);
+    }
+    r.replace(p, block.end - p, value);
     p += value.size();
   }
   return r;
 }
 
+std::optional<ClampedWidth> FindClampedWidth(std::string_view tmpl) {
+  // The formatter's scan, over the template alone: inserted values are never
+  // scanned, so where the blocks are does not depend on them.
+  const std::string_view text = tmpl.substr(0, tmpl.find('\0'));
+  size_t p = 0;
+  while (p + 1 < text.size()) {
+    if (text[p] != '%') {
+      ++p;
+      continue;
+    }
+    const char c = text[p + 1];
+    if (c == '%') {
+      p += 2;
+      continue;
+    }
+    if (!IsMarker(c)) {
+      ++p;
+      continue;
+    }
+    const OptionBlock block = ReadOptionBlock(text, p, UpperAscii(c));
+    if (block.options && block.options->width > kMaxTemplateWidth) {
+      const Options& o = *block.options;
+      return ClampedWidth{o.widthAt, std::string(text.substr(o.widthAt, o.widthLength))};
+    }
+    p = block.end;
+  }
+  return std::nullopt;
+}
+
 std::string PadAndCut(const std::string& value, int width, Alignment alignment, char pad,
                       CutSide cut) {
-  if (width < 0) width = 0;
+  width = std::clamp(width, 0, kMaxTemplateWidth);
   const size_t w = static_cast<size_t>(width);
   if (value.size() > w) {
     switch (cut) {

@@ -8,6 +8,8 @@
 // leading integer shifts its start: %0{1,R,3,0} gives 005 for the fifth file.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,13 @@ namespace batch {
 inline constexpr char kTagOrderV1First[] = "ID3v&1, ID3v2";
 inline constexpr char kTagOrderV2First[] = "ID3v&2, ID3v1";
 
+// The widest an option block pads or cuts a value: the longest text that a
+// caller of the formatter keeps, a dialog item's text (512 bytes with its
+// terminating zero; file names and the 500 bytes of an ID3v2 field are
+// shorter). A larger width is taken as this one, so that a slip of the keyboard
+// cannot ask for gigabytes of padding.
+inline constexpr int kMaxTemplateWidth = 511;
+
 // Expands `tmpl` (tag code page; text after a zero byte is ignored) for the
 // file `fullName` (OEM) with its loaded analysis. Tag markers read the ID3v1
 // tag when (preferID3v1 and it is present) or (not preferID3v1 and the ID3v2
@@ -30,12 +39,25 @@ inline constexpr char kTagOrderV2First[] = "ID3v&2, ID3v1";
 std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
                               const std::string& tmpl, bool preferID3v1, int counter);
 
+// An option block that FormatTagTemplate uses with a width above
+// kMaxTemplateWidth: where its width starts in the template (0-based) and the
+// width as it is written.
+struct ClampedWidth {
+  size_t position = 0;
+  std::string width;
+};
+// The first such block of `tmpl` (up to its first zero byte), found the way
+// FormatTagTemplate reads the template; nothing when every width fits. The
+// dialogs that take templates tell the user before they close.
+std::optional<ClampedWidth> FindClampedWidth(std::string_view tmpl);
+
 enum class Alignment { None, Left, Centre, Right };
 enum class CutSide { None, KeepLeft, KeepRight };
 
 // Pads `value` with `pad` up to `width` bytes on the side(s) that `alignment`
 // names (an odd surplus puts the extra byte on the right when centring), or,
-// when it is longer, keeps its first or last `width` bytes as `cut` says.
+// when it is longer, keeps its first or last `width` bytes as `cut` says. A
+// width above kMaxTemplateWidth is taken as kMaxTemplateWidth.
 std::string PadAndCut(const std::string& value, int width, Alignment alignment, char pad,
                       CutSide cut);
 

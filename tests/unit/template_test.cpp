@@ -274,6 +274,75 @@ TEST_F(TemplateTest, AudioMarkers) {
   EXPECT_EQ(Format("%2{R,3,-}", 3), "---");  // an empty value is still padded
 }
 
+// Widths beyond what a caller's text can hold are taken as kMaxTemplateWidth:
+// a slip such as %2{R,1500000000} pads to 511 bytes instead of asking for
+// 1.5 GB, and a number too large for the host's atoi does not wrap around.
+TEST_F(TemplateTest, WidthsAboveTheLimitAreClamped) {
+  SongByBand();
+  const std::string pad507(507, ' ');
+  struct WidthCase {
+    const char* tmpl;
+    std::string expected;
+  } cases[] = {
+      {"%2{R,1500000000}", pad507 + "Song"},
+      {"%2{L,512,*}", "Song" + std::string(507, '*')},
+      {"%2{R,511,*}", std::string(507, '*') + "Song"},
+      {"%2{R,510,*}", std::string(506, '*') + "Song"},
+      {"%2{C,99999999999999999999,-}", std::string(253, '-') + "Song" + std::string(254, '-')},
+      {"%2{R,4294967297}", pad507 + "Song"},  // 2^32 + 1: not width 1
+      {"%2{R,+600x}", pad507 + "Song"},       // leading digits, as atoi reads them
+      {"%0{1,R,2147483648,0}", std::string(510, '0') + "5"},
+      {"[%2{R,-1500000000}]", "[Song{R,-1500000000}]"},  // still no block
+  };
+  for (const WidthCase& c : cases) EXPECT_EQ(Format(c.tmpl), c.expected) << c.tmpl;
+
+  // A clamped width also cuts: a name of 600 bytes kept from the left.
+  const std::string longName = "C:\\" + std::string(600, 'n') + ".mp3";
+  EXPECT_EQ(Format("%F{L,1000,,L}", 0, longName), std::string(511, 'n'));
+  EXPECT_EQ(Format("%F{L,1000}", 0, longName), std::string(600, 'n'));  // no cut: as it is
+
+  EXPECT_EQ(PadAndCut("x", 1500000000, Alignment::Right, '.', CutSide::None).size(), 511u);
+  EXPECT_EQ(PadAndCut(std::string(600, 'y'), 2000, Alignment::Left, ' ', CutSide::KeepRight),
+            std::string(511, 'y'));
+}
+
+// The dialogs' check finds the blocks that the formatter clamps, and only
+// those: where the width is written, and the width as written.
+TEST(FindClampedWidth, FindsTheWidthsTheFormatterClamps) {
+  struct CheckCase {
+    const char* tmpl;
+    int position;  // -1: nothing found
+    const char* width;
+  } cases[] = {
+      {"%2{R,1500000000}", 5, "1500000000"},
+      {"%3 - %2{ c , 9999 , * }%G", 13, "9999"},
+      {"%2{R,10}%3{L,+600x}", 13, "+600x"},
+      {"%0{1,R,1000,0}", 7, "1000"},    // after the counter's start value
+      {"%0{R,1000,0}", 5, "1000"},      // no start value: the options begin at once
+      {"%2{R,511}%2{r,512}", 14, "512"},
+      {"%2{R,511}", -1, ""},
+      {"%%2{R,9999}", -1, ""},          // a literal %
+      {"%2{X,9999}", -1, ""},           // no alignment: the block is text
+      {"%2{R,-9999}", -1, ""},          // no width: the block is text
+      {"%2{R,9999", -1, ""},            // no closing brace
+      {"%Z{R,9999}", -1, ""},           // no marker
+      {"%2{R,5 %3{R,9999}", -1, ""},    // the first block reaches the second's brace
+      {"%0{7}{R,9999}", -1, ""},        // the counter's block ended at its start value
+  };
+  for (const CheckCase& c : cases) {
+    const std::optional<ClampedWidth> found = FindClampedWidth(c.tmpl);
+    if (c.position < 0) {
+      EXPECT_FALSE(found.has_value()) << c.tmpl;
+      continue;
+    }
+    ASSERT_TRUE(found.has_value()) << c.tmpl;
+    EXPECT_EQ(found->position, static_cast<size_t>(c.position)) << c.tmpl;
+    EXPECT_EQ(found->width, c.width) << c.tmpl;
+  }
+  // Text after a zero byte is no part of the template.
+  EXPECT_FALSE(FindClampedWidth(std::string("%2\0%2{R,9999}", 13)).has_value());
+}
+
 TEST(ReplaceIllegalNameChars, NarrowAndWideSets) {
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
