@@ -8,6 +8,7 @@
 
 #include "audio/mpeg_audio.h"
 #include "batch/template.h"
+#include "batch/template_check.h"
 #include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "host/operations.h"
@@ -63,6 +64,13 @@ const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
 // Kept filled after the dialog closed: the walk reads both templates and the
 // tag order from here for every file.
 FarDialogItem setupItems[SetupItemCount];
+
+long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
+  // Esc (-1) stores nothing, so it is not checked.
+  if (msg == DN_CLOSE && param1 >= 0 && !CheckTemplateWidths(dialog, {SetupFormat, SetupName}))
+    return 0;
+  return host::DefDlgProc(dialog, msg, param1, param2);
+}
 
 // A list file is text: a zero byte from a tag would end the line for most readers.
 std::string UpToZero(const std::string& text) {
@@ -121,7 +129,10 @@ bool FileListSetup() {
         setupItems[SetupV1First].Selected = v1First;
         setupItems[SetupV2First].Selected = !v1First;
       },
-      [] { return host::Dialog(-1, -1, 58, 11, "Id3Desc", setupItems, SetupItemCount); },
+      [] {
+        return host::DialogEx(-1, -1, 58, 11, "Id3Desc", setupItems, SetupItemCount, 0, SetupProc,
+                              0);
+      },
       [] {
         host::WriteString("Format", kSetupKey, host::ItemText(setupItems[SetupFormat]));
         host::WriteString("FileListName", kSetupKey, host::ItemText(setupItems[SetupName]));

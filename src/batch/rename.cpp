@@ -6,6 +6,7 @@
 
 #include "audio/mpeg_audio.h"
 #include "batch/template.h"
+#include "batch/template_check.h"
 #include "far/plugin_api.h"
 #include "host/dialog_frame.h"
 #include "host/far_services.h"
@@ -60,6 +61,12 @@ const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
 // Kept filled after the dialog closed: the walk reads the template and the
 // tag order from here for every file.
 FarDialogItem setupItems[SetupItemCount];
+
+long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
+  // Esc (-1) stores nothing, so it is not checked.
+  if (msg == DN_CLOSE && param1 >= 0 && !CheckTemplateWidths(dialog, {SetupFormat})) return 0;
+  return host::DefDlgProc(dialog, msg, param1, param2);
+}
 
 // ------------------------------------------------------------ confirmation
 
@@ -179,7 +186,10 @@ bool RenameSetup() {
         setupItems[SetupV1First].Selected = v1First;
         setupItems[SetupV2First].Selected = !v1First;
       },
-      [] { return host::Dialog(-1, -1, 54, 11, "Id3Filename", setupItems, SetupItemCount); },
+      [] {
+        return host::DialogEx(-1, -1, 54, 11, "Id3Filename", setupItems, SetupItemCount, 0,
+                              SetupProc, 0);
+      },
       [] {
         host::WriteBool("Confirmation", kSetupKey, setupItems[SetupConfirm].Selected != 0);
         host::WriteString("Format", kSetupKey, host::ItemText(setupItems[SetupFormat]));
