@@ -203,7 +203,18 @@ bool MPEGaudio::Read(const std::string& fileName) {
   if (size > 0 && !buffered.View(tail, static_cast<size_t>(size - tail), &ignored)) return false;
   if (!id3v1_.LoadFrom(buffered)) return false;
   const int64_t end = size - (id3v1_.Present() ? int64_t{tags::ID3v1Tag::kBlockSize} : 0);
-  return TrailingBlocks(buffered, end, audioStart_, &trailingBlocks_);
+  if (!TrailingBlocks(buffered, end, audioStart_, &trailingBlocks_)) return false;
+  DropImpossibleVbrCounts();
+  return true;
+}
+
+// A VBR header whose frame count has the top bit set (one that a reader of
+// signed numbers took for negative) counts more frames than any file holds at
+// the lowest bit rate of its kind: it is no count of this file, and the
+// analysis estimates as for a file without a header. Smaller counts are
+// trusted over the file's length, as a cut file still describes its whole.
+void MPEGaudio::DropImpossibleVbrCounts() {
+  if (vbrInfo_.Present && vbrInfo_.FrameTotal >= 0x80000000u) vbrInfo_.Clear();
 }
 
 int64_t MPEGaudio::AudioSize() const {
@@ -214,7 +225,7 @@ int64_t MPEGaudio::AudioSize() const {
 uint16_t MPEGaudio::BitRateKbps() const {
   // An Info header's byte count includes its own frame, which its frame count
   // does not: their quotient would make 129 kbit/s of a short 128 kbit/s file.
-  if (!vbrInfo_.Present || vbrInfo_.IsInfo() || vbrInfo_.FrameTotal <= 0)
+  if (!vbrInfo_.Present || vbrInfo_.IsInfo() || vbrInfo_.FrameTotal == 0)
     return TableBitRate(firstFrame_);
   const double bytesPerFrame =
       static_cast<double>(vbrInfo_.ByteTotal) / vbrInfo_.FrameTotal - PaddingSlotSize(firstFrame_);
@@ -227,7 +238,7 @@ uint16_t MPEGaudio::BitRateKbps() const {
 }
 
 int64_t MPEGaudio::FrameCount() const {
-  if (vbrInfo_.Present) return vbrInfo_.FrameTotal;
+  if (vbrInfo_.Present) return int64_t{vbrInfo_.FrameTotal};
   if (!firstFrame_.Present) return 0;
   const uint16_t length = FrameLength(firstFrame_);
   return length == 0 ? 0 : (AudioSize() - firstFrame_.Offset) / length;
@@ -238,7 +249,7 @@ double MPEGaudio::DurationSeconds() const {
   const uint16_t sampleRate = TableSampleRate(firstFrame_);
   const uint16_t bitRate = TableBitRate(firstFrame_);
   if (sampleRate == 0 || bitRate == 0) return 0;
-  if (vbrInfo_.Present && vbrInfo_.FrameTotal > 0) {
+  if (vbrInfo_.Present && vbrInfo_.FrameTotal != 0) {
     // In 64 bits: 1152 samples x 2^31 frames does not fit 32.
     const int64_t samples = int64_t{FrameCoefficient(firstFrame_)} * vbrInfo_.FrameTotal * 8;
     return static_cast<double>(samples) / sampleRate;
@@ -250,7 +261,7 @@ bool MPEGaudio::LastsATenthOfASecond() const {
   // DurationSeconds() >= 0.1 in whole numbers: a file of exactly 0.1 s would
   // otherwise pass or fail with the precision of the floating-point unit (the
   // 32-bit Windows build computes in 80 bits).
-  if (vbrInfo_.Present && vbrInfo_.FrameTotal > 0) {
+  if (vbrInfo_.Present && vbrInfo_.FrameTotal != 0) {
     return int64_t{FrameCoefficient(firstFrame_)} * vbrInfo_.FrameTotal * 8 * 10 >=
            TableSampleRate(firstFrame_);
   }

@@ -72,6 +72,7 @@ class MPEGaudio {
 
  private:
   bool Read(const std::string& fileName);
+  void DropImpossibleVbrCounts();
   bool LastsATenthOfASecond() const;
 
   int64_t fileSize_ = 0;

@@ -16,8 +16,8 @@ namespace audio {
 struct VBRData {
   bool Present = false;
   char Signature[4] = {};  // "Xing", "Info" or "VBRI", no terminator; zero when none
-  int32_t FrameTotal = 0;
-  int32_t ByteTotal = 0;
+  uint32_t FrameTotal = 0;  // the header's counts are unsigned 32-bit numbers
+  uint32_t ByteTotal = 0;
   uint8_t Quality = 0;
   std::string Vendor;  // 8 characters of a Xing or Info header as they stand; empty otherwise
 

@@ -197,6 +197,24 @@ TEST_F(MpegAudioTest, XingHeaderGivesBitRateFramesAndDuration) {
   EXPECT_DOUBLE_EQ(audio_.DurationSeconds(), 250.0);
 }
 
+// The counts are unsigned; a frame count with its top bit set (negative to a
+// reader of signed numbers) is no count of any file: the estimate is that of
+// a file without header. Below that the header is trusted.
+TEST_F(MpegAudioTest, ImpossibleVbrCountsAreIgnored) {
+  Bytes b = CbrFile();
+  b.Put(36, "Xing").Put32(44, 0xFFFFFFF0u).Put32(48, 4000000);
+  ASSERT_TRUE(Analyze(b));
+  EXPECT_FALSE(audio_.VbrInfo().Present);
+  EXPECT_EQ(audio_.FrameCount(), 9592);
+  EXPECT_DOUBLE_EQ(audio_.DurationSeconds(), 250.0);
+  EXPECT_EQ(audio_.BitRateKbps(), 128);
+  b.Put32(44, 0x7FFFFFFFu);
+  ASSERT_TRUE(Analyze(b));
+  EXPECT_TRUE(audio_.VbrInfo().Present);
+  EXPECT_EQ(audio_.FrameCount(), 0x7FFFFFFF);
+  EXPECT_GT(audio_.DurationSeconds(), 0.0);
+}
+
 TEST_F(MpegAudioTest, VbrBitRateIsRoundedToEvenAndCutTo16Bits) {
   static constexpr uint8_t kPadded[4] = {0xFF, 0xFB, 0x92, 0x64};
   struct Case {
