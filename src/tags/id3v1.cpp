@@ -131,6 +131,14 @@ ID3v1Tag::Block ID3v1Tag::Render() const {
     block[kZeroAt] = 0;
     block[kTrackAt] = 0;
   }
+  // Without a track, a 30-byte comment whose 29th byte is a space and whose
+  // 30th is not would read back as a track number after a space-padded 28-byte
+  // comment: such a comment keeps its first 28 bytes, the rest becomes zero.
+  if (track_ == 0 && (changed & kCommentChanged) && block[kZeroAt] == ' ' &&
+      block[kTrackAt] != ' ' && block[kTrackAt] != 0) {
+    block[kZeroAt] = 0;
+    block[kTrackAt] = 0;
+  }
   if (changed & kGenreChanged) block[kGenreAt] = genre_;
   return block;
 }

@@ -362,11 +362,16 @@ void ConvertRecordingTime(std::vector<OldFrame>& frames) {
       return f.id == id && !f.out.empty();
     });
   };
-  for (OldFrame& f : frames) {
-    if (f.id != "TDRC" || !f.readable) continue;
+  // Only the TDRC the reader takes the year from (the last it can read):
+  // others stay as they are, so the year reads the same after the save.
+  OldFrame* taken = nullptr;
+  for (OldFrame& f : frames)
+    if (f.id == "TDRC" && f.readable && SlotTakes(f.content)) taken = &f;
+  if (taken) {
+    OldFrame& f = *taken;
     const std::string text = DecodeText(f.content);
     const std::optional<Date23> date = SplitTimestamp(text.substr(0, text.find('\0')));
-    if (!date) continue;
+    if (!date) return;
     // The timestamp the three frames give back.
     std::string whole = date->year;
     if (!date->date.empty()) {
