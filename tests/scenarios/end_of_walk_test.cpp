@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin_scenario.h"
+#include "tags/id3v1.h"
 #include "tags/id3v2.h"
 
 namespace {
@@ -14,15 +15,22 @@ namespace {
 using scenario::PluginScenario;
 
 // Keeps every message shown and lets the test act when the screen changes
-// (a progress box drawn or taken away).
+// (a progress box drawn or taken away). With `answerAll` a question is
+// answered with its first button (go on, read again, OK) without a line of
+// the script.
 class WatchingDriver : public hostsim::ScriptDriver {
  public:
   using ScriptDriver::ScriptDriver;
   std::function<void()> onScreenChanged;
   std::vector<hostsim::MessageRequest> messages;
+  bool answerAll = false;
 
   int Message(const hostsim::MessageRequest& message) override {
-    messages.push_back(message);
+    if (answerAll && !message.buttons.empty()) {
+      messages.push_back(message);
+      return 0;
+    }
+    if (!message.buttons.empty()) messages.push_back(message);
     return ScriptDriver::Message(message);
   }
   void ScreenChanged() override {
@@ -143,6 +151,86 @@ TEST_F(EndOfWalk, AFailedSyncAtTheEndIsSaidLikeAFailedWrite) {
     }
   }
   EXPECT_EQ(ReadFile("M\\a.lst"), "a\r\na\r\n");
+}
+
+// Whatever single file operation of a save fails, from the reading of the
+// files to the sync at the end of the walk, each file keeps its audio and
+// holds each tag old or new, and a file not saved whole is named in a warning.
+TEST_F(EndOfWalk, AFailureAtAnyFileOperationLeavesEachTagOldOrNewAndIsSaid) {
+  MakeFolder("M");
+  Set("TagCreationDialog", "Confirmation", "0");
+  Set("TagCreationDialog", "CreateID3v1", "1");
+  Set("TagCreationDialog", "CreateID3v2", "1");
+  Set("TagCreationDialog", "CB_Title", "1");
+  Set("TagCreationDialog", "Edit_Title", "T");
+  // roomy.mp3: both tags, the ID3v2 tag with room (written in place);
+  // bare.mp3: no tag (rebuilt through a temporary copy).
+  const auto makeFiles = [&] {
+    for (const char* name : {"M\\roomy.mp3", "M\\bare.mp3", "M\\roomy.mp3~", "M\\bare.mp3~"})
+      sys::DeleteFile(Path(name));
+    WriteFile("M\\roomy.mp3", scenario::Mp3Audio());
+    WriteFile("M\\bare.mp3", scenario::Mp3Audio());
+    tags::ID3v1Tag v1;
+    tags::ID3v2Tag v2;
+    v1.SetTitle("Old");
+    v2.SetTitle("Old");
+    ASSERT_TRUE(v2.Save(Path("M\\roomy.mp3"), &v1));
+  };
+  const std::string script =
+      "panel M select roomy.mp3 bare.mp3\ninvoke menu\nmenu choose 3\n"
+      "dialog Id3TagCreation press 39\nexpect-end\n";
+  const auto play = [&](int failAt) {
+    std::vector<hostsim::Step> steps;
+    std::string error;
+    EXPECT_TRUE(hostsim::ParseScript(script, &steps, &error)) << error;
+    driver_ = std::make_unique<WatchingDriver>(*host_, module_.get(), steps, dir_);
+    driver_->answerAll = true;
+    sys::FailFileOperationsFrom(failAt, 1);
+    const bool played = Play("", driver_.get());
+    const int operations = sys::FileOperationCount();
+    sys::FailFileOperationsFrom(0);
+    EXPECT_TRUE(played) << host_->failure() << output_;
+    return operations;
+  };
+  Start();
+  makeFiles();
+  const int operations = play(1000000);
+  ASSERT_GT(operations, 10);
+  int notSavedWhole = 0;
+  for (int failAt = 1; failAt <= operations; ++failAt) {
+    SCOPED_TRACE("operation " + std::to_string(failAt) + " of " + std::to_string(operations));
+    makeFiles();
+    play(failAt);
+    for (const char* name : {"roomy.mp3", "bare.mp3"}) {
+      SCOPED_TRACE(name);
+      const std::string path = Path(std::string("M\\") + name);
+      const std::string bytes = ReadFile(std::string("M\\") + name).value_or("");
+      ASSERT_GE(bytes.size(), scenario::Mp3Audio().size());
+      tags::ID3v1Tag v1;
+      tags::ID3v2Tag v2;
+      ASSERT_TRUE(v1.Load(path) && v2.Load(path));
+      const std::string before = name == std::string("roomy.mp3") ? "Old" : "";
+      EXPECT_TRUE(v1.Title() == before || v1.Title() == "T") << v1.Title();
+      EXPECT_TRUE(v2.Title() == before || v2.Title() == "T") << v2.Title();
+      // The audio: what lies between the two tags.
+      const size_t audioAt = bytes.compare(0, 3, "ID3") == 0
+                                 ? bytes.size() - scenario::Mp3Audio().size() -
+                                       (v1.Present() ? 128 : 0)
+                                 : 0;
+      EXPECT_EQ(bytes.substr(audioAt, scenario::Mp3Audio().size()), scenario::Mp3Audio());
+      if (audioAt > 0) {  // and the tag's header says where it ends
+        const auto size = [&](size_t i) { return static_cast<size_t>(bytes[i] & 0x7F); };
+        EXPECT_EQ(10 + (size(6) << 21 | size(7) << 14 | size(8) << 7 | size(9)), audioAt);
+      }
+      if (v1.Title() == "T" && v2.Title() == "T") continue;
+      ++notSavedWhole;
+      bool said = false;
+      for (const hostsim::MessageRequest& m : driver_->messages)
+        for (const std::string& line : m.lines) said = said || line.find(name) != std::string::npos;
+      EXPECT_TRUE(said) << "not saved whole, and nothing said";
+    }
+  }
+  EXPECT_GT(notSavedWhole, 0) << "no failure kept a tag from being written";
 }
 
 }  // namespace
