@@ -26,10 +26,15 @@ std::string Doubled(const std::string& text) {
 
 // The line in the help file's marks; nothing for the few lines those marks
 // cannot give back: plain text starting with '^', a line ending in '\r', a
-// link whose text is empty or starts with '~'.
+// link whose text is empty or starts with '~', a '#' right after a bold
+// mark (read as "##").
 std::optional<std::string> Written(const HelpLine& line) {
   std::string out = line.centred ? "^" : "";
+  bool afterBold = false;
   for (const HelpSpan& span : line.spans) {
+    const bool hash = !span.text.empty() && span.text[0] == '#';
+    if (hash && (span.kind == HelpSpan::Bold || afterBold)) return std::nullopt;
+    afterBold = span.kind == HelpSpan::Bold;
     switch (span.kind) {
       case HelpSpan::Plain: out += Doubled(span.text); break;
       case HelpSpan::Bold: out += "#" + Doubled(span.text) + "#"; break;
