@@ -256,9 +256,11 @@ bool CaseDialog(const std::string& field) {
   std::string mode;
   if (caseItems[CaseTransliterate].Selected != 0) mode += '1';
   mode += digit;
-  host::WriteString(CaseValueName(field), kTagCreationKey, mode);
-  host::WriteString("C_AllTags", kTagCreationKey,
-                    caseItems[CaseAllFields].Selected != 0 ? field : std::string());
+  host::StoreDialogValues([&] {
+    host::WriteString(CaseValueName(field), kTagCreationKey, mode);
+    host::WriteString("C_AllTags", kTagCreationKey,
+                      caseItems[CaseAllFields].Selected != 0 ? field : std::string());
+  });
   return true;
 }
 

@@ -64,12 +64,16 @@ bool ConfigDialog() {
   items[ConfigItem::TagCP].ListItems = nullptr;
   if (closedBy != ConfigItem::Ok) return false;
 
-  WriteString("ProcessExt", kSubkey, host::ItemText(items[ConfigItem::ProcessExt]));
-  WriteString("ExcludeExt", kSubkey, host::ItemText(items[ConfigItem::ExcludeExt]));
-  WriteString("TagCP", kSubkey, host::ItemText(items[ConfigItem::TagCP]));
-  WriteBool("ResetCounter", kSubkey, items[ConfigItem::ResetCounter].Selected != 0);
-  WriteBool("KeepFileTime", kSubkey, items[ConfigItem::KeepFileTime].Selected != 0);
-  LoadConfig();
+  // LoadConfig inside the batch reads the values just written: the choices
+  // take effect also when they cannot be stored.
+  StoreDialogValues([] {
+    WriteString("ProcessExt", kSubkey, host::ItemText(items[ConfigItem::ProcessExt]));
+    WriteString("ExcludeExt", kSubkey, host::ItemText(items[ConfigItem::ExcludeExt]));
+    WriteString("TagCP", kSubkey, host::ItemText(items[ConfigItem::TagCP]));
+    WriteBool("ResetCounter", kSubkey, items[ConfigItem::ResetCounter].Selected != 0);
+    WriteBool("KeepFileTime", kSubkey, items[ConfigItem::KeepFileTime].Selected != 0);
+    LoadConfig();
+  });
   return true;
 }
 

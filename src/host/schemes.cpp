@@ -219,7 +219,7 @@ bool RunSchemeDialog(const SchemeDialog& dialog) {
     int closed = dialog.run();
     bool schemes = closed == dialog.schemesItem;
     bool save = closed == dialog.saveSchemeItem;
-    if (closed == dialog.confirmItem || schemes || save) dialog.store();
+    if (closed == dialog.confirmItem || schemes || save) StoreDialogValues(dialog.store);
     if (schemes) {
       SchemeMenu(dialog.key);
     } else if (save) {

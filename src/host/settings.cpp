@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "host/plugin_state.h"
+#include "tagwright/messages.h"
 #include "tags/codepage.h"
 #include "tags/write_access.h"
 
@@ -38,11 +40,16 @@ class OpenKey {
   }
 
   bool ForWriting(sys::RegKey root, const std::string& path) {
+    return Create(root, path) == kSuccess;
+  }
+
+  // ForWriting with the registry's answer.
+  long Create(sys::RegKey root, const std::string& path) {
     Close();
     sys::RegKey key = nullptr;
-    if (sys::RegCreateKeyEx(root, path.c_str(), sys::kKeyWrite, &key) != kSuccess) return false;
-    key_ = key;
-    return true;
+    const long status = sys::RegCreateKeyEx(root, path.c_str(), sys::kKeyWrite, &key);
+    if (status == kSuccess) key_ = key;
+    return status;
   }
 
   void Close() {
@@ -57,6 +64,14 @@ class OpenKey {
 };
 
 std::string Join(const std::string& path, const std::string& name) { return path + "\\" + name; }
+
+// The open batches, and the first write that failed inside them.
+int batchDepth = 0;
+long batchFailure = kSuccess;
+
+void NoteWriteFailure(long status) {
+  if (batchDepth > 0 && batchFailure == kSuccess) batchFailure = status;
+}
 
 char AsciiLower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch + 32) : ch; }
 
@@ -143,12 +158,17 @@ std::string ReadString(const std::string& name, const std::string& subkey,
 
 void WriteString(const std::string& name, const std::string& subkey, const std::string& text) {
   OpenKey key;
-  if (!key.ForWriting(sys::CurrentUserKey(), KeyPath(subkey))) return;
+  long status = key.Create(sys::CurrentUserKey(), KeyPath(subkey));
+  if (status != kSuccess) {
+    NoteWriteFailure(status);
+    return;
+  }
   const size_t length = std::strlen(text.c_str());
   if (length >= UINT32_MAX) return;
   const uint32_t size = length == 0 ? 0 : static_cast<uint32_t>(length + 1);
-  sys::RegSetValueEx(key.get(), name.c_str(), sys::kRegSz,
-                     reinterpret_cast<const uint8_t*>(text.c_str()), size);
+  status = sys::RegSetValueEx(key.get(), name.c_str(), sys::kRegSz,
+                              reinterpret_cast<const uint8_t*>(text.c_str()), size);
+  if (status != kSuccess) NoteWriteFailure(status);
 }
 
 bool ReadBool(const std::string& name, const std::string& subkey, bool fallback) {
@@ -157,6 +177,46 @@ bool ReadBool(const std::string& name, const std::string& subkey, bool fallback)
 
 void WriteBool(const std::string& name, const std::string& subkey, bool value) {
   WriteString(name, subkey, value ? "1" : "0");
+}
+
+SettingsBatch::SettingsBatch() {
+  if (batchDepth++ == 0) batchFailure = kSuccess;
+  sys::RegBeginChanges();
+}
+
+SettingsBatch::~SettingsBatch() {
+  if (open_) Commit();
+}
+
+bool SettingsBatch::Commit() {
+  if (!open_) return true;
+  open_ = false;
+  long status = sys::RegCommitChanges();
+  if (--batchDepth > 0) return status == kSuccess && batchFailure == kSuccess;
+  // A write that failed inside the batch is the first reason: the commit of
+  // the rest may well have worked.
+  if (batchFailure != kSuccess) status = batchFailure;
+  batchFailure = kSuccess;
+  if (status == kSuccess) return true;
+  sys::SetLastError(static_cast<uint32_t>(status));
+  return false;
+}
+
+bool StoreDialogValues(const std::function<void()>& store) {
+  SettingsBatch batch;
+  store();
+  if (batch.Commit()) return true;
+  const uint32_t error = sys::LastError();
+  if (error == sys::kErrorLockViolation) {
+    Warning(FMSG_MB_OK, Msg(MSettingsLocked));
+    return false;
+  }
+  const std::string text = std::string(Msg(MWarning)) + "\n" + Msg(MCannotStoreSettings);
+  // The host shows the error the plug-in left: the one taken before the texts
+  // were fetched.
+  sys::SetLastError(error);
+  Message(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE | FMSG_MB_OK, nullptr, text.c_str());
+  return false;
 }
 
 void LoadConfig() {

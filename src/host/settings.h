@@ -2,10 +2,13 @@
 // reads and writes of its values, the configuration, and the recursive key
 // operations the schemes rest on.
 //
-// Every value is stored as REG_SZ text; flags as "1" and "0". Registry failures
-// are never shown: reads give the default, failed writes are lost.
+// Every value is stored as REG_SZ text; flags as "1" and "0". Reads that fail
+// give the default. A single failed write is lost without a word; the values
+// of a confirmed dialog are stored together (StoreDialogValues), and when they
+// cannot be, the user is told once.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "sys/sys.h"
@@ -26,6 +29,35 @@ void WriteString(const std::string& name, const std::string& subkey, const std::
 // True exactly when the stored text is "1".
 bool ReadBool(const std::string& name, const std::string& subkey, bool fallback);
 void WriteBool(const std::string& name, const std::string& subkey, bool value);
+
+// Groups the writes that follow, until Commit, into one transaction of the
+// registry (sys::RegBeginChanges): on POSIX one lock, one write and one
+// replace of the settings file however many values are written, and the reads
+// inside the batch see them. Batches nest; only the outermost one stores.
+// Nothing in a batch may wait for the user: the settings file stays locked.
+class SettingsBatch {
+ public:
+  SettingsBatch();
+  ~SettingsBatch();  // commits, when Commit was not called
+  SettingsBatch(const SettingsBatch&) = delete;
+  SettingsBatch& operator=(const SettingsBatch&) = delete;
+
+  // Stores what was written since the start. False when a write in the batch
+  // or the transaction failed, with the reason in sys::LastError()
+  // (ERROR_LOCK_VIOLATION when another program held the settings file's lock
+  // for too long); then none of the batch's writes is kept.
+  bool Commit();
+
+ private:
+  bool open_ = true;
+};
+
+// Runs `store`, the writes of a confirmed dialog's values, as one batch. When
+// they could not be stored, says so in one warning (message 90 when another
+// program held the settings file's lock, otherwise message 91 with the
+// system's reason) and gives false. Whatever `store` read back inside the
+// batch (the configuration, a code page) has the dialog's values either way.
+bool StoreDialogValues(const std::function<void()>& store);
 
 // ProcessExt, ExcludeExt and ResetCounter from the subkey ConfigDialog into
 // the configuration in memory, then the tag code page from TagCP and whether

@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "host/dialog_frame.h"
 #include "host/far_services.h"
+#include "host/plugin_state.h"
 #include "host/settings.h"
+#include "registry_file_probe.h"
 #include "settings_sandbox.h"
+#include "tagwright/messages.h"
 
 namespace {
 
@@ -102,5 +106,37 @@ TEST_F(ConfigDialogTest, HostTablesFollowASeparatorInTheHostsOrder) {
   EXPECT_STREQ(seen_.list[4].Text, "ISO-8859-5");
   EXPECT_EQ(std::string(seen_.list[5].Text), std::string(127, 'Z'));
 }
+
+#ifndef _WIN32
+// Another program holds the settings file's lock when the dialog is
+// confirmed: the user is told once, the file keeps the old values, and the
+// configuration of this run is the one the user chose.
+TEST_F(ConfigDialogTest, ALockedSettingsFileStillGivesTheChosenConfiguration) {
+  const std::string savedProcess = host::ProcessExt;
+  const bool savedReset = host::ResetCounter;
+  box_.Host().SetMessage(MSettingsLocked, "Locked");
+  host::WriteString("ProcessExt", "ConfigDialog", "*.mp3");
+  host::WriteBool("ResetCounter", "ConfigDialog", true);
+  const std::string file = *settingstest::GetEnvironment("TAGWRIGHT_REGISTRY");
+  {
+    registryprobe::LockHolder holder(file + ".lock");
+    ASSERT_TRUE(holder.Held());
+    answer = [](FarDialogItem* items) {
+      host::SetItemText(items[host::ConfigItem::ProcessExt], "*.mp2");
+      items[host::ConfigItem::ResetCounter].Selected = 0;
+      return static_cast<int>(host::ConfigItem::Ok);
+    };
+    EXPECT_TRUE(host::ConfigDialog());
+  }
+  EXPECT_EQ(host::ProcessExt, "*.mp2");
+  EXPECT_FALSE(host::ResetCounter);
+  ASSERT_EQ(box_.Host().MessageCalls().size(), 1u);
+  EXPECT_NE(box_.Host().MessageCalls()[0].text.find("Locked"), std::string::npos);
+  EXPECT_EQ(host::ReadString("ProcessExt", "ConfigDialog", ""), "*.mp3");
+  EXPECT_TRUE(host::ReadBool("ResetCounter", "ConfigDialog", false));
+  host::ProcessExt = savedProcess;
+  host::ResetCounter = savedReset;
+}
+#endif
 
 }  // namespace

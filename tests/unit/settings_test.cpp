@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "host/far_services.h"
 #include "host/plugin_state.h"
 #include "host/startup.h"
+#include "registry_file_probe.h"
 #include "settings_sandbox.h"
+#include "tagwright/messages.h"
 #include "tags/codepage.h"
 
 namespace {
@@ -218,5 +224,117 @@ TEST_F(SettingsCopyTest, MoveKeyNeverOverwritesAndKeepsOrRemovesTheSource) {
   EXPECT_FALSE(host::MoveKey(kRoot, parent_, "9", "3", false));
   EXPECT_FALSE(SettingsSandbox::KeyExists(parent_ + "\\3"));
 }
+
+// The values of a confirmed dialog, as the tag creation dialog stores them.
+void StoreTagCreationValues(const std::string& round) {
+  host::WriteString("FileListName", "TagCreationDialog", "list " + round);
+  host::WriteString("Regexp", "TagCreationDialog", "(.*)\\.mp3");
+  host::WriteBool("Confirmation", "TagCreationDialog", true);
+  for (const char* field : {"Title", "Artist", "Album", "Year", "Genre", "Track", "Comment"}) {
+    host::WriteBool(std::string("CB_") + field, "TagCreationDialog", true);
+    host::WriteString(std::string("Edit_") + field, "TagCreationDialog", round + " " + field);
+  }
+}
+
+class SettingsDialogValues : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box_.Host().SetMessage(MWarning, "Warning");
+    box_.Host().SetMessage(MSettingsLocked, "Locked");
+    box_.Host().SetMessage(MCannotStoreSettings, "Not stored");
+  }
+#ifndef _WIN32
+  static std::string RegistryFile() { return *settingstest::GetEnvironment("TAGWRIGHT_REGISTRY"); }
+  static std::string ReadFile(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+      char buffer[4096];
+      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+      std::fclose(f);
+    }
+    return text;
+  }
+#endif
+  SettingsSandbox box_;
+};
+
+// All of a dialog's values are stored, reads inside see them, and nothing is
+// said. Natively that is one lock and one write of the registry file.
+TEST_F(SettingsDialogValues, AreStoredAsOneWrite) {
+#ifndef _WIN32
+  const std::string file = RegistryFile();
+  registryprobe::FileWatch watch(file.substr(0, file.rfind('/')), file.substr(file.rfind('/') + 1));
+  ASSERT_TRUE(watch.Watching());
+#endif
+  std::string readInside;
+  EXPECT_TRUE(host::StoreDialogValues([&] {
+    StoreTagCreationValues("first");
+    readInside = host::ReadString("Edit_Year", "TagCreationDialog", "");
+  }));
+  EXPECT_EQ(readInside, "first Year");
+  for (const char* field : {"Title", "Artist", "Album", "Year", "Genre", "Track", "Comment"}) {
+    EXPECT_EQ(SettingsSandbox::Get(host::KeyPath("TagCreationDialog"), std::string("Edit_") + field),
+              Sz(std::string("first ") + field));
+    EXPECT_TRUE(host::ReadBool(std::string("CB_") + field, "TagCreationDialog", false));
+  }
+  EXPECT_TRUE(box_.Host().MessageCalls().empty());
+#ifndef _WIN32
+  EXPECT_EQ(watch.Replacements(), 1);
+  EXPECT_EQ(watch.LockOpenings(), 1);
+  // Without the batch each changed value is a write of its own.
+  StoreTagCreationValues("second");
+  EXPECT_EQ(watch.Replacements(), 1 + 8);  // the list name and the seven texts
+#endif
+}
+
+// A write that fails is said once, with the system's reason taken at the
+// failure (the host's own calls may change the last error meanwhile); the
+// other values are stored.
+TEST_F(SettingsDialogValues, AFailedWriteIsSaidOnceWithItsReason) {
+  box_.Host().SetGetMsgLastError(sys::kErrorAccessDenied);
+  EXPECT_FALSE(host::StoreDialogValues([] {
+    host::WriteString("Before", "Dialog", "1");
+    host::WriteString("Value", "Dialog\\" + std::string(300, 'k'), "x");  // no such key name
+    host::WriteString("Value", "Dialog\\" + std::string(300, 'l'), "y");
+    host::WriteString("After", "Dialog", "2");
+  }));
+  const std::vector<fakehost::MessageCall>& calls = box_.Host().MessageCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].text, "Warning\nNot stored");
+  EXPECT_EQ(calls[0].flags & (FMSG_WARNING | FMSG_ERRORTYPE | FMSG_MB_OK),
+            static_cast<DWORD>(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_MB_OK));
+  EXPECT_NE(calls[0].lastError, sys::kErrorSuccess);
+  EXPECT_NE(calls[0].lastError, sys::kErrorAccessDenied);
+  EXPECT_EQ(host::ReadString("Before", "Dialog", ""), "1");
+  EXPECT_EQ(host::ReadString("After", "Dialog", ""), "2");
+  // The next batch starts with a clean slate.
+  EXPECT_TRUE(host::StoreDialogValues([] { host::WriteString("Again", "Dialog", "3"); }));
+  EXPECT_EQ(calls.size(), 1u);
+}
+
+#ifndef _WIN32
+// Another program holds the settings file's lock: the dialog does not hang.
+// After a few seconds the user is told once, whatever the number of values;
+// the file keeps what it held; reads inside the batch had the dialog's values.
+TEST_F(SettingsDialogValues, ALockedSettingsFileIsSaidOnceAndLosesNothing) {
+  StoreTagCreationValues("stored");
+  const std::string before = ReadFile(RegistryFile());
+  registryprobe::LockHolder holder(RegistryFile() + ".lock");
+  ASSERT_TRUE(holder.Held());
+  std::string readInside;
+  EXPECT_FALSE(host::StoreDialogValues([&] {
+    StoreTagCreationValues("new");
+    readInside = host::ReadString("Edit_Title", "TagCreationDialog", "");
+  }));
+  EXPECT_EQ(readInside, "new Title");
+  const std::vector<fakehost::MessageCall>& calls = box_.Host().MessageCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].text, "Warning\nLocked");
+  EXPECT_TRUE(calls[0].flags & FMSG_WARNING);
+  EXPECT_FALSE(calls[0].flags & FMSG_ERRORTYPE);
+  EXPECT_EQ(ReadFile(RegistryFile()), before);
+  EXPECT_EQ(host::ReadString("Edit_Title", "TagCreationDialog", ""), "stored Title");
+}
+#endif
 
 }  // namespace

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "registry_file_probe.h"
 
 namespace {
 
@@ -279,6 +282,32 @@ TEST_F(SysRegistry, AKeyOpenedForReadingIsNotWritten) {
   EXPECT_EQ(Get(made, "X"), std::nullopt);
 }
 
+// Reads inside a transaction see its changes, also of keys it made; after the
+// commit they are simply there. Transactions nest.
+TEST_F(SysRegistry, ATransactionReadsBackItsOwnChanges) {
+  Key made;
+  ASSERT_EQ(Create("\\Dialog", &made), 0);
+  ASSERT_EQ(Set(made, "Gone", Bytes(sys::kRegSz, std::string("x\0", 2))), 0);
+  sys::RegBeginChanges();
+  Key key;
+  ASSERT_EQ(Create("\\Dialog\\New", &key), 0);
+  EXPECT_EQ(Set(key, "Format", Bytes(sys::kRegSz, std::string("%1\0", 3))), 0);
+  EXPECT_EQ(sys::RegDeleteValue(made.get(), "Gone"), 0);
+  sys::RegBeginChanges();
+  EXPECT_EQ(Set(key, "Inner", Bytes(sys::kRegSz, std::string("1\0", 2))), 0);
+  EXPECT_EQ(sys::RegCommitChanges(), 0);
+  Key reader;
+  ASSERT_EQ(sys::RegOpenKeyEx(sys::CurrentUserKey(), (base_ + "\\DIALOG\\new").c_str(),
+                              sys::kKeyRead, reader.out()),
+            0);
+  EXPECT_EQ(Get(reader, "format"), Bytes(sys::kRegSz, std::string("%1\0", 3)));
+  EXPECT_EQ(Get(reader, "Inner"), Bytes(sys::kRegSz, std::string("1\0", 2)));
+  EXPECT_EQ(Get(made, "Gone"), std::nullopt);
+  EXPECT_EQ(sys::RegCommitChanges(), 0);
+  EXPECT_EQ(ValueNames(reader), (std::vector<std::string>{"Format", "Inner"}));
+  EXPECT_EQ(Get(made, "Gone"), std::nullopt);
+}
+
 #ifndef _WIN32
 
 TEST_F(SysRegistry, FileIsRegeditText) {
@@ -390,6 +419,204 @@ TEST_F(SysRegistry, TwoProcessesWritingAtOnceLoseNothing) {
       const std::string name = "c" + std::to_string(c) + "v" + std::to_string(v);
       EXPECT_EQ(Get(key, name), Bytes(sys::kRegSz, name + '\0')) << name;
     }
+}
+
+// A file as a user might put it together: thousands of values and subkeys, in
+// no order, in mixed case, keys given twice, values removed and set again.
+// Lookups ignore case, values list in the order they were first made (one
+// removed and made again goes last), subkeys in sorted order.
+TEST_F(SysRegistry, LargeHandMadeFileKeepsItsOrders) {
+  constexpr int kCount = 3000;
+  const std::string path = "HKEY_CURRENT_USER\\" + base_;
+  auto scrambled = [](int i) { return (i * 7919) % kCount; };  // each of 0..kCount-1 once
+  std::string text = "REGEDIT4\r\n\r\n[" + path + "\\Values]\r\n";
+  std::vector<std::string> expectedValues;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = (i % 2 ? "v" : "V") + std::to_string(scrambled(i));
+    text += "\"" + name + "\"=\"" + std::to_string(i) + "\"\r\n";
+    expectedValues.push_back(name);
+  }
+  // Every third value again in upper case: the first spelling and place stay.
+  for (int i = 0; i < kCount; i += 3)
+    text += "\"V" + std::to_string(scrambled(i)) + "\"=\"again " + std::to_string(i) + "\"\r\n";
+  // Most of the first three quarters removed (more than half of all), the
+  // first of them made again.
+  const auto removed = [](int i) { return i < kCount * 3 / 4 && i % 5 != 4; };
+  std::vector<std::string> kept;
+  for (int i = 0; i < kCount; ++i) {
+    if (removed(i)) {
+      text += "\"" + expectedValues[i] + "\"=-\r\n";
+    } else {
+      kept.push_back(expectedValues[i]);
+    }
+  }
+  text += "\"" + expectedValues[0] + "\"=\"back\"\r\n";
+  kept.push_back(expectedValues[0]);
+  std::vector<std::string> expectedKeys;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = (i % 2 ? "k" : "K") + std::to_string(scrambled(i));
+    text += "\r\n[" + path + "\\Keys\\" + name + "]\r\n\"N\"=\"" + std::to_string(i) + "\"\r\n";
+    expectedKeys.push_back(name);
+  }
+  // The same keys again in upper case add nothing but their values.
+  for (int i = 0; i < kCount; i += 100) {
+    std::string upper = expectedKeys[i];
+    upper[0] = 'K';
+    text += "\r\n[" + path + "\\KEYS\\" + upper + "]\r\n\"Second\"=\"1\"\r\n";
+  }
+  Key base;
+  ASSERT_EQ(Create("", &base), 0);  // makes the file's folder
+  ASSERT_TRUE(systest::WriteWhole(RegistryFile(), text));
+
+  Key values;
+  ASSERT_EQ(sys::RegOpenKeyEx(sys::CurrentUserKey(), (base_ + "\\values").c_str(), sys::kKeyRead,
+                              values.out()),
+            0);
+  EXPECT_EQ(ValueNames(values), kept);
+  for (int i = 0; i < kCount; ++i) {
+    std::string upper = expectedValues[i];
+    upper[0] = 'V';
+    const std::string data = i == 0       ? "back"
+                             : i % 3 == 0 ? "again " + std::to_string(i)
+                                          : std::to_string(i);
+    const std::optional<Value> expected =
+        i > 0 && removed(i) ? std::nullopt : std::optional<Value>(Bytes(sys::kRegSz, data + '\0'));
+    EXPECT_EQ(Get(values, upper), expected) << expectedValues[i];
+  }
+
+  Key keys;
+  ASSERT_EQ(sys::RegOpenKeyEx(sys::CurrentUserKey(), (base_ + "\\Keys").c_str(), sys::kKeyRead,
+                              keys.out()),
+            0);
+  std::vector<std::string> sorted = expectedKeys;
+  // All start with the same letter in one case or the other: the digits decide.
+  std::sort(sorted.begin(), sorted.end(),
+            [](const std::string& a, const std::string& b) { return a.substr(1) < b.substr(1); });
+  EXPECT_EQ(Subkeys(keys), sorted);
+  for (int i = 0; i < kCount; i += 100) {
+    Key sub;
+    ASSERT_EQ(sys::RegOpenKeyEx(keys.get(), expectedKeys[i].c_str(), sys::kKeyRead, sub.out()), 0);
+    EXPECT_EQ(ValueNames(sub), (std::vector<std::string>{"N", "Second"}));
+  }
+  // The clean-up deletes key by key, each a write of the file: these go at once.
+  ASSERT_TRUE(systest::WriteWhole(RegistryFile(), "REGEDIT4\r\n"));
+}
+
+// Names with letters of the ANSI code page (1251 here): the same name in
+// another case is the same value and the same key.
+TEST_F(SysRegistry, CyrillicNamesIgnoreCase) {
+  systest::ScopedEnv pages("TAGWRIGHT_CODEPAGES", "866:1251");
+  Key key;
+  ASSERT_EQ(Create("\\\xD1\xF5\xE5\xEC\xE0", &key), 0);  // "Схема"
+  ASSERT_EQ(Set(key, "\xC8\xEC\xFF", Bytes(sys::kRegSz, std::string("1\0", 2))), 0);  // "Имя"
+  Key upper;
+  ASSERT_EQ(sys::RegOpenKeyEx(sys::CurrentUserKey(), (base_ + "\\\xD1\xD5\xC5\xCC\xC0").c_str(),
+                              sys::kKeyRead, upper.out()),
+            0);
+  EXPECT_EQ(Get(upper, "\xE8\xEC\xDF"), Bytes(sys::kRegSz, std::string("1\0", 2)));
+}
+
+// Another program holds the file's lock: a change waits a few seconds, then
+// fails with ERROR_LOCK_VIOLATION and leaves the file as it was; reads go on.
+// Once the lock is free the same change is made.
+TEST_F(SysRegistry, AChangeGivesUpOnALockHeldByAnotherProgram) {
+  Key key;
+  ASSERT_EQ(Create("\\Locked", &key), 0);
+  ASSERT_EQ(Set(key, "Old", Bytes(sys::kRegSz, std::string("1\0", 2))), 0);
+  const std::optional<std::string> before = systest::ReadWhole(RegistryFile());
+  {
+    registryprobe::LockHolder holder(RegistryFile() + ".lock");
+    ASSERT_TRUE(holder.Held());
+    EXPECT_EQ(Set(key, "New", Bytes(sys::kRegSz, std::string("2\0", 2))),
+              long{sys::kErrorLockViolation});
+    EXPECT_EQ(sys::LastError(), sys::kErrorLockViolation);
+    EXPECT_EQ(systest::ReadWhole(RegistryFile()), before);
+    EXPECT_EQ(Get(key, "New"), std::nullopt);
+    EXPECT_EQ(Get(key, "Old"), Bytes(sys::kRegSz, std::string("1\0", 2)));
+  }
+  EXPECT_EQ(Set(key, "New", Bytes(sys::kRegSz, std::string("2\0", 2))), 0);
+  EXPECT_EQ(ValueNames(key), (std::vector<std::string>{"Old", "New"}));
+}
+
+// A transaction is one lock and one replacement of the file, however many
+// changes it holds; before its commit the file on disk is as it was.
+TEST_F(SysRegistry, ATransactionIsOneWriteOfTheFile) {
+  Key made;
+  ASSERT_EQ(Create("\\Dialog", &made), 0);
+  ASSERT_EQ(Set(made, "Gone", Bytes(sys::kRegSz, std::string("x\0", 2))), 0);
+  const std::optional<std::string> before = systest::ReadWhole(RegistryFile());
+  registryprobe::FileWatch watch(dir_ / "config", "registry.reg");
+  ASSERT_TRUE(watch.Watching());
+
+  sys::RegBeginChanges();
+  for (int v = 0; v < 24; ++v) {
+    Key key;
+    const std::string subkey = v < 12 ? "\\Dialog" : "\\Dialog\\Scheme\\" + std::to_string(v % 3);
+    ASSERT_EQ(Create(subkey, &key), 0);
+    ASSERT_EQ(Set(key, "V" + std::to_string(v), Bytes(sys::kRegSz, std::to_string(v) + '\0')), 0);
+  }
+  EXPECT_EQ(sys::RegDeleteValue(made.get(), "Gone"), 0);
+  sys::RegBeginChanges();
+  Key inner;
+  ASSERT_EQ(Create("\\Dialog", &inner), 0);
+  ASSERT_EQ(Set(inner, "Inner", Bytes(sys::kRegSz, "")), 0);
+  EXPECT_EQ(sys::RegCommitChanges(), 0);
+  EXPECT_EQ(watch.Replacements(), 0);
+  EXPECT_EQ(systest::ReadWhole(RegistryFile()), before);
+  EXPECT_EQ(sys::RegCommitChanges(), 0);
+  EXPECT_EQ(watch.Replacements(), 1);
+  EXPECT_EQ(watch.LockOpenings(), 1);
+
+  // What the file now holds, read by a fresh start from a copy of it.
+  const std::string copy = dir_ / "copy.reg";
+  ASSERT_TRUE(systest::WriteWhole(copy, *systest::ReadWhole(RegistryFile())));
+  systest::ScopedEnv other("TAGWRIGHT_REGISTRY", copy);
+  Key dialog;
+  ASSERT_EQ(sys::RegOpenKeyEx(sys::CurrentUserKey(), (base_ + "\\Dialog").c_str(), sys::kKeyRead,
+                              dialog.out()),
+            0);
+  std::vector<std::string> names;
+  for (int v = 0; v < 12; ++v) names.push_back("V" + std::to_string(v));
+  names.push_back("Inner");
+  EXPECT_EQ(ValueNames(dialog), names);
+  EXPECT_EQ(Subkeys(dialog), std::vector<std::string>{"Scheme"});
+  Key scheme;
+  ASSERT_EQ(sys::RegOpenKeyEx(dialog.get(), "Scheme\\2", sys::kKeyRead, scheme.out()), 0);
+  EXPECT_EQ(ValueNames(scheme), (std::vector<std::string>{"V14", "V17", "V20", "V23"}));
+}
+
+// A transaction that cannot have the lock goes on in memory, so that what it
+// reads back is its own; its commit says why nothing was written, and then
+// nothing of it is left, on disk or in memory.
+TEST_F(SysRegistry, ATransactionWithoutTheLockKeepsNothing) {
+  Key key;
+  ASSERT_EQ(Create("\\Dialog", &key), 0);
+  ASSERT_EQ(Set(key, "Format", Bytes(sys::kRegSz, std::string("old\0", 4))), 0);
+  const std::optional<std::string> before = systest::ReadWhole(RegistryFile());
+  {
+    registryprobe::LockHolder holder(RegistryFile() + ".lock");
+    ASSERT_TRUE(holder.Held());
+    // Values as they are stored already need no write, so nothing failed.
+    sys::RegBeginChanges();
+    EXPECT_EQ(Set(key, "Format", Bytes(sys::kRegSz, std::string("old\0", 4))), 0);
+    EXPECT_EQ(sys::RegCommitChanges(), 0);
+
+    sys::RegBeginChanges();
+    EXPECT_EQ(Set(key, "Format", Bytes(sys::kRegSz, std::string("new\0", 4))), 0);
+    Key made;
+    EXPECT_EQ(Create("\\Dialog\\Made", &made), 0);
+    EXPECT_EQ(Get(key, "Format"), Bytes(sys::kRegSz, std::string("new\0", 4)));
+    EXPECT_EQ(sys::RegCommitChanges(), long{sys::kErrorLockViolation});
+    EXPECT_EQ(sys::LastError(), sys::kErrorLockViolation);
+  }
+  EXPECT_EQ(systest::ReadWhole(RegistryFile()), before);
+  EXPECT_EQ(Get(key, "Format"), Bytes(sys::kRegSz, std::string("old\0", 4)));
+  EXPECT_TRUE(Subkeys(key).empty());
+  // The next transaction starts afresh.
+  sys::RegBeginChanges();
+  EXPECT_EQ(Set(key, "Format", Bytes(sys::kRegSz, std::string("next\0", 5))), 0);
+  EXPECT_EQ(sys::RegCommitChanges(), 0);
+  EXPECT_NE(systest::ReadWhole(RegistryFile()), before);
 }
 
 #endif  // !_WIN32

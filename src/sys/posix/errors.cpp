@@ -63,6 +63,7 @@ constexpr ErrorEntry kTexts[] = {
     {30, "The device cannot be read from."},
     {31, "A device does not work."},
     {32, "The file is in use by another process."},
+    {33, "The process cannot access the file because another process has locked a portion of the file."},
     {38, "The end of the file was reached."},
     {80, "The file exists."},
     {87, "The parameter is incorrect."},

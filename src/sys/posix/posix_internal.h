@@ -34,5 +34,8 @@ const CodePageTable& AnsiTable();
 // Case-insensitive order of registry names, as Windows sorts them: each
 // ANSI byte taken as its character, upper-cased, compared as UTF-16 units.
 int CompareNames(const std::string& a, const std::string& b);
+// The same fold as a key: two names are the same registry name exactly when
+// their folded forms are equal, and the folded forms sort as CompareNames does.
+std::u16string FoldName(const std::string& name);
 
 }  // namespace sys::posix

@@ -87,9 +87,9 @@ void AppendValue(std::string* out, const RegValue& value) {
 }
 
 void AppendKey(std::string* out, const RegNode& node, const std::string& path, bool isRoot) {
-  if (!isRoot || !node.values().empty()) {
+  if (!isRoot || node.ValueCount() > 0) {
     out->append("[").append(path).append("]\r\n");
-    for (const RegValue& value : node.values()) AppendValue(out, value);
+    for (size_t i = 0; i < node.ValueCount(); ++i) AppendValue(out, node.Value(i));
     out->append("\r\n");
   }
   for (size_t i = 0; i < node.SubkeyCount(); ++i) {
@@ -199,7 +199,8 @@ bool ReadData(const std::string& text, uint32_t* type, std::vector<uint8_t>* dat
 }
 
 // The key path of a header line, split at '\'; false when it is not below
-// HKEY_CURRENT_USER or has an empty name in it.
+// HKEY_CURRENT_USER or has a name in it that no key can have (empty, or with
+// a line break: the file could not give it back).
 bool SplitKeyPath(const std::string& path, std::vector<std::string>* names) {
   names->clear();
   const size_t rootLength = sizeof kRootName - 1;
@@ -211,27 +212,35 @@ bool SplitKeyPath(const std::string& path, std::vector<std::string>* names) {
     const size_t slash = path.find('\\', start);
     const std::string name = path.substr(start, slash == std::string::npos ? std::string::npos
                                                                             : slash - start);
-    if (name.empty()) return false;
+    if (!IsStorableKeyName(name)) return false;
     names->push_back(name);
     if (slash == std::string::npos) return true;
     start = slash + 1;
   }
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
+// The lines of a text one at a time, without their line ends (CR LF or LF)
+// and without a leading UTF-8 byte order mark.
+class Lines {
+ public:
+  explicit Lines(const std::string& text) : text_(text) {
+    if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) at_ = 3;
   }
-  return lines;
-}
+
+  bool Next(std::string* line) {
+    if (at_ >= text_.size()) return false;
+    size_t end = text_.find('\n', at_);
+    if (end == std::string::npos) end = text_.size();
+    line->assign(text_, at_, end - at_);
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    at_ = end + 1;
+    return true;
+  }
+
+ private:
+  const std::string& text_;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -239,68 +248,109 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 RegNode::RegNode(std::string name) : name_(std::move(name)), id_(NextId()) {}
 
+size_t RegNode::ValueCount() const {
+  CloseHoles();
+  return values_.size();
+}
+
+const RegValue& RegNode::Value(size_t index) const {
+  CloseHoles();
+  return *values_[index];
+}
+
+void RegNode::CloseHoles() const {
+  if (holes_ == 0) return;
+  size_t kept = 0;
+  for (size_t i = 0; i < values_.size(); ++i) {
+    if (!values_[i]) continue;
+    if (kept != i) {
+      values_[kept] = std::move(values_[i]);
+      valueIndex_[FoldName(values_[kept]->name)] = kept;
+    }
+    ++kept;
+  }
+  values_.resize(kept);
+  holes_ = 0;
+}
+
 RegValue* RegNode::FindValue(const std::string& name) {
-  for (RegValue& value : values_)
-    if (SameName(value.name, name)) return &value;
-  return nullptr;
+  const auto it = valueIndex_.find(FoldName(name));
+  return it != valueIndex_.end() ? &*values_[it->second] : nullptr;
 }
 
 bool RegNode::SetValue(const std::string& name, uint32_t type, std::vector<uint8_t> data) {
-  if (RegValue* value = FindValue(name)) {
-    if (value->type == type && value->data == data) return false;
-    value->type = type;
-    value->data = std::move(data);
+  const auto [it, added] = valueIndex_.try_emplace(FoldName(name), values_.size());
+  if (added) {
+    values_.push_back(RegValue{name, type, std::move(data)});
     return true;
   }
-  values_.push_back(RegValue{name, type, std::move(data)});
+  RegValue& value = *values_[it->second];
+  if (value.type == type && value.data == data) return false;
+  value.type = type;
+  value.data = std::move(data);
   return true;
 }
 
 bool RegNode::RemoveValue(const std::string& name) {
-  for (auto it = values_.begin(); it != values_.end(); ++it) {
-    if (SameName(it->name, name)) {
-      values_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const auto it = valueIndex_.find(FoldName(name));
+  if (it == valueIndex_.end()) return false;
+  values_[it->second].reset();
+  valueIndex_.erase(it);
+  ++holes_;
+  // Many holes in a long list are closed at once, so that the list does not
+  // grow without bound while values come and go.
+  if (holes_ > 64 && holes_ * 2 > values_.size()) CloseHoles();
+  return true;
+}
+
+void RegNode::ListSubkeys() const {
+  if (!subkeyOrderStale_) return;
+  subkeyOrder_.clear();
+  subkeyOrder_.reserve(subkeys_.size());
+  for (const auto& entry : subkeys_) subkeyOrder_.push_back(entry.second.get());
+  subkeyOrderStale_ = false;
+}
+
+RegNode& RegNode::Subkey(size_t index) {
+  ListSubkeys();
+  return *subkeyOrder_[index];
+}
+
+const RegNode& RegNode::Subkey(size_t index) const {
+  ListSubkeys();
+  return *subkeyOrder_[index];
 }
 
 RegNode* RegNode::FindSubkey(const std::string& name) {
-  for (auto& sub : subkeys_)
-    if (SameName(sub->name(), name)) return sub.get();
-  return nullptr;
+  const auto it = subkeys_.find(FoldName(name));
+  return it != subkeys_.end() ? it->second.get() : nullptr;
+}
+
+const RegNode* RegNode::FindSubkey(const std::string& name) const {
+  const auto it = subkeys_.find(FoldName(name));
+  return it != subkeys_.end() ? it->second.get() : nullptr;
 }
 
 RegNode& RegNode::AddSubkey(const std::string& name) {
-  auto it = subkeys_.begin();
-  for (; it != subkeys_.end(); ++it) {
-    const int order = CompareNames((*it)->name(), name);
-    if (order == 0) return **it;
-    if (order > 0) break;
+  std::unique_ptr<RegNode>& slot = subkeys_[FoldName(name)];
+  if (!slot) {
+    slot = std::make_unique<RegNode>(name);
+    subkeyOrderStale_ = true;
   }
-  return **subkeys_.insert(it, std::make_unique<RegNode>(name));
+  return *slot;
 }
 
 bool RegNode::RemoveSubkey(const std::string& name) {
-  for (auto it = subkeys_.begin(); it != subkeys_.end(); ++it) {
-    if (SameName((*it)->name(), name)) {
-      subkeys_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  if (subkeys_.erase(FoldName(name)) == 0) return false;
+  subkeyOrderStale_ = true;
+  return true;
 }
 
 void RegNode::AdoptIds(const RegNode& older) {
   id_ = older.id_;
-  for (auto& sub : subkeys_) {
-    for (const auto& old : older.subkeys_) {
-      if (SameName(sub->name(), old->name())) {
-        sub->AdoptIds(*old);
-        break;
-      }
-    }
+  for (auto& [folded, sub] : subkeys_) {
+    const auto old = older.subkeys_.find(folded);
+    if (old != older.subkeys_.end()) sub->AdoptIds(*old->second);
   }
 }
 
@@ -322,12 +372,17 @@ std::string FormatRegistryText(const RegNode& root) {
 }
 
 std::unique_ptr<RegNode> ParseRegistryText(const std::string& text) {
-  std::vector<std::string> lines = SplitLines(text);
+  Lines lines(text);
   auto root = std::make_unique<RegNode>(kRootName);
   RegNode* current = nullptr;
+  // The names of the last header and their keys: the next header mostly
+  // shares all but its last name, which then need not be looked up again.
+  std::vector<std::string> lastNames;
+  std::vector<RegNode*> lastKeys;
   bool seenHeader = false;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string line = lines[i];
+  std::string line;
+  std::string next;
+  while (lines.Next(&line)) {
     size_t pos = 0;
     SkipSpaces(line, &pos);
     if (pos == line.size() || line[pos] == ';') continue;
@@ -354,25 +409,35 @@ std::unique_ptr<RegNode> ParseRegistryText(const std::string& text) {
           parent = parent->FindSubkey(names[n]);
         if (parent != nullptr) parent->RemoveSubkey(names.back());
         current = nullptr;
+        lastNames.clear();
+        lastKeys.clear();
         continue;
       }
-      current = root.get();
-      for (const std::string& name : names) current = &current->AddSubkey(name);
+      size_t shared = 0;
+      while (shared < names.size() && shared < lastNames.size() &&
+             names[shared] == lastNames[shared])
+        ++shared;
+      lastKeys.resize(shared);
+      current = shared > 0 ? lastKeys.back() : root.get();
+      for (size_t n = shared; n < names.size(); ++n) {
+        current = &current->AddSubkey(names[n]);
+        lastKeys.push_back(current);
+      }
+      lastNames = std::move(names);
       continue;
     }
     if (current == nullptr) return nullptr;
     // A value: its data may go on over lines that end in a backslash.
-    while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
+    while (!line.empty() && line.back() == '\\' && lines.Next(&next)) {
       line.pop_back();
-      std::string next = lines[++i];
       size_t skip = 0;
       SkipSpaces(next, &skip);
-      line += next.substr(skip);
+      line.append(next, skip);
     }
     std::string name;
     if (line[pos] == '@') {
       ++pos;
-    } else if (!ReadQuoted(line, &pos, &name)) {
+    } else if (!ReadQuoted(line, &pos, &name) || !IsStorableValueName(name)) {
       return nullptr;
     }
     SkipSpaces(line, &pos);

@@ -7,6 +7,12 @@
 // and a crash leaves the old file or the new one. A file that cannot be
 // parsed reads as an empty registry and is kept aside, under a name never used
 // before, before the first write replaces it.
+//
+// A lock that another program holds is waited for a few seconds, not for
+// ever: then the change fails with ERROR_LOCK_VIOLATION and the file stays as
+// that program leaves it. Reads take no lock. A transaction
+// (RegBeginChanges .. RegCommitChanges) holds the lock from its start, makes
+// its changes in memory and writes the file once at its end.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -14,6 +20,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -21,6 +28,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sys/posix/posix_internal.h"
@@ -43,6 +51,10 @@ constexpr uint32_t kCreateSubKey = 0x4;
 constexpr uint32_t kEnumerateSubKeys = 0x8;
 constexpr size_t kMaxKeyName = 255;
 constexpr off_t kMaxFileSize = 256 << 20;
+// How long a change waits for another program's lock on the file, and how
+// often it asks again meanwhile.
+constexpr std::chrono::milliseconds kLockWait{3000};
+constexpr std::chrono::milliseconds kLockRetry{20};
 
 // HKEY_CURRENT_USER's own value, as a handle that is never allocated.
 RegKey const kRoot = reinterpret_cast<RegKey>(static_cast<uintptr_t>(0x80000001u));
@@ -80,15 +92,27 @@ class Store {
  public:
   std::mutex mutex;
 
-  // Makes the tree match the file on disk.
+  // Makes the tree match the file on disk; inside a transaction the tree
+  // stays as the transaction made it.
   void Refresh();
   RegNode& root() { return *root_; }
   // Runs `change` on the current tree under the file lock and writes the file
   // when it reports a change; the result is `change`'s or a write failure's.
+  // Inside a transaction the change is made in memory only.
   long Modify(const std::function<long(RegNode& root, bool* changed)>& change);
+
+  void BeginChanges();
+  long CommitChanges();
 
  private:
   static std::string RegistryPath();
+  // Takes the exclusive lock on the lock file beside the registry file
+  // (making the file's folder when missing) into lock_.
+  long Lock();
+  void Unlock();
+  // Writes the tree, keeping a damaged file aside first; on failure the tree
+  // is read from disk again at the next look.
+  long Save();
   long KeepDamagedAside();
   long Write();
 
@@ -97,7 +121,15 @@ class Store {
   bool damaged_ = false;     // the file is there but could not be parsed
   bool unreadable_ = false;  // the file is there but could not be read
   FileIdentity identity_;
+  // The ANSI code page the tree's names were folded in; another one makes
+  // the tree be read again.
+  const posix::CodePageTable* foldedIn_ = nullptr;
   std::unique_ptr<RegNode> root_ = std::make_unique<RegNode>("HKEY_CURRENT_USER");
+  int lock_ = -1;  // the lock file, locked, while a change or transaction runs
+
+  int transactionDepth_ = 0;
+  long transactionLock_ = kSuccess;  // what taking the lock at its start gave
+  bool transactionChanged_ = false;
 };
 
 Store& TheStore() {
@@ -129,9 +161,15 @@ std::string Store::RegistryPath() {
 }
 
 void Store::Refresh() {
+  if (transactionDepth_ > 0) return;
   const std::string path = RegistryPath();
   if (path != path_) {
     path_ = path;
+    loaded_ = false;
+  }
+  const posix::CodePageTable* ansi = &posix::AnsiTable();
+  if (ansi != foldedIn_) {
+    foldedIn_ = ansi;
     loaded_ = false;
   }
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
@@ -222,7 +260,7 @@ long Store::Write() {
   return kSuccess;
 }
 
-long Store::Modify(const std::function<long(RegNode& root, bool* changed)>& change) {
+long Store::Lock() {
   const std::string path = RegistryPath();
   const size_t slash = path.find_last_of('/');
   // The folder of the file, made when missing (one level at a time).
@@ -236,29 +274,88 @@ long Store::Modify(const std::function<long(RegNode& root, bool* changed)>& chan
     }
   }
   const std::string lockPath = path + ".lock";
-  const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock < 0) return FromErrno(errno);
-  while (flock(lock, LOCK_EX) != 0) {
-    if (errno != EINTR) {
+  const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return FromErrno(errno);
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      lock_ = fd;
+      return kSuccess;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
       const long result = FromErrno(errno);
-      close(lock);
+      close(fd);
       return result;
     }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      close(fd);
+      SetLastError(kErrorLockViolation);
+      return static_cast<long>(kErrorLockViolation);
+    }
+    std::this_thread::sleep_for(kLockRetry);
   }
+}
+
+void Store::Unlock() {
+  if (lock_ >= 0) close(lock_);  // releases the lock
+  lock_ = -1;
+}
+
+long Store::Save() {
+  long result = damaged_ ? KeepDamagedAside() : kSuccess;
+  if (result == kSuccess) result = Write();
+  if (result != kSuccess) loaded_ = false;  // the tree in memory is ahead of the disk
+  return result;
+}
+
+long Store::Modify(const std::function<long(RegNode& root, bool* changed)>& change) {
+  if (transactionDepth_ > 0) {
+    if (unreadable_) return static_cast<long>(kErrorAccessDenied);
+    bool changed = false;
+    const long result = change(*root_, &changed);
+    if (changed) transactionChanged_ = true;
+    return result;
+  }
+  long result = Lock();
+  if (result != kSuccess) return result;
   Refresh();
-  long result;
   bool changed = false;
   if (unreadable_) {
     result = static_cast<long>(kErrorAccessDenied);
   } else {
     result = change(*root_, &changed);
-    if (result == kSuccess && changed) {
-      if (damaged_) result = KeepDamagedAside();
-      if (result == kSuccess) result = Write();
-      if (result != kSuccess) loaded_ = false;  // the tree in memory is ahead of the disk
-    }
+    if (result == kSuccess && changed) result = Save();
   }
-  close(lock);  // releases the lock
+  Unlock();
+  return result;
+}
+
+void Store::BeginChanges() {
+  if (transactionDepth_ > 0) {
+    ++transactionDepth_;
+    return;
+  }
+  // Read under the lock: the transaction starts from the file as it is now.
+  // Without the lock it goes on in memory, and its commit says why nothing
+  // was written.
+  transactionLock_ = Lock();
+  transactionChanged_ = false;
+  Refresh();
+  transactionDepth_ = 1;
+}
+
+long Store::CommitChanges() {
+  if (transactionDepth_ == 0) return kSuccess;
+  if (--transactionDepth_ > 0) return kSuccess;
+  // Without the lock, a transaction that changed nothing has nothing to
+  // store: what it wrote is what the file holds.
+  long result = transactionChanged_ ? transactionLock_ : kSuccess;
+  if (result == kSuccess && transactionChanged_) result = Save();
+  // Changes that were not written are dropped: the next look reads the disk.
+  if (result != kSuccess) loaded_ = false;
+  Unlock();
+  if (result != kSuccess) SetLastError(static_cast<uint32_t>(result));
   return result;
 }
 
@@ -502,8 +599,8 @@ long RegDeleteValue(RegKey key, const char* name) {
 long RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
                   uint8_t* data, uint32_t* dataSize) {
   return ReadKey(key, kQueryValue, [&](RegNode& node) {
-    if (index >= node.values().size()) return static_cast<long>(kErrorNoMoreItems);
-    const RegValue& value = node.values()[index];
+    if (index >= node.ValueCount()) return static_cast<long>(kErrorNoMoreItems);
+    const RegValue& value = node.Value(index);
     const long copied = CopyName(value.name, name, nameSize);
     if (copied != kSuccess) return copied;
     return CopyData(value, type, data, dataSize);
@@ -550,6 +647,18 @@ long RegDeleteKey(RegKey parent, const char* subkey) {
     *changed = true;
     return kSuccess;
   });
+}
+
+void RegBeginChanges() {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  store.BeginChanges();
+}
+
+long RegCommitChanges() {
+  Store& store = TheStore();
+  std::lock_guard<std::mutex> guard(store.mutex);
+  return store.CommitChanges();
 }
 
 long RegCloseKey(RegKey key) {

@@ -233,6 +233,17 @@ int CompareNames(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+std::u16string FoldName(const std::string& name) {
+  const CodePageTable& ansi = AnsiTable();
+  std::u16string folded(name.size(), u'\0');
+  for (size_t i = 0; i < name.size(); ++i) {
+    const uint8_t u = static_cast<uint8_t>(name[i]);
+    const char16_t c = ansi.ToUnicode(u);
+    folded[i] = Upper(c == kNone ? u : c);
+  }
+  return folded;
+}
+
 }  // namespace posix
 
 unsigned OemCodePage() { return posix::CurrentPair().oem; }

@@ -70,4 +70,8 @@ long RegDeleteKey(RegKey parent, const char* subkey) { return RegDeleteKeyA(K(pa
 
 long RegCloseKey(RegKey key) { return ::RegCloseKey(K(key)); }
 
+// The registry itself keeps each change; there is nothing to group.
+void RegBeginChanges() {}
+long RegCommitChanges() { return ERROR_SUCCESS; }
+
 }  // namespace sys
