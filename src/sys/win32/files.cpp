@@ -192,7 +192,6 @@ bool CopyRange(File& from, File& to, int64_t count) {
     ::SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
-  // Few large requests: each one is a trip through the file system's stack.
   const size_t size = static_cast<size_t>(std::min<int64_t>(count, kCopyBufferSize));
   if (size == 0) return true;
   const std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
