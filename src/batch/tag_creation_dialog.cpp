@@ -9,6 +9,7 @@
 
 #include "batch/file_list.h"
 #include "batch/regexp.h"
+#include "batch/template_check.h"
 #include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "host/operations.h"
@@ -144,6 +145,15 @@ void EnableSource(HANDLE dialog) {
   for (int item = CreateListNameLabel; item <= CreateTable; ++item) Enable(dialog, item, fromList);
 }
 
+// The value templates of the ticked fields, in the dialog's order.
+bool ValidateValueTemplates(HANDLE dialog) {
+  std::vector<int> items;
+  for (const TagCreationField& field : kTagCreationFields) {
+    if (LiveChecked(dialog, field.checkItem)) items.push_back(field.valueItem);
+  }
+  return CheckTemplateWidths(dialog, items);
+}
+
 void EnableValue(HANDLE dialog, int checkItem) {
   Enable(dialog, checkItem + 1, LiveChecked(dialog, checkItem));
 }
@@ -190,7 +200,7 @@ long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
       break;
     case DN_CLOSE:
       // Esc (-1) leaves without saving anything, so it is not checked.
-      if (param1 >= 0 && !ValidateRegexp(dialog)) return 0;
+      if (param1 >= 0 && (!ValidateRegexp(dialog) || !ValidateValueTemplates(dialog))) return 0;
       break;
     default:
       break;

@@ -85,4 +85,25 @@ TEST_F(TemplateWidthScenario, FileListDialogChecksTheLineAndTheListName) {
   EXPECT_EQ(ReadFile("music\\list.txt"), "Song..|\r\n");
 }
 
+TEST_F(TemplateWidthScenario, TagCreationChecksTheTemplatesOfTheTickedFields) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 3\n"
+                   "dialog Id3TagCreation uncheck 1\n"
+                   "dialog Id3TagCreation check 14\n"
+                   "dialog Id3TagCreation check 15\n"
+                   "dialog Id3TagCreation set 16 \"%2 %3{C,512,*}\"\n"
+                   "dialog Id3TagCreation press 39\n" +
+                   Warning("512") +
+                   "dialog Id3TagCreation expect 16 focused\n"
+                   "dialog Id3TagCreation expect 16 cursor 8\n"
+                   // An unticked field's template is not used, so not checked.
+                   "dialog Id3TagCreation uncheck 15\n"
+                   "dialog Id3TagCreation press 39\n"
+                   "expect-end\n"))
+      << host_->failure() << "\n" << Transcript();
+  EXPECT_EQ(RegValue("TagCreationDialog", "Edit_Title"), "%2 %3{C,512,*}");
+}
+
 }  // namespace
