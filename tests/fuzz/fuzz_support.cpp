@@ -1,8 +1,11 @@
 #include "fuzz_support.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,9 +24,27 @@ std::string& CurrentInput() {
   return name;
 }
 
+bool scratchMade = false;
+
 void RemoveScratch() {
   std::error_code ignored;
-  fs::remove_all(ScratchDir(), ignored);
+  if (scratchMade) fs::remove_all(ScratchDir(), ignored);
+}
+
+// Folders of processes that ended without their exit handlers (a crash, a
+// sanitizer's abort, a time-out): named tagwright-fuzz-<pid>-..., and the
+// process is gone.
+void RemoveOrphans(const fs::path& base) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(base, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("tagwright-fuzz-", 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + 15, nullptr, 10);
+    if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::error_code ignored;
+      fs::remove_all(entry.path(), ignored);
+    }
+  }
 }
 
 }  // namespace
@@ -34,6 +55,7 @@ void Fail(const char* file, int line, const char* property) {
   std::fprintf(stderr, "%s:%d: property does not hold: %s\n", file, line, property);
   if (!CurrentInput().empty()) std::fprintf(stderr, "input: %s\n", CurrentInput().c_str());
   std::fflush(stderr);
+  RemoveScratch();  // abort runs no exit handlers
   std::abort();
 }
 
@@ -71,7 +93,9 @@ const std::string& ScratchDir() {
     fs::path base = std::getenv("TMPDIR") == nullptr && fs::is_directory("/dev/shm", error)
                         ? fs::path("/dev/shm")
                         : fs::temp_directory_path();
-    std::string pattern = (base / "tagwright-fuzz-XXXXXX").string();
+    RemoveOrphans(base);
+    std::string pattern =
+        (base / ("tagwright-fuzz-" + std::to_string(getpid()) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("tagwright fuzz: cannot make a scratch folder");
       std::exit(2);
@@ -79,6 +103,7 @@ const std::string& ScratchDir() {
     std::atexit(RemoveScratch);
     return new std::string(pattern);
   }();
+  scratchMade = true;
   return *dir;
 }
 
