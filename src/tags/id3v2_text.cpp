@@ -219,8 +219,9 @@ Bytes ReencodeForV23(ByteView data, size_t prefix, size_t maxStrings) {
         out.push_back(0xFE);
         out.push_back(0xFF);
       }
-      out.insert(out.end(), piece.begin(), piece.end());
-      if (piece.size() % 2) out.push_back(0);  // keep the units whole
+      // A last odd byte is no unit: readers drop it, and so does the copy
+      // (padded, it would become a character).
+      out.insert(out.end(), piece.begin(), piece.end() - static_cast<ptrdiff_t>(piece.size() % 2));
     }
     if (end == std::string::npos) {
       at = data.size();
