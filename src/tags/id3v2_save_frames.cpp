@@ -209,26 +209,7 @@ std::string DescriptionBytes(ByteView content, size_t at, uint8_t encoding) {
     const auto end = std::find(rest.begin(), rest.end(), uint8_t{0});
     return std::string(rest.begin(), end);
   }
-  std::u16string units;
-  if (encoding == kUtf8) {
-    const auto end = std::find(rest.begin(), rest.end(), uint8_t{0});
-    units = Utf8ToUtf16(ByteView(rest.data(), static_cast<size_t>(end - rest.begin())));
-  } else {
-    bool bigEndian = encoding == kUtf16BE;
-    size_t i = 0;
-    if (rest.size() >= 2 && ((rest[0] == 0xFF && rest[1] == 0xFE) ||
-                             (rest[0] == 0xFE && rest[1] == 0xFF))) {
-      bigEndian = rest[0] == 0xFE;
-      i = 2;
-    }
-    for (; i + 1 < rest.size(); i += 2) {
-      const char16_t unit = bigEndian ? static_cast<char16_t>((rest[i] << 8) | rest[i + 1])
-                                      : static_cast<char16_t>((rest[i + 1] << 8) | rest[i]);
-      if (unit == 0) break;
-      units.push_back(unit);
-    }
-  }
-  if (!units.empty() && units[0] == 0xFEFF) units.erase(0, 1);
+  const std::u16string units = StringUnits(rest, encoding);
   if (std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x100; }))
     return std::string(units.begin(), units.end());
   return sys::WideToAnsi(units.data(), units.size());

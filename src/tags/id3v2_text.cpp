@@ -124,20 +124,22 @@ std::u16string Utf8ToUtf16(ByteView data) {
   return out;
 }
 
+std::u16string StringUnits(ByteView text, uint8_t encoding) {
+  if (encoding == kUtf16 || encoding == kUtf16BE) return Utf16Units(text, encoding == kUtf16BE);
+  const size_t end = FindTerminator(text, 0, kUtf8);
+  std::u16string units = Utf8ToUtf16(text.first(end == std::string::npos ? text.size() : end));
+  if (!units.empty() && units[0] == kByteOrderMark) units.erase(0, 1);
+  return units;
+}
+
 std::string DecodeText(ByteView data) {
   if (data.empty()) return std::string();
   const ByteView rest = data.subspan(1);
   switch (data[0]) {
     case kUtf16:
-      return TrimBlanks(ToAnsi(Utf16Units(rest, false)));
     case kUtf16BE:
-      return TrimBlanks(ToAnsi(Utf16Units(rest, true)));
-    case kUtf8: {
-      const size_t end = FindTerminator(rest, 0, kUtf8);
-      std::u16string units = Utf8ToUtf16(rest.first(end == std::string::npos ? rest.size() : end));
-      if (!units.empty() && units[0] == kByteOrderMark) units.erase(0, 1);
-      return TrimBlanks(ToAnsi(units));
-    }
+    case kUtf8:
+      return TrimBlanks(ToAnsi(StringUnits(rest, data[0])));
     default:
       // The encoding byte itself is one of the blanks trimmed here; zero bytes
       // inside (separators of several values) stay.

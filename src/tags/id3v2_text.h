@@ -27,6 +27,11 @@ std::string StripDescription(ByteView data, bool withLanguage);
 // 0 when that is not a number. The low 16 bits are kept.
 uint16_t ParseTrackNumber(const std::string& text);
 
+// The UTF-16 units of the string that starts `text` in a Unicode `encoding`
+// (UTF-16 with or without byte order mark, UTF-8), up to its terminator,
+// without a leading byte order mark.
+std::u16string StringUnits(ByteView text, uint8_t encoding);
+
 // UTF-8 to UTF-16 units; a malformed sequence gives U+FFFD, an incomplete one
 // at the very end is dropped.
 std::u16string Utf8ToUtf16(ByteView data);
