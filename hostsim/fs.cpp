@@ -53,7 +53,9 @@ bool Describe(const std::string& native, const std::string& oemName, FAR_FIND_DA
   } else {
     attributes |= 0x20;  // archive, as Windows shows an ordinary file
   }
-  if (access(native.c_str(), W_OK) != 0) attributes |= 0x01;  // read-only
+  // Read-only as the plug-in's own file layer sees it: an ordinary file
+  // without the owner's write permission (whoever runs the host).
+  if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) attributes |= 0x01;
   if (isLink) attributes |= kAttrReparsePoint;
   data->dwFileAttributes = attributes;
   data->ftCreationTime = ToFileTime(st.st_mtim);

@@ -141,13 +141,20 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
     tags::FromOem(subject, tags::TagCodePage);
   }
 
-  // The expression is used as typed; a new one is compiled for every file.
+  // The expression is used as typed; it is compiled once for the files that
+  // follow with the same text.
   const std::string pattern = TagCreationText(CreateRegexp);
-  Regexp regexp;
+  static Regexp regexp;
+  static std::string compiled;
+  static bool valid = false;
   if (!pattern.empty()) {
     std::string error;
     int position = 0;
-    if (!regexp.Compile(pattern, &error, &position)) return RegexpWarning(error);
+    if (!valid || compiled != pattern) {
+      valid = regexp.Compile(pattern, &error, &position);
+      compiled = pattern;
+      if (!valid) return RegexpWarning(error);
+    }
     switch (regexp.Execute(subject, &error)) {
       case Regexp::Result::Match: break;
       case Regexp::Result::NoMatch: return false;  // the walk stops silently

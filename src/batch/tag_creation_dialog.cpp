@@ -4,6 +4,7 @@
 #include "batch/tag_creation_dialog.h"
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,10 @@ const TagCreationField* FieldOfCase(int item) {
 
 std::string CaseValueName(const std::string& field) { return "C_" + field; }
 
+// The case modes a walk has looked up, by field; emptied when the dialog opens
+// and whenever a mode is stored.
+std::map<std::string, std::string> caseModes;
+
 void EnableSource(HANDLE dialog) {
   const bool fromList = !LiveChecked(dialog, CreateFromName);
   for (int item = CreateListNameLabel; item <= CreateTable; ++item) Enable(dialog, item, fromList);
@@ -266,6 +271,7 @@ bool CaseDialog(const std::string& field) {
   std::string mode;
   if (caseItems[CaseTransliterate].Selected != 0) mode += '1';
   mode += digit;
+  caseModes.clear();
   host::StoreDialogValues([&] {
     host::WriteString(CaseValueName(field), kTagCreationKey, mode);
     host::WriteString("C_AllTags", kTagCreationKey,
@@ -275,11 +281,18 @@ bool CaseDialog(const std::string& field) {
 }
 
 std::string CaseModeFor(const std::string& field) {
+  // Read once per field for a walk: every file of it takes the same modes.
+  const auto known = caseModes.find(field);
+  if (known != caseModes.end()) return known->second;
   const std::string allTags = host::ReadString("C_AllTags", kTagCreationKey, "");
-  return host::ReadString(CaseValueName(allTags.empty() ? field : allTags), kTagCreationKey, "0");
+  std::string mode =
+      host::ReadString(CaseValueName(allTags.empty() ? field : allTags), kTagCreationKey, "0");
+  caseModes.emplace(field, mode);
+  return mode;
 }
 
 bool TagCreationSetup() {
+  caseModes.clear();
   std::memset(createItems, 0, sizeof(createItems));
   host::BuildDialogItems(kCreateSpecs, createItems, CreateItemCount);
 

@@ -196,20 +196,17 @@ bool ID3v1Tag::Strip(const std::string& fileName) {
   return true;
 }
 
-bool ID3v1Tag::Save(const std::string& fileName) {
-  notes_.Clear();
-  const Block block = Render();
-  bool hasTag = false;
-  int64_t size = 0;
-  if (!ProbeFile(fileName, &hasTag, &size)) return false;
-  // The attributes go back on every way out, after the file was closed.
-  WriteAccess access(fileName);
-  sys::File file;
-  if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
+bool ID3v1Tag::WriteBlock(sys::File& file, const std::string& fileName, int64_t size,
+                          WriteAccess& access) {
+  Block old{};
+  bool found = false;
+  if (!ReadLastBlock(file, size, &old, &found)) return false;
+  const bool hasTag = found && IsTagBlock(old);
   // An old tag is overwritten in place by one write, so a failure leaves
   // either the old block or the new one; a new block is appended.
   const int64_t at = hasTag ? size - static_cast<int64_t>(kBlockSize) : size;
   if (!file.Seek(at)) return false;
+  const Block block = Render();
   access.Written();
   if (!file.Write(block.data(), block.size())) {
     // A partial append is cut off again, so the audio keeps its old end; the
@@ -218,9 +215,22 @@ bool ID3v1Tag::Save(const std::string& fileName) {
     if (!hasTag && file.Seek(size)) file.Truncate();
     return false;
   }
-  // The block is in the file, and reaches the disk when the walk ends; what
-  // fails after this is said, not a lost save.
+  // The block is in the file, and reaches the disk when the walk ends.
   sys::NoteWritten(fileName);
+  return true;
+}
+
+bool ID3v1Tag::Save(const std::string& fileName) {
+  notes_.Clear();
+  // The attributes go back on every way out, after the file was closed. One
+  // handle reads whether the file ends in a tag and writes the block.
+  WriteAccess access(fileName);
+  sys::File file;
+  int64_t size = 0;
+  if (!file.Open(fileName, sys::OpenMode::ReadWrite, &size) ||
+      !WriteBlock(file, fileName, size, access))
+    return false;
+  // What fails after this is said, not a lost save.
   if (!file.Close() || !access.Restore()) notes_.unfinished = sys::LastError();
   return true;
 }

@@ -19,6 +19,7 @@ class File;
 namespace tags {
 
 class BufferedFile;
+class WriteAccess;
 
 class ID3v1Tag {
  public:
@@ -90,7 +91,12 @@ class ID3v1Tag {
     kGenreChanged = 64,
   };
   void SetCapped(std::string& field, std::string_view text, size_t capacity, uint32_t bit);
-  // Writes this tag's block into the copy it makes when both are saved.
+  // Writes this tag's block over the tag that ends the open file, or after
+  // its end when it has none, in one write.
+  bool WriteBlock(sys::File& file, const std::string& fileName, int64_t size,
+                  WriteAccess& access);
+  // Writes this tag's block into the copy it makes when both are saved, or
+  // through the handle it writes its own tag with.
   friend class ID3v2Tag;
 
   WriteNotes notes_;

@@ -35,31 +35,25 @@ int64_t PrepareHeader(TagInfo& info, int64_t framesTotal) {
   return framesTotal + info.PaddingSize;
 }
 
-bool WriteInPlace(const std::string& fileName, const Bytes& image, WriteNotes& notes) {
-  // The attributes go back on every way out, after the file was closed.
-  WriteAccess access(fileName);
-  if (!access.Granted()) return false;
-  sys::File file;
-  if (!file.Open(fileName, sys::OpenMode::ReadWrite)) return false;
-  // Only the bytes that differ from the old tag area (which is exactly as
-  // long as the image) are written, in one write: a large tag whose picture
-  // stays where it was is not written again, and an interrupted write can
-  // damage no more than the changed range.
+// Writes `image` over the old tag area of the open file, which is exactly as
+// long as the image.
+bool WriteInPlace(sys::File& file, const std::string& fileName, const Bytes& image,
+                  WriteAccess& access) {
+  // Only the bytes that differ from the old tag area are written, in one
+  // write: a large tag whose picture stays where it was is not written again,
+  // and an interrupted write can damage no more than the changed range.
   Bytes old(image.size());
   if (!file.Seek(0) || !file.ReadExact(old.data(), old.size())) return false;
   const auto first = std::mismatch(image.begin(), image.end(), old.begin()).first;
-  if (first != image.end()) {
-    const auto last = std::mismatch(image.rbegin(), image.rend(), old.rbegin()).first.base();
-    const auto from = static_cast<size_t>(first - image.begin());
-    access.Written();
-    if (!file.Seek(static_cast<int64_t>(from)) ||
-        !file.Write(image.data() + from, static_cast<size_t>(last - first)))
-      return false;
-    // The tag is in the file, and reaches the disk when the walk ends.
-    sys::NoteWritten(fileName);
-  }
-  if ((!file.Close() || !access.Restore()) && notes.unfinished == 0)
-    notes.unfinished = sys::LastError();
+  if (first == image.end()) return true;
+  const auto last = std::mismatch(image.rbegin(), image.rend(), old.rbegin()).first.base();
+  const auto from = static_cast<size_t>(first - image.begin());
+  access.Written();
+  if (!file.Seek(static_cast<int64_t>(from)) ||
+      !file.Write(image.data() + from, static_cast<size_t>(last - first)))
+    return false;
+  // The tag is in the file, and reaches the disk when the walk ends.
+  sys::NoteWritten(fileName);
   return true;
 }
 
@@ -96,11 +90,10 @@ bool EndsInId3v1(sys::File& file, int64_t size, bool* ends) {
 // file is untouched, and it is taken only when the file under the name is
 // still the one that was copied: a file another program put there meanwhile
 // stays. On failure the temporary file is removed.
+// `access` was taken for the file: the attributes go back on every way out,
+// and after the replacement the new file under the name gets them.
 bool RewriteViaTemp(const std::string& fileName, const Bytes* image,
-                    const ID3v1Tag::Block* v1Block, WriteNotes& notes) {
-  // The attributes go back on every way out; after the replacement the new
-  // file under the name gets them.
-  WriteAccess access(fileName);
+                    const ID3v1Tag::Block* v1Block, WriteNotes& notes, WriteAccess& access) {
   TagInfo info;
   if (!access.Granted() || !ReadTagHeader(fileName, info)) return false;
   if (!image && !info.HasId3()) {
@@ -150,6 +143,7 @@ bool RewriteViaTemp(const std::string& fileName, const Bytes* image,
     return false;
   }
   access.Written();
+  access.Replaced();
   if (!access.Restore()) notes.unfinished = sys::LastError();
   return true;
 }
@@ -160,22 +154,24 @@ bool ID3v2Tag::Save(const std::string& fileName, ID3v1Tag* alsoV1) {
   notes_.Clear();
   if (alsoV1) alsoV1->notes_.Clear();
   try {
+    // The attributes go back on every way out, after the file was closed.
+    WriteAccess access(fileName);
+    if (!access.Granted()) return false;
+    // One handle reads the old tag and writes a new one that fits in its
+    // place, and the ID3v1 block with it.
+    sys::File file;
+    int64_t size = 0;
+    if (!file.Open(fileName, sys::OpenMode::ReadWrite, &size)) return false;
+    // A file that cannot be read is not written: a tag it may hold would be
+    // taken for none, and a second tag put before it. Only a file too short
+    // for a tag header has none for sure.
     TagInfo info;
-    std::optional<Bytes> frames;
-    {
-      // A file that cannot be read is not written: a tag it may hold would
-      // be taken for none, and a second tag put before it. Only a file too
-      // short for a tag header has none for sure.
-      sys::File file;
-      int64_t size = 0;
-      if (!file.Open(fileName, sys::OpenMode::Read) || !file.Size(&size)) return false;
-      if (size >= static_cast<int64_t>(kHeaderSize) && !ReadTagHeaderFrom(file, size, info))
-        return false;
-      info.FileSize = size;
-      // Nor is a tag whose frames cannot be read.
-      frames = SavedFrames(file, info, *this, &dropped_);
-      if (!frames) return false;
-    }
+    if (size >= static_cast<int64_t>(kHeaderSize) && !ReadTagHeaderFrom(file, size, info))
+      return false;
+    info.FileSize = size;
+    // Nor is a tag whose frames cannot be read.
+    const std::optional<Bytes> frames = SavedFrames(file, info, *this, &dropped_);
+    if (!frames) return false;
     const int64_t framesTotal = static_cast<int64_t>(kHeaderSize + frames->size());
     const int64_t newTotal = PrepareHeader(info, framesTotal);
     if (newTotal - static_cast<int64_t>(kHeaderSize) >= kSyncSafeLimit) {
@@ -191,15 +187,18 @@ bool ID3v2Tag::Save(const std::string& fileName, ID3v1Tag* alsoV1) {
     std::copy(frames->begin(), frames->end(), image.begin() + static_cast<ptrdiff_t>(kHeaderSize));
 
     if (!info.NeedRewrite) {
-      // In place, each tag in one write of its own.
-      if (alsoV1 && !alsoV1->Save(fileName)) return false;
-      return WriteInPlace(fileName, image, notes_);
+      // In place, each tag in one write of its own, ID3v1 first.
+      if (alsoV1 && !alsoV1->WriteBlock(file, fileName, size, access)) return false;
+      if (!WriteInPlace(file, fileName, image, access)) return false;
+      if (!file.Close() || !access.Restore()) notes_.unfinished = sys::LastError();
+      return true;
     }
+    file.Close();
     // Rebuilt: the new ID3v1 block goes into the same copy, so that an
     // interruption leaves both tags old or both new.
-    if (!alsoV1) return RewriteViaTemp(fileName, &image, nullptr, notes_);
+    if (!alsoV1) return RewriteViaTemp(fileName, &image, nullptr, notes_, access);
     const ID3v1Tag::Block block = alsoV1->Render();
-    return RewriteViaTemp(fileName, &image, &block, notes_);
+    return RewriteViaTemp(fileName, &image, &block, notes_, access);
   } catch (const std::bad_alloc&) {
     sys::SetLastError(sys::kErrorNotEnoughMemory);
     return false;
@@ -210,7 +209,9 @@ bool ID3v2Tag::Strip(const std::string& fileName) {
   notes_.Clear();
   bool done = false;
   try {
-    done = RewriteViaTemp(fileName, nullptr, nullptr, notes_);
+    // The attributes go back on every way out.
+    WriteAccess access(fileName);
+    done = RewriteViaTemp(fileName, nullptr, nullptr, notes_, access);
   } catch (const std::bad_alloc&) {
     sys::SetLastError(sys::kErrorNotEnoughMemory);
     return false;

@@ -58,6 +58,13 @@ bool WriteAccess::Restore() {
   uint32_t error = sys::kErrorSuccess;
   if (keepTimes_ && !sys::SetFileTimes(fileName_, times_)) error = sys::LastError();
   const uint32_t wanted = Settable(attributes_ | (written_ ? uint32_t{sys::kAttrArchive} : 0u));
+  // A file written in place whose marks were left on, and that had the
+  // archive mark or was not written, has its attributes as they were.
+  if (!cleared_ && !replaced_ && Settable(attributes_) == wanted) {
+    if (error == sys::kErrorSuccess) return true;
+    sys::SetLastError(error);
+    return false;
+  }
   uint32_t now = 0;
   // A rebuilt file has the attributes of the copy that took its place, so
   // they are compared, not assumed to be the cleared ones.

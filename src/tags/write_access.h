@@ -34,6 +34,8 @@ class WriteAccess {
   // The content is about to change: the file gets the archive mark afterwards,
   // as Windows gives every file it writes, whatever it had before.
   void Written() { written_ = true; }
+  // Another file (a rebuilt copy) took the name: its attributes are its own.
+  void Replaced() { replaced_ = true; }
   // Puts the times (when kept) and then the attributes back. False when that
   // failed (LastError() tells why): the file was left writable or with new times.
   bool Restore();
@@ -44,6 +46,7 @@ class WriteAccess {
   bool granted_ = false;
   bool restored_ = false;
   bool written_ = false;
+  bool replaced_ = false;
   bool cleared_ = false;
   uint32_t attributes_ = 0;
   sys::FileTimes times_;

@@ -285,6 +285,59 @@ TEST_F(ID3v2Save, BothTagsChangeInOneStepWhenTheFileIsRebuilt) {
   }
 }
 
+// When both tags fit in place they are written through one handle, ID3v1
+// first: whatever operation fails, each tag is old or new and the audio is
+// untouched; the save opens the file once and reads and writes each tag once.
+TEST_F(ID3v2Save, BothTagsInPlaceEachOldOrNewThroughOneOpen) {
+  ID3v1Tag::Block oldBlock{};
+  std::copy_n("TAGold v1 title", 15, oldBlock.begin());
+  const Bytes oldV2 = Tag(3, FrameV3("TIT2", Latin1("old")), 1000);
+  const Bytes before = Cat({oldV2, audio_, Bytes(oldBlock.begin(), oldBlock.end())});
+  WriteAll(file_, before);
+  ID3v1Tag v1;
+  ID3v2Tag v2;
+  ASSERT_TRUE(v1.Load(file_));
+  ASSERT_TRUE(v2.Load(file_));
+  v1.SetTitle("new v1 title");
+  v2.SetTitle("new v2 title");
+  auto save = [&] { return v2.Save(file_, &v1); };
+
+  sys::FailFileOperationsFrom(1000000);  // counting only
+  ASSERT_TRUE(save());
+  const int operations = sys::FileOperationCount();
+  sys::FailFileOperationsFrom(0);
+  // Attributes, open, size, header and frames, the ID3v1 block, the old tag
+  // area, two writes, close, and the attributes again: far fewer than two
+  // saves of their own with a read of the file each.
+  EXPECT_LE(operations, 13);
+  const Bytes after = ReadAll(file_);
+  ASSERT_EQ(after.size(), before.size());
+  ASSERT_EQ(Bytes(after.end() - 128, after.end() - 113), Text("TAGnew v1 title"));
+  ASSERT_EQ(Parse23(after).frames[0].data, Latin1("new v2 title"));
+
+  const auto tagEnd = static_cast<ptrdiff_t>(oldV2.size());
+  const auto v2Part = [&](const Bytes& file) { return Bytes(file.begin(), file.begin() + tagEnd); };
+  const auto v1Part = [&](const Bytes& file) { return Bytes(file.end() - 128, file.end()); };
+  bool succeeded = false;
+  for (int n = 1; n < 100 && !succeeded; ++n) {
+    SCOPED_TRACE(testing::Message() << "failing from operation " << n);
+    WriteAll(file_, before);
+    sys::FailFileOperationsFrom(n);
+    succeeded = save();
+    sys::FailFileOperationsFrom(0);
+    const Bytes now = ReadAll(file_);
+    ASSERT_EQ(now.size(), before.size());
+    EXPECT_TRUE(v2Part(now) == v2Part(before) || v2Part(now) == v2Part(after));
+    EXPECT_TRUE(v1Part(now) == v1Part(before) || v1Part(now) == v1Part(after));
+    EXPECT_EQ(Bytes(now.begin() + tagEnd, now.end() - 128), audio_);
+    if (succeeded) {
+      EXPECT_EQ(now, after);
+    }
+    EXPECT_EQ(dir_.Names(), std::vector<std::string>{"song.mp3"});
+  }
+  EXPECT_TRUE(succeeded);
+}
+
 // A file that another program puts under the name (or changes) while the
 // rebuild copies the old one is kept; the save fails and says why. One moment
 // is left open: between the last look at the file and the replacement itself

@@ -172,9 +172,16 @@ void Store::Refresh() {
     foldedIn_ = ansi;
     loaded_ = false;
   }
+  // One stat tells an unchanged file, the common case of every read; the
+  // identity kept is that of the file actually read, taken from its handle.
+  struct stat st;
+  if (loaded_) {
+    FileIdentity now;
+    if (stat(path_.c_str(), &st) == 0) now = IdentityOf(st);
+    if (now == identity_) return;
+  }
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   FileIdentity identity;
-  struct stat st;
   if (fd >= 0 && fstat(fd, &st) == 0) identity = IdentityOf(st);
   if (loaded_ && identity == identity_) {
     if (fd >= 0) close(fd);
