@@ -52,15 +52,4 @@ Bytes Resynchronise(ByteView data) {
   return out;
 }
 
-Bytes Unsynchronise(ByteView data) {
-  Bytes out;
-  out.reserve(data.size() + data.size() / 16 + 1);
-  for (size_t i = 0; i < data.size(); ++i) {
-    out.push_back(data[i]);
-    if (data[i] != 0xFF) continue;
-    if (i + 1 == data.size() || data[i + 1] >= 0xE0 || data[i + 1] == 0x00) out.push_back(0x00);
-  }
-  return out;
-}
-
 }  // namespace tags

@@ -33,8 +33,5 @@ constexpr uint32_t kSyncSafeLimit = 1u << 28;
 // Undoes unsynchronisation (ID3v2.3 section 5, ID3v2.4 section 6.1): every
 // 0xFF 0x00 pair becomes 0xFF.
 Bytes Resynchronise(ByteView data);
-// Applies it: a 0x00 is inserted after every 0xFF that is followed by a byte
-// of 0xE0 or more or by 0x00, and after a 0xFF at the very end.
-Bytes Unsynchronise(ByteView data);
 
 }  // namespace tags
