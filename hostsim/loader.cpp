@@ -39,6 +39,13 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
   return s.size() >= n && CompareNoCase(s.c_str() + s.size() - n, suffix) == 0;
 }
 
+bool HasLanguageFile(const std::vector<FAR_FIND_DATA>& entries) {
+  for (const auto& e : entries) {
+    if (!(e.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) && EndsWithNoCase(e.cFileName, ".lng")) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> CopyStrings(const char* const* strings, int count) {
   std::vector<std::string> out;
   if (strings == nullptr) return out;
@@ -76,6 +83,17 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
     *error = "cannot list the module's folder " + folder;
     return false;
   }
+  // An installed module (PREFIX/lib/tagwright) keeps its language and help
+  // files in PREFIX/share/tagwright.
+  if (!HasLanguageFile(entries)) {
+    const std::string installed = JoinPath(JoinPath(FolderOf(FolderOf(folder)), "share"), "tagwright");
+    std::vector<FAR_FIND_DATA> data;
+    if (ListFolder(installed, &data) && HasLanguageFile(data)) {
+      folder = installed;
+      entries.swap(data);
+    }
+  }
+  dataFolder_ = folder;
   std::vector<LanguageFile> files;
   for (const auto& e : entries) {
     if (e.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) continue;

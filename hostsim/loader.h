@@ -36,6 +36,9 @@ class PluginModule {
   const std::string& moduleName() const { return moduleName_; }
   const std::string& languageName() const { return languageName_; }
   const std::string& languageFile() const { return languageFile_; }
+  // The folder of the language and help files: the module's own, else for a
+  // module installed in PREFIX/lib/tagwright, PREFIX/share/tagwright.
+  const std::string& dataFolder() const { return dataFolder_; }
   int moduleNumber() const { return moduleNumber_; }
 
   // The exports, as the host calls them; each call goes to the transcript.
@@ -57,6 +60,7 @@ class PluginModule {
   std::string moduleName_;
   std::string languageName_;
   std::string languageFile_;
+  std::string dataFolder_;
   PluginInfoCopy lastInfo_;
   FARPLUGINSETSTARTUPINFO setStartupInfo_ = nullptr;
   FARPLUGINGETPLUGININFO getPluginInfo_ = nullptr;

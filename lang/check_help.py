@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
-"""Checks that every help topic the code names exists in every help file.
+"""Checks the code against the language sources: help topics and dialog tables.
 
 The plug-in hands the host help topics as string literals ("Id3Edit", "ID3Scheme");
 the host shows an error page for a topic its help file lacks, so a misspelt or
 forgotten topic only shows when a user presses F1. This scan finds the literals
 "Id3..." and "ID3Scheme" in the source folders given (history names, which start
 with "ID3_", do not match) and looks each one up in the help sources.
+
+The hot-key check of gen_lang.py works on its DIALOGS table; this scan reads each item
+table the table names (the DialogItemSpec array in the code) and checks that its items
+with hot keys (messages with a 'key' rule, literal texts holding '&') are those of
+DIALOGS in the same order, so that a dialog that gains, loses or repeats an item cannot
+slip past the hot-key check.
 """
 
 import argparse
@@ -14,7 +20,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gen_lang import LANGUAGES  # noqa: E402
+from gen_lang import DIALOGS, LANGUAGES, Errors, read_messages  # noqa: E402
 
 TOPIC_LITERAL_RE = re.compile(r'"(Id3[A-Za-z0-9]*|ID3Scheme)"')
 SOURCE_SUFFIXES = (".cpp", ".cc", ".c", ".h", ".hpp", ".inc")
@@ -55,6 +61,65 @@ def check(help_dir, folders):
     return problems
 
 
+SPEC_TEXT_RE = re.compile(r'SpecText\(\s*(?:"((?:[^"\\]|\\.)*)"|([A-Za-z_]\w*))\s*\)')
+MESSAGE_NAME_RE = re.compile(r"\bM[A-Z]\w*\b")
+CONSTANT_RE = re.compile(r'constexpr\s+char\s+(\w+)\s*\[\]\s*=\s*"((?:[^"\\]|\\.)*)"')
+
+
+def table_body(text, table):
+    """The text between the braces of `DialogItemSpec table[...] = { ... };`, or None."""
+    m = re.search(r"DialogItemSpec\s+" + re.escape(table) + r"\s*\[[^\]]*\]\s*=\s*\{", text)
+    if not m:
+        return None
+    depth, i = 1, m.end()
+    while i < len(text) and depth:
+        depth += {"{": 1, "}": -1}.get(text[i], 0)
+        i += 1
+    return text[m.end():i - 1]
+
+
+def check_dialog_tables(project_dir, messages):
+    """Compares each DialogItemSpec table the DIALOGS table names with its entry there."""
+    problems = []
+    by_name = {m.name: m for m in messages}
+    constants = {}
+    for root, dirs, files in os.walk(os.path.join(project_dir, "src")):
+        for name in files:
+            if name.endswith(SOURCE_SUFFIXES):
+                with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
+                    constants.update(CONSTANT_RE.findall(f.read()))
+    for dialog, layout in DIALOGS.items():
+        if layout["code"] is None:
+            continue
+        path, table = layout["code"]
+        try:
+            with open(os.path.join(project_dir, path), encoding="utf-8") as f:
+                body = table_body(f.read(), table)
+        except OSError as e:
+            problems.append(f"{path}: {e.strerror}")
+            continue
+        if body is None:
+            problems.append(f"{path}: the item table {table} of the {dialog} dialog is not there")
+            continue
+        found = []
+        for entry in re.findall(r"\{([^{}]*)\}", body):
+            literal = SPEC_TEXT_RE.search(entry)
+            if literal:
+                text = literal.group(1) if literal.group(1) is not None else constants.get(literal.group(2), "")
+                if "&" in text:
+                    found.append(text)
+                continue
+            for word in MESSAGE_NAME_RE.findall(entry):
+                m = by_name.get(word)
+                if m is not None and m.rules["key"] != "none":
+                    found.append(m.number)
+        if found != layout["items"]:
+            problems.append(f"{path}: the hot-key items of {table} ({', '.join(map(str, found))}) differ from "
+                            f"those gen_lang.py checks for the {dialog} dialog "
+                            f"({', '.join(map(str, layout['items']))})")
+    return problems
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--help-dir", required=True, help="folder of the .hlf sources")
@@ -62,6 +127,9 @@ def main(argv=None):
     parser.add_argument("folders", nargs="+", help="source folders to scan")
     args = parser.parse_args(argv)
     problems = check(args.help_dir, [f for f in args.folders if os.path.isdir(f)])
+    errors = Errors()
+    messages = read_messages(os.path.join(args.help_dir, "messages.tsv"), errors)
+    problems += errors.items or check_dialog_tables(os.path.dirname(os.path.abspath(args.help_dir)), messages)
     for p in problems:
         print(f"check_help: {p}", file=sys.stderr)
     if problems:

@@ -34,7 +34,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 93
+MESSAGE_COUNT = 110
 TITLE = "Tagwright"
 
 # (column name, .Language= value, code page of the output files, file stem)
@@ -53,28 +53,40 @@ REQUIRED_TOPICS = [
     "Id3Case", "Id3Confirmation", "Id3AddEdit", "Id3NameOfScheme", "ID3Scheme",
 ]
 
-# Items of each dialog that carry hot keys: message numbers, or the literal texts the
-# code itself holds. The host gives a hot key to the first item that has it, so within
-# one dialog no two items may share one. 'inner' is the width inside the frame and
-# 'rows' the button rows centred in it (a button takes its text plus "[ " and " ]",
-# and one column separates two buttons).
+# Items of each dialog that carry hot keys, in the order of the dialog's item table in
+# the code ('code': file and table; check_help.py checks that the table holds these
+# items and no other hot-key item): message numbers, or the literal texts the code itself
+# holds. The host gives a hot key to the first item that has it, so within one dialog no
+# two items may share one, and a message with a hot key serves a dialog once. 'inner' is
+# the width inside the frame and 'rows' the button rows centred in it (a button takes its
+# text plus "[ " and " ]", and one column separates two buttons).
 DIALOGS = {
-    "configuration": dict(items=[10, 11, 12, 13, 87, 6, 7], inner=61, rows=[[6, 7]]),
+    "configuration": dict(code=("src/host/config_dialog.cpp", "kSpecs"),
+                          items=[10, 11, 12, 13, 87, 6, 7], inner=61, rows=[[6, 7]]),
     "file information": dict(
-        items=["ID3v&1", "ID3v&2", 22, 23, 24, 25, 26, 27, 28, 18, 19, 20, 21, 15, 14, 16, 17, 7, 9],
+        code=("src/views/file_info.cpp", "kFileInfoSpecs"),
+        items=["ID3v&1", 22, 23, 24, 25, 26, 27, 28, "ID3v&2", 93, 94, 95, 96, 97, 98, 99,
+               18, 19, 20, 21, 15, 14, 16, 17, 7, 9],
         inner=66, rows=[[18, 19], [20, 21, 15], [14, 16, 17, 7]]),
-    "extra fields": dict(items=[29, 30, 31, 32, 33, 6], inner=42, rows=[[6]]),
-    "audio properties": dict(items=[6], inner=32, rows=[[6]]),
-    "rename set-up": dict(items=[8, 51, "ID3v&1, ID3v2", "ID3v&2, ID3v1", 6, 7, 75, 76],
+    "extra fields": dict(code=("src/views/file_info.cpp", "kExtraSpecs"),
+                         items=[29, 30, 31, 32, 33, 6], inner=42, rows=[[6]]),
+    "audio properties": dict(code=("src/views/file_info.cpp", "kAudioSpecs"), items=[6], inner=32, rows=[[6]]),
+    "rename set-up": dict(code=("src/batch/rename.cpp", "kSetupSpecs"),
+                          items=[8, 51, "ID3v&1, ID3v2", "ID3v&2, ID3v1", 6, 7, 75, 76],
                           inner=46, rows=[[6, 7, 75, 76]]),
-    "file list set-up": dict(items=[46, 47, 48, "ID3v&1, ID3v2", "ID3v&2, ID3v1", 6, 7, 75, 76],
+    "file list set-up": dict(code=("src/batch/file_list.cpp", "kSetupSpecs"),
+                             items=[46, 47, 48, "ID3v&1, ID3v2", "ID3v&2, ID3v1", 6, 7, 75, 76],
                              inner=50, rows=[[6, 7, 75, 76]]),
     "tag creation": dict(
+        code=("src/batch/tag_creation_dialog.cpp", "kCreateSpecs"),
         items=[8, 54, 55, 56, 57, 58, "ID3v&1", "ID3v&2", 23, 24, 25, 26, 27, 22, 28, 60, 6, 7, 75, 76],
         inner=58, rows=[[6, 7, 75, 76]]),
-    "letter case": dict(items=[63, 64, 65, 66, 67, 68, 69, 70, 6, 7], inner=44, rows=[[6, 7]]),
-    "rename confirmation": dict(items=[72, 73, 9, 6, 7], inner=52, rows=[[6, 7]]),
-    "scheme deletion": dict(items=[82, 7], inner=None, rows=[]),
+    "letter case": dict(code=("src/batch/tag_creation_dialog.cpp", "kCaseSpecs"),
+                        items=[63, 64, 65, 66, 67, 68, 69, 70, 6, 7], inner=44, rows=[[6, 7]]),
+    "rename confirmation": dict(code=("src/batch/rename.cpp", "kConfirmSpecs"),
+                                items=[72, 73, 9, 6, 7], inner=52, rows=[[6, 7]]),
+    # A message box (src/host/schemes.cpp), not an item table.
+    "scheme deletion": dict(code=None, items=[82, 7], inner=None, rows=[]),
 }
 
 NAME_RE = re.compile(r"M[A-Z][A-Za-z0-9]*$")
@@ -286,15 +298,16 @@ def check_dialogs(messages, errors):
     for dialog, layout in DIALOGS.items():
         for column, _, _, _ in LANGUAGES:
             seen = {}
-            for item in dict.fromkeys(layout["items"]):
+            for item in layout["items"]:
                 text = item if isinstance(item, str) else by_number[item].texts[column] if item in by_number else ""
                 key = hot_key(text)
                 if key is None:
                     continue
                 label = f"'{item}'" if isinstance(item, str) else f"message {item}"
-                if key in seen:
-                    errors.add(f"{dialog} dialog, {column}",
-                               f"{label} and {seen[key]} share the hot key '{key}'")
+                if key in seen and seen[key] == label:
+                    errors.add(f"{dialog} dialog, {column}", f"{label} is used twice, so its hot key '{key}' is too")
+                elif key in seen:
+                    errors.add(f"{dialog} dialog, {column}", f"{label} and {seen[key]} share the hot key '{key}'")
                 else:
                     seen[key] = label
             for row in layout["rows"]:

@@ -108,6 +108,10 @@ MESSAGE_FAULTS = [
     ("a hot key in a menu title", lambda s: s.edit_message(74, EN, "&Schemes"), "'&' is not allowed here"),
     ("two items of a dialog with one hot key", lambda s: s.edit_message(25, EN, "&Album"),
      "file information dialog, english: message 25 and message 24 share the hot key 'a'"),
+    ("an ID3v2 label with the hot key of its ID3v1 twin", lambda s: s.edit_message(94, EN, "&Title"),
+     "file information dialog, english: message 94 and message 23 share the hot key 't'"),
+    ("a Russian ID3v2 label with the hot key of a button", lambda s: s.edit_message(99, RU, "Коммента&рий"),
+     "file information dialog, russian: message 99 and message 98 share the hot key 'р'"),
     ("a hot key taken from a literal item", lambda s: s.edit_message(51, EN, "Name &1:"),
      "rename set-up dialog, english: 'ID3v&1, ID3v2' and message 51 share the hot key '1'"),
     ("buttons wider than their frame", lambda s: s.edit_message(76, RU, "Сохранить сх&ему"),
@@ -160,7 +164,7 @@ class RealSources(unittest.TestCase):
         self.assertIn("MTitle = 0,", header)
         self.assertIn("MDelete = 82,", header)
         self.assertIn("MKeepFileTime = 87,", header)
-        self.assertIn("kMessageCount = 93;", header)
+        self.assertIn("kMessageCount = 110;", header)
 
     def test_escapes_survive_the_round_trip(self):
         self.box.edit_message(53, EN, r'a \"quoted\" C:\\new path')
@@ -198,6 +202,47 @@ class BrokenSources(unittest.TestCase):
         for what, fault, expected in HELP_FAULTS:
             with self.subTest(what):
                 self.check_refused(fault, expected)
+
+
+class DialogTablesInCode(unittest.TestCase):
+    """check_help.py reads the item tables of the code that gen_lang.py's DIALOGS names."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="check_dialogs_test-")
+        project = os.path.dirname(HERE)
+        paths = {layout["code"][0] for layout in gen_lang.DIALOGS.values() if layout["code"]}
+        for path in paths | {"src/batch/template.h"}:
+            os.makedirs(os.path.join(self.root, os.path.dirname(path)), exist_ok=True)
+            shutil.copy(os.path.join(project, path), os.path.join(self.root, path))
+        errors = gen_lang.Errors()
+        self.messages = gen_lang.read_messages(os.path.join(HERE, "messages.tsv"), errors)
+        self.assertFalse(errors, errors.items)
+
+    def tearDown(self):
+        shutil.rmtree(self.root)
+
+    def replace(self, path, old, new):
+        with open(os.path.join(self.root, path), encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn(old, text)
+        with open(os.path.join(self.root, path), "w", encoding="utf-8") as f:
+            f.write(text.replace(old, new, 1))
+
+    def test_the_code_tables_hold_the_items_whose_hot_keys_are_checked(self):
+        self.assertEqual(check_help.check_dialog_tables(self.root, self.messages), [])
+
+    def test_a_label_used_in_both_columns_is_found(self):
+        self.replace("src/views/file_info.cpp", "MTitleLabel2,", "MTitleLabel,")
+        problems = check_help.check_dialog_tables(self.root, self.messages)
+        self.assertEqual(len(problems), 1, problems)
+        self.assertIn("kFileInfoSpecs (ID3v&1, 22, 23, 24, 25, 26, 27, 28, ID3v&2, 93, 23, 95", problems[0])
+
+    def test_a_literal_hot_key_through_a_constant_and_a_missing_table_are_found(self):
+        self.replace("src/batch/template.h", '"ID3v&2, ID3v1"', '"ID3v2, ID3v&1"')
+        self.replace("src/batch/rename.cpp", "kConfirmSpecs[", "kConfirmItems[")
+        problems = "\n".join(check_help.check_dialog_tables(self.root, self.messages))
+        self.assertIn("file_list.cpp: the hot-key items of kSetupSpecs (46, 47, 48, ID3v&1, ID3v2, ID3v2, ID3v&1,", problems)
+        self.assertIn("rename.cpp: the item table kConfirmSpecs of the rename confirmation dialog is not there", problems)
 
 
 class HelpTopicsInCode(unittest.TestCase):

@@ -39,7 +39,7 @@ void Usage() {
       "  --script FILE    play FILE against the plug-in and print the transcript\n"
       "  --lang NAME      the language file to use (default $TAGWRIGHT_LANG, else English)\n"
       "  --plugin MODULE  the plug-in module (default $TAGWRIGHT_PLUGIN, else the one\n"
-      "                   beside this program or in ../plugin)\n"
+      "                   beside this program, in ../plugin or in ../lib/tagwright)\n"
       "  --quiet          print no transcript, only a failure\n"
       "The exit status is 0 when the script ran to its end (or the user quit), 1 on the\n"
       "first mismatch (or a misuse of the host), 2 when the script, the folder or the\n"
@@ -84,7 +84,8 @@ std::string FindPlugin() {
   const char* name = "libtagwright.so";
 #endif
   std::string folder = ProgramFolder();
-  for (const char* sub : {"", "plugin", "..\\plugin"}) {
+  // Beside the program, in the build tree, or installed (PREFIX/bin and PREFIX/lib/tagwright).
+  for (const char* sub : {"", "plugin", "..\\plugin", "..\\lib\\tagwright"}) {
     std::string candidate = hostsim::JoinPath(*sub ? hostsim::JoinPath(folder, sub) : folder, name);
     if (sys::Exists(candidate)) return candidate;
   }

@@ -374,8 +374,7 @@ EditorAnswer TerminalDriver::Editor(const EditorRequest& e) {
 const HelpFile* TerminalDriver::LoadHelp(std::string* error) {
   if (help_) return help_.get();
   std::string module = module_.moduleName();
-  size_t cut = module.find_last_of("\\/");
-  std::string folder = cut == std::string::npos ? std::string(".") : module.substr(0, cut);
+  std::string folder = module_.dataFolder();
   std::vector<FAR_FIND_DATA> entries;
   if (!ListFolder(folder, &entries)) {
     *error = "cannot read " + folder;
@@ -392,7 +391,7 @@ const HelpFile* TerminalDriver::LoadHelp(std::string* error) {
     }
   }
   if (files.empty()) {
-    *error = "no help file beside " + module;
+    *error = "no help file in " + folder;
     return nullptr;
   }
   size_t chosen = 0;

@@ -45,6 +45,8 @@ class MPEGaudio {
   const char* VersionText() const { return audio::VersionText(firstFrame_); }
   const char* LayerText() const { return audio::LayerText(firstFrame_); }
   const char* ChannelModeText() const { return audio::ChannelModeText(firstFrame_); }
+  // kStereo .. kMono, or 4 when no frame was found.
+  uint8_t ChannelMode() const { return firstFrame_.ChannelMode; }
   uint16_t BitRateKbps() const;
   uint16_t SampleRateHz() const { return TableSampleRate(firstFrame_); }
   int64_t FrameCount() const;

@@ -116,7 +116,7 @@ bool FileListSetup() {
       [&entries] {
         host::SetItemText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
         host::SetItemText(setupItems[SetupName], host::ReadString("FileListName", kSetupKey, ""));
-        std::string table = host::ReadString("CharacterTable", kSetupKey, tags::kWindowsText);
+        std::string table = host::CodePageShownName(host::ReadString("CharacterTable", kSetupKey, tags::kWindowsText));
         host::SetItemText(setupItems[SetupTable], table);
         // The drop-down list opens on the entry the text names.
         for (FarListItem& entry : entries) {
@@ -136,7 +136,8 @@ bool FileListSetup() {
       [] {
         host::WriteString("Format", kSetupKey, host::ItemText(setupItems[SetupFormat]));
         host::WriteString("FileListName", kSetupKey, host::ItemText(setupItems[SetupName]));
-        host::WriteString("CharacterTable", kSetupKey, host::ItemText(setupItems[SetupTable]));
+        host::WriteString("CharacterTable", kSetupKey,
+                          host::CodePageSettingName(host::ItemText(setupItems[SetupTable])));
         tags::LoadCodePage("CharacterTable", kSetupKey, tags::ListCodePage);
         host::WriteBool("TagOrder", kSetupKey, setupItems[SetupV1First].Selected != 0);
       },

@@ -312,7 +312,7 @@ bool TagCreationSetup() {
         createItems[CreateGenre].ListItems = &genreList;
         host::SetItemText(createItems[CreateListName], host::ReadString("FileListName", kTagCreationKey, ""));
         const std::string table =
-            host::ReadString("CharacterTable", kTagCreationKey, tags::kWindowsText);
+            host::CodePageShownName(host::ReadString("CharacterTable", kTagCreationKey, tags::kWindowsText));
         host::SetItemText(createItems[CreateTable], table);
         // The drop-down list opens on the entry the text names.
         for (FarListItem& entry : tables) {
@@ -340,7 +340,8 @@ bool TagCreationSetup() {
       },
       [] {
         host::WriteString("FileListName", kTagCreationKey, host::ItemText(createItems[CreateListName]));
-        host::WriteString("CharacterTable", kTagCreationKey, host::ItemText(createItems[CreateTable]));
+        host::WriteString("CharacterTable", kTagCreationKey,
+                          host::CodePageSettingName(host::ItemText(createItems[CreateTable])));
         tags::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage);
         host::WriteString("Regexp", kTagCreationKey, host::ItemText(createItems[CreateRegexp]));
         host::WriteBool("ExtractFromName", kTagCreationKey, createItems[CreateFromName].Selected != 0);

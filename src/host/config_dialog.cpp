@@ -55,7 +55,7 @@ bool ConfigDialog() {
 
   host::SetItemText(items[ConfigItem::ProcessExt], ReadString("ProcessExt", kSubkey, "*.mp3"));
   host::SetItemText(items[ConfigItem::ExcludeExt], ReadString("ExcludeExt", kSubkey, ""));
-  host::SetItemText(items[ConfigItem::TagCP], ReadString("TagCP", kSubkey, tags::kWindowsText));
+  host::SetItemText(items[ConfigItem::TagCP], CodePageShownName(ReadString("TagCP", kSubkey, tags::kWindowsText)));
   items[ConfigItem::ResetCounter].Selected = ReadBool("ResetCounter", kSubkey, true) ? 1 : 0;
   items[ConfigItem::KeepFileTime].Selected = ReadBool("KeepFileTime", kSubkey, false) ? 1 : 0;
 
@@ -69,7 +69,7 @@ bool ConfigDialog() {
   StoreDialogValues([] {
     WriteString("ProcessExt", kSubkey, host::ItemText(items[ConfigItem::ProcessExt]));
     WriteString("ExcludeExt", kSubkey, host::ItemText(items[ConfigItem::ExcludeExt]));
-    WriteString("TagCP", kSubkey, host::ItemText(items[ConfigItem::TagCP]));
+    WriteString("TagCP", kSubkey, CodePageSettingName(host::ItemText(items[ConfigItem::TagCP])));
     WriteBool("ResetCounter", kSubkey, items[ConfigItem::ResetCounter].Selected != 0);
     WriteBool("KeepFileTime", kSubkey, items[ConfigItem::KeepFileTime].Selected != 0);
     LoadConfig();

@@ -241,9 +241,21 @@ FarListItem ListEntry(const std::string& text, DWORD flags) {
   return entry;
 }
 
+std::string CodePageShownName(const std::string& setting) {
+  if (setting == tags::kDosText) return Msg(MDosText);
+  if (setting == tags::kWindowsText) return Msg(MWindowsText);
+  return setting;
+}
+
+std::string CodePageSettingName(const std::string& shown) {
+  if (shown == Msg(MDosText)) return tags::kDosText;
+  if (shown == Msg(MWindowsText)) return tags::kWindowsText;
+  return shown;
+}
+
 std::vector<FarListItem> CodePageListItems() {
   constexpr int kMostHostTables = 256;
-  std::vector<FarListItem> entries{ListEntry(tags::kDosText), ListEntry(tags::kWindowsText)};
+  std::vector<FarListItem> entries{ListEntry(Msg(MDosText)), ListEntry(Msg(MWindowsText))};
   // Each table is asked for with a whole buffer: a host may refuse a smaller
   // one, and the name is needed anyway.
   for (int n = 0; n < kMostHostTables; ++n) {

@@ -72,8 +72,13 @@ std::string ItemText(const FarDialogItem& item);
 // A list entry with its text cut to the 128-byte field.
 FarListItem ListEntry(const std::string& text, DWORD flags = 0);
 
-// The code page choices of the dialogs: "Dos text", "Windows text", and when
-// the host has character tables a separator and their names in its order.
+// The code page choices of the dialogs: "Dos text", "Windows text" (by the
+// names of the language file), and when the host has character tables a
+// separator and their names in its order.
 std::vector<FarListItem> CodePageListItems();
+// A code page setting as its choice is shown, and back: the settings keep
+// "Dos text" and "Windows text" in every language; table names pass as they are.
+std::string CodePageShownName(const std::string& setting);
+std::string CodePageSettingName(const std::string& shown);
 
 }  // namespace host

@@ -17,7 +17,7 @@ void ReportCurrentException() {
   } catch (const std::exception& e) {
     host::ReportFailure(e.what());
   } catch (...) {
-    host::ReportFailure("unknown error");
+    host::ReportFailure(nullptr);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -558,7 +559,9 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 void ReportFailure(const char* what) {
   if (StartupInfo.Message == nullptr) return;
   try {
-    Warning(FMSG_MB_OK, what != nullptr ? what : "");
+    std::string body = Msg(MInternalError);
+    if (what != nullptr && *what != '\0') body += std::string("\n") + what;
+    Warning(FMSG_MB_OK, body);
   } catch (...) {
   }
 }

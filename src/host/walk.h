@@ -47,7 +47,8 @@ std::string FolderPart(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Tells the user, through a warning with an OK button, that an invocation
-// ended on an internal error. Does nothing before the host's tables exist.
+// ended on an internal error (message MInternalError, then `what`, the
+// exception's text, when there is one). Does nothing before the host's tables exist.
 void ReportFailure(const char* what);
 
 }  // namespace host

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -57,19 +58,19 @@ const host::DialogItemSpec kFileInfoSpecs[FileInfoItem::Count] = {
     /* 14 */ {DI_TEXT, 5, 11, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
     /* 15 */ {DI_FIXEDIT, 5, 12, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Comment"},
     /* 16 */ {DI_CHECKBOX, 38, 2, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&2"), nullptr},
-    /* 17 */ {DI_TEXT, 56, 2, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
+    /* 17 */ {DI_TEXT, 56, 2, 0, 0, 0, 0, 0, 0, MTrackLabel2, nullptr},
     /* 18 */ {DI_FIXEDIT, 63, 2, 67, 0, 0, 0, SE | MA, 0, host::SpecText(""), kTrackMask},
-    /* 19 */ {DI_TEXT, 38, 3, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
+    /* 19 */ {DI_TEXT, 38, 3, 0, 0, 0, 0, 0, 0, MTitleLabel2, nullptr},
     /* 20 */ {DI_EDIT, 38, 4, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Title"},
-    /* 21 */ {DI_TEXT, 38, 5, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
+    /* 21 */ {DI_TEXT, 38, 5, 0, 0, 0, 0, 0, 0, MArtistLabel2, nullptr},
     /* 22 */ {DI_EDIT, 38, 6, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Artist"},
-    /* 23 */ {DI_TEXT, 38, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
+    /* 23 */ {DI_TEXT, 38, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel2, nullptr},
     /* 24 */ {DI_EDIT, 38, 8, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Album"},
-    /* 25 */ {DI_TEXT, 38, 9, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
+    /* 25 */ {DI_TEXT, 38, 9, 0, 0, 0, 0, 0, 0, MYearLabel2, nullptr},
     /* 26 */ {DI_EDIT, 38, 10, 42, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Year"},
-    /* 27 */ {DI_TEXT, 45, 9, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
+    /* 27 */ {DI_TEXT, 45, 9, 0, 0, 0, 0, 0, 0, MGenreLabel2, nullptr},
     /* 28 */ {DI_COMBOBOX, 45, 10, 67, 0, 0, 0, SE, 0, host::SpecText(""), nullptr},
-    /* 29 */ {DI_BUTTON, 38, 11, 0, 0, 0, 0, NC, 0, MCommentLabel, nullptr},
+    /* 29 */ {DI_BUTTON, 38, 11, 0, 0, 0, 0, NC, 0, MCommentLabel2, nullptr},
     /* 30 */ {DI_EDIT, 38, 12, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Comment"},
     /* 31 */ {DI_TEXT, 4, 13, 69, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
     /* 32 */ {DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV1, nullptr},
@@ -154,11 +155,13 @@ void FormatAudioLines(ViewState& s, const audio::MPEGaudio& a) {
   std::snprintf(line, sizeof(line), "%s %s%s", a.VersionText(), a.LayerText(),
                 a.VbrInfo().IsInfo() ? ", CBR (Info)" : "");
   PutText(items[AudioItem::VersionLine], line);
-  std::snprintf(line, sizeof(line), "%d kbit, %" PRId64 " %s", static_cast<int>(a.BitRateKbps()),
-                a.FrameCount(), host::Msg(MFrames));
+  std::snprintf(line, sizeof(line), "%d %s, %" PRId64 " %s", static_cast<int>(a.BitRateKbps()),
+                host::Msg(MKbit), a.FrameCount(), host::Msg(MFrames));
   PutText(items[AudioItem::BitRateLine], line);
-  std::snprintf(line, sizeof(line), "%d Hz, %s", static_cast<int>(a.SampleRateHz()),
-                a.ChannelModeText());
+  static constexpr int kModeNames[] = {MStereo, MJointStereo, MDualChannel, MMono, MUnknownMode};
+  const int mode = kModeNames[std::min<size_t>(a.ChannelMode(), std::size(kModeNames) - 1)];
+  std::snprintf(line, sizeof(line), "%d %s, %s", static_cast<int>(a.SampleRateHz()), host::Msg(MHz),
+                host::Msg(mode));
   PutText(items[AudioItem::SampleRateLine], line);
 }
 

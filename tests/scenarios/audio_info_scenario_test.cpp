@@ -4,6 +4,7 @@
 #include <string>
 
 #include "plugin_scenario.h"  // windows.h before sys.h
+#include "sys/sys.h"
 
 namespace {
 
@@ -55,6 +56,29 @@ TEST_F(AudioInfoScenario, InfoHeaderIsNamedAndCountsTheFrames) {
   // No header: the frames the file's size holds.
   WriteFile("music\\plain.mp3", scenario::Mp3Audio());
   EXPECT_TRUE(ShowsAudio("plain.mp3", "MPEG 1 Layer III", "128 kbit, 20 frames"));
+}
+
+class RussianAudioInfo : public scenario::PluginScenario {
+ protected:
+  void SetUp() override {
+    PluginScenario::SetUp();
+    if (sys::OemCodePage() != 866) GTEST_SKIP() << "needs OEM 866 (TAGWRIGHT_CODEPAGES or a Russian locale)";
+    ASSERT_NO_FATAL_FAILURE(MakeFolder("music"));
+    Start("Russian");
+  }
+};
+
+// In Russian the units and the channel mode come from the Russian language file.
+TEST_F(RussianAudioInfo, UnitsAndChannelModeAreTranslated) {
+  WriteFile("music\\plain.mp3", scenario::Mp3Audio());
+  ASSERT_TRUE(Play("panel music select plain.mp3\ninvoke menu\nmenu * choose 0\n"
+                   "dialog Id3Edit press 34\n"
+                   "dialog \"Параметры звука\" expect 4 \"128 кбит, 20 кадров\"\n"
+                   "dialog \"Параметры звука\" expect 5 \"44100 Гц, Объединённое стерео\"\n"
+                   "dialog \"Параметры звука\" enter\n"
+                   "dialog Id3Edit press 39\n"
+                   "expect-end\n"))
+      << host_->failure() << "\n" << output_;
 }
 
 }  // namespace

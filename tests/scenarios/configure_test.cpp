@@ -4,7 +4,8 @@
 #include <string>
 
 #include "hostsim/char_tables.h"
-#include "plugin_scenario.h"
+#include "plugin_scenario.h"  // windows.h before sys.h
+#include "sys/sys.h"
 
 namespace {
 
@@ -48,6 +49,25 @@ TEST_F(Configure, TheCodePageListHoldsBothTextsThenTheHostsTables) {
                          std::to_string(tables.empty() ? 2 : tables.size() + 3) + "] " + expected),
             std::string::npos)
       << output_;
+}
+
+// The choices are shown in the user's language; the setting keeps its name, so
+// that a change of language keeps the choice.
+TEST_F(Configure, InRussianTheCodePageChoicesAreTranslatedAndTheSettingKeepsItsName) {
+  if (sys::OemCodePage() != 866) GTEST_SKIP() << "needs OEM 866 (TAGWRIGHT_CODEPAGES or a Russian locale)";
+  Start("Russian");
+  ASSERT_TRUE(
+      Play("invoke configure\n"
+           "dialog \"Id3Config\" expect 6 \"Текст Windows\"\n"
+           "dialog \"Id3Config\" select 6 \"Текст DOS\"\n"
+           "dialog \"Id3Config\" press 10\n"
+           "invoke configure\n"
+           "dialog \"Id3Config\" expect 6 \"Текст DOS\"\n"
+           "dialog \"Id3Config\" esc\n"
+           "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_NE(output_.find("\"Текст DOS\" | \"Текст Windows\""), std::string::npos) << output_;
+  EXPECT_EQ(scenario::ReadRegistry(KeyPath("ConfigDialog"), "TagCP"), Sz("Dos text"));
 }
 
 TEST_F(Configure, ConfirmedValuesAreStoredAndTheWalkUsesThemAtOnce) {

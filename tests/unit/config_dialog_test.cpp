@@ -58,6 +58,9 @@ class ConfigDialogTest : public ::testing::Test {
     seen = &seen_;
     host::StartupInfo.Dialog = &FakeDialog;
     path_ = host::KeyPath("ConfigDialog");
+    // The English language file's names of the two text kinds.
+    box_.Host().SetMessage(MDosText, "Dos text");
+    box_.Host().SetMessage(MWindowsText, "Windows text");
   }
   void TearDown() override {
     seen = nullptr;
@@ -91,6 +94,34 @@ TEST_F(ConfigDialogTest, ShowsTheDefaultsAndCodePagesWithoutHostTables) {
   EXPECT_STREQ(seen_.list[1].Text, "Windows text");
   EXPECT_EQ(seen_.list[0].Flags | seen_.list[1].Flags, 0u);
   EXPECT_FALSE(SettingsSandbox::KeyExists(path_));  // Esc writes nothing
+}
+
+// The list shows the language file's names; the setting keeps "Dos text" and
+// "Windows text", and a table name as it is.
+TEST_F(ConfigDialogTest, TheTextKindsAreShownTranslatedAndStoredByTheirSettingNames) {
+  box_.Host().SetMessage(MDosText, "DOS-Text");
+  box_.Host().SetMessage(MWindowsText, "Win-Text");
+  box_.Host().SetCharTables({Table("KOI8-R")});
+  answer = [](FarDialogItem* items) {
+    host::SetItemText(items[host::ConfigItem::TagCP], "DOS-Text");
+    return static_cast<int>(host::ConfigItem::Ok);
+  };
+  EXPECT_TRUE(host::ConfigDialog());
+  EXPECT_EQ(Text(host::ConfigItem::TagCP), "Win-Text");  // the default, "Windows text"
+  ASSERT_EQ(seen_.list.size(), 4u);
+  EXPECT_STREQ(seen_.list[0].Text, "DOS-Text");
+  EXPECT_STREQ(seen_.list[1].Text, "Win-Text");
+  EXPECT_EQ(host::ReadString("TagCP", "ConfigDialog", ""), "Dos text");
+
+  answer = [](FarDialogItem* items) {
+    host::SetItemText(items[host::ConfigItem::TagCP], "KOI8-R");
+    return static_cast<int>(host::ConfigItem::Ok);
+  };
+  EXPECT_TRUE(host::ConfigDialog());
+  EXPECT_EQ(Text(host::ConfigItem::TagCP), "DOS-Text");
+  EXPECT_EQ(host::ReadString("TagCP", "ConfigDialog", ""), "KOI8-R");
+  EXPECT_TRUE(host::ConfigDialog());
+  EXPECT_EQ(Text(host::ConfigItem::TagCP), "KOI8-R");
 }
 
 TEST_F(ConfigDialogTest, HostTablesFollowASeparatorInTheHostsOrder) {

@@ -8,6 +8,7 @@
 
 #include "fake_host.h"
 #include "host/far_services.h"
+#include "host/walk.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
 
@@ -86,6 +87,21 @@ TEST(Warning, TitleLineThenBodyWithTheWarningFlags) {
   EXPECT_EQ(host.MessageCalls()[0].flags, 0x50021u);
   EXPECT_EQ(host.MessageCalls()[0].text, "Warning\nbody 100%s");
   EXPECT_EQ(host.MessageCalls()[1].flags, 0x10021u);
+}
+
+// An exception that reached an export: the language file's line, then the
+// exception's own text where there is one.
+TEST(ReportFailure, NamesAnInternalErrorAndTheExceptionsText) {
+  FakeHost host;
+  host.SetMessage(MWarning, "Warning");
+  host.SetMessage(MInternalError, "Internal error");
+  host.QueueMessageAnswer(0);
+  host.QueueMessageAnswer(0);
+  host::ReportFailure("std::bad_alloc");
+  host::ReportFailure(nullptr);
+  ASSERT_EQ(host.MessageCalls().size(), 2u);
+  EXPECT_EQ(host.MessageCalls()[0].text, "Warning\nInternal error\nstd::bad_alloc");
+  EXPECT_EQ(host.MessageCalls()[1].text, "Warning\nInternal error");
 }
 
 // A failed file operation: its message with the name, the error the failure

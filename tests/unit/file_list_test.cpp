@@ -18,6 +18,7 @@
 
 #include "fake_host.h"
 #include "sys/sys.h"
+#include "tagwright/messages.h"
 
 namespace {
 
@@ -87,6 +88,8 @@ std::vector<std::string> Texts(const std::vector<FarListItem>& entries) {
 
 TEST(CharTableList, TheTwoTextKindsThenTheHostTablesAfterASeparator) {
   fakehost::FakeHost host;
+  host.SetMessage(MDosText, "Dos text");
+  host.SetMessage(MWindowsText, "Windows text");
   EXPECT_EQ(Texts(host::CodePageListItems()),
             (std::vector<std::string>{"Dos text", "Windows text"}));
   // A name that fills the host's field without a terminator is cut to 127 characters.
