@@ -250,8 +250,9 @@ void TerminalDriver::RunEngine(DialogEngine& d, bool arrowsMoveFocus) {
   LayerScope scope(*this, [&](Canvas& c) {
     const std::vector<ItemView> views = ViewsOf(d);
     const Extent focused = ItemExtent(views, d.focus(), d.width());
-    const int left = PlaceOnScreen(c.width(), d.width(), focused.x1, focused.x2, &offsetX);
-    const int top = PlaceOnScreen(c.height(), d.height(), focused.y1, focused.y2, &offsetY);
+    // A margin around the item brings the frame near it into view as well.
+    const int left = PlaceOnScreen(c.width(), d.width(), focused.x1 - 3, focused.x2 + 3, &offsetX);
+    const int top = PlaceOnScreen(c.height(), d.height(), focused.y1 - 1, focused.y2 + 1, &offsetY);
     DrawDialog(c, left, top, d.width(), d.height(), views, d.focus(),
                (d.flags() & FDLG_WARNING) != 0);
   });
