@@ -61,11 +61,11 @@ class SettingsBatch {
 bool StoreDialogValues(const std::function<void()>& store);
 
 // Runs `change`, the registry changes of one operation on the settings (a
-// scheme saved, loaded, renamed, deleted or moved), as one batch: all of
-// them are stored or none. When they could not be stored (a write refused,
-// a key operation that refused to overwrite a key, the file not written),
-// says so in one warning, message 93 with the system's reason, and gives
-// false. A key operation that found nothing to act on is no failure.
+// scheme saved, loaded, renamed, deleted or moved), as one batch. When a
+// write in it failed, a key operation refused to overwrite a key, or the
+// batch could not be stored, says so in one warning, message 93 with the
+// system's reason, and gives false. A key operation that found nothing to
+// act on is no failure.
 bool StoreSettingsChange(const std::function<void()>& change);
 
 // ProcessExt, ExcludeExt and ResetCounter from the subkey ConfigDialog into
