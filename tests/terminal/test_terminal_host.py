@@ -323,6 +323,35 @@ class SettingsWarningTest(TerminalHost):
         self.quit()
 
 
+class ScriptSettingsWarningTest(unittest.TestCase):
+    """tagwright --script says once on stderr that the settings cannot be stored, and runs on."""
+
+    def run_script(self, registry):
+        folder = tempfile.mkdtemp(prefix="tagwright-script-")
+        try:
+            script = os.path.join(folder, "info.txt")
+            with open(script, "w") as f:
+                f.write("invoke info\n")
+            env = dict(os.environ, TAGWRIGHT_REGISTRY=registry, TAGWRIGHT_LANG="English")
+            return subprocess.run([ARGS.tagwright, "--script", script, "--plugin", ARGS.plugin, "--quiet"],
+                                  env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_an_unusable_registry_file_is_said_once(self):
+        done = self.run_script("/proc/version/tagwright/registry.reg")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = done.stderr.decode().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("settings cannot be stored in /proc/version/tagwright/registry.reg", lines[0])
+        folder = tempfile.mkdtemp(prefix="tagwright-script-")
+        try:
+            done = self.run_script(os.path.join(folder, "new", "registry.reg"))
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+
+
 class SmallTerminalTest(TerminalHost):
     """60 columns and 20 lines: windows larger than that show the part around the focus."""
     width, height = 60, 20
