@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "hostsim/host.h"
+#include "hostsim/hotkeys.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/transcript.h"
 
@@ -585,6 +586,11 @@ void DialogEngine::ProcessKey(DWORD key) {
     default:
       break;
   }
+  // Alt with an item's hot key, or the hot key alone where a character types
+  // nothing (buttons, check boxes, radio buttons).
+  const bool typing = IsEditLike(f) || IsDropDown(f) || t == DI_LISTBOX;
+  const unsigned char hot = HotkeyChar(key, !typing);
+  if (hot != 0 && ActivateHotkey(hot, key)) return;
   if (IsEditLike(f)) {
     ApplyEditKey(f, key);
   } else if (IsDropDown(f) && IsPrintableKey(key)) {
@@ -598,6 +604,45 @@ void DialogEngine::ProcessKey(DWORD key) {
       }
     }
   }
+}
+
+int DialogEngine::HotkeyItem(unsigned char hot) const {
+  for (int i = 0; i < count(); ++i) {
+    const Item& it = items_[i];
+    const int t = it.far.Type;
+    if (t != DI_TEXT && t != DI_VTEXT && t != DI_BUTTON && !IsCheckType(t)) continue;
+    if (it.far.Flags & (DIF_HIDDEN | DIF_DISABLE | DIF_SHOWAMPERSAND)) continue;
+    if (HotkeyOf(it.text) == hot) return i;
+  }
+  return -1;
+}
+
+bool DialogEngine::ActivateHotkey(unsigned char hot, DWORD key) {
+  const int item = HotkeyItem(hot);
+  if (item < 0) return false;
+  const int type = items_[item].far.Type;
+  int target = item;
+  if (type == DI_TEXT || type == DI_VTEXT) {
+    // A label hands the focus to the item after it.
+    target = -1;
+    for (int j = item + 1; j < count() && target < 0; ++j) {
+      if (Focusable(j)) target = j;
+    }
+  } else if (!Focusable(item)) {
+    target = -1;
+  }
+  if (target < 0) return false;
+  if (CallProc(DN_HOTKEY, item, static_cast<long>(key)) == 0 || closed_) return true;
+  if (!MoveFocus(target)) return true;
+  if (target != item) return true;
+  if (type == DI_BUTTON) {
+    PressButton(item);
+  } else if (type == DI_CHECKBOX) {
+    ToggleCheck(item);
+  } else if (type == DI_RADIOBUTTON) {
+    SelectRadio(item);
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------- user actions

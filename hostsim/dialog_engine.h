@@ -16,6 +16,11 @@
 //   with the button's number; a zero result keeps the dialog open.
 // - a key: DN_KEY; when the procedure does not handle it (zero), the dialog
 //   does what the key means (typing, Tab, Enter, Esc, Space ...).
+// - a hot key (Alt with the '&' letter of an item's text, or the letter alone
+//   when the focused item is no edit field or list): DN_HOTKEY with the item
+//   (a zero result refuses), then as the user would: the focus moves, and a
+//   button is pressed, a check box toggled, a radio button chosen; a label's
+//   hot key moves the focus to the next item that takes it.
 // - an edit's text changed by the user: DN_EDITCHANGE with the item.
 // - Esc: DN_CLOSE with -1.
 // Changes made through DM_ messages send no notifications.
@@ -140,6 +145,14 @@ class DialogEngine {
   void SelectRadio(int item);
   void SelectEntry(int item, int entry, bool notify);
   void NextFocus(int step);
+  // The first visible, enabled label, button, check box or radio button
+  // whose hot key is `hot`, or -1.
+  int HotkeyItem(unsigned char hot) const;
+  // Acts on the item of hot key `hot` as the host does: DN_HOTKEY (a zero
+  // answer refuses), then the focus moves to it (from a label, to the next
+  // item that takes the focus) and a button is pressed, a check box toggled,
+  // a radio button chosen. False when no item has that hot key.
+  bool ActivateHotkey(unsigned char hot, DWORD key);
   void ApplyEditKey(int item, DWORD key);
   bool InsertChar(int item, char c);
   void EditChanged(int item);

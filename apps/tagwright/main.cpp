@@ -188,6 +188,12 @@ int main(int argc, char** argv) {
   size_t cut = scriptPath.find_last_of("\\/");
   std::string base = cut == std::string::npos ? std::string(".") : scriptPath.substr(0, cut == 0 ? 1 : cut);
   if (!quiet) host.transcript().SetEcho(stdout);
+  std::string settings;
+  if (!sys::RegStorable(&settings)) {
+    const std::string reason = sys::ErrorText(sys::LastError());
+    std::fprintf(stderr, "tagwright: the settings cannot be stored in %s: %s\n", settings.c_str(),
+                 reason.c_str());
+  }
   host.transcript().AddSubstitution(base, "script");
 
   hostsim::PluginModule module;

@@ -61,7 +61,14 @@ class Canvas {
   // Row `y` as UTF-8, trailing blanks kept.
   std::string Row(int y) const;
 
-  void SetCursor(int x, int y) { cursorX_ = x, cursorY_ = y; }
+  // A cursor outside the canvas is hidden.
+  void SetCursor(int x, int y) {
+    if (Inside(x, y)) {
+      cursorX_ = x, cursorY_ = y;
+    } else {
+      HideCursor();
+    }
+  }
   void HideCursor() { cursorX_ = cursorY_ = -1; }
   int cursorX() const { return cursorX_; }
   int cursorY() const { return cursorY_; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "hostsim/hotkeys.h"
+
 namespace hostsim::terminal {
 
 namespace {
@@ -37,23 +39,7 @@ std::string Suffix(const ItemView& item) {
 
 }  // namespace
 
-std::string StripHotkey(const std::string& text, int* hotkey) {
-  std::string out;
-  *hotkey = -1;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&' && i + 1 < text.size()) {
-      if (text[i + 1] == '&') {
-        out.push_back('&');
-        ++i;
-        continue;
-      }
-      if (*hotkey < 0) *hotkey = static_cast<int>(out.size());
-      continue;
-    }
-    out.push_back(text[i]);
-  }
-  return out;
-}
+std::string StripHotkey(const std::string& text, int* hotkey) { return StripAmpersands(text, hotkey); }
 
 int ItemColumns(const ItemView& item) {
   int hot;
@@ -80,6 +66,50 @@ std::vector<int> CenterGroupColumns(const std::vector<ItemView>& items, int widt
     }
   }
   return columns;
+}
+
+Extent ItemExtent(const std::vector<ItemView>& items, int index, int width) {
+  Extent e;
+  if (index < 0 || index >= static_cast<int>(items.size())) return e;
+  const ItemView& it = items[index];
+  e.x1 = it.x1;
+  e.y1 = e.y2 = it.y1;
+  switch (it.type) {
+    case DI_EDIT:
+    case DI_FIXEDIT:
+    case DI_PSWEDIT:
+    case DI_COMBOBOX:
+      // The field and the arrow of its list or history.
+      e.x2 = std::max(it.x2, it.x1) + 1;
+      break;
+    case DI_LISTBOX:
+    case DI_SINGLEBOX:
+    case DI_DOUBLEBOX:
+      e.x2 = std::max(it.x2, it.x1);
+      e.y2 = std::max(it.y2, it.y1);
+      break;
+    default: {
+      const int group = CenterGroupColumns(items, width)[index];
+      if (group >= 0) e.x1 = group;
+      if (e.x1 < 0) e.x1 = std::max(0, (width - ItemColumns(it)) / 2);
+      e.x2 = e.x1 + std::max(ItemColumns(it), 1) - 1;
+      break;
+    }
+  }
+  return e;
+}
+
+int PlaceOnScreen(int screen, int size, int start, int end, int* offset) {
+  if (size <= screen) {
+    *offset = 0;
+    return (screen - size) / 2;
+  }
+  int o = *offset;
+  if (end >= o + screen) o = end - screen + 1;
+  if (start < o) o = start;
+  o = std::clamp(o, 0, size - screen);
+  *offset = o;
+  return -o;
 }
 
 void DrawDialog(Canvas& c, int left, int top, int width, int height,
@@ -237,11 +267,10 @@ void DrawMenu(Canvas& c, const std::string& title, const std::string& bottom,
     Style s = l.disabled ? Style::Disabled : on ? focused : base;
     c.Fill(left + 1, y, left + width - 2, y, s);
     if (l.checked) c.Put(left + 2, y, U'√', s);
-    int hot;
-    std::string shown = StripHotkey(l.text, &hot);
-    c.Oem(left + 4, y, shown, s, width - 6);
-    if (hot >= 0 && hot < width - 6 && !on && !l.disabled) {
-      c.Put(left + 4 + hot, y, OemDisplayChar(static_cast<unsigned char>(shown[hot])), Style::Hotkey);
+    const int hot = l.hotkey;
+    c.Oem(left + 4, y, l.text, s, width - 6);
+    if (hot >= 0 && hot < static_cast<int>(l.text.size()) && hot < width - 6 && !on && !l.disabled) {
+      c.Put(left + 4 + hot, y, OemDisplayChar(static_cast<unsigned char>(l.text[hot])), Style::Hotkey);
     }
   }
   if (*top > 0) c.Put(left + width - 1, topY + 1, U'▲', base);

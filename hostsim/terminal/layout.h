@@ -29,6 +29,18 @@ struct ItemView {
 void DrawDialog(Canvas& canvas, int left, int top, int width, int height,
                 const std::vector<ItemView>& items, int focus, bool warning);
 
+// The cells an item takes, relative to the dialog's corner (x2, y2 included).
+struct Extent {
+  int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+Extent ItemExtent(const std::vector<ItemView>& items, int index, int width);
+
+// Where a dialog `size` cells long goes on a screen `screen` cells long, on
+// one axis: centred when it fits. When it does not, the part from `*offset`
+// shows, moved as little as needed to show the cells `start` to `end` (the
+// focused item) and kept within the dialog; the result is then -*offset.
+int PlaceOnScreen(int screen, int size, int start, int end, int* offset);
+
 // Where the items of one line with DIF_CENTERGROUP start: centred together in
 // the dialog's width, one blank between neighbours. Returns, per item of
 // `items`, its column, or -1 when it is not in such a group.
@@ -40,10 +52,11 @@ int ItemColumns(const ItemView& item);
 std::string StripHotkey(const std::string& text, int* hotkey);
 
 struct MenuLine {
-  std::string text;  // OEM
+  std::string text;  // OEM, as drawn (without '&' marks)
   bool separator = false;
   bool disabled = false;
   bool checked = false;
+  int hotkey = -1;  // the place of the hot key in `text`, or -1
 };
 
 // A menu centred on the canvas, scrolled so that `highlighted` is visible

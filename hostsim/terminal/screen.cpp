@@ -197,12 +197,17 @@ KeyEvent Screen::ReadKey() {
       wint_t next = 0;
       int n = get_wch(&next);
       nodelay(stdscr, FALSE);
+      // (tmux and xterm send Alt+letter as Esc and the letter in one write;
+      // curses has read both when it returns the Esc.)
       if (n == OK && next >= 0x20 && next != 0x7F) {
         k.kind = KeyEvent::Char;
         k.ch = static_cast<char32_t>(next);
         k.alt = true;
       } else {
-        if (n != ERR) unget_wch(static_cast<wchar_t>(next));
+        // Anything else is a key of its own after Esc: a function key goes
+        // back as a key code, a character as a character.
+        if (n == KEY_CODE_YES) ungetch(static_cast<int>(next));
+        if (n == OK) unget_wch(static_cast<wchar_t>(next));
         k.kind = KeyEvent::Esc;
       }
       return k;

@@ -1,6 +1,7 @@
 #include "hostsim/terminal/term_keys.h"
 
 #include "hostsim/codepage.h"
+#include "hostsim/oem_case.h"
 
 namespace hostsim::terminal {
 
@@ -35,10 +36,16 @@ DWORD HostKey(const KeyEvent& k) {
       break;
     case KeyEvent::Char: {
       if (k.ctrl || k.alt) {
-        // With a modifier the host names letters by their upper-case code.
+        // With a modifier the host names letters by their upper-case code;
+        // Alt with a letter beyond ASCII by its upper-case OEM byte.
         char32_t c = k.ch >= U'a' && k.ch <= U'z' ? k.ch - 32 : k.ch;
-        if (c < 0x20 || c > 0x7E) return 0;
-        base = c;
+        if (c >= 0x20 && c <= 0x7E) {
+          base = c;
+          break;
+        }
+        int byte = k.ctrl ? -1 : EncodeChar(OemTable(), k.ch);
+        if (byte < 0x80) return 0;
+        base = OemCase().upper[byte];
         break;
       }
       int byte = EncodeChar(OemTable(), k.ch);

@@ -13,10 +13,12 @@
 #include "hostsim/dialog_engine.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/hotkeys.h"
 #include "hostsim/keys.h"
 #include "hostsim/loader.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/terminal/help_view.h"
+#include "hostsim/terminal/host_help.h"
 #include "hostsim/terminal/screen.h"
 
 namespace hostsim::terminal {
@@ -57,13 +59,6 @@ std::vector<ItemView> ViewsOf(const DialogEngine& d) {
     views.push_back(std::move(v));
   }
   return views;
-}
-
-// The hotkey letter of a menu item, upper case, or 0.
-unsigned char Hotkey(const std::string& text) {
-  int hot;
-  std::string shown = StripHotkey(text, &hot);
-  return hot < 0 ? 0 : OemCase().upper[static_cast<unsigned char>(shown[hot])];
 }
 
 bool ReadNative(const std::string& path, std::string* content) {
@@ -144,8 +139,17 @@ KeyEvent TerminalDriver::ReadKey() {
 
 MenuAnswer TerminalDriver::Menu(const MenuRequest& m) {
   MenuAnswer answer;
+  std::vector<std::string> texts;
+  for (const auto& item : m.items) texts.push_back(item.text);
+  const std::vector<MenuHotkey> hotkeys = AssignMenuHotkeys(
+      texts, (m.flags & (FMENU_AUTOHIGHLIGHT | FMENU_REVERSEAUTOHIGHLIGHT)) != 0,
+      (m.flags & FMENU_REVERSEAUTOHIGHLIGHT) != 0, (m.flags & FMENU_SHOWAMPERSAND) != 0);
   std::vector<MenuLine> lines;
-  for (const auto& item : m.items) lines.push_back({item.text, item.separator, item.disabled, item.checked});
+  for (size_t i = 0; i < m.items.size(); ++i) {
+    const auto& item = m.items[i];
+    lines.push_back({hotkeys[i].shown, item.separator, item.disabled, item.checked,
+                     item.separator ? -1 : hotkeys[i].position});
+  }
   int n = static_cast<int>(lines.size());
   auto selectable = [&](int i) { return i >= 0 && i < n && !lines[i].separator && !lines[i].disabled; };
   int highlighted = m.highlighted;
@@ -172,6 +176,18 @@ MenuAnswer TerminalDriver::Menu(const MenuRequest& m) {
       answer.breakKey = breakKey;
       answer.item = highlighted;
       return answer;
+    }
+    // A hot key, alone or with Alt, chooses its item.
+    if (const unsigned char hot = HotkeyChar(key, true); hot != 0) {
+      for (int i = 0; i < n; ++i) {
+        const MenuLine& l = lines[i];
+        if (selectable(i) && l.hotkey >= 0 &&
+            OemCase().upper[static_cast<unsigned char>(l.text[l.hotkey])] == hot) {
+          answer.kind = MenuAnswer::Choose;
+          answer.item = i;
+          return answer;
+        }
+      }
     }
     if (k.ctrl || k.alt) continue;
     switch (k.kind) {
@@ -201,18 +217,6 @@ MenuAnswer TerminalDriver::Menu(const MenuRequest& m) {
       case KeyEvent::PgDn:
         if (n > 0) highlighted = step(n, -1, false);
         break;
-      case KeyEvent::Char: {
-        if (key == 0) break;
-        unsigned char upper = OemCase().upper[key & 0xFF];
-        for (int i = 0; i < n; ++i) {
-          if (selectable(i) && Hotkey(lines[i].text) == upper) {
-            answer.kind = MenuAnswer::Choose;
-            answer.item = i;
-            return answer;
-          }
-        }
-        break;
-      }
       default:
         break;
     }
@@ -240,10 +244,16 @@ int TerminalDriver::PickFromList(const std::vector<std::string>& entries, int cu
 }
 
 void TerminalDriver::RunEngine(DialogEngine& d, bool arrowsMoveFocus) {
+  // A dialog larger than the screen shows the part around the focused item;
+  // the offsets keep that part steady while the focus stays inside it.
+  int offsetX = 0, offsetY = 0;
   LayerScope scope(*this, [&](Canvas& c) {
-    int left = std::max(0, (c.width() - d.width()) / 2);
-    int top = std::max(0, (c.height() - d.height()) / 2);
-    DrawDialog(c, left, top, d.width(), d.height(), ViewsOf(d), d.focus(),
+    const std::vector<ItemView> views = ViewsOf(d);
+    const Extent focused = ItemExtent(views, d.focus(), d.width());
+    // A margin around the item brings the frame near it into view as well.
+    const int left = PlaceOnScreen(c.width(), d.width(), focused.x1 - 3, focused.x2 + 3, &offsetX);
+    const int top = PlaceOnScreen(c.height(), d.height(), focused.y1 - 1, focused.y2 + 1, &offsetY);
+    DrawDialog(c, left, top, d.width(), d.height(), views, d.focus(),
                (d.flags() & FDLG_WARNING) != 0);
   });
   while (!d.closed()) {
@@ -371,15 +381,12 @@ EditorAnswer TerminalDriver::Editor(const EditorRequest& e) {
   return answer;
 }
 
-const HelpFile* TerminalDriver::LoadHelp(std::string* error) {
+const HelpFile* TerminalDriver::LoadHelp() {
   if (help_) return help_.get();
   std::string module = module_.moduleName();
   std::string folder = module_.dataFolder();
   std::vector<FAR_FIND_DATA> entries;
-  if (!ListFolder(folder, &entries)) {
-    *error = "cannot read " + folder;
-    return nullptr;
-  }
+  if (!ListFolder(folder, &entries)) entries.clear();
   std::vector<HelpFile> files;
   for (const auto& e : entries) {
     std::string name = e.cFileName;
@@ -390,9 +397,13 @@ const HelpFile* TerminalDriver::LoadHelp(std::string* error) {
       files.push_back(std::move(file));
     }
   }
+  // The host's own topic goes with the plug-in's help (or alone without it).
+  HelpFile hostHelp;
+  std::string why;
+  ParseHelpFile(HostHelpText(), &hostHelp, &why);
   if (files.empty()) {
-    *error = "no help file in " + folder;
-    return nullptr;
+    help_ = std::make_unique<HelpFile>(std::move(hostHelp));
+    return help_.get();
   }
   size_t chosen = 0;
   bool found = false;
@@ -405,17 +416,14 @@ const HelpFile* TerminalDriver::LoadHelp(std::string* error) {
     }
   }
   help_ = std::make_unique<HelpFile>(std::move(files[chosen]));
+  if (help_->Find(kHostHelpTopic) == nullptr) {
+    for (auto& topic : hostHelp.topics) help_->topics.push_back(std::move(topic));
+  }
   return help_.get();
 }
 
 void TerminalDriver::ShowHelp(const std::string& topic) {
-  std::string error;
-  const HelpFile* file = LoadHelp(&error);
-  if (file == nullptr) {
-    Notice("Help", {error}, true);
-    return;
-  }
-  HelpView view(*file);
+  HelpView view(*LoadHelp());
   if (!view.Open(topic)) {
     Notice("Help", {"Help topic \"" + topic + "\" not found"}, true);
     return;

@@ -68,7 +68,9 @@ class TerminalDriver : public Driver {
   // buttons as in messages.
   void RunEngine(DialogEngine& dialog, bool arrowsMoveFocus);
   int PickFromList(const std::vector<std::string>& entries, int current);
-  const HelpFile* LoadHelp(std::string* error);
+  // The plug-in's help file in the chosen language (else English) beside the
+  // module, with the host's own topic added; the host's topic alone without one.
+  const HelpFile* LoadHelp();
 
   Host& host_;
   Screen& screen_;

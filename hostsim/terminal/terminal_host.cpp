@@ -11,15 +11,18 @@
 #include "hostsim/loader.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/panel.h"
+#include "hostsim/terminal/host_help.h"
 #include "hostsim/terminal/screen.h"
 #include "hostsim/terminal/terminal_driver.h"
+#include "sys/sys.h"
 
 namespace hostsim::terminal {
 
 namespace {
 
-constexpr const char* kHints =
-    "F1 Help  F11/F9/m Plug-ins  F12/c Configure  Ins Select  Enter Open  : Command  F10/q Quit";
+// The key hints of the status line, the most needed first.
+constexpr const char* kHints[] = {"F10/q Quit", "F1 Help", "F11/F9/m Plug-ins", "F12/c Configure",
+                                  "Ins Select", ": Command", "Enter Open"};
 
 bool IsFolder(const PluginPanelItem& item) {
   return (item.FindData.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -69,6 +72,7 @@ class App {
   int Run(const std::string& folder) {  // the panel shows `folder` already
     host_.SetDriver(&driver_);
     ChangeFolder(folder);
+    WarnWhenSettingsCannotBeStored();
     for (;;) {
       driver_.Redraw();
       KeyEvent k = driver_.ReadKey();
@@ -86,6 +90,21 @@ class App {
 
  private:
   Panel& panel() { return host_.panel(); }
+
+  // Once, at the start: a plug-in whose settings cannot be stored would lose
+  // every change of them.
+  void WarnWhenSettingsCannotBeStored() {
+    std::string where;
+    if (sys::RegStorable(&where)) return;
+    const std::string reason = sys::ErrorText(sys::LastError());
+    std::string path;
+    Utf8ToOem(where, &path);
+    driver_.Redraw();
+    driver_.Notice("Settings", {"The settings cannot be stored in", path, reason,
+                                "Changed settings will not be kept.",
+                                "Set TAGWRIGHT_REGISTRY to a file in a writable folder."},
+                   true);
+  }
 
   bool Open(const std::string& folder, const std::string& cursor, std::string* error) {
     if (!panel().Open(folder, error)) return false;
@@ -193,7 +212,7 @@ class App {
         if (k.fn == 10 && plain) return false;
         if ((k.fn == 11 || k.fn == 9) && plain) PluginsMenu();
         if (k.fn == 12 || (k.fn == 9 && k.alt && k.shift)) ConfigureMenu();
-        if (k.fn == 1 && plain) driver_.ShowHelp("Contents");
+        if (k.fn == 1 && plain) driver_.ShowHelp(kHostHelpTopic);
         return true;
       case KeyEvent::Up: MoveCursor(cursor - 1); return true;
       case KeyEvent::Down: MoveCursor(cursor + 1); return true;
@@ -283,6 +302,21 @@ bool MatchCommandPrefix(const std::string& prefixes, const std::string& line, st
   return false;
 }
 
+std::string StatusHints(int width) {
+  // Two blanks between hints, else one; then the least needed hints go until
+  // the rest fits. "F10/q Quit" stays last, where it always is.
+  const int count = static_cast<int>(sizeof(kHints) / sizeof(kHints[0]));
+  for (int shown = count; shown >= 1; --shown) {
+    for (const char* gap : {"  ", " "}) {
+      std::string line;
+      for (int i = 1; i < shown; ++i) line += std::string(kHints[i]) + gap;
+      line += kHints[0];
+      if (static_cast<int>(line.size()) <= width) return line;
+    }
+  }
+  return std::string(kHints[0]).substr(0, static_cast<size_t>(std::max(width, 0)));
+}
+
 void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
   int w = c.width(), h = c.height();
   c.Fill(0, 0, w - 1, h - 1, Style::Panel);
@@ -326,7 +360,7 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
   if (static_cast<int>(shown.size()) > room - 1) shown = shown.substr(shown.size() - (room - 1));
   c.Oem(x, h - 2, shown, Style::Panel, room);
   c.Fill(0, h - 1, w - 1, h - 1, Style::Status);
-  c.Oem(0, h - 1, kHints, Style::Status, w);
+  c.Oem(0, h - 1, StatusHints(w), Style::Status, w);
   if (state->commandFocused) {
     c.SetCursor(x + static_cast<int>(shown.size()), h - 2);
   } else {

@@ -24,6 +24,10 @@ int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder)
 // prefixes (`prefixes` separated by ':', compared ignoring case), with `rest`.
 bool MatchCommandPrefix(const std::string& prefixes, const std::string& line, std::string* rest);
 
+// The key hints of the status line for a screen `width` columns wide: as
+// many as fit, "F10/q Quit" always among them.
+std::string StatusHints(int width);
+
 // The panel on the canvas: the folder in the frame's title, one line per
 // item from `top` (selected items marked), the cursor line, the command line
 // and the key hints at the bottom.

@@ -136,15 +136,17 @@ int DeleteScheme(const std::string& dialogKey, int s, int count) {
 void SaveScheme(const std::string& dialogKey) {
   std::string name;
   if (!AskName(MSaveSchemeTitle, "", &name)) return;
-  int n = ReadCount(dialogKey);
-  if (n >= kMaxSchemes) return;
-  // Values only: the schemes below the dialog's key are not copied into themselves.
-  if (!CopyKey(sys::CurrentUserKey(), KeyPath(dialogKey), KeyPath(SchemeKey(dialogKey, n)),
-               false)) {
-    return;
-  }
-  WriteString("SchemeName", SchemeKey(dialogKey, n), name);
-  WriteCount(dialogKey, n + 1);
+  StoreSettingsChange([&] {
+    int n = ReadCount(dialogKey);
+    if (n >= kMaxSchemes) return;
+    // Values only: the schemes below the dialog's key are not copied into themselves.
+    if (!CopyKey(sys::CurrentUserKey(), KeyPath(dialogKey), KeyPath(SchemeKey(dialogKey, n)),
+                 false)) {
+      return;
+    }
+    WriteString("SchemeName", SchemeKey(dialogKey, n), name);
+    WriteCount(dialogKey, n + 1);
+  });
 }
 
 void SchemeMenu(const std::string& dialogKey) {
@@ -170,21 +172,24 @@ void SchemeMenu(const std::string& dialogKey) {
     }
     switch (breakCode) {
       case -1:
-        CopyKey(sys::CurrentUserKey(), KeyPath(SchemeKey(dialogKey, s)), KeyPath(dialogKey),
-                false);
+        StoreSettingsChange([&] {
+          CopyKey(sys::CurrentUserKey(), KeyPath(SchemeKey(dialogKey, s)), KeyPath(dialogKey),
+                  false);
+        });
         return;
       case BreakRename: {
         std::string shown(items[s].Text);
         std::string name;
         if (AskName(MRenameSchemeTitle, shown, &name)) {
-          WriteString("SchemeName", SchemeKey(dialogKey, s), name);
+          StoreSettingsChange([&] { WriteString("SchemeName", SchemeKey(dialogKey, s), name); });
         }
         reselect = s;
         break;
       }
       case BreakDelete:
         if (ConfirmDelete(names[s])) {
-          int left = DeleteScheme(dialogKey, s, count);
+          int left = count;
+          StoreSettingsChange([&] { left = DeleteScheme(dialogKey, s, count); });
           reselect = std::min(s, std::max(left - 1, 0));
         } else {
           reselect = s;
@@ -192,7 +197,7 @@ void SchemeMenu(const std::string& dialogKey) {
         break;
       case BreakMoveUp:
         if (s > 0) {
-          Swap(dialogKey, s, s - 1);
+          StoreSettingsChange([&] { Swap(dialogKey, s, s - 1); });
           reselect = s - 1;
         } else {
           reselect = s;
@@ -200,7 +205,7 @@ void SchemeMenu(const std::string& dialogKey) {
         break;
       case BreakMoveDown:
         if (s < count - 1) {
-          Swap(dialogKey, s, s + 1);
+          StoreSettingsChange([&] { Swap(dialogKey, s, s + 1); });
           reselect = s + 1;
         } else {
           reselect = s;

@@ -39,9 +39,8 @@ class OpenKey {
     return true;
   }
 
-  bool ForWriting(sys::RegKey root, const std::string& path) {
-    return Create(root, path) == kSuccess;
-  }
+  // A failure counts as a failed write of the batch that runs.
+  bool ForWriting(sys::RegKey root, const std::string& path);
 
   // ForWriting with the registry's answer.
   long Create(sys::RegKey root, const std::string& path) {
@@ -71,6 +70,26 @@ long batchFailure = kSuccess;
 
 void NoteWriteFailure(long status) {
   if (batchDepth > 0 && batchFailure == kSuccess) batchFailure = status;
+}
+
+bool OpenKey::ForWriting(sys::RegKey root, const std::string& path) {
+  const long status = Create(root, path);
+  if (status != kSuccess) NoteWriteFailure(status);
+  return status == kSuccess;
+}
+
+// One warning after title 39: message `body` with the system's reason, or
+// message 90 when another program held the settings file's lock.
+void WarnNotStored(int body, uint32_t error) {
+  if (error == sys::kErrorLockViolation && body == MCannotStoreSettings) {
+    Warning(FMSG_MB_OK, Msg(MSettingsLocked));
+    return;
+  }
+  const std::string text = std::string(Msg(MWarning)) + "\n" + Msg(body);
+  // The host shows the error the plug-in left: the one taken before the texts
+  // were fetched.
+  sys::SetLastError(error);
+  Message(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE | FMSG_MB_OK, nullptr, text.c_str());
 }
 
 char AsciiLower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch + 32) : ch; }
@@ -119,7 +138,9 @@ bool CopyValues(const OpenKey& source, const OpenKey& destination) {
       return false;
     }
     if (got > dataSize) got = dataSize;
-    if (sys::RegSetValueEx(destination.get(), name.data(), type, data.data(), got) != kSuccess) {
+    const long written = sys::RegSetValueEx(destination.get(), name.data(), type, data.data(), got);
+    if (written != kSuccess) {
+      NoteWriteFailure(written);
       return false;
     }
   }
@@ -206,16 +227,15 @@ bool StoreDialogValues(const std::function<void()>& store) {
   SettingsBatch batch;
   store();
   if (batch.Commit()) return true;
-  const uint32_t error = sys::LastError();
-  if (error == sys::kErrorLockViolation) {
-    Warning(FMSG_MB_OK, Msg(MSettingsLocked));
-    return false;
-  }
-  const std::string text = std::string(Msg(MWarning)) + "\n" + Msg(MCannotStoreSettings);
-  // The host shows the error the plug-in left: the one taken before the texts
-  // were fetched.
-  sys::SetLastError(error);
-  Message(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE | FMSG_MB_OK, nullptr, text.c_str());
+  WarnNotStored(MCannotStoreSettings, sys::LastError());
+  return false;
+}
+
+bool StoreSettingsChange(const std::function<void()>& change) {
+  SettingsBatch batch;
+  change();
+  if (batch.Commit()) return true;
+  WarnNotStored(MCannotChangeSettings, sys::LastError());
   return false;
 }
 
@@ -244,7 +264,9 @@ bool DeleteKey(sys::RegKey root, const std::string& path) {
       previous = name;
     }
   }
-  return sys::RegDeleteKey(root, path.c_str()) == kSuccess;
+  const long status = sys::RegDeleteKey(root, path.c_str());
+  if (status != kSuccess) NoteWriteFailure(status);
+  return status == kSuccess;
 }
 
 bool CopyKey(sys::RegKey root, const std::string& source, const std::string& destination,
@@ -275,7 +297,10 @@ bool MoveKey(sys::RegKey root, const std::string& parent, const std::string& old
   const std::string target = Join(parent, newName);
   {
     OpenKey existing;
-    if (existing.ForReading(root, target)) return false;
+    if (existing.ForReading(root, target)) {
+      NoteWriteFailure(static_cast<long>(sys::kErrorAlreadyExists));
+      return false;
+    }
   }
   if (!CopyKey(root, Join(parent, oldName), target, true)) {
     // The target did not exist before: take back whatever part of it the copy

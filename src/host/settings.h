@@ -3,9 +3,10 @@
 // operations the schemes rest on.
 //
 // Every value is stored as REG_SZ text; flags as "1" and "0". Reads that fail
-// give the default. A single failed write is lost without a word; the values
-// of a confirmed dialog are stored together (StoreDialogValues), and when they
-// cannot be, the user is told once.
+// give the default. The values of a confirmed dialog are stored together
+// (StoreDialogValues), and so are the changes of a scheme operation
+// (StoreSettingsChange); when they cannot be, the user is told once. A write
+// outside those would be lost without a word: there is none.
 #pragma once
 
 #include <functional>
@@ -59,12 +60,23 @@ class SettingsBatch {
 // batch (the configuration, a code page) has the dialog's values either way.
 bool StoreDialogValues(const std::function<void()>& store);
 
+// Runs `change`, the registry changes of one operation on the settings (a
+// scheme saved, loaded, renamed, deleted or moved), as one batch. When a
+// write in it failed, a key operation refused to overwrite a key, or the
+// batch could not be stored, says so in one warning, message 93 with the
+// system's reason, and gives false. A key operation that found nothing to
+// act on is no failure.
+bool StoreSettingsChange(const std::function<void()>& change);
+
 // ProcessExt, ExcludeExt and ResetCounter from the subkey ConfigDialog into
 // the configuration in memory, then the tag code page from TagCP and whether
 // tag writes keep the file's times from KeepFileTime.
 void LoadConfig();
 
 // The key operations take full key paths below `root`.
+
+// The key operations count their failed writes (and MoveKey its refusal) as
+// failed writes of the batch that runs, if one does.
 
 // Deletes `path` with all its subkeys; false when it is missing or a part
 // could not be deleted.

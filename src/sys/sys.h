@@ -305,6 +305,13 @@ long RegCloseKey(RegKey key);
 void RegBeginChanges();
 long RegCommitChanges();
 
+// Whether changes to the registry can be stored, asked without changing
+// anything. On POSIX: the registry file (`*where` gets its path) can be read
+// when it is there, and its folder, or the nearest folder above it that
+// exists, can be written; false with the reason in LastError() otherwise. On
+// Windows always true, with `*where` empty.
+bool RegStorable(std::string* where);
+
 // ---------------------------------------------------------------- text
 
 // The code pages of the process: OEM (866 or 437 ...) and ANSI (1251 or 1252 ...).

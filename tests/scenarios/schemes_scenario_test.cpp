@@ -1,6 +1,7 @@
 // Schemes behind the scheme buttons of the batch dialogs: saved from the
 // dialog's values, loaded back, renamed, deleted with the rest renumbered,
-// moved up and down through a TEMP key, and a damaged Count.
+// moved up and down through a TEMP key, and a damaged Count; a change that
+// cannot be stored is said.
 #include <string>
 #include <vector>
 
@@ -196,12 +197,15 @@ TEST_F(SchemesScenario, MovedUpAndDownThroughATemporaryKeyThatIsNeverLeftBehind)
   EXPECT_FALSE(RegKeyExists(std::string(kSchemes) + "\\TEMP"));
 }
 
+// Each refused move is said (the change could not be stored) and changes nothing.
 TEST_F(SchemesScenario, ATemporaryKeyLeftByAnInterruptedMoveBlocksMovesAndLosesNothing) {
   MakeSchemes({"A", "B"});
   SetRegValue(std::string(kSchemes) + "\\TEMP", "Format", "stale");
   Start();
   ASSERT_TRUE(Play(OpenMenu() + "menu \"ID3Scheme\" break CtrlDown on 0\n" +
-                   "menu \"ID3Scheme\" break CtrlUp on 1\n" + CloseAll()))
+                   "message expect \"could not be stored\" button 0\n"
+                   "menu \"ID3Scheme\" break CtrlUp on 1\n" +
+                   "message expect \"could not be stored\" button 0\n" + CloseAll()))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(Formats(), (std::vector<std::string>{"fA", "fB"}));
   EXPECT_EQ(RegValue(std::string(kSchemes) + "\\TEMP", "Format"), "stale");

@@ -39,6 +39,10 @@ TEST(TerminalKeys, HostCodes) {
       {Make(KeyEvent::Resize), 0},
       // Characters the OEM code page lacks cannot be typed into the plug-in.
       {Make(KeyEvent::Char, U'\u4E00'), 0},
+      // Alt with a letter beyond ASCII: its upper-case OEM byte (437: é 0x82, É 0x90).
+      {Make(KeyEvent::Char, U'\u00E9', 0, 3), KEY_ALT | 0x90},
+      {Make(KeyEvent::Char, U'\u4E00', 0, 3), 0},
+      {Make(KeyEvent::Char, U'\u00E9', 0, 5), 0},
   };
   for (const auto& k : cases) {
     EXPECT_EQ(HostKey(k.key), k.code) << "kind " << k.key.kind << " ch " << static_cast<int>(k.key.ch)
@@ -53,6 +57,20 @@ TEST(TerminalKeys, XtermModifierNumbers) {
   KeyEvent none;
   ApplyModifierNumber(9, &none);  // out of range: ignored
   EXPECT_FALSE(none.ctrl || none.shift || none.alt);
+}
+
+TEST(StatusLine, KeepsQuitAndDropsTheLeastNeededHintsFirst) {
+  EXPECT_EQ(StatusHints(100),
+            "F1 Help  F11/F9/m Plug-ins  F12/c Configure  Ins Select  : Command  Enter Open  F10/q Quit");
+  for (int width : {100, 80, 60, 40, 25, 10}) {
+    const std::string hints = StatusHints(width);
+    EXPECT_LE(static_cast<int>(hints.size()), width) << width;
+    EXPECT_EQ(hints.substr(hints.size() - 10), "F10/q Quit") << width;
+  }
+  EXPECT_EQ(StatusHints(80), "F1 Help  F11/F9/m Plug-ins  F12/c Configure  Ins Select  : Command  F10/q Quit");
+  EXPECT_EQ(StatusHints(75), "F1 Help F11/F9/m Plug-ins F12/c Configure Ins Select : Command F10/q Quit");
+  EXPECT_EQ(StatusHints(20), "F1 Help  F10/q Quit");
+  EXPECT_EQ(StatusHints(6), "F10/q ");
 }
 
 TEST(CommandLine, PrefixesChooseThePlugin) {

@@ -149,6 +149,71 @@ TEST(MenuLayout, ScrollsToTheHighlightedItemAndMarksHiddenParts) {
   EXPECT_EQ(top, 18);
 }
 
+TEST(DialogPlace, CentredWhenItFitsElseScrolledToTheFocusedItem) {
+  int offset = 7;
+  EXPECT_EQ(PlaceOnScreen(80, 60, 50, 55, &offset), 10);
+  EXPECT_EQ(offset, 0);
+  // 76 columns on 60: the left part while the focus is there ...
+  EXPECT_EQ(PlaceOnScreen(60, 76, 5, 30, &offset), 0);
+  // ... moved just far enough to show an item on the right ...
+  EXPECT_EQ(PlaceOnScreen(60, 76, 40, 70, &offset), -11);
+  EXPECT_EQ(offset, 11);
+  // ... kept while the focus stays in view ...
+  EXPECT_EQ(PlaceOnScreen(60, 76, 20, 30, &offset), -11);
+  // ... and never beyond the dialog's edges.
+  EXPECT_EQ(PlaceOnScreen(60, 76, 70, 90, &offset), -16);
+  EXPECT_EQ(PlaceOnScreen(60, 76, 2, 4, &offset), -2);
+  // An item wider than the screen shows from its start.
+  EXPECT_EQ(PlaceOnScreen(10, 40, 5, 30, &offset), -5);
+}
+
+TEST(DialogPlace, ExtentsOfItems) {
+  std::vector<ItemView> items = {
+      Item(DI_EDIT, 10, 3, 29, 3, "abc"),
+      Item(DI_BUTTON, 0, 5, 0, 0, "OK", DIF_CENTERGROUP),
+      Item(DI_BUTTON, 0, 5, 0, 0, "&Cancel", DIF_CENTERGROUP),
+      Item(DI_CHECKBOX, 4, 4, 0, 0, "&Check"),
+      Item(DI_LISTBOX, 2, 6, 20, 12, ""),
+  };
+  auto extent = [&](int i) {
+    Extent e = ItemExtent(items, i, 40);
+    return std::vector<int>{e.x1, e.y1, e.x2, e.y2};
+  };
+  EXPECT_EQ(extent(0), (std::vector<int>{10, 3, 30, 3}));  // with the arrow after the field
+  // "[ OK ] [ Cancel ]": 17 columns centred in 40.
+  EXPECT_EQ(extent(1), (std::vector<int>{11, 5, 16, 5}));
+  EXPECT_EQ(extent(2), (std::vector<int>{18, 5, 27, 5}));
+  EXPECT_EQ(extent(3), (std::vector<int>{4, 4, 12, 4}));
+  EXPECT_EQ(extent(4), (std::vector<int>{2, 6, 20, 12}));
+}
+
+TEST(DialogPlace, AClippedDialogDrawsNothingOutsideTheCanvasAndHidesAnOuterCursor) {
+  std::vector<ItemView> items = {
+      Item(DI_DOUBLEBOX, 3, 1, 46, 8, "Wide"),
+      Item(DI_EDIT, 5, 2, 20, 2, "left"),
+      Item(DI_EDIT, 30, 2, 44, 2, "right"),
+      Item(DI_BUTTON, 0, 7, 0, 0, "OK", DIF_CENTERGROUP),
+  };
+  Canvas c(30, 6);
+  int ox = 0, oy = 0;
+  Extent e = ItemExtent(items, 2, 50);
+  const int left = PlaceOnScreen(30, 50, e.x1, e.x2, &ox);
+  const int top = PlaceOnScreen(6, 10, e.y1, e.y2, &oy);
+  EXPECT_EQ(left, -16);
+  EXPECT_EQ(top, 0);
+  DrawDialog(c, left, top, 50, 10, items, 2, false);
+  // The right field and its cursor are on the canvas; the frame's right side
+  // is at 46 - 16 = 30, just outside.
+  EXPECT_EQ(Cut(c, 2, 14, 5), "right");
+  EXPECT_EQ(c.cursorX(), 14 + 5);
+  EXPECT_EQ(c.cursorY(), 2);
+  EXPECT_EQ(Cut(c, 1, 29, 1), "═");
+  // With the focus on the left field, the right one's cursor would be off
+  // the canvas: the cursor is hidden rather than placed outside.
+  DrawDialog(c, -30, 0, 50, 10, items, 1, false);
+  EXPECT_EQ(c.cursorX(), -1);
+}
+
 TEST(BoxLayout, ProgressBoxStaysCentredWithItsTitle) {
   Canvas c(30, 7);
   DrawBox(c, "Working\nfile.mp3\n[####    ]", false);

@@ -37,7 +37,12 @@ def make_mp3(path, title, artist):
     os.unlink(wav)
 
 
-class TerminalHostTest(unittest.TestCase):
+class TerminalHost(unittest.TestCase):
+    """Starts the host in its own tmux server for each test; the tests are in the classes below."""
+    # The terminal's size, and the registry file (None: one in the test's folder).
+    width, height = WIDTH, HEIGHT
+    registry_path = None
+
     def setUp(self):
         if shutil.which("lame") is None:
             self.skipTest("lame is needed to make the MP3 files")
@@ -46,7 +51,7 @@ class TerminalHostTest(unittest.TestCase):
         os.makedirs(os.path.join(self.music, "Sub"))
         make_mp3(os.path.join(self.music, "Song.mp3"), "Morning Tone", "Pane Artist")
         make_mp3(os.path.join(self.music, "Zeta.mp3"), "Evening Tone", "Pane Artist")
-        self.registry = os.path.join(self.dir, "registry.reg")
+        self.registry = self.registry_path or os.path.join(self.dir, "registry.reg")
         self.status = os.path.join(self.dir, "status")
         # The user's editor, played by a script that adds to the text it is given.
         self.editor = os.path.join(self.dir, "editor.sh")
@@ -59,8 +64,8 @@ class TerminalHostTest(unittest.TestCase):
         command = ("TAGWRIGHT_REGISTRY='%s' TAGWRIGHT_LANG=English TERM=xterm-256color LANG=C.UTF-8 "
                    "LC_ALL=C.UTF-8 EDITOR='%s' '%s' --plugin '%s' '%s'; echo $? > '%s'; sleep 60"
                    % (self.registry, self.editor, ARGS.tagwright, ARGS.plugin, self.music, self.status))
-        subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "new-session", "-d", "-x", str(WIDTH),
-                        "-y", str(HEIGHT), command], check=True, env=env)
+        subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "new-session", "-d", "-x", str(self.width),
+                        "-y", str(self.height), command], check=True, env=env)
         self.wait_for("F10/q Quit")
 
     def tearDown(self):
@@ -114,6 +119,23 @@ class TerminalHostTest(unittest.TestCase):
             self.assertIn(lines[i][right], "║╢╣", "line %d: %r" % (i, lines[i]))
         self.assertEqual(lines[bottom][right], "╝")
 
+    def cursor(self):
+        out = subprocess.run(["tmux", "-L", self.socket, "display", "-p", "#{cursor_x} #{cursor_y}"],
+                             check=True, env=self.env, stdout=subprocess.PIPE).stdout.decode()
+        x, y = out.split()
+        return int(x), int(y)
+
+    def open_tag_editor(self, title="Morning Tone"):
+        """The tag editor on Song.mp3, from the panel through the two menus."""
+        self.keys("Down", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("File information and tag editor")
+        self.keys("Enter")
+        return self.wait_for(title)
+
+
+class TerminalHostTest(TerminalHost):
     def test_panel_lists_folders_first_and_marks_selection(self):
         shown = self.screen()
         names = [l for l in shown.split("\n") if "Song.mp3" in l or "Sub" in l or "Zeta.mp3" in l]
@@ -171,12 +193,6 @@ class TerminalHostTest(unittest.TestCase):
         self.wait_for("[ Comment ]", gone=True)
         self.quit()
 
-    def cursor(self):
-        out = subprocess.run(["tmux", "-L", self.socket, "display", "-p", "#{cursor_x} #{cursor_y}"],
-                             check=True, env=self.env, stdout=subprocess.PIPE).stdout.decode()
-        x, y = out.split()
-        return int(x), int(y)
-
     def test_configure_changes_the_registry(self):
         self.keys("c")
         self.wait_for("Plugins configuration")
@@ -208,14 +224,20 @@ class TerminalHostTest(unittest.TestCase):
         self.quit()
 
     def test_help_follows_links_and_goes_back(self):
+        # F1 in the panel: the host's keys, with a link to the plug-in's contents.
         self.keys("F1")
+        shown = self.wait_for("Terminal host keys")
+        self.assertIn("Alt+hot key", shown)
+        self.keys("Tab", "Enter")
         shown = self.wait_for("Tagwright shows and edits")
         self.keys("Tab", "Enter")  # the second link of the contents
         self.wait_for("Tagwright shows and edits", gone=True)
         self.keys("BSpace")
         self.wait_for("Tagwright shows and edits")
+        self.keys("BSpace")
+        self.wait_for("Terminal host keys")
         self.keys("Escape")
-        self.wait_for("Tagwright shows and edits", gone=True)
+        self.wait_for("Terminal host keys", gone=True)
         # F1 in a dialog shows the dialog's own topic.
         self.keys("c")
         self.wait_for("Plugins configuration")
@@ -230,6 +252,187 @@ class TerminalHostTest(unittest.TestCase):
         self.wait_for("Exclude files matching", gone=True)
         self.quit()
 
+    def test_alt_with_a_hot_key_moves_the_focus_and_typing_follows_it(self):
+        self.keys("c")
+        self.wait_for("Plugins configuration")
+        self.keys("Enter")
+        shown = self.wait_for("Exclude files matching")
+        self.assertIn("[ ] Keep the file's modification time", shown)
+        # Alt-E: the label hands the focus to its field, where the typed text
+        # (its blank included) goes; Alt-K toggles the check box.
+        self.keys("M-e")
+        self.keys("*.tmp x", literal=True)
+        self.wait_for("*.tmp x")
+        self.keys("M-k")
+        self.wait_for("[x] Keep the file's modification time")
+        self.keys("Enter")
+        self.wait_for("Exclude files matching", gone=True)
+        with open(self.registry, encoding="latin-1") as f:
+            text = f.read()
+        self.assertIn('"ExcludeExt"="*.tmp x"', text)
+        self.assertIn('"KeepFileTime"="1"', text)
+        self.quit()
+
+    def test_alt_with_a_buttons_hot_key_presses_it(self):
+        self.keys("Down", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("File information and tag editor")
+        self.keys("Enter")
+        self.wait_for("Morning Tone")
+        self.keys("M-i")  # Audio &info
+        self.wait_for("44100")
+        self.keys("Escape")
+        self.wait_for("44100", gone=True)
+        self.keys("Escape")
+        self.wait_for("Morning Tone", gone=True)
+        self.quit()
+
+    def test_menu_items_are_chosen_by_their_digit(self):
+        self.keys("Down", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("1. File information and tag editor")
+        self.keys("2")
+        self.wait_for("File list")
+        self.assertNotIn("1. File information", self.screen())
+        self.keys("Escape")
+        self.wait_for("File list", gone=True)
+        self.quit()
+
+
+class SettingsWarningTest(TerminalHost):
+    """A registry file that cannot be made: the host says so once at the start."""
+    registry_path = "/proc/version/tagwright/registry.reg"
+
+    def test_the_warning_names_the_file_and_goes_with_enter(self):
+        shown = self.wait_for("The settings cannot be stored in")
+        self.assertIn("/proc/version/tagwright/registry.reg", shown)
+        self.assertIn("TAGWRIGHT_REGISTRY", shown)
+        self.keys("Enter")
+        self.wait_for("The settings cannot be stored in", gone=True)
+        # A changed setting that cannot be kept is said again when it is stored.
+        self.keys("c")
+        self.wait_for("Plugins configuration")
+        self.keys("Enter")
+        self.wait_for("Exclude files matching")
+        self.keys("M-k", "Enter")
+        self.wait_for("could not be stored")
+        self.keys("Enter")
+        self.wait_for("could not be stored", gone=True)
+        self.quit()
+
+
+class ScriptSettingsWarningTest(unittest.TestCase):
+    """tagwright --script says once on stderr that the settings cannot be stored, and runs on."""
+
+    def run_script(self, registry):
+        folder = tempfile.mkdtemp(prefix="tagwright-script-")
+        try:
+            script = os.path.join(folder, "info.txt")
+            with open(script, "w") as f:
+                f.write("invoke info\n")
+            env = dict(os.environ, TAGWRIGHT_REGISTRY=registry, TAGWRIGHT_LANG="English")
+            return subprocess.run([ARGS.tagwright, "--script", script, "--plugin", ARGS.plugin, "--quiet"],
+                                  env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_an_unusable_registry_file_is_said_once(self):
+        done = self.run_script("/proc/version/tagwright/registry.reg")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = done.stderr.decode().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("settings cannot be stored in /proc/version/tagwright/registry.reg", lines[0])
+        folder = tempfile.mkdtemp(prefix="tagwright-script-")
+        try:
+            done = self.run_script(os.path.join(folder, "new", "registry.reg"))
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+
+
+class SmallTerminalTest(TerminalHost):
+    """60 columns and 20 lines: windows larger than that show the part around the focus."""
+    width, height = 60, 20
+
+    def assert_on_screen(self, shown):
+        """Nothing beyond the screen's lines and columns, and the cursor on it."""
+        lines = shown.split("\n")
+        while lines and not lines[-1]:
+            lines.pop()
+        self.assertLessEqual(len(lines), self.height, shown)
+        for line in lines:
+            self.assertLessEqual(len(line), self.width, line)
+        x, y = self.cursor()
+        self.assertTrue(0 <= x < self.width and 0 <= y < self.height, (x, y, shown))
+        return lines, x, y
+
+    def tab_through(self, title, steps=45):
+        """Tabs through the dialog; per step the screen's lines and the cursor."""
+        seen = []
+        for _ in range(steps):
+            before = self.cursor()
+            self.keys("Tab")
+            # The focus always moves to another place: wait until the cursor has.
+            deadline = time.monotonic() + PATIENCE
+            while self.cursor() == before and time.monotonic() < deadline:
+                time.sleep(0.05)
+            seen.append(self.assert_on_screen(self.wait_for(title)))
+        return seen
+
+    def test_the_tag_editors_right_side_comes_into_view_with_the_focus(self):
+        shown = self.open_tag_editor()
+        lines, _, _ = self.assert_on_screen(shown)
+        frame = next(l for l in lines if "Song.mp3" in l and "═" in l)
+        self.assertIn("╔", frame)  # 74 columns on 60: the left side first
+        self.assertNotIn("╗", frame)
+        self.assertIn("F10/q Quit", lines[-1])
+        v1_title = v2_title = cancel = False
+        for lines, x, y in self.tab_through("Song.mp3"):
+            frame = next(l for l in lines if "Song.mp3" in l and "═" in l)
+            if lines[y][x - 12:x] == "Morning Tone":
+                # The title fields: the ID3v1 one with the frame's left side,
+                # the ID3v2 one with its right side.
+                v1_title = v1_title or "╔" in frame
+                v2_title = v2_title or "╗" in frame
+            cancel = cancel or lines[y][x:x + 6] == "Cancel"
+        self.assertTrue(v1_title and v2_title and cancel, (v1_title, v2_title, cancel))
+        self.keys("Escape")
+        self.wait_for("Morning Tone", gone=True)
+        self.quit()
+
+    def test_the_tag_creation_buttons_come_into_view_with_the_focus(self):
+        self.keys("Down", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("4. Create or fill tags")
+        self.keys("4")
+        shown = self.wait_for("Regular expression")
+        self.assert_on_screen(shown)
+        buttons = set()
+        for lines, x, y in self.tab_through("Regular expression", 50):
+            for name in ("OK", "Cancel", "Schemes"):
+                if lines[y][x:x + len(name)] == name:
+                    buttons.add(name)
+        self.assertEqual(buttons, {"OK", "Cancel", "Schemes"})
+        self.keys("Escape")
+        self.wait_for("Regular expression", gone=True)
+        self.quit()
+
+
+class EightyColumnsTest(TerminalHost):
+    width, height = 80, 25
+
+    def test_status_line_and_the_whole_tag_editor_fit(self):
+        shown = self.screen()
+        self.assertIn("F1 Help", shown)
+        self.assertIn("F10/q Quit", shown)
+        shown = self.open_tag_editor()
+        self.assert_window_aligned(shown, "Song.mp3")
+        self.keys("Escape")
+        self.wait_for("Morning Tone", gone=True)
+        self.quit()
 
 def main():
     global ARGS

@@ -312,6 +312,38 @@ TEST_F(SettingsDialogValues, AFailedWriteIsSaidOnceWithItsReason) {
   EXPECT_EQ(calls.size(), 1u);
 }
 
+// A change of the settings outside a dialog (a scheme moved) is stored as one
+// batch; a move that refuses to overwrite a key is said, with the reason.
+TEST_F(SettingsDialogValues, ASettingsChangeIsStoredWholeOrSaidOnce) {
+  box_.Host().SetMessage(MCannotChangeSettings, "Not changed");
+  const std::string parent = host::KeyPath("FileListDialog\\Scheme");
+  host::WriteString("SchemeName", "FileListDialog\\Scheme\\0", "A");
+  host::WriteString("SchemeName", "FileListDialog\\Scheme\\1", "B");
+  EXPECT_TRUE(host::StoreSettingsChange([&] {
+    EXPECT_TRUE(host::MoveKey(kRoot, parent, "0", "TEMP", false));
+    EXPECT_TRUE(host::MoveKey(kRoot, parent, "1", "0", false));
+    EXPECT_TRUE(host::MoveKey(kRoot, parent, "TEMP", "1", false));
+  }));
+  EXPECT_EQ(host::ReadString("SchemeName", "FileListDialog\\Scheme\\0", ""), "B");
+  EXPECT_EQ(host::ReadString("SchemeName", "FileListDialog\\Scheme\\1", ""), "A");
+  EXPECT_TRUE(box_.Host().MessageCalls().empty());
+  // A missing key is nothing to act on, and no failure.
+  EXPECT_TRUE(host::StoreSettingsChange([&] { EXPECT_FALSE(host::DeleteKey(kRoot, parent + "\\7")); }));
+  EXPECT_TRUE(box_.Host().MessageCalls().empty());
+
+  EXPECT_FALSE(host::StoreSettingsChange([&] {
+    host::WriteString("Count", "FileListDialog\\Scheme", "5");
+    EXPECT_FALSE(host::MoveKey(kRoot, parent, "0", "1", false));
+  }));
+  const std::vector<fakehost::MessageCall>& calls = box_.Host().MessageCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].text, "Warning\nNot changed");
+  EXPECT_TRUE(calls[0].flags & FMSG_ERRORTYPE);
+  EXPECT_EQ(calls[0].lastError, sys::kErrorAlreadyExists);
+  // The refused move changed nothing.
+  EXPECT_EQ(host::ReadString("SchemeName", "FileListDialog\\Scheme\\0", ""), "B");
+}
+
 #ifndef _WIN32
 // Another program holds the settings file's lock: the dialog does not hang.
 // After a few seconds the user is told once, whatever the number of values;

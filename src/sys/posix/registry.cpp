@@ -104,8 +104,9 @@ class Store {
   void BeginChanges();
   long CommitChanges();
 
- private:
   static std::string RegistryPath();
+
+ private:
   // Takes the exclusive lock on the lock file beside the registry file
   // (making the file's folder when missing) into lock_.
   long Lock();
@@ -530,6 +531,46 @@ long OpenExisting(Store& store, RegKey parent, const char* subkey, uint32_t acce
 }  // namespace
 
 RegKey CurrentUserKey() { return kRoot; }
+
+bool RegStorable(std::string* where) {
+  const std::string path = Store::RegistryPath();
+  *where = path;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      posix::SetErrno(EISDIR);
+      return false;
+    }
+    if (access(path.c_str(), R_OK) != 0) {
+      posix::SetErrno(errno);
+      return false;
+    }
+  } else if (errno != ENOENT) {
+    posix::SetErrno(errno);
+    return false;
+  }
+  // A change writes a new file beside the old one and a lock file, making
+  // the folders that are missing first.
+  std::string folder = path;
+  for (;;) {
+    const size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : folder.substr(0, slash);
+    if (stat(folder.c_str(), &st) == 0) break;
+    if (errno != ENOENT || folder == "/" || folder == ".") {
+      posix::SetErrno(errno);
+      return false;
+    }
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    posix::SetErrno(ENOTDIR);
+    return false;
+  }
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    posix::SetErrno(errno);
+    return false;
+  }
+  return true;
+}
 
 long RegOpenKeyEx(RegKey parent, const char* subkey, uint32_t access, RegKey* result) {
   Store& store = TheStore();

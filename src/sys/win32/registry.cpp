@@ -71,6 +71,11 @@ long RegDeleteKey(RegKey parent, const char* subkey) { return RegDeleteKeyA(K(pa
 long RegCloseKey(RegKey key) { return ::RegCloseKey(K(key)); }
 
 // The registry itself keeps each change; there is nothing to group.
+bool RegStorable(std::string* where) {
+  where->clear();
+  return true;
+}
+
 void RegBeginChanges() {}
 long RegCommitChanges() { return ERROR_SUCCESS; }
 
