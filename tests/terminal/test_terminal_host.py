@@ -280,7 +280,7 @@ class TerminalHostTest(TerminalHost):
         self.wait_for("File information and tag editor")
         self.keys("Enter")
         self.wait_for("Morning Tone")
-        self.keys("M-i")  # Audio &info
+        self.keys("M-f")  # Audio in&fo
         self.wait_for("44100")
         self.keys("Escape")
         self.wait_for("44100", gone=True)
