@@ -34,7 +34,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 93
+MESSAGE_COUNT = 103
 TITLE = "Tagwright"
 
 # (column name, .Language= value, code page of the output files, file stem)
@@ -51,6 +51,7 @@ HLF_LINE_LIMIT = 300
 REQUIRED_TOPICS = [
     "Contents", "Id3Config", "Id3Edit", "Id3TagCreation", "Id3Filename", "Id3Desc",
     "Id3Case", "Id3Confirmation", "Id3AddEdit", "Id3NameOfScheme", "ID3Scheme",
+    "Id3Convert", "Id3ConvertConfirm",
 ]
 
 # Items of each dialog that carry hot keys: message numbers, or the literal texts the
@@ -59,7 +60,7 @@ REQUIRED_TOPICS = [
 # 'rows' the button rows centred in it (a button takes its text plus "[ " and " ]",
 # and one column separates two buttons).
 DIALOGS = {
-    "configuration": dict(items=[10, 11, 12, 13, 87, 6, 7], inner=61, rows=[[6, 7]]),
+    "configuration": dict(items=[10, 11, 12, 13, 87, 93, 6, 7], inner=61, rows=[[6, 7]]),
     "file information": dict(
         items=["ID3v&1", "ID3v&2", 22, 23, 24, 25, 26, 27, 28, 18, 19, 20, 21, 15, 14, 16, 17, 7, 9],
         inner=66, rows=[[18, 19], [20, 21, 15], [14, 16, 17, 7]]),
@@ -75,6 +76,8 @@ DIALOGS = {
     "letter case": dict(items=[63, 64, 65, 66, 67, 68, 69, 70, 6, 7], inner=44, rows=[[6, 7]]),
     "rename confirmation": dict(items=[72, 73, 9, 6, 7], inner=52, rows=[[6, 7]]),
     "scheme deletion": dict(items=[82, 7], inner=None, rows=[]),
+    "tag text conversion": dict(items=[96, 98, 8, 6, 7], inner=52, rows=[[6, 7]]),
+    "tag text confirmation": dict(items=[9, 99, 17, 100], inner=66, rows=[[99, 17, 100]]),
 }
 
 NAME_RE = re.compile(r"M[A-Z][A-Za-z0-9]*$")
