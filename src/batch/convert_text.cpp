@@ -72,12 +72,19 @@ enum ConfirmItem : int {
 };
 
 constexpr int kConfirmWidth = 72;
-constexpr size_t kNameColumns = 14;
+// The code page names take at most this many columns of a preview line.
+constexpr size_t kMostNameColumns = 24;
 
+// The line the list starts on, and the one the user left the cursor on.
+int confirmChosen = 0;
 int confirmPicked = -1;
 
 long WINAPI ConfirmProc(HANDLE dialog, int msg, int param1, long param2) {
-  if (msg == DN_INITDIALOG) host::SendDlgMessage(dialog, DM_SETFOCUS, ConfirmList, 0);
+  if (msg == DN_INITDIALOG) {
+    const FarListPos pos{confirmChosen, -1};
+    host::SendDlgMessagePtr(dialog, DM_LISTSETCURPOS, ConfirmList, &pos);
+    host::SendDlgMessage(dialog, DM_SETFOCUS, ConfirmList, 0);
+  }
   if (msg == DN_CLOSE) {
     FarListPos pos{};
     host::SendDlgMessagePtr(dialog, DM_LISTGETCURPOS, ConfirmList, &pos);
@@ -103,9 +110,10 @@ struct PreviewField {
   bool converted = false;
 };
 
-std::string PreviewLine(const SourceCodePage& page, const std::vector<PreviewField>& fields) {
-  std::string line = page.name.substr(0, kNameColumns);
-  line.resize(kNameColumns + 1, ' ');
+std::string PreviewLine(const SourceCodePage& page, size_t nameColumns,
+                        const std::vector<PreviewField>& fields) {
+  std::string line = page.name.substr(0, nameColumns);
+  line.resize(nameColumns + 1, ' ');
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) line += " / ";
     const PreviewField& f = fields[i];
@@ -148,11 +156,16 @@ Answer Confirm(const std::string& fullPath, const std::vector<SourceCodePage>& p
   std::snprintf(shortName, sizeof shortName, "%s", fullPath.c_str());
   host::TruncPathStr(shortName, kConfirmWidth - 10);
   host::SetItemText(items[ConfirmFile], shortName);
+  size_t nameColumns = 0;
+  for (const SourceCodePage& p : pages) nameColumns = std::max(nameColumns, p.name.size());
+  nameColumns = std::min(nameColumns, kMostNameColumns);
   std::vector<FarListItem> entries;
   for (size_t i = 0; i < pages.size(); ++i)
-    entries.push_back(host::ListEntry(PreviewLine(pages[i], fields), i == *chosen ? static_cast<DWORD>(LIF_SELECTED) : 0u));
+    entries.push_back(host::ListEntry(PreviewLine(pages[i], nameColumns, fields),
+                                      i == *chosen ? static_cast<DWORD>(LIF_SELECTED) : 0u));
   FarList list{static_cast<int>(entries.size()), entries.data()};
   items[ConfirmList].ListItems = &list;
+  confirmChosen = static_cast<int>(*chosen);
   confirmPicked = -1;
   const int closed = host::DialogEx(-1, -1, kConfirmWidth, rows + 9, "Id3ConvertConfirm", items,
                                     ConfirmItemCount, 0, ConfirmProc, 0);
