@@ -117,6 +117,25 @@ TEST_F(ConvertText, GuessPerFileConvertsEachFileFromItsCodePage) {
   EXPECT_EQ(RegValue("ConvertDialog", "Source"), "Guess per file");
 }
 
+// A code page chosen in the dialog holds for every file, whatever a guess
+// would say; the choice is kept for the next time.
+TEST_F(ConvertText, AChosenCodePageOverridesTheGuess) {
+  MakeOld("a.mp3", k1251);
+  SetRegValue("ConvertDialog", "Confirmation", "0");
+  Start();
+  ASSERT_TRUE(Play("panel . select a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 4\n"
+                   "dialog Id3Convert select 2 \"Dos text\"\n"
+                   "dialog Id3Convert press 6\n"
+                   "expect-end\n"))
+      << host_->failure() << Transcript();
+  // "Кукушка" in 1251 read as 866 is "╩єъє°ър".
+  EXPECT_EQ(Title("a.mp3"),
+            Converted(std::string("\x69\x25\x54\x04\x4A\x04\x54\x04\xB0\x00\x4A\x04\x40\x04", 14)));
+  EXPECT_EQ(RegValue("ConvertDialog", "Source"), "Dos text");
+}
+
 // The confirmation shows a line per code page with the guess focused; the
 // user picks another line, skips a file, and stops asking.
 TEST_F(ConvertText, ConfirmationWithAnotherPickSkipAndNoMoreQuestions) {
