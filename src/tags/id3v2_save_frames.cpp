@@ -266,7 +266,11 @@ Bytes CommentContent(const std::string& text, const OldFrame* old, const TextWri
       unicodeDescription = StringUnits(ByteView(old->content).subspan(4), old->content[0]);
     }
   }
-  if (writing.toUnicode && (HasHighBytes(text) || HasHighBytes(description))) {
+  // A description in Unicode beyond ASCII stays in Unicode, which keeps what
+  // the ANSI code page would lose.
+  const bool unicodeBeyondAscii =
+      std::any_of(unicodeDescription.begin(), unicodeDescription.end(), [](char16_t u) { return u >= 0x80; });
+  if (writing.toUnicode && (HasHighBytes(text) || HasHighBytes(description) || unicodeBeyondAscii)) {
     content[0] = kUtf16;
     AppendUnits(content, descriptionInUnicode ? unicodeDescription : writing.toUnicode(description));
     content.push_back(0);

@@ -106,15 +106,19 @@ TEST_F(UnicodeSave, ChangedEightBitFieldsAreWrittenInUtf16) {
     EXPECT_EQ(*got, f);
   }
 
-  // An ASCII comment under a Unicode description keeps the description as
-  // it was, and the frame in UTF-16 only when something needs it.
+  // A description in Unicode beyond ASCII is kept as it was, in UTF-16 also
+  // under a new ASCII comment; an ASCII one leaves an ASCII comment under
+  // encoding 0.
   const Bytes unicodeDescription =
       FrameV3("COMM", Cat({{1}, Text("eng"), Utf16(u"Описание"), {0, 0}, Utf16(u"x")}));
   WrittenTag kept = Save(3, unicodeDescription, {From(1251), false}, [](ID3v2Tag& tag) { tag.SetComment("plain"); });
   ASSERT_EQ(kept.frames.size(), 1u);
-  EXPECT_EQ(kept.frames[0].data[0], 0);  // the description is ANSI text then, as before
+  EXPECT_EQ(kept.frames[0].data, Cat({{1}, Text("eng"), Utf16(u"Описание"), {0, 0}, Utf16(u"plain")}));
   kept = Save(3, unicodeDescription, {From(1251), false}, [&](ID3v2Tag& tag) { tag.SetComment(privet_); });
   EXPECT_EQ(kept.frames[0].data, Cat({{1}, Text("eng"), Utf16(u"Описание"), {0, 0}, Utf16(u"Привет")}));
+  const Bytes asciiDescription = FrameV3("COMM", Cat({{1}, Text("eng"), Utf16(u"Notes"), {0, 0}, Utf16(u"x")}));
+  kept = Save(3, asciiDescription, {From(1251), false}, [](ID3v2Tag& tag) { tag.SetComment("plain"); });
+  EXPECT_EQ(kept.frames[0].data, Cat({Latin1("eng"), Text("Notes"), {0}, Text("plain")}));
 }
 
 // The configuration's option writes from the tag code page, and what it
