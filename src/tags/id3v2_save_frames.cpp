@@ -389,8 +389,10 @@ void ConvertOldFrame(OldFrame& f, const TextWriting& writing) {
   size_t prefix = 0;
   const std::optional<ByteView> content = ConvertibleContent(f, &prefix);
   if (!content) return;
-  Bytes converted = {kUtf16};
-  converted.insert(converted.end(), content->begin() + 1, content->begin() + 1 + static_cast<ptrdiff_t>(prefix));
+  // The encoding byte and the bytes before the text (a language), then the
+  // encoding changed.
+  Bytes converted(content->begin(), content->begin() + 1 + static_cast<ptrdiff_t>(prefix));
+  converted[0] = kUtf16;
   const ByteView text = content->subspan(1 + prefix);
   AppendUtf16Strings(converted, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
                      writing);
