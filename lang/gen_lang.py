@@ -34,7 +34,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 111
+MESSAGE_COUNT = 121
 TITLE = "Tagwright"
 
 # (column name, .Language= value, code page of the output files, file stem)
@@ -51,6 +51,7 @@ HLF_LINE_LIMIT = 300
 REQUIRED_TOPICS = [
     "Contents", "Id3Config", "Id3Edit", "Id3TagCreation", "Id3Filename", "Id3Desc",
     "Id3Case", "Id3Confirmation", "Id3AddEdit", "Id3NameOfScheme", "ID3Scheme",
+    "Id3Convert", "Id3ConvertConfirm",
 ]
 
 # Items of each dialog that carry hot keys, in the order of the dialog's item table in
@@ -62,7 +63,7 @@ REQUIRED_TOPICS = [
 # text plus "[ " and " ]", and one column separates two buttons).
 DIALOGS = {
     "configuration": dict(code=("src/host/config_dialog.cpp", "kSpecs"),
-                          items=[10, 11, 12, 13, 87, 6, 7], inner=61, rows=[[6, 7]]),
+                          items=[10, 11, 12, 13, 87, 111, 6, 7], inner=61, rows=[[6, 7]]),
     "file information": dict(
         code=("src/views/file_info.cpp", "kFileInfoSpecs"),
         items=["ID3v&1", 22, 23, 24, 25, 26, 27, 28, "ID3v&2", 93, 94, 95, 96, 97, 98, 99,
@@ -87,6 +88,10 @@ DIALOGS = {
                                 items=[72, 73, 9, 6, 7], inner=52, rows=[[6, 7]]),
     # A message box (src/host/schemes.cpp), not an item table.
     "scheme deletion": dict(code=None, items=[82, 7], inner=None, rows=[]),
+    "tag text conversion": dict(code=("src/batch/convert_text.cpp", "kSetupSpecs"),
+                                items=[114, 116, 8, 6, 7], inner=52, rows=[[6, 7]]),
+    # Built when it opens (src/batch/convert_text.cpp), one line per code page.
+    "tag text confirmation": dict(code=None, items=[9, 117, 17, 118], inner=66, rows=[[117, 17, 118]]),
 }
 
 NAME_RE = re.compile(r"M[A-Z][A-Za-z0-9]*$")

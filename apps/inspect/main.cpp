@@ -21,6 +21,10 @@
 
 #include "audio/mpeg_audio.h"
 #include "sys/sys.h"
+#include "tags/codepage_guess.h"
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
+#include "tags/unicode_text.h"
 #include "text.h"
 
 namespace {
@@ -33,7 +37,7 @@ constexpr int kExitSomeUnread = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "Usage: tagwright-inspect [--codepage N] PATH...\n"
+    "Usage: tagwright-inspect [--codepage N|guess] PATH...\n"
     "\n"
     "Prints, for every file named and every file in the folders named (walked\n"
     "recursively, entries in name order), one JSON object per line: the file's\n"
@@ -42,6 +46,11 @@ const char kUsage[] =
     "\n"
     "  --codepage N  code page of the tag text (default: the system's ANSI code\n"
     "                page, 1252 or 1251; 866 for DOS text)\n"
+    "  --codepage guess\n"
+    "                guess the code page of each file's 8-bit tag text among\n"
+    "                1251, 866, 20866 (KOI8-R) and 1252, as the plug-in's\n"
+    "                conversion to Unicode does, and write the text converted\n"
+    "                from it; \"codepage\" names the guess (null: no 8-bit text)\n"
     "  --help        this text\n"
     "\n"
     "\"analyzed\" is false when the file could not be read; \"valid\" tells whether\n"
@@ -157,9 +166,17 @@ class JsonLine {
   bool first_ = true;
 };
 
+// A candidate of --codepage guess.
+struct GuessPage {
+  unsigned number;
+  inspect::ByteDecoder decoder;
+};
+
 class Inspector {
  public:
   explicit Inspector(inspect::ByteDecoder decoder) : decoder_(std::move(decoder)) {}
+  Inspector(inspect::ByteDecoder decoder, std::vector<GuessPage> guessPages)
+      : decoder_(std::move(decoder)), guessPages_(std::move(guessPages)) {}
 
   void Named(const fs::path& path) {
     std::error_code error;
@@ -244,15 +261,41 @@ class Inspector {
   // The analysis takes OEM text; a name without an OEM spelling is reached
   // through its open descriptor.
   bool Analyze(const std::string& name) {
-    if (const auto oem = inspect::Utf8ToOem(name)) return audio_.Analyze(*oem);
+    guessed_.reset();
+    eightBit_.clear();
+    if (const auto oem = inspect::Utf8ToOem(name)) return audio_.Analyze(*oem) && Guess(*oem);
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       audio_.Reset();
       return false;
     }
-    const bool analyzed = audio_.Analyze("/proc/self/fd/" + std::to_string(fd));
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    const bool analyzed = audio_.Analyze(path) && Guess(path);
     ::close(fd);
     return analyzed;
+  }
+
+  // --codepage guess: the code page of the file's 8-bit text (that of its
+  // ID3v2 frames under encoding 0 and of its ID3v1 tag), scored as the
+  // plug-in's conversion scores it. False when the tag cannot be read.
+  bool Guess(const std::string& path) {
+    if (guessPages_.empty()) return true;
+    const auto texts = tags::ID3v2Tag::EightBitTexts(path);
+    if (!texts) return false;
+    eightBit_ = *texts;
+    const tags::ID3v1Tag& v1 = audio_.ID3v1();
+    for (const std::string* field : {&v1.Title(), &v1.Artist(), &v1.Album(), &v1.Comment()})
+      if (tags::HasHighBytes(*field)) eightBit_.push_back(*field);
+    if (eightBit_.empty()) return true;
+    std::vector<tags::TextDecoder> decoders;
+    for (const GuessPage& page : guessPages_) {
+      const unsigned number = page.number;
+      decoders.push_back([number](std::string_view text) {
+        return sys::CodePageToWide(number, text.data(), text.size());
+      });
+    }
+    guessed_ = tags::GuessCodePage(eightBit_, decoders);
+    return true;
   }
 
   void Unread(const std::string& path) {
@@ -291,6 +334,14 @@ class Inspector {
       Id3v2();
     } else {
       line_.Null();
+    }
+    if (!guessPages_.empty()) {
+      line_.Key("codepage");
+      if (guessed_) {
+        line_.Value(guessPages_[*guessed_].number);
+      } else {
+        line_.Null();
+      }
     }
     const std::string_view text = line_.End();
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -355,20 +406,30 @@ class Inspector {
 
   // Tag text in UTF-8. Bytes that both the code page and JSON leave as they
   // are (plain ASCII, mostly) go over as they stand.
+  // With a guess, 8-bit text is read in the guessed code page; the rest
+  // (text of Unicode frames, which the tag holds in the ANSI code page) as
+  // without one.
   template <size_t N>
   void Text(const char (&key)[N], const std::string& bytes) {
     line_.Key(key);
-    if (std::all_of(bytes.begin(), bytes.end(), [this](char c) {
+    const inspect::ByteDecoder& decoder =
+        guessed_ && std::find(eightBit_.begin(), eightBit_.end(), bytes) != eightBit_.end()
+            ? guessPages_[*guessed_].decoder
+            : decoder_;
+    if (std::all_of(bytes.begin(), bytes.end(), [&decoder](char c) {
           const auto b = static_cast<unsigned char>(c);
-          return decoder_.Same(b) && JsonLine::IsPlain(b);
+          return decoder.Same(b) && JsonLine::IsPlain(b);
         })) {
       line_.PlainValue(bytes);
     } else {
-      line_.Value(decoder_.Decode(bytes));
+      line_.Value(decoder.Decode(bytes));
     }
   }
 
   inspect::ByteDecoder decoder_;
+  std::vector<GuessPage> guessPages_;
+  std::optional<size_t> guessed_;
+  std::vector<std::string> eightBit_;
   audio::MPEGaudio audio_;
   JsonLine line_;
   int unread_ = 0;
@@ -393,6 +454,7 @@ std::optional<unsigned> CodePageNumber(const std::string& text) {
 
 int main(int argc, char** argv) {
   std::optional<unsigned> codePage;
+  bool guess = false;
   std::vector<std::string> paths;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
@@ -412,8 +474,11 @@ int main(int argc, char** argv) {
       } else {
         value = arg.substr(std::strlen("--codepage="));
       }
-      codePage = CodePageNumber(value);
-      if (!codePage) return Usage(("not a code page number: " + value).c_str());
+      guess = value == "guess";
+      if (!guess) {
+        codePage = CodePageNumber(value);
+        if (!codePage) return Usage(("not a code page number: " + value).c_str());
+      }
     } else {
       return Usage(("unknown option " + arg).c_str());
     }
@@ -428,7 +493,15 @@ int main(int argc, char** argv) {
 
   static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  Inspector inspector(std::move(*decoder));
+  std::vector<GuessPage> guessPages;
+  if (guess) {
+    for (const unsigned number : {1251u, 866u, 20866u, 1252u}) {
+      auto candidate = inspect::ByteDecoder::ForCodePage(number);
+      if (!candidate) return Usage(("code page " + std::to_string(number) + " is not known").c_str());
+      guessPages.push_back({number, std::move(*candidate)});
+    }
+  }
+  Inspector inspector(std::move(*decoder), std::move(guessPages));
   for (const std::string& path : paths) inspector.Named(path);
   if (std::fflush(stdout) != 0) return kExitSomeUnread;
   return inspector.AllRead() ? kExitAllRead : kExitSomeUnread;

@@ -17,13 +17,13 @@ namespace {
 
 constexpr const char* kSubkey = "ConfigDialog";
 constexpr int kWidth = 69;
-constexpr int kHeight = 14;
+constexpr int kHeight = 15;
 
 // A host that never answers -1 would otherwise fill the list without end.
 
 // clang-format off
 const DialogItemSpec kSpecs[ConfigItem::Count] = {
-    /* Box           */ {DI_DOUBLEBOX, 3, 1, 65, 12, 0, 0, 0, 0, MConfigTitle, nullptr},
+    /* Box           */ {DI_DOUBLEBOX, 3, 1, 65, 13, 0, 0, 0, 0, MConfigTitle, nullptr},
     /* ProcessLabel  */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MProcessMask, nullptr},
     /* ProcessExt    */ {DI_EDIT, 5, 3, 62, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""),
                          "ID3_ProcessExt"},
@@ -34,9 +34,10 @@ const DialogItemSpec kSpecs[ConfigItem::Count] = {
     /* TagCP         */ {DI_COMBOBOX, 5, 7, 62, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
     /* ResetCounter  */ {DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MResetCounter, nullptr},
     /* KeepFileTime  */ {DI_CHECKBOX, 5, 9, 0, 0, 0, 0, 0, 0, MKeepFileTime, nullptr},
-    /* Separator     */ {DI_TEXT, 4, 10, 64, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    /* Ok            */ {DI_BUTTON, 0, 11, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    /* Cancel        */ {DI_BUTTON, 0, 11, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    /* Separator     */ {DI_TEXT, 4, 11, 64, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    /* Ok            */ {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    /* Cancel        */ {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    /* WriteUnicode  */ {DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MWriteUnicode, nullptr},
 };
 // clang-format on
 
@@ -58,6 +59,7 @@ bool ConfigDialog() {
   host::SetItemText(items[ConfigItem::TagCP], CodePageShownName(ReadString("TagCP", kSubkey, tags::kWindowsText)));
   items[ConfigItem::ResetCounter].Selected = ReadBool("ResetCounter", kSubkey, true) ? 1 : 0;
   items[ConfigItem::KeepFileTime].Selected = ReadBool("KeepFileTime", kSubkey, false) ? 1 : 0;
+  items[ConfigItem::WriteUnicode].Selected = ReadBool("WriteUnicode", kSubkey, false) ? 1 : 0;
 
   const int closedBy = Dialog(-1, -1, kWidth, kHeight, "Id3Config", items, ConfigItem::Count);
   // The list lives only as long as this call; the kept items must not point at it.
@@ -72,6 +74,7 @@ bool ConfigDialog() {
     WriteString("TagCP", kSubkey, CodePageSettingName(host::ItemText(items[ConfigItem::TagCP])));
     WriteBool("ResetCounter", kSubkey, items[ConfigItem::ResetCounter].Selected != 0);
     WriteBool("KeepFileTime", kSubkey, items[ConfigItem::KeepFileTime].Selected != 0);
+    WriteBool("WriteUnicode", kSubkey, items[ConfigItem::WriteUnicode].Selected != 0);
     LoadConfig();
   });
   return true;

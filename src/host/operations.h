@@ -1,4 +1,4 @@
-// The four operations of the plug-in's menu, as the walk calls them, and the
+// The five operations of the plug-in's menu, as the walk calls them, and the
 // set-up dialogs that run before a walk. Each per-file operation returns true
 // to go on with the walk and false to stop it; a set-up dialog returns false
 // when the user cancelled it.
@@ -46,4 +46,10 @@ std::string TagCreationListFile();
 bool TagCreationConfirmation();
 bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counter,
                 const host::ListLines* lines, bool& interactive);
+
+// Mode 4: tag text converted to Unicode. After a confirmed dialog: the
+// confirmation check box.
+bool ConvertTextSetup();
+bool ConvertTextConfirmation();
+bool ConvertTagText(const std::string& fullPath, audio::MPEGaudio& audio, bool& interactive);
 }  // namespace batch

@@ -9,6 +9,7 @@
 #include "host/plugin_state.h"
 #include "tagwright/messages.h"
 #include "tags/codepage.h"
+#include "tags/unicode_text.h"
 #include "tags/write_access.h"
 
 namespace host {
@@ -245,6 +246,7 @@ void LoadConfig() {
   ResetCounter = ReadBool("ResetCounter", "ConfigDialog", true);
   tags::LoadCodePage("TagCP", "ConfigDialog", tags::TagCodePage);
   tags::KeepFileTimes = ReadBool("KeepFileTime", "ConfigDialog", false);
+  tags::WriteUnicodeText = ReadBool("WriteUnicode", "ConfigDialog", false);
 }
 
 bool DeleteKey(sys::RegKey root, const std::string& path) {

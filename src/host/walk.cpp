@@ -21,7 +21,7 @@ namespace host {
 namespace {
 
 // The menu's items in their order; `Mode` is the chosen index.
-constexpr int kMenuMessages[] = {MShowInfo, MMakeFileList, MRenameFiles, MCreateTags};
+constexpr int kMenuMessages[] = {MShowInfo, MMakeFileList, MRenameFiles, MCreateTags, MConvertText};
 constexpr int kModes = static_cast<int>(sizeof kMenuMessages / sizeof kMenuMessages[0]);
 
 // ProcessFile's results.
@@ -172,6 +172,8 @@ bool RunOperation(const std::string& path, Invocation& invocation) {
     case 3:
       return batch::CreateTags(path, invocation.audio, Counter, invocation.lines.get(),
                                Interactive);
+    case 4:
+      return batch::ConvertTagText(path, invocation.audio, Interactive);
     default:
       return false;
   }
@@ -287,6 +289,10 @@ bool SetUp(Invocation& invocation) {
       Interactive = batch::TagCreationConfirmation();
       return true;
     }
+    case 4:
+      if (!batch::ConvertTextSetup()) return false;
+      Interactive = batch::ConvertTextConfirmation();
+      return true;
     default:
       return true;
   }

@@ -325,6 +325,11 @@ void OemToCharBuff(const char* in, char* out, size_t size);
 // WideCharToMultiByte(CP_ACP): UTF-16 code units to the ANSI code page;
 // characters without an equivalent become the system's replacement character.
 std::string WideToAnsi(const char16_t* text, size_t length);
+// MultiByteToWideChar: single-byte text of the Windows code page `codePage`
+// (1251, 866, 20866 for KOI8-R, 1252 ...) to UTF-16 units, one per byte; a byte
+// the code page lacks becomes U+FFFD. Empty when the system has no such code
+// page.
+std::u16string CodePageToWide(unsigned codePage, const char* text, size_t length);
 
 // ---------------------------------------------------------------- environment
 

@@ -12,8 +12,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tags/write_notes.h"
 
@@ -27,6 +30,18 @@ class BufferedFile;
 class ID3v1Tag;
 
 constexpr int kSlotCount = 16;
+
+// How a save writes 8-bit text (bytes of 128 or above). Without `toUnicode`
+// the frames it builds hold the bytes as they stand under encoding 0; with it,
+// such text is written in UTF-16 with byte order mark, converted by
+// `toUnicode`, and plain ASCII stays under encoding 0. With `convertOld` as
+// well, every frame of the old tag that holds such text under encoding 0
+// (text frames, comments, lyrics) is converted likewise, and nothing else of
+// it changes.
+struct TextWriting {
+  std::function<std::u16string(std::string_view)> toUnicode;
+  bool convertOld = false;
+};
 
 // A tag header as found in the file, plus the state of one write.
 struct TagInfo {
@@ -84,6 +99,13 @@ class ID3v2Tag {
   int DroppedFrames() const { return dropped_; }
   // Removes the tag; false for a file without one.
   bool Strip(const std::string& fileName);
+  // The text writing of the next saves; until set, the configuration's
+  // (WriteUnicodeText, from the tag code page).
+  void SetTextWriting(TextWriting writing) { writing_ = std::move(writing); }
+  // The 8-bit texts of the file's tag that a save with `convertOld` converts:
+  // each string of those frames, in frame order. Nothing when the tag cannot
+  // be read.
+  static std::optional<std::vector<std::string>> EightBitTexts(const std::string& fileName);
 
   // The fields a user can change, for IsChanged.
   enum class Field : uint8_t {
@@ -135,6 +157,7 @@ class ID3v2Tag {
   static uint32_t Bit(Field field) { return 1u << static_cast<unsigned>(field); }
 
   WriteNotes notes_;
+  std::optional<TextWriting> writing_;
   bool present_;
   bool found_;        // the file had a tag when it was loaded
   uint32_t changed_;  // Bit() of each changed field

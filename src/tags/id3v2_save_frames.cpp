@@ -11,6 +11,7 @@
 #include "tags/id3v2_convert.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_text.h"
+#include "tags/unicode_text.h"
 
 namespace tags::id3v2 {
 
@@ -41,7 +42,41 @@ void AppendFrame(Bytes& out, std::string_view id, ByteView content,
   out.insert(out.end(), content.begin(), content.end());
 }
 
-Bytes TextContent(std::string_view text) {
+void AppendUnits(Bytes& out, const std::u16string& units) {
+  out.push_back(0xFF);  // byte order mark: little-endian
+  out.push_back(0xFE);
+  for (char16_t u : units) {
+    out.push_back(static_cast<uint8_t>(u & 0xFF));
+    out.push_back(static_cast<uint8_t>(u >> 8));
+  }
+}
+
+// The zero-separated strings of 8-bit `text` in UTF-16, each with its byte
+// order mark and separated by a zero unit; a terminator at the very end stays
+// one and starts no empty string.
+void AppendUtf16Strings(Bytes& out, std::string_view text, const TextWriting& writing) {
+  size_t at = 0;
+  while (true) {
+    const size_t end = text.find('\0', at);
+    AppendUnits(out, writing.toUnicode(text.substr(at, end == std::string_view::npos ? end : end - at)));
+    if (end == std::string_view::npos) return;
+    out.push_back(0);
+    out.push_back(0);
+    at = end + 1;
+    if (at == text.size()) return;
+  }
+}
+
+bool WritesUnicode(std::string_view text, const TextWriting& writing) {
+  return writing.toUnicode && HasHighBytes(text);
+}
+
+Bytes TextContent(std::string_view text, const TextWriting& writing = {}) {
+  if (WritesUnicode(text, writing)) {
+    Bytes content = {kUtf16};
+    AppendUtf16Strings(content, text, writing);
+    return content;
+  }
   Bytes content(1 + text.size(), kLatin1);
   std::copy(text.begin(), text.end(), content.begin() + 1);
   return content;
@@ -216,13 +251,32 @@ std::string DescriptionBytes(ByteView content, size_t at, uint8_t encoding) {
 }
 
 // COMM: the old frame's language and description stay; a new comment is in
-// English with an empty description.
-Bytes CommentContent(const std::string& text, const OldFrame* old) {
+// English with an empty description. Written in UTF-16 (a description in
+// Unicode kept as it was) when the text or an 8-bit description needs it.
+Bytes CommentContent(const std::string& text, const OldFrame* old, const TextWriting& writing) {
   Bytes content = {kLatin1, 'e', 'n', 'g'};
   std::string description;
+  std::u16string unicodeDescription;
+  bool descriptionInUnicode = false;
   if (old && old->readable && old->content.size() >= 4) {
     std::copy_n(old->content.begin() + 1, 3, content.begin() + 1);
     description = DescriptionBytes(old->content, 4, old->content[0]);
+    if (old->content[0] != kLatin1) {
+      descriptionInUnicode = true;
+      unicodeDescription = StringUnits(ByteView(old->content).subspan(4), old->content[0]);
+    }
+  }
+  // A description in Unicode beyond ASCII stays in Unicode, which keeps what
+  // the ANSI code page would lose.
+  const bool unicodeBeyondAscii =
+      std::any_of(unicodeDescription.begin(), unicodeDescription.end(), [](char16_t u) { return u >= 0x80; });
+  if (writing.toUnicode && (HasHighBytes(text) || HasHighBytes(description) || unicodeBeyondAscii)) {
+    content[0] = kUtf16;
+    AppendUnits(content, descriptionInUnicode ? unicodeDescription : writing.toUnicode(description));
+    content.push_back(0);
+    content.push_back(0);
+    AppendUnits(content, writing.toUnicode(text));
+    return content;
   }
   content.insert(content.end(), description.begin(), description.end());
   content.push_back(0);
@@ -287,7 +341,8 @@ const std::string& FieldText(const ID3v2Tag& tag, Field field) {
 
 // The frame of a changed field (empty when the field is empty); `old` is the
 // frame it replaces, whose hidden parts it keeps.
-Bytes BuildFrame(const ID3v2Tag& tag, const NewFrame& spec, const OldFrame* old) {
+Bytes BuildFrame(const ID3v2Tag& tag, const NewFrame& spec, const OldFrame* old,
+                 const TextWriting& writing) {
   Bytes out;
   if (spec.field == Field::Track) {
     if (tag.Track() != 0) AppendFrame(out, spec.id, TrackContent(tag.Track(), old));
@@ -296,12 +351,54 @@ Bytes BuildFrame(const ID3v2Tag& tag, const NewFrame& spec, const OldFrame* old)
   const std::string& text = FieldText(tag, spec.field);
   if (text.empty()) return out;
   if (spec.field == Field::Comment)
-    AppendFrame(out, spec.id, CommentContent(text, old));
+    AppendFrame(out, spec.id, CommentContent(text, old, writing));
   else if (spec.field == Field::URL)
     AppendFrame(out, spec.id, LinkContent(text, old));
   else
-    AppendFrame(out, spec.id, TextContent(text));
+    AppendFrame(out, spec.id, TextContent(text, writing));
   return out;
+}
+
+// ---------------------------------------------------------------- conversion
+
+// Bytes after the encoding byte that come before the text: COMM and USLT
+// have a language. Nothing for frames whose text is not converted (WXXX and
+// the other links keep ISO-8859-1 by definition).
+std::optional<size_t> TextPrefix(const std::string& id) {
+  if (id == "COMM" || id == "USLT") return 3;
+  if (id.size() == 4 && id[0] == 'T') return 0;
+  return std::nullopt;
+}
+
+// The content of an old frame as written in 2.3, when its text is 8-bit
+// text under encoding 0 that a conversion takes: a frame without format flags
+// (compression, encryption, grouping), of a kind with known text.
+std::optional<ByteView> ConvertibleContent(const OldFrame& f, size_t* prefix) {
+  const std::optional<size_t> before = TextPrefix(f.id);
+  if (!before || f.out.size() < kHeaderSize + 1 + *before || f.out[9] != 0) return std::nullopt;
+  const ByteView content = ByteView(f.out).subspan(kHeaderSize);
+  if (content[0] != kLatin1) return std::nullopt;
+  const ByteView text = content.subspan(1 + *before);
+  if (!HasHighBytes(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())))
+    return std::nullopt;
+  *prefix = *before;
+  return content;
+}
+
+void ConvertOldFrame(OldFrame& f, const TextWriting& writing) {
+  size_t prefix = 0;
+  const std::optional<ByteView> content = ConvertibleContent(f, &prefix);
+  if (!content) return;
+  // The encoding byte and the bytes before the text (a language), then the
+  // encoding changed.
+  Bytes converted(content->begin(), content->begin() + 1 + static_cast<ptrdiff_t>(prefix));
+  converted[0] = kUtf16;
+  const ByteView text = content->subspan(1 + prefix);
+  AppendUtf16Strings(converted, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                     writing);
+  Bytes out;
+  AppendFrame(out, f.id, converted, {f.out[8], 0});
+  f.out = std::move(out);
 }
 
 // ---------------------------------------------------------------- dates
@@ -383,10 +480,12 @@ void ConvertRecordingTime(std::vector<OldFrame>& frames) {
 }  // namespace
 
 std::optional<Bytes> SavedFrames(sys::File& file, const TagInfo& info, const ID3v2Tag& tag,
-                                 int* dropped) {
+                                 int* dropped, const TextWriting& writing) {
   *dropped = 0;
   std::vector<OldFrame> frames;
   if (info.HasId3() && !ReadOldFrames(file, info, frames, dropped)) return std::nullopt;
+  if (writing.convertOld && writing.toUnicode)
+    for (OldFrame& f : frames) ConvertOldFrame(f, writing);
 
   Bytes front;
   for (const NewFrame& spec : kNewFrames) {
@@ -402,7 +501,7 @@ std::optional<Bytes> SavedFrames(sys::File& file, const TagInfo& info, const ID3
       if (!first) first = &f;
       if (f.id == spec.id) source = &f;
     }
-    Bytes built = BuildFrame(tag, spec, source);
+    Bytes built = BuildFrame(tag, spec, source, writing);
     for (OldFrame& f : frames)
       if (f.owner == owner) f.out.clear();
     if (first)
@@ -415,6 +514,27 @@ std::optional<Bytes> SavedFrames(sys::File& file, const TagInfo& info, const ID3
   Bytes out = std::move(front);
   for (const OldFrame& f : frames) out.insert(out.end(), f.out.begin(), f.out.end());
   return out;
+}
+
+std::optional<std::vector<std::string>> EightBitTexts(sys::File& file, const TagInfo& info) {
+  std::vector<std::string> texts;
+  std::vector<OldFrame> frames;
+  int dropped = 0;
+  if (info.HasId3() && !ReadOldFrames(file, info, frames, &dropped)) return std::nullopt;
+  for (const OldFrame& f : frames) {
+    size_t prefix = 0;
+    const std::optional<ByteView> content = ConvertibleContent(f, &prefix);
+    if (!content) continue;
+    const ByteView text = content->subspan(1 + prefix);
+    std::string_view rest(reinterpret_cast<const char*>(text.data()), text.size());
+    while (!rest.empty()) {
+      const size_t end = rest.find('\0');
+      if (end != 0) texts.emplace_back(rest.substr(0, end));
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
+  }
+  return texts;
 }
 
 }  // namespace tags::id3v2

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "tags/bytes.h"
 
@@ -13,6 +15,7 @@ class File;
 
 namespace tags {
 struct TagInfo;
+struct TextWriting;
 class ID3v2Tag;
 }  // namespace tags
 
@@ -22,7 +25,12 @@ namespace tags::id3v2 {
 // saving `tag` over the old tag of `file` writes. `info` is the old tag's
 // header (no "ID3": the file has no tag). `*dropped` counts the old frames that
 // 2.3 cannot hold. Nothing when the old tag cannot be read.
+// `writing` says how 8-bit text is written (see TextWriting).
 std::optional<Bytes> SavedFrames(sys::File& file, const TagInfo& info, const ID3v2Tag& tag,
-                                 int* dropped);
+                                 int* dropped, const TextWriting& writing);
+
+// The strings of the old tag's frames that a save with TextWriting::convertOld
+// converts. Nothing on a read error.
+std::optional<std::vector<std::string>> EightBitTexts(sys::File& file, const TagInfo& info);
 
 }  // namespace tags::id3v2

@@ -8,6 +8,7 @@
 #include "tags/id3v2.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_save_frames.h"
+#include "tags/unicode_text.h"
 #include "tags/write_access.h"
 
 namespace tags {
@@ -170,7 +171,11 @@ bool ID3v2Tag::Save(const std::string& fileName, ID3v1Tag* alsoV1) {
       return false;
     info.FileSize = size;
     // Nor is a tag whose frames cannot be read.
-    const std::optional<Bytes> frames = SavedFrames(file, info, *this, &dropped_);
+    TextWriting configured;
+    if (WriteUnicodeText)
+      configured.toUnicode = [](std::string_view text) { return ToUnicode(text, TagCodePage); };
+    const std::optional<Bytes> frames =
+        SavedFrames(file, info, *this, &dropped_, writing_ ? *writing_ : configured);
     if (!frames) return false;
     const int64_t framesTotal = static_cast<int64_t>(kHeaderSize + frames->size());
     const int64_t newTotal = PrepareHeader(info, framesTotal);
@@ -202,6 +207,22 @@ bool ID3v2Tag::Save(const std::string& fileName, ID3v1Tag* alsoV1) {
   } catch (const std::bad_alloc&) {
     sys::SetLastError(sys::kErrorNotEnoughMemory);
     return false;
+  }
+}
+
+std::optional<std::vector<std::string>> ID3v2Tag::EightBitTexts(const std::string& fileName) {
+  try {
+    sys::File file;
+    int64_t size = 0;
+    if (!file.Open(fileName, sys::OpenMode::Read) || !file.Size(&size)) return std::nullopt;
+    TagInfo info;
+    if (size < static_cast<int64_t>(kHeaderSize)) return std::vector<std::string>();
+    if (!ReadTagHeaderFrom(file, size, info)) return std::nullopt;
+    info.FileSize = size;
+    return id3v2::EightBitTexts(file, info);
+  } catch (const std::bad_alloc&) {
+    sys::SetLastError(sys::kErrorNotEnoughMemory);
+    return std::nullopt;
   }
 }
 

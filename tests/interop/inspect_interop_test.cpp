@@ -145,6 +145,25 @@ TEST_F(Inspect, TagTextIsConvertedFromTheChosenCodePage) {
   EXPECT_EQ(r.lines[0]["id3v1"]["title"], "Caf\xD1\x89 \xD0\x91");
 }
 
+// With a guess each file's 8-bit text is read in its own code page: "Цой" in
+// KOI8-R, 866 and 1251 comes out as the same UTF-8; ASCII has no code page.
+TEST_F(Inspect, GuessReadsEachFileInItsOwnCodePage) {
+  WriteMp3(dir_ / "a.mp3", "\xE3\xCF\xCA");
+  WriteMp3(dir_ / "b.mp3", "\x96\xAE\xA9");
+  WriteMp3(dir_ / "c.mp3", "\xD6\xEE\xE9");
+  WriteMp3(dir_ / "d.mp3", "Plain");
+  const Result r = Run("--codepage guess " + Quoted(dir_));
+  ASSERT_EQ(r.lines.size(), 4u) << r.out;
+  const unsigned pages[] = {20866, 866, 1251};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(r.lines[i]["codepage"], pages[i]) << r.out;
+    EXPECT_EQ(r.lines[i]["id3v1"]["title"], "\xD0\xA6\xD0\xBE\xD0\xB9") << r.out;
+  }
+  EXPECT_TRUE(r.lines[3]["codepage"].is_null());
+  EXPECT_EQ(r.lines[3]["id3v1"]["title"], "Plain");
+  EXPECT_EQ(Run("--codepage guess1 " + Quoted(dir_)).status, 2);
+}
+
 TEST_F(Inspect, NamesOutsideTheOemCodePageAndNotUtf8AreRead) {
   WriteMp3(dir_ / "\xE7\xBA\xA2.mp3");  // a Chinese character
   WriteMp3(dir_ / "bad\xFF.mp3");       // not UTF-8

@@ -78,14 +78,15 @@ TEST_F(ConfigDialogTest, ShowsTheDefaultsAndCodePagesWithoutHostTables) {
   answer = [](FarDialogItem*) { return -1; };
   EXPECT_FALSE(host::ConfigDialog());
   EXPECT_EQ(seen_.width, 69);
-  EXPECT_EQ(seen_.height, 14);
+  EXPECT_EQ(seen_.height, 15);
   EXPECT_EQ(seen_.help, "Id3Config");
-  ASSERT_EQ(seen_.items.size(), 12u);
+  ASSERT_EQ(seen_.items.size(), 13u);
   EXPECT_EQ(Text(host::ConfigItem::ProcessExt), "*.mp3");
   EXPECT_EQ(Text(host::ConfigItem::ExcludeExt), "");
   EXPECT_EQ(Text(host::ConfigItem::TagCP), "Windows text");
   EXPECT_EQ(seen_.items[host::ConfigItem::ResetCounter].Selected, 1);
   EXPECT_EQ(seen_.items[host::ConfigItem::KeepFileTime].Selected, 0);
+  EXPECT_EQ(seen_.items[host::ConfigItem::WriteUnicode].Selected, 0);
   EXPECT_STREQ(seen_.items[host::ConfigItem::ProcessExt].History, "ID3_ProcessExt");
   EXPECT_STREQ(seen_.items[host::ConfigItem::ExcludeExt].History, "ID3_ExcludeExt");
   EXPECT_EQ(seen_.items[host::ConfigItem::Ok].DefaultButton, 1);

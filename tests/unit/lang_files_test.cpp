@@ -108,7 +108,7 @@ TEST(LanguageFiles, EachHoldsEveryMessageNumberTheCodeUses) {
     LanguageFile lng = ReadLng(PluginFile(c.file));
     EXPECT_EQ(lng.language_line, c.language_line);
     ASSERT_EQ(static_cast<int>(lng.messages.size()), kMessageCount);
-    EXPECT_EQ(kMessageCount, 111);
+    EXPECT_EQ(kMessageCount, 121);
     // The title names the registry key, so it is the same in every language.
     EXPECT_EQ(lng.messages[MTitle], "Tagwright");
     for (int n = 0; n < kMessageCount; ++n) EXPECT_FALSE(lng.messages[n].empty()) << "message " << n;
@@ -132,7 +132,8 @@ TEST(HelpFiles, BothHoldTheSameTopicsWithTheDialogTopics) {
   std::set<std::string> russian = HelpTopics(PluginFile("TagwrightRus.hlf"));
   EXPECT_EQ(english, russian);
   for (const char* topic : {"Contents", "Id3Config", "Id3Edit", "Id3TagCreation", "Id3Filename", "Id3Desc",
-                            "Id3Case", "Id3Confirmation", "Id3AddEdit", "Id3NameOfScheme", "ID3Scheme"})
+                            "Id3Case", "Id3Confirmation", "Id3AddEdit", "Id3NameOfScheme", "ID3Scheme",
+                            "Id3Convert", "Id3ConvertConfirm"})
     EXPECT_EQ(english.count(topic), 1u) << topic;
 
   std::string rus = ReadBytes(PluginFile("TagwrightRus.hlf"));

@@ -49,3 +49,18 @@ bool GetEnv(const char* name, std::string* value) {
 }
 
 }  // namespace sys
+
+namespace sys {
+
+std::u16string CodePageToWide(unsigned codePage, const char* text, size_t length) {
+  std::u16string out;
+  if (length == 0) return out;
+  const int bytes = static_cast<int>(length);
+  const int needed = MultiByteToWideChar(codePage, 0, text, bytes, nullptr, 0);
+  if (needed <= 0) return out;
+  out.resize(static_cast<size_t>(needed));
+  MultiByteToWideChar(codePage, 0, text, bytes, reinterpret_cast<wchar_t*>(&out[0]), needed);
+  return out;
+}
+
+}  // namespace sys

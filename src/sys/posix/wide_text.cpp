@@ -1,0 +1,75 @@
+// Single-byte text of a named Windows code page to UTF-16, with tables built
+// once per code page through iconv. KOI8-R and KOI8-U have Windows numbers that
+// iconv does not know; they go by their names.
+#include <iconv.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sys/sys.h"
+
+namespace sys {
+namespace {
+
+using Table = std::array<char16_t, 256>;
+constexpr char16_t kReplacement = 0xFFFD;
+
+std::string IconvName(unsigned codePage) {
+  switch (codePage) {
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 28591: return "ISO-8859-1";
+    case 28595: return "ISO-8859-5";
+    default: return "CP" + std::to_string(codePage);
+  }
+}
+
+// Null when iconv has no such code page.
+const Table* TableOf(unsigned codePage) {
+  static std::mutex mutex;
+  static std::map<unsigned, std::unique_ptr<Table>> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = tables.find(codePage);
+  if (found != tables.end()) return found->second.get();
+  std::unique_ptr<Table>& slot = tables[codePage];
+  iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  slot = std::make_unique<Table>();
+  for (int b = 0; b < 256; ++b) {
+    char in = static_cast<char>(b);
+    char buffer[8];
+    char* inPtr = &in;
+    size_t inLeft = 1;
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (done != static_cast<size_t>(-1) && inLeft == 0 && sizeof buffer - outLeft == 2) {
+      (*slot)[b] = static_cast<char16_t>(static_cast<uint8_t>(buffer[0]) |
+                                         (static_cast<uint8_t>(buffer[1]) << 8));
+    } else if (b >= 0x80 && b <= 0x9F) {
+      // Windows gives the C1 control character for an empty slot of its code pages.
+      (*slot)[b] = static_cast<char16_t>(b);
+    } else {
+      (*slot)[b] = kReplacement;
+    }
+  }
+  iconv_close(cd);
+  return slot.get();
+}
+
+}  // namespace
+
+std::u16string CodePageToWide(unsigned codePage, const char* text, size_t length) {
+  std::u16string out;
+  const Table* table = TableOf(codePage);
+  if (table == nullptr) return out;
+  out.reserve(length);
+  for (size_t i = 0; i < length; ++i) out.push_back((*table)[static_cast<uint8_t>(text[i])]);
+  return out;
+}
+
+}  // namespace sys
