@@ -63,7 +63,7 @@ REQUIRED_TOPICS = [
 # text plus "[ " and " ]", and one column separates two buttons).
 DIALOGS = {
     "configuration": dict(code=("src/host/config_dialog.cpp", "kSpecs"),
-                          items=[10, 11, 12, 13, 87, 111, 6, 7], inner=61, rows=[[6, 7]]),
+                          items=[10, 11, 12, 13, 87, 6, 7, 111], inner=61, rows=[[6, 7]]),
     "file information": dict(
         code=("src/views/file_info.cpp", "kFileInfoSpecs"),
         items=["ID3v&1", 22, 23, 24, 25, 26, 27, 28, "ID3v&2", 93, 94, 95, 96, 97, 98, 99,
