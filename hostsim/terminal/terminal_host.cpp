@@ -13,6 +13,7 @@
 #include "hostsim/panel.h"
 #include "hostsim/terminal/screen.h"
 #include "hostsim/terminal/terminal_driver.h"
+#include "sys/sys.h"
 
 namespace hostsim::terminal {
 
@@ -47,11 +48,11 @@ std::string DateColumn(const PluginPanelItem& item) {
   return text;
 }
 
-// The host joins paths with '\\'; the panel shows them in the system's own form.
+// The panel's folder is absolute and in the system's own form.
 std::string Parent(const std::string& folder) { return AbsolutePath(JoinPath(folder, "..")); }
 
 std::string LastName(const std::string& folder) {
-  size_t cut = folder.find_last_of("\\/");
+  size_t cut = folder.find_last_of(sys::kPathSeparator);
   return cut == std::string::npos ? folder : folder.substr(cut + 1);
 }
 
