@@ -54,7 +54,7 @@ class Walk : public PluginScenario {
     for (size_t at = 0; (at = output_.find(marker, at)) != std::string::npos;) {
       at += marker.size();
       std::string title = output_.substr(at, output_.find('"', at) - at);
-      for (const std::string& folder : {std::string("<panel>\\"), std::string("\\music\\")}) {
+      for (const std::string& folder : {scenario::Sep("<panel>\\"), scenario::Sep("\\music\\")}) {
         const size_t found = title.find(folder);
         if (found != std::string::npos) {
           title = title.substr(found + folder.size());
@@ -90,7 +90,7 @@ TEST_F(Walk, InfoViewOverFilesAndFoldersFollowsTheMasks) {
            "expect-end\n"))
       << host_->failure() << output_;
   // Panel order: the folder first, walked recursively.
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3"), "a.mp3"})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 }
 
@@ -121,7 +121,7 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
            "dialog \"Id3Edit\" press 40\n"
            "expect-selected sub a.mp3 b.mp3\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 
   // Esc in the view stops too; what was done before is deselected.
@@ -136,7 +136,7 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
            "expect-selected b.mp3 c.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3", "b.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3"), "a.mp3", "b.mp3"})) << output_;
 }
 
 TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
@@ -235,7 +235,7 @@ TEST_F(Walk, TheItemUnderTheCursorLeavesTheSelectionAlone) {
            "expect-selected none\n"
            "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 
   // The parent folder's entry is never walked.
@@ -251,7 +251,7 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
   Start();
   // A panel whose folder ends with a separator, as a drive's root does.
   std::string error;
-  ASSERT_TRUE(host_->panel().Open(Path("music") + "\\", &error)) << error;
+  ASSERT_TRUE(host_->panel().Open(Path("music\\"), &error)) << error;
   ASSERT_TRUE(host_->panel().Select("noise.mp3", true));
   ASSERT_TRUE(host_->panel().Select("sub", true));
   host_->transcript().AddSubstitution(dir_, "dir");
@@ -263,15 +263,15 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
            "message button 0\n"
            "expect-selected noise.mp3\n"))
       << host_->failure() << output_;
-  EXPECT_NE(output_.find("\"<dir>\\music\\noise.mp3\""), std::string::npos) << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
-  EXPECT_EQ(output_.find("music\\\\"), std::string::npos) << output_;
+  EXPECT_NE(output_.find(scenario::Sep("\"<dir>\\music\\noise.mp3\"")), std::string::npos) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
+  EXPECT_EQ(output_.find(scenario::Sep("music\\\\")), std::string::npos) << output_;
 }
 
 TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
   Start();
-  const std::string sub = Path("music\\sub") + "\\";
-  // The paths given below name the panel's folder in the Windows form.
+  const std::string sub = Path("music\\sub\\");
+  // The paths given below name the panel's folder in the system's form.
   host_->transcript().AddSubstitution(Path("music"), "panel");
   ASSERT_TRUE(
       Play("panel music select c.mp3\n"
@@ -287,7 +287,7 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
            "\n"
            "dialog \"Id3Edit\" press 39\n"
            "invoke command " +
-           Quoted("id3:" + Path("music") + "\\noise.mp3") +
+           Quoted("id3:" + Path("music\\noise.mp3")) +
            "\n"
            "message expect \"Go on with the other files?\" button 0\n"
            // A mask that matches several files stops where the user stops.
@@ -297,7 +297,7 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
            "expect-selected c.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"a.mp3", "sub\\d.mp3", "a.mp3", "b.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{"a.mp3", scenario::Sep("sub\\d.mp3"), "a.mp3", "b.mp3"})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 }
 
