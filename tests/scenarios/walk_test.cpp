@@ -2,6 +2,7 @@
 // menu, or names files on the command line: which files reach the operation,
 // what the warnings offer, what stays selected, the counter and the progress
 // display.
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -161,6 +162,36 @@ TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
            "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("buttons [Yes] [No]"), std::string::npos) << output_;
+}
+
+// On POSIX a '\' is a character of a name like any other; a name with letters
+// that the OEM code page lacks reaches the plug-in with '?' for them, and its
+// warning names the file and how to choose code pages that have them.
+TEST_F(Walk, OnPosixABackslashNameIsReadAndAnUnspellableNameIsExplained) {
+  if (sys::kPathSeparator == '\\') GTEST_SKIP() << "names of POSIX file systems";
+  MakeFolder("odd");
+  ASSERT_TRUE(hostsim::WriteWholeFile(hostsim::JoinPath(Path("odd"), "AC\\DC - Back.mp3"),
+                                      scenario::Mp3Audio()));
+  const std::string cafe = hostsim::NativePath(Path("odd")) + "/Café.mp3";  // no é in 866
+  std::FILE* made = std::fopen(cafe.c_str(), "wb");
+  ASSERT_NE(made, nullptr);
+  const std::string audio = scenario::Mp3Audio();
+  ASSERT_EQ(std::fwrite(audio.data(), 1, audio.size(), made), audio.size());
+  std::fclose(made);
+  Start();
+  ASSERT_TRUE(Play("panel odd select \"AC\\\\DC - Back.mp3\" \"Caf?.mp3\"\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "message expect \"Caf?.mp3\" "
+                   "expect \"holds letters that the OEM code page cannot show\" "
+                   "expect \"Set TAGWRIGHT_CODEPAGES (now 866:1251), e.g. to 866:1251,\" "
+                   "expect \"Go on with the other files?\" button 0\n"
+                   "expect-selected Caf?.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"AC\\DC - Back.mp3"})) << output_;
+  EXPECT_EQ(output_.find("Cannot read the file"), std::string::npos) << output_;
 }
 
 TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
