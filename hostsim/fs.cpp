@@ -94,9 +94,7 @@ std::string NativePath(const std::string& oem) {
 #if defined(_WIN32)
   return oem;
 #else
-  std::string utf8 = OemToUtf8(oem);
-  std::replace(utf8.begin(), utf8.end(), '\\', '/');
-  return utf8;
+  return OemToUtf8(oem);
 #endif
 }
 
@@ -108,9 +106,10 @@ bool NameLess(const char* a, const char* b) {
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
+  // '/' ends a folder on both systems (Windows takes it for '\\').
   char last = folder.back();
-  if (last == '\\' || last == '/') return folder + name;
-  return folder + "\\" + name;
+  if (last == sys::kPathSeparator || last == '/') return folder + name;
+  return folder + sys::kPathSeparator + name;
 }
 
 bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
@@ -156,7 +155,7 @@ bool FindOne(const std::string& path, FAR_FIND_DATA* data) {
 #else
   std::string native = NativePath(path);
   std::string name = path;
-  size_t cut = name.find_last_of("\\/");
+  size_t cut = name.find_last_of(sys::kPathSeparator);
   if (cut != std::string::npos) name = name.substr(cut + 1);
   return Describe(native, name, data);
 #endif

@@ -310,7 +310,7 @@ char* WINAPI PointToNameService(const char* Path) {
   if (Path == nullptr) return nullptr;
   const char* name = Path;
   for (const char* p = Path; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+    if (std::strchr(sys::kPathSeparators, *p) != nullptr) name = p + 1;
   }
   return const_cast<char*>(name);
 }
@@ -324,9 +324,9 @@ void WINAPI GetPathRootService(const char* Path, char* Root) {
 BOOL WINAPI AddEndSlashService(char* Path) {
   if (Path == nullptr) return 0;
   size_t len = std::strlen(Path);
-  if (len > 0 && (Path[len - 1] == '\\' || Path[len - 1] == '/')) return 1;
+  if (len > 0 && (Path[len - 1] == sys::kPathSeparator || Path[len - 1] == '/')) return 1;
   if (len + 2 > static_cast<size_t>(NM)) return 0;
-  Path[len] = '\\';
+  Path[len] = sys::kPathSeparator;
   Path[len + 1] = '\0';
   return 1;
 }

@@ -4,8 +4,9 @@
 //
 // Lines are kept as UTF-8 (the plug-in's OEM text converted), with the
 // folders registered by AddSubstitution replaced by a placeholder, so that a
-// run under Windows ("Z:\work\x\a.mp3") and a native run ("/work/x\a.mp3")
-// give the same transcript ("<panel>\a.mp3").
+// run under Windows ("Z:\work\x\a.mp3") and a native run ("/work/x/a.mp3")
+// give the same transcript but for the system's separator ("<panel>\a.mp3",
+// "<panel>/a.mp3").
 #pragma once
 
 #include <cstdio>

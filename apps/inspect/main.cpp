@@ -54,8 +54,10 @@ const char kUsage[] =
     "  --help        this text\n"
     "\n"
     "\"analyzed\" is false when the file could not be read; \"valid\" tells whether\n"
-    "the plug-in takes the file for MPEG audio; \"mpeg\" is null when no frame was\n"
-    "found and a tag that is not present is null. \"first_frame_offset\" is the\n"
+    "the plug-in takes the file for MPEG audio. \"error\" is there only when a\n"
+    "file could not be read (the system's reason) or holds no MPEG audio (\"no\n"
+    "MPEG audio found\"); the same text goes to stderr. \"mpeg\" is null when no\n"
+    "frame was found and a tag that is not present is null. \"first_frame_offset\" is the\n"
     "frame's position in the file (tags included). \"vbr\" names the header in\n"
     "the first frame that counts the file's frames: \"Xing\" or \"VBRI\" (variable\n"
     "bit rate), \"Info\" (LAME's, in a constant bit rate file), or null. Tag text\n"
@@ -185,8 +187,10 @@ class Inspector {
       Folder(path.native());
     } else if (fs::is_regular_file(status)) {
       File(path.native());
+    } else if (error) {
+      Unread(path.native(), error.message());  // missing, or out of reach
     } else {
-      Unread(path.native());  // missing, or a device or pipe that is no audio file
+      Unread(path.native(), "not a file or folder");  // a device or a pipe
     }
   }
 
@@ -203,7 +207,7 @@ class Inspector {
     std::vector<Entry> entries;
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
-      Unread(folder);
+      Unread(folder, std::strerror(errno));
       return;
     }
     for (;;) {
@@ -216,7 +220,7 @@ class Inspector {
     const int error = errno;
     ::closedir(dir);
     if (error != 0) {
-      Unread(folder);
+      Unread(folder, std::strerror(error));
       return;
     }
     std::sort(entries.begin(), entries.end(),
@@ -249,13 +253,18 @@ class Inspector {
 
   void File(const std::string& path) {
     bool analyzed = false;
+    std::string error;
     try {
+      sys::SetLastError(sys::kErrorSuccess);
       analyzed = Analyze(path);
-    } catch (const std::exception&) {
+      if (!analyzed) error = sys::ErrorText(sys::LastError());
+    } catch (const std::exception& e) {
       audio_.Reset();
+      error = e.what();
     }
     if (!analyzed) ++unread_;
-    Print(path, analyzed);
+    if (analyzed && !audio_.IsValid()) error = "no MPEG audio found";
+    Print(path, analyzed, error);
   }
 
   // The analysis takes OEM text; a name without an OEM spelling is reached
@@ -298,19 +307,21 @@ class Inspector {
     return true;
   }
 
-  void Unread(const std::string& path) {
+  void Unread(const std::string& path, const std::string& error) {
     ++unread_;
     audio_.Reset();
-    Print(path, false);
+    Print(path, false, error);
   }
 
-  void Print(const std::string& path, bool analyzed) {
+  // `error`, when not empty, is why the file was not analysed or is no audio
+  // file: the last key of the line, and a line on stderr.
+  void Print(const std::string& path, bool analyzed, const std::string& error) {
     const bool present = audio_.FirstFrame().Present;
     int64_t fileSize = audio_.FileSize();
     if (!present) {
-      std::error_code error;
-      const auto size = fs::file_size(fs::path(path), error);
-      fileSize = error ? 0 : static_cast<int64_t>(size);
+      std::error_code sizeError;
+      const auto size = fs::file_size(fs::path(path), sizeError);
+      fileSize = sizeError ? 0 : static_cast<int64_t>(size);
     }
     line_.Begin();
     line_.Key("path").Value(inspect::SanitizeUtf8(path));
@@ -342,6 +353,12 @@ class Inspector {
       } else {
         line_.Null();
       }
+    }
+    if (!error.empty()) {
+      const std::string text = inspect::SanitizeUtf8(error);
+      line_.Key("error").Value(text);
+      std::fprintf(stderr, "tagwright-inspect: %s: %s\n", inspect::SanitizeUtf8(path).c_str(),
+                   text.c_str());
     }
     const std::string_view text = line_.End();
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -435,8 +452,9 @@ class Inspector {
   int unread_ = 0;
 };
 
+// Bad usage: one line that says what was wrong and where to read more.
 int Usage(const char* problem) {
-  std::fprintf(stderr, "tagwright-inspect: %s\n\n%s", problem, kUsage);
+  std::fprintf(stderr, "tagwright-inspect: %s (see tagwright-inspect --help)\n", problem);
   return kExitUsage;
 }
 

@@ -45,6 +45,11 @@ void Usage() {
       "first mismatch (or a misuse of the host), 2 when the script, the folder or the\n"
       "plug-in could not be loaded.\n",
       stderr);
+  std::fprintf(stderr,
+               "OEM and ANSI code pages: %u and %u, from TAGWRIGHT_CODEPAGES (OEM:ANSI, e.g.\n"
+               "866:1251), else from the locale's language (ru, uk, be, bg, sr: 866:1251;\n"
+               "el: 737:1253; any other: 437:1252).\n",
+               sys::OemCodePage(), sys::AnsiCodePage());
 }
 
 // A command-line argument as the host's OEM text.
@@ -85,7 +90,8 @@ std::string FindPlugin() {
 #endif
   std::string folder = ProgramFolder();
   // Beside the program, in the build tree, or installed (PREFIX/bin and PREFIX/lib/tagwright).
-  for (const char* sub : {"", "plugin", "..\\plugin", "..\\lib\\tagwright"}) {
+  // '/' separates folders on both systems.
+  for (const char* sub : {"", "plugin", "../plugin", "../lib/tagwright"}) {
     std::string candidate = hostsim::JoinPath(*sub ? hostsim::JoinPath(folder, sub) : folder, name);
     if (sys::Exists(candidate)) return candidate;
   }

@@ -50,11 +50,11 @@ std::string DateColumn(const PluginPanelItem& item) {
   return text;
 }
 
-// The host joins paths with '\\'; the panel shows them in the system's own form.
+// The panel's folder is absolute and in the system's own form.
 std::string Parent(const std::string& folder) { return AbsolutePath(JoinPath(folder, "..")); }
 
 std::string LastName(const std::string& folder) {
-  size_t cut = folder.find_last_of("\\/");
+  size_t cut = folder.find_last_of(sys::kPathSeparator);
   return cut == std::string::npos ? folder : folder.substr(cut + 1);
 }
 
@@ -322,6 +322,11 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
   c.Fill(0, 0, w - 1, h - 1, Style::Panel);
   int frameBottom = std::max(h - 3, 2);
   c.Frame(0, 0, w - 1, frameBottom, true, Style::Panel, panel.folder());
+  // The code pages in force (TAGWRIGHT_CODEPAGES or the locale's), on the frame's foot.
+  const std::string pages = " OEM " + std::to_string(sys::OemCodePage()) + " / ANSI " +
+                            std::to_string(sys::AnsiCodePage()) + " ";
+  if (w >= static_cast<int>(pages.size()) + 4)
+    c.Oem(w - 2 - static_cast<int>(pages.size()), frameBottom, pages, Style::Panel);
   // Columns: a mark, the name, the size, the date.
   int inner = w - 2;
   bool withDate = inner >= 50;

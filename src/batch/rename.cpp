@@ -104,14 +104,11 @@ long WINAPI ConfirmProc(HANDLE dialog, int msg, int param1, long param2) {
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 
-bool IsSeparator(char c, bool slash) { return c == '\\' || c == ':' || (slash && c == '/'); }
-
-// Index of the last separator, or npos.
-size_t LastSeparator(const std::string& path, bool slash) {
-  for (size_t i = path.size(); i > 0; --i) {
-    if (IsSeparator(path[i - 1], slash)) return i - 1;
-  }
-  return std::string::npos;
+// Index of the last separator, or npos: of a path the host gave
+// (sys::kPathSeparators), or of a name built from a template
+// (sys::kBuiltPathSeparators).
+size_t LastSeparator(const std::string& path, bool given) {
+  return path.find_last_of(given ? sys::kPathSeparators : sys::kBuiltPathSeparators);
 }
 
 }  // namespace
@@ -132,9 +129,10 @@ bool ForceFolders(const std::string& dir) {
     return false;
   }
   std::string folder = dir;
-  if (folder.back() == '\\' || folder.back() == '/') folder.pop_back();
+  if (folder.back() == sys::kPathSeparator || folder.back() == '/') folder.pop_back();
   // A drive ("C:") or a root is taken to exist.
-  if (folder.size() <= 2 || sys::IsFolder(folder)) return true;
+  const bool root = sys::kDrives ? folder.size() <= 2 : folder.empty();
+  if (root || sys::IsFolder(folder)) return true;
   std::string parent = FolderPart(folder);
   if (parent == folder) return true;
   return ForceFolders(parent) && sys::CreateFolder(folder);

@@ -1,10 +1,12 @@
 // Renaming files from their tags (the walk's mode 2), and the two pieces the
 // tag creation shares: the rename confirmation and the move itself.
 //
-// Names are OEM text. A full path may separate its folders with '\' or '/'
-// (the stand-in on POSIX hands over "/folder/...\name"); in a new name built
-// from a template only '\' and ':' make a folder part, so that a '/' in a tag
-// value becomes '_' like any other character a file name cannot hold.
+// Names are OEM text, their folders separated as the system does
+// (sys/sys.h). On Windows a full path may separate its folders with '\' or
+// '/', but in a new name built from a template only '\' and ':' make a folder
+// part, so that a '/' in a tag value becomes '_' like any other character a
+// file name cannot hold. On POSIX '/' alone makes a folder part, and a '\'
+// of a new name without one becomes '_'.
 #pragma once
 
 #include <string>
@@ -35,7 +37,7 @@ RenameResult RenameFile(const std::string& fullName, std::string newName);
 // LastError() is then ERROR_PATH_NOT_FOUND).
 bool ForceFolders(const std::string& dir);
 
-// The parts of a full path around its last '\', '/' or ':'.
+// The parts of a full path around its last separator (sys::kPathSeparators).
 std::string FolderPart(const std::string& fullName);  // with the separator
 std::string NamePart(const std::string& fullName);
 

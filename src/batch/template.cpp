@@ -9,6 +9,7 @@
 
 #include "audio/mpeg_audio.h"
 #include "host/far_services.h"
+#include "sys/sys.h"
 #include "tags/codepage.h"
 
 namespace batch {
@@ -21,7 +22,10 @@ bool IsMarker(char c) {
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-size_t LastPathSeparator(const std::string& path) { return path.find_last_of("\\:"); }
+// Markers E and F split at '\' and ':' on Windows (not at '/'), at '/' on POSIX.
+size_t LastPathSeparator(const std::string& path) {
+  return path.find_last_of(sys::kBuiltPathSeparators);
+}
 
 // Path pieces are OEM; the result of an expansion is in the tag code page.
 std::string PathPiece(std::string piece, bool wide) {

@@ -110,6 +110,12 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args) {
   return out;
 }
 
+std::string CodePageHint() {
+  const std::string pair =
+      std::to_string(sys::OemCodePage()) + ":" + std::to_string(sys::AnsiCodePage());
+  return FormatMsg(MCodePageHint, {pair.c_str()});
+}
+
 int Warning(DWORD flags, const std::string& body) {
   const std::string text = std::string(Msg(MWarning)) + "\n" + body;
   return Message(FMSG_WARNING | FMSG_ALLINONE | flags, nullptr, text.c_str());
@@ -122,6 +128,10 @@ bool AskAfterFailure(uint32_t error, int messageId, std::initializer_list<const 
   text += '\n';
   text += FormatMsg(messageId, names);
   text += '\n';
+  if (error == sys::kErrorNoUnicodeTranslation) {
+    text += CodePageHint();
+    text += '\n';
+  }
   text += Msg(MGoOn);
   // The host shows the error the plug-in left: the one taken before the
   // message texts were fetched.

@@ -20,6 +20,11 @@ const char* Msg(int n);
 // format: a '%' inside an argument (a file name) is copied as it is.
 std::string FormatMsg(int msgId, std::initializer_list<const char*> args);
 
+// What to do about a file name with letters that the OEM code page lacks
+// (sys::kErrorNoUnicodeTranslation): the message that names the pair of code
+// pages in force and how to choose another.
+std::string CodePageHint();
+
 // A warning through the host's Message with FMSG_WARNING | FMSG_ALLINONE and
 // `flags` (FMSG_MB_..., FMSG_ERRORTYPE): message 39 as the title, then `body`.
 // Returns the pressed button (0 = first) or -1 for Esc.
@@ -28,7 +33,8 @@ int Warning(DWORD flags, const std::string& body);
 // Tells the user that an operation on a file failed and asks whether to go on
 // with the other files: message `messageId` formatted with the file's name
 // (and `otherName` for a second %s), the system's reason for the last failure
-// (FMSG_ERRORTYPE), and Yes / No. The reason is taken at the call, before
+// (FMSG_ERRORTYPE; for a name the OEM code page cannot spell, CodePageHint
+// too), and Yes / No. The reason is taken at the call, before
 // anything else can change it, so call this right after the failed operation.
 // True: go on with the other files; false: stop (No or Esc).
 bool ReportFileFailure(int messageId, const std::string& fileName);

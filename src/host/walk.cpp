@@ -179,10 +179,26 @@ bool RunOperation(const std::string& path, Invocation& invocation) {
   }
 }
 
+// A file whose name the OEM code page cannot spell: reading it again cannot
+// help, so the warning says why and what to do, and asks whether to go on.
+int NameNotShown(const std::string& path, bool single) {
+  std::string body = FormatMsg(MNameNotShown, {path.c_str()});
+  body += '\n';
+  body += CodePageHint();
+  DWORD buttons = FMSG_MB_OK;
+  if (!single) {
+    body += '\n';
+    body += Msg(MGoOn);
+    buttons = FMSG_MB_YESNO;
+  }
+  return Warning(buttons, body) == 0 ? kSkipped : kStop;
+}
+
 // Reads the file into the analysis object and hands it to the operation; a
 // file that cannot be read or holds no audio gets its warning instead.
 int AnalyzeAndRun(const std::string& path, bool single, Invocation& invocation) {
   while (!invocation.audio.Analyze(path)) {
+    if (sys::LastError() == sys::kErrorNoUnicodeTranslation) return NameNotShown(path, single);
     const DWORD buttons = single ? FMSG_MB_YESNO : FMSG_MB_YESNOCANCEL;
     const int button = Warning(buttons, FormatMsg(MCannotRead, {path.c_str()}));
     if (button != 0) return button == 1 ? kSkipped : kStop;  // 0: read it again
@@ -550,16 +566,15 @@ bool LoadListLines(const std::string& fileName, ListLines* lines) {
 }
 
 std::string FolderPart(const std::string& path) {
-  const size_t last = path.find_last_of("\\/:");
+  const size_t last = path.find_last_of(sys::kPathSeparators);
   return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty()) {
-    const char last = folder.back();
-    if (last == '\\' || last == '/') return folder + name;
-  }
-  return folder + "\\" + name;
+  // '/' ends a folder on both systems (Windows takes it for '\\').
+  const char last = folder.empty() ? '\0' : folder.back();
+  if (last == sys::kPathSeparator || last == '/') return folder + name;
+  return folder + sys::kPathSeparator + name;
 }
 
 void ReportFailure(const char* what) {

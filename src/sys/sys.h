@@ -2,7 +2,8 @@
 //
 // Paths are OEM bytes, as the host hands them to the plug-in (it switched the
 // process's file functions to OEM). On POSIX the layer converts them to UTF-8 at
-// the boundary and reads '\' as a folder separator.
+// the boundary; folders are separated by the system's own separator
+// (kPathSeparator below).
 #pragma once
 
 #include <cstddef>
@@ -185,9 +186,31 @@ bool IsFolder(const std::string& path);
 // LastError() when not (missing, not a folder, access denied).
 bool CanListFolder(const std::string& path);
 
+// ---------------------------------------------------------------- paths
+//
+// Windows: folders are separated by '\'; a folder part also ends at the ':'
+// of a drive, and the paths the system and the host hand over may use '/'
+// as well. POSIX: '/' alone separates folders; '\' and ':' are characters
+// of names like any other.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+// Where the folder part of a path that the host or the system gave ends.
+inline constexpr const char* kPathSeparators = "\\/:";
+// Where the folder part of a name the plug-in builds from text ends (a rename
+// target, a template's path markers): on Windows a '/' there is no folder.
+inline constexpr const char* kBuiltPathSeparators = "\\:";
+// Whether a path may start with a drive ("C:").
+inline constexpr bool kDrives = true;
+#else
+inline constexpr char kPathSeparator = '/';
+inline constexpr const char* kPathSeparators = "/";
+inline constexpr const char* kBuiltPathSeparators = "/";
+inline constexpr bool kDrives = false;
+#endif
+
 // The name under which the file system knows an OEM path: on POSIX its UTF-8
-// form with '\' read as '/'; on Windows the path itself. For callers that
-// reach files by other means (the C++ library, directory listings).
+// form; on Windows the path itself. For callers that reach files by other
+// means (the C++ library, directory listings).
 std::string NativePath(const std::string& oemPath);
 // The other way: a name as the file system gives it, in OEM; characters that
 // the OEM code page lacks become '?'. On Windows the name itself.
@@ -232,6 +255,10 @@ enum : uint32_t {
   kErrorFileTooLarge = 223,
   kErrorMoreData = 234,
   kErrorNoMoreItems = 259,
+  // A name that the OEM code page cannot spell: on POSIX, a path whose name
+  // holds '?' where the folder has a name with characters that the OEM code
+  // page lacks (the host showed them as '?'), and no file of that very name.
+  kErrorNoUnicodeTranslation = 1113,
 };
 
 // Fault injection for tests: the Nth file operation from now (1-based) and the

@@ -79,6 +79,7 @@ TEST(Masks, ParsedListKeepsIncludeAndExcludeApart) {
 TEST(Masks, ProcessNameHonoursItsFlags) {
   hostsim_test::Services s;
   char path[NM] = "C:\\music\\a1.mp3";
+  path[2] = path[8] = sys::kPathSeparator;  // the path in the system's form
   EXPECT_EQ(s.fsf.ProcessName("a*.mp3", path, PN_CMPNAMELIST), 0);
   EXPECT_NE(s.fsf.ProcessName("a*.mp3", path, PN_CMPNAMELIST | PN_SKIPPATH), 0);
   EXPECT_NE(s.fsf.ProcessName("*.ogg,a?.mp3", path, PN_CMPNAMELIST | PN_SKIPPATH), 0);

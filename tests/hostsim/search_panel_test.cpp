@@ -34,6 +34,13 @@ int WINAPI Record(const FAR_FIND_DATA* data, const char* fullName, void* param) 
 }
 
 // root: b.mp3 A.mp3 c.txt sub/{x.mp3 deeper/{y.mp3}} Zed/{z.mp3}
+// `text` with each '\' made the system's separator.
+std::string Sep(std::string text) {
+  for (char& c : text)
+    if (c == '\\') c = sys::kPathSeparator;
+  return text;
+}
+
 class Tree : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -64,8 +71,8 @@ TEST_F(Tree, RecursiveSearchGoesInNameOrderFolderBeforeContent) {
   int param = 0;
   Search("*", FRS_RECUR, &param);
   const std::vector<std::string> expected = {
-      "A.mp3", "b.mp3", "c.txt", "sub", "sub\\deeper", "sub\\deeper\\y.mp3", "sub\\x.mp3",
-      "Zed",   "Zed\\z.mp3"};
+      "A.mp3", "b.mp3", "c.txt", "sub", Sep("sub\\deeper"), Sep("sub\\deeper\\y.mp3"), Sep("sub\\x.mp3"),
+      "Zed",   Sep("Zed\\z.mp3")};
   EXPECT_EQ(found.names, expected);
   EXPECT_EQ(found.param, &param);
   ASSERT_EQ(found.attributes.size(), expected.size());
@@ -82,21 +89,21 @@ TEST_F(Tree, WithoutRecursionOnlyTheFolderItself) {
 TEST_F(Tree, TheMaskChoosesWhatIsReportedNotWhereItGoes) {
   Search("*.mp3|y*", FRS_RECUR);
   EXPECT_EQ(found.names,
-            (std::vector<std::string>{"A.mp3", "b.mp3", "sub\\x.mp3", "Zed\\z.mp3"}));
+            (std::vector<std::string>{"A.mp3", "b.mp3", Sep("sub\\x.mp3"), Sep("Zed\\z.mp3")}));
 }
 
 TEST_F(Tree, ZeroFromTheCallbackStopsEverything) {
-  found.stopAt = "sub\\deeper";
+  found.stopAt = Sep("sub\\deeper");
   Search("*", FRS_RECUR);
-  EXPECT_EQ(found.names, (std::vector<std::string>{"A.mp3", "b.mp3", "c.txt", "sub", "sub\\deeper"}));
+  EXPECT_EQ(found.names, (std::vector<std::string>{"A.mp3", "b.mp3", "c.txt", "sub", Sep("sub\\deeper")}));
 }
 
 TEST_F(Tree, ReturnUpdirReportsAFolderAgainAfterItsContent) {
   Search("*", FRS_RECUR | FRS_RETUPDIR);
   EXPECT_EQ(found.names,
-            (std::vector<std::string>{"A.mp3", "b.mp3", "c.txt", "sub", "sub\\deeper",
-                                      "sub\\deeper\\y.mp3", "sub\\deeper", "sub\\x.mp3", "sub",
-                                      "Zed", "Zed\\z.mp3", "Zed"}));
+            (std::vector<std::string>{"A.mp3", "b.mp3", "c.txt", "sub", Sep("sub\\deeper"),
+                                      Sep("sub\\deeper\\y.mp3"), Sep("sub\\deeper"), Sep("sub\\x.mp3"), "sub",
+                                      "Zed", Sep("Zed\\z.mp3"), "Zed"}));
 }
 
 TEST_F(Tree, NothingFoundInAFolderThatIsNotThere) {

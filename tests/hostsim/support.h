@@ -37,7 +37,12 @@ class TempFolder {
     std::filesystem::remove_all(hostsim::NativePath(path_), ec);
   }
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return hostsim::JoinPath(path_, name); }
+  // `name` may separate folders with '\': each becomes the system's separator.
+  std::string operator/(std::string name) const {
+    for (char& c : name)
+      if (c == '\\') c = sys::kPathSeparator;
+    return hostsim::JoinPath(path_, name);
+  }
 
   void File(const std::string& name, const std::string& content = "") const {
     std::string full = *this / name;

@@ -211,12 +211,20 @@ TEST(StandardFunctions, StringHelpers) {
   EXPECT_STREQ(quoted, "C:\\My Music\\a b.mp3");
   char padded[] = " \t text \t ";
   EXPECT_STREQ(s.fsf.Trim(padded), "text");
-  EXPECT_STREQ(s.fsf.PointToName("C:\\dir\\file.mp3"), "file.mp3");
-  EXPECT_STREQ(s.fsf.PointToName("C:file.mp3"), "file.mp3");
+  // Names and separators as the system has them: on Windows '\', '/' and a
+  // drive's ':'; on POSIX '/' alone.
+  if (sys::kPathSeparator == '\\') {
+    EXPECT_STREQ(s.fsf.PointToName("C:\\dir\\file.mp3"), "file.mp3");
+    EXPECT_STREQ(s.fsf.PointToName("C:file.mp3"), "file.mp3");
+  } else {
+    EXPECT_STREQ(s.fsf.PointToName("/dir/AC\\DC.mp3"), "AC\\DC.mp3");
+    EXPECT_STREQ(s.fsf.PointToName("/dir/C:file.mp3"), "C:file.mp3");
+  }
+  EXPECT_STREQ(s.fsf.PointToName("/dir/file.mp3"), "file.mp3");
   char slash[NM] = "C:\\dir";
   s.fsf.AddEndSlash(slash);
   s.fsf.AddEndSlash(slash);
-  EXPECT_STREQ(slash, "C:\\dir\\");
+  EXPECT_EQ(slash, std::string("C:\\dir") + sys::kPathSeparator);
   char root[NM];
   s.fsf.GetPathRoot("C:\\dir\\file", root);
   EXPECT_STREQ(root, "C:\\");

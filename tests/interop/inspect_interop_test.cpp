@@ -2,11 +2,14 @@
 // text conversion of tags and names, and its exit status.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@ using Json = nlohmann::ordered_json;
 struct Result {
   int status = -1;
   std::string out;
+  std::string err;
   std::vector<Json> lines;
 };
 
@@ -37,9 +41,12 @@ class Inspect : public ::testing::Test {
     if (!dir_.empty()) fs::remove_all(dir_, ignored);
   }
 
-  Result Run(const std::string& arguments) {
+  // `withErrors`: stderr is kept in Result::err (read after the run).
+  Result Run(const std::string& arguments, bool withErrors = false) {
     Result r;
-    FILE* pipe = popen((program_ + " " + arguments + " 2>/dev/null").c_str(), "r");
+    const fs::path errors = dir_ / ".stderr";
+    const std::string sink = withErrors ? Quoted(errors) : std::string("/dev/null");
+    FILE* pipe = popen((program_ + " " + arguments + " 2>" + sink).c_str(), "r");
     if (!pipe) return r;
     char buffer[4096];
     size_t got;
@@ -51,6 +58,11 @@ class Inspect : public ::testing::Test {
       r.lines.push_back(Json::parse(r.out.substr(start, end - start), nullptr, false));
     }
     EXPECT_EQ(start, r.out.size()) << "output ends with a whole line";
+    if (withErrors) {
+      std::ifstream in(errors, std::ios::binary);
+      r.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      fs::remove(errors);
+    }
     return r;
   }
 
@@ -100,8 +112,9 @@ TEST_F(Inspect, WalksFoldersInNameOrderWithTheDocumentedFields) {
   EXPECT_EQ(a["id3v1"], Json::parse(R"({"version": 1, "title": "Title", "artist": "",
       "album": "", "year": "", "comment": "", "track": 0, "genre": 17, "genre_name": "Rock"})"));
   EXPECT_TRUE(a["id3v2"].is_null());
-  // A file without audio: read, not valid, nothing shown of it.
+  // A file without audio: read, not valid, nothing shown of it but why.
   EXPECT_EQ(r.lines[2]["valid"], false);
+  EXPECT_EQ(r.lines[2]["error"], "no MPEG audio found");
   EXPECT_TRUE(r.lines[2]["mpeg"].is_null());
   EXPECT_EQ(r.lines[2]["file_size"], 17);
   // The same spacing as the documented lines.
@@ -182,13 +195,34 @@ TEST_F(Inspect, ExitStatusTellsWhatHappened) {
   ASSERT_EQ(r.lines.size(), 2u);
   EXPECT_EQ(r.lines[1]["analyzed"], false);
   EXPECT_TRUE(r.lines[1]["mpeg"].is_null());
+  EXPECT_FALSE(r.lines[0].contains("error"));
+  ASSERT_TRUE(r.lines[1]["error"].is_string());
+  EXPECT_NE(r.lines[1]["error"].get<std::string>().find("No such file"), std::string::npos)
+      << r.lines[1]["error"];
+  // The reason goes to stderr too, with the path.
+  const Result both = Run(Quoted(dir_ / "missing.mp3"), true);
+  EXPECT_NE(both.err.find("missing.mp3: No such file"), std::string::npos) << both.err;
+  // A file the system refuses to open: its reason.
+  WriteMp3(dir_ / "locked.mp3");
+  fs::permissions(dir_ / "locked.mp3", fs::perms::none);
+  if (::access((dir_ / "locked.mp3").c_str(), R_OK) != 0) {  // root reads it all the same
+    r = Run(Quoted(dir_ / "locked.mp3"));
+    ASSERT_EQ(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0]["analyzed"], false);
+    EXPECT_EQ(r.lines[0]["error"], "Access is denied.");
+  }
 
   for (const char* bad : {"", "--frobnicate x.mp3", "--codepage", "--codepage 12x x.mp3",
                           "--codepage 65001234 x.mp3", "--codepage 9999 x.mp3"}) {
-    r = Run(bad);
+    r = Run(bad, true);
     EXPECT_EQ(r.status, 2) << bad;
     EXPECT_TRUE(r.out.empty()) << bad;
+    // One line: what was wrong, and where to read more.
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
   }
+  EXPECT_NE(Run("--frobnicate x.mp3", true).err.find("unknown option --frobnicate"),
+            std::string::npos);
   r = Run("--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("\\xNN"), std::string::npos) << "the escape is documented";

@@ -95,7 +95,7 @@ TEST_F(Configure, ConfirmedValuesAreStoredAndTheWalkUsesThemAtOnce) {
   const size_t view = output_.find("dialog \"Id3Edit\" opened");
   ASSERT_NE(view, std::string::npos) << output_;
   const size_t title = output_.find("[0] DOUBLEBOX ", view);
-  EXPECT_EQ(output_.compare(output_.find('\n', title) - 7, 7, "\\a.mp2\""), 0) << output_;
+  EXPECT_EQ(output_.compare(output_.find('\n', title) - 7, 7, scenario::Sep("\\a.mp2\"")), 0) << output_;
   EXPECT_EQ(output_.find("dialog \"Id3Edit\" opened", view + 1), std::string::npos) << output_;
   const std::string key = KeyPath("ConfigDialog");
   EXPECT_EQ(scenario::ReadRegistry(key, "ProcessExt"), Sz("*.mp2"));

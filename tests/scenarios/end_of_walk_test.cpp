@@ -80,7 +80,7 @@ TEST_F(EndOfWalk, AFileMovedIntoAFolderStillToBeWalkedIsHandedOverOnce) {
   for (const char* name : {"music\\a.mp3", "music\\b.mp3", "music\\sub\\d.mp3"})
     WriteFile(name, scenario::Mp3Audio());
   Set("TagToFileDialog", "Confirmation", "0");
-  Set("TagToFileDialog", "Format", "music\\sub\\x%F%G");
+  Set("TagToFileDialog", "Format", scenario::Sep("music\\sub\\x%F%G"));
   Start();
   ASSERT_TRUE(Play("panel . select music\n"
                    "invoke menu\n"
@@ -118,7 +118,7 @@ TEST_F(EndOfWalk, AFailedSyncAtTheEndIsSaidLikeAFailedWrite) {
   Set("TagCreationDialog", "CB_Title", "1");
   Set("TagCreationDialog", "Edit_Title", "T");
   Set("FileListDialog", "Format", "%F");
-  Set("FileListDialog", "FileListName", dir_ + "\\M\\%F.lst");
+  Set("FileListDialog", "FileListName", Path("M\\%F.lst"));
   Start();
   for (const Case& c : cases) {
     for (const bool goOn : {true, false}) {
@@ -127,10 +127,10 @@ TEST_F(EndOfWalk, AFailedSyncAtTheEndIsSaidLikeAFailedWrite) {
       std::string script = "panel M select a.mp3 b.mp3\ninvoke menu\nmenu choose " +
                            std::to_string(c.mode) + "\ndialog " + c.dialog + " press " +
                            std::to_string(c.ok) + "\n";
-      script += std::string("message expect \"") + c.said + "\" expect \"\\\\a.\" " +
+      script += std::string("message expect \"") + c.said + "\" expect " + scenario::Quoted(scenario::Sep("\\a.")) + " " +
                 (goOn ? "button 0\n" : "button 1\n");
       if (goOn)
-        script += std::string("message expect \"") + c.said + "\" expect \"\\\\b.\" button 0\n";
+        script += std::string("message expect \"") + c.said + "\" expect " + scenario::Quoted(scenario::Sep("\\b.")) + " button 0\n";
       script += "expect-selected none\nexpect-end\n";
       // The progress display: drawn at the start and after each of the two
       // files, then taken away; the sync comes after that.

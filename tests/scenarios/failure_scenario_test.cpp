@@ -170,8 +170,8 @@ TEST_F(Failures, AFailedTagWriteIsSaidAndTheUserGoesOnOrStops) {
     WriteFile("M\\b.mp3", scenario::Mp3Audio());
     const std::string answer = goOn ? "button 0" : "button 1";
     return PlayWith(std::string(kCreateTags) +
-                        "message expect \"Cannot write the tags of the file\" expect "
-                        "\"\\\\a.mp3\" " +
+                        "message expect \"Cannot write the tags of the file\" expect " +
+                        scenario::Quoted(scenario::Sep("\\a.mp3")) + " " +
                         answer + "\n" +
                         (goOn ? "expect-selected none\n" : "expect-selected a.mp3 b.mp3\n") +
                         "expect-end\n",
@@ -193,7 +193,7 @@ TEST_F(Failures, AListFileThatCannotTakeALineIsSaid) {
   // a's list is a folder; b's list can be written.
   MakeFolder("a.lst");
   Set("FileListDialog", "Format", "%F");
-  Set("FileListDialog", "FileListName", dir_ + "\\%F.lst");
+  Set("FileListDialog", "FileListName", Path("%F.lst"));
   Start();
   ASSERT_TRUE(
       Play("panel M select a.mp3 b.mp3\n"

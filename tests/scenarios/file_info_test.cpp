@@ -301,7 +301,7 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
   EXPECT_EQ(w->shown[0].count, 41);  // compact: no "ask no more"
   const std::string& frame = w->shown[0].frame;
   EXPECT_LE(frame.size(), 64u) << frame;
-  EXPECT_EQ(frame.substr(frame.size() - 9), "\\both.mp3") << frame;
+  EXPECT_EQ(frame.substr(frame.size() - 9), scenario::Sep("\\both.mp3")) << frame;
   EXPECT_EQ(Get(deep + "\\both.mp3"), kBoth);  // skipped: nothing written
 }
 

@@ -39,7 +39,7 @@ class FileListScenario : public BatchScenario {
 
 TEST_F(FileListScenario, OneListPerAlbumAppendedRunAfterRunWithTheCounterRestartingPerFolder) {
   Start();
-  const std::string listName = Path("lists") + "\\%4.txt";
+  const std::string listName = Path("lists\\%4.txt");
   const std::string format = "%0{1,R,3,0}. %3 - %2";
   ASSERT_TRUE(Play(Run(listName, format))) << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile("lists\\First.txt"), "001. Band - Song\r\n002. Band - Other\r\n");
@@ -66,7 +66,7 @@ TEST_F(FileListScenario, OneListPerAlbumAppendedRunAfterRunWithTheCounterRestart
 TEST_F(FileListScenario, WithoutTheRestartTheCounterRunsOnAcrossFolders) {
   SetRegValue("ConfigDialog", "ResetCounter", "0");
   Start();
-  ASSERT_TRUE(Play(Run(Path("lists") + "\\all.txt", "%0{1,R,3,0}. %2")))
+  ASSERT_TRUE(Play(Run(Path("lists\\all.txt"), "%0{1,R,3,0}. %2")))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile("lists\\all.txt"), "001. Song\r\n002. Other\r\n003. Third\r\n");
 }
@@ -79,7 +79,7 @@ TEST_F(FileListScenario, AListThatCannotBeOpenedIsSaidAndStopKeepsTheSelection) 
                    "invoke menu\n"
                    "menu choose 1\n"
                    "dialog \"Id3Desc\" set 2 \"%2\"\n"
-                   "dialog \"Id3Desc\" set 4 " + Quoted(Path("missing") + "\\list.txt") + "\n"
+                   "dialog \"Id3Desc\" set 4 " + Quoted(Path("missing\\list.txt")) + "\n"
                    "dialog \"Id3Desc\" press 11\n"
                    "message expect \"Cannot add a line to the list file\" expect \"list.txt\" "
                    "button 1\n"
@@ -114,7 +114,7 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
                      "invoke menu\n"
                      "menu choose 1\n"
                      "dialog \"Id3Desc\" set 2 \"%3 - %2\"\n"
-                     "dialog \"Id3Desc\" set 4 " + Quoted(Path("lists") + "\\" + c.list) + "\n"
+                     "dialog \"Id3Desc\" set 4 " + Quoted(Path(std::string("lists\\") + c.list)) + "\n"
                      "dialog \"Id3Desc\" select 6 " + Quoted(c.table) + "\n"
                      "dialog \"Id3Desc\" press 11\n"
                      "expect-end\n"))
@@ -126,7 +126,7 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
   ASSERT_TRUE(Play("panel ru select k.mp3\n"
                    "invoke menu\n"
                    "menu choose 1\n"
-                   "dialog \"Id3Desc\" set 4 " + Quoted(Path("lists") + "\\%4.txt") + "\n"
+                   "dialog \"Id3Desc\" set 4 " + Quoted(Path("lists\\%4.txt")) + "\n"
                    "dialog \"Id3Desc\" press 11\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();

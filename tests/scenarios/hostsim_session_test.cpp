@@ -73,7 +73,7 @@ TEST_F(Session, TheRussianLanguageFileIsChosenByName) {
 
 TEST_F(Session, AScriptInvokesTheEntryPoints) {
   ASSERT_TRUE(sys::CreateFolder(hostsim::JoinPath(dir_, "music")));
-  WriteFile(hostsim::JoinPath(dir_, "music\\a.mp3"), "not audio");
+  WriteFile(hostsim::JoinPath(dir_, scenario::Sep("music\\a.mp3")), "not audio");
   hostsim::PluginModule module;
   Start(module);
   // A command line naming a file that is not there finds nothing to do.

@@ -108,7 +108,7 @@ TEST_F(RenameScenario, NewFoldersAreMadeBelowAnExistingAbsoluteFolder) {
   MakeFolder("Sorted");
   MakeMp3("music\\d.mp3", {"Fourth", "Other Band", "Album"});
   Start();
-  const std::string tmpl = Path("Sorted") + "\\%3\\%2%G";
+  const std::string tmpl = Path("Sorted\\%3\\%2%G");
   ASSERT_TRUE(Play("panel music select a.mp3 d.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"

@@ -8,6 +8,7 @@
 
 #include "scenario_support.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <vector>
@@ -109,6 +110,11 @@ RegValue Sz(const std::string& text) {
   return RegValue{sys::kRegSz, text.empty() ? std::string() : text + '\0'};
 }
 
+std::string Sep(std::string text) {
+  std::replace(text.begin(), text.end(), '\\', sys::kPathSeparator);
+  return text;
+}
+
 std::string Quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -168,7 +174,10 @@ bool SandboxTest::RunScript(hostsim::PluginModule* module, const std::string& sc
 }
 
 std::string SandboxTest::Path(const std::string& relative) const {
-  return hostsim::JoinPath(dir_, relative);
+  std::string path = hostsim::JoinPath(dir_, relative);
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(dir_.size()), path.end(), '\\',
+               sys::kPathSeparator);
+  return path;
 }
 
 void SandboxTest::MakeFolder(const std::string& relative) {

@@ -49,6 +49,10 @@ RegValue Sz(const std::string& text);
 // that a Windows path keeps "\root" and "\temp" as they are.
 std::string Quoted(const std::string& text);
 
+// `text` with each '\' made the system's separator: a path or a template as a
+// user of this system writes it (on Windows `text` itself).
+std::string Sep(std::string text);
+
 class SandboxTest : public ::testing::Test {
  protected:
   // `prefix` starts the FARUSER and folder names, which tell the suites apart.
@@ -66,7 +70,8 @@ class SandboxTest : public ::testing::Test {
   bool RunScript(hostsim::PluginModule* module, const std::string& script,
                  hostsim::ScriptDriver* driver = nullptr);
 
-  // `relative` below the test's folder, OEM, with '\' as the separator.
+  // `relative` below the test's folder, OEM; each '\' of `relative` becomes the
+  // system's separator.
   std::string Path(const std::string& relative) const;
   void MakeFolder(const std::string& relative);
   std::optional<std::string> ReadFile(const std::string& relative) const;

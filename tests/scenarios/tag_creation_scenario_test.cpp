@@ -19,7 +19,9 @@ namespace {
 using scenario::Quoted;
 
 // The worked example's expression: artist and title from "Artist - Title.mp3".
-const char kArtistTitle[] = "([^\\\\]*) - ([^\\\\]*)\\.mp3$";
+// Artist and title from the file's name: no folder separator in either.
+const std::string kNotSeparator = sys::kPathSeparator == '\\' ? "[^\\\\]" : "[^/]";
+const std::string kArtistTitle = "(" + kNotSeparator + "*) - (" + kNotSeparator + "*)\\.mp3$";
 
 // A file's two tags as our tags module reads them (the interop tests hold
 // that reading against other tools).

@@ -62,7 +62,7 @@ TEST_F(TemplateWidthScenario, RenameDialogNamesTheWidthAndKeepsTheTemplateOutOfT
 
 TEST_F(TemplateWidthScenario, FileListDialogChecksTheLineAndTheListName) {
   Start();
-  const std::string listName = Path("music") + "\\list%0{R,600}.txt";
+  const std::string listName = Path("music\\list%0{R,600}.txt");
   ASSERT_TRUE(Play("panel music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 1\n"
@@ -78,7 +78,7 @@ TEST_F(TemplateWidthScenario, FileListDialogChecksTheLineAndTheListName) {
                    "dialog Id3Desc expect 4 focused\n"
                    "dialog Id3Desc expect 4 cursor " +
                    std::to_string(listName.size() - 8) + "\n"
-                   "dialog Id3Desc set 4 " + Quoted(Path("music") + "\\list.txt") + "\n"
+                   "dialog Id3Desc set 4 " + Quoted(Path("music\\list.txt")) + "\n"
                    "dialog Id3Desc press 11\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();

@@ -2,6 +2,7 @@
 // menu, or names files on the command line: which files reach the operation,
 // what the warnings offer, what stays selected, the counter and the progress
 // display.
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -54,7 +55,7 @@ class Walk : public PluginScenario {
     for (size_t at = 0; (at = output_.find(marker, at)) != std::string::npos;) {
       at += marker.size();
       std::string title = output_.substr(at, output_.find('"', at) - at);
-      for (const std::string& folder : {std::string("<panel>\\"), std::string("\\music\\")}) {
+      for (const std::string& folder : {scenario::Sep("<panel>\\"), scenario::Sep("\\music\\")}) {
         const size_t found = title.find(folder);
         if (found != std::string::npos) {
           title = title.substr(found + folder.size());
@@ -90,7 +91,7 @@ TEST_F(Walk, InfoViewOverFilesAndFoldersFollowsTheMasks) {
            "expect-end\n"))
       << host_->failure() << output_;
   // Panel order: the folder first, walked recursively.
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3"), "a.mp3"})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 }
 
@@ -121,7 +122,7 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
            "dialog \"Id3Edit\" press 40\n"
            "expect-selected sub a.mp3 b.mp3\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
   EXPECT_TRUE(SelectionWrittenBack());
 
   // Esc in the view stops too; what was done before is deselected.
@@ -136,7 +137,7 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
            "expect-selected b.mp3 c.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3", "a.mp3", "b.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3"), "a.mp3", "b.mp3"})) << output_;
 }
 
 TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
@@ -161,6 +162,36 @@ TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
            "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("buttons [Yes] [No]"), std::string::npos) << output_;
+}
+
+// On POSIX a '\' is a character of a name like any other; a name with letters
+// that the OEM code page lacks reaches the plug-in with '?' for them, and its
+// warning names the file and how to choose code pages that have them.
+TEST_F(Walk, OnPosixABackslashNameIsReadAndAnUnspellableNameIsExplained) {
+  if (sys::kPathSeparator == '\\') GTEST_SKIP() << "names of POSIX file systems";
+  MakeFolder("odd");
+  ASSERT_TRUE(hostsim::WriteWholeFile(hostsim::JoinPath(Path("odd"), "AC\\DC - Back.mp3"),
+                                      scenario::Mp3Audio()));
+  const std::string cafe = hostsim::NativePath(Path("odd")) + "/Café.mp3";  // no é in 866
+  std::FILE* made = std::fopen(cafe.c_str(), "wb");
+  ASSERT_NE(made, nullptr);
+  const std::string audio = scenario::Mp3Audio();
+  ASSERT_EQ(std::fwrite(audio.data(), 1, audio.size(), made), audio.size());
+  std::fclose(made);
+  Start();
+  ASSERT_TRUE(Play("panel odd select \"AC\\\\DC - Back.mp3\" \"Caf?.mp3\"\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press 39\n"
+                   "message expect \"Caf?.mp3\" "
+                   "expect \"holds letters that the OEM code page cannot show\" "
+                   "expect \"Set TAGWRIGHT_CODEPAGES (now 866:1251), e.g. to 866:1251,\" "
+                   "expect \"Go on with the other files?\" button 0\n"
+                   "expect-selected Caf?.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_EQ(Shown(), (Names{"AC\\DC - Back.mp3"})) << output_;
+  EXPECT_EQ(output_.find("Cannot read the file"), std::string::npos) << output_;
 }
 
 TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
@@ -235,7 +266,7 @@ TEST_F(Walk, TheItemUnderTheCursorLeavesTheSelectionAlone) {
            "expect-selected none\n"
            "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 
   // The parent folder's entry is never walked.
@@ -251,7 +282,7 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
   Start();
   // A panel whose folder ends with a separator, as a drive's root does.
   std::string error;
-  ASSERT_TRUE(host_->panel().Open(Path("music") + "\\", &error)) << error;
+  ASSERT_TRUE(host_->panel().Open(Path("music\\"), &error)) << error;
   ASSERT_TRUE(host_->panel().Select("noise.mp3", true));
   ASSERT_TRUE(host_->panel().Select("sub", true));
   host_->transcript().AddSubstitution(dir_, "dir");
@@ -263,15 +294,15 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
            "message button 0\n"
            "expect-selected noise.mp3\n"))
       << host_->failure() << output_;
-  EXPECT_NE(output_.find("\"<dir>\\music\\noise.mp3\""), std::string::npos) << output_;
-  EXPECT_EQ(Shown(), (Names{"sub\\d.mp3", "sub\\e.mp3"})) << output_;
-  EXPECT_EQ(output_.find("music\\\\"), std::string::npos) << output_;
+  EXPECT_NE(output_.find(scenario::Sep("\"<dir>\\music\\noise.mp3\"")), std::string::npos) << output_;
+  EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
+  EXPECT_EQ(output_.find(scenario::Sep("music\\\\")), std::string::npos) << output_;
 }
 
 TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
   Start();
-  const std::string sub = Path("music\\sub") + "\\";
-  // The paths given below name the panel's folder in the Windows form.
+  const std::string sub = Path("music\\sub\\");
+  // The paths given below name the panel's folder in the system's form.
   host_->transcript().AddSubstitution(Path("music"), "panel");
   ASSERT_TRUE(
       Play("panel music select c.mp3\n"
@@ -287,7 +318,7 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
            "\n"
            "dialog \"Id3Edit\" press 39\n"
            "invoke command " +
-           Quoted("id3:" + Path("music") + "\\noise.mp3") +
+           Quoted("id3:" + Path("music\\noise.mp3")) +
            "\n"
            "message expect \"Go on with the other files?\" button 0\n"
            // A mask that matches several files stops where the user stops.
@@ -297,7 +328,7 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
            "expect-selected c.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
-  EXPECT_EQ(Shown(), (Names{"a.mp3", "sub\\d.mp3", "a.mp3", "b.mp3"})) << output_;
+  EXPECT_EQ(Shown(), (Names{"a.mp3", scenario::Sep("sub\\d.mp3"), "a.mp3", "b.mp3"})) << output_;
   EXPECT_FALSE(SelectionWrittenBack()) << output_;
 }
 

@@ -142,6 +142,9 @@ class TerminalHostTest(TerminalHost):
         self.assertEqual(len(names), 3, shown)
         self.assertIn("Sub", names[0])
         self.assertIn("Folder", names[0])
+        # The code pages in force: C.UTF-8 names no language, so the Western pair.
+        pages = os.environ.get("TAGWRIGHT_CODEPAGES", "437:1252").split(":")
+        self.assertIn("OEM %s / ANSI %s" % tuple(pages), shown)
         self.keys("Down", "Insert")  # the cursor starts on Sub; select Song.mp3
         shown = self.wait_for("√ Song.mp3")
         self.assertNotIn("√ Zeta.mp3", shown)

@@ -132,6 +132,25 @@ TEST(ReportFileFailure, ShowsTheFailuresReasonAndAsksWhetherToGoOn) {
   EXPECT_EQ(host.MessageCalls()[1].lastError, sys::kErrorAccessDenied);
 }
 
+// A name that the OEM code page cannot spell: the warning also says which
+// code pages are in force and how to choose others.
+TEST(ReportFileFailure, ANameTheCodePageCannotSpellGetsTheHint) {
+  FakeHost host;
+  host.SetMessage(MWarning, "Warning");
+  host.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
+  host.SetMessage(MCodePageHint, "Code pages %s");
+  host.SetMessage(MGoOn, "Go on?");
+  host.QueueMessageAnswer(0);
+  sys::SetLastError(sys::kErrorNoUnicodeTranslation);
+  EXPECT_TRUE(host::ReportFileFailure(MCannotRename, "Caf?.mp3", "b.mp3"));
+  ASSERT_EQ(host.MessageCalls().size(), 1u);
+  const std::string pair =
+      std::to_string(sys::OemCodePage()) + ":" + std::to_string(sys::AnsiCodePage());
+  EXPECT_EQ(host.MessageCalls()[0].text,
+            "Warning\nCannot rename\nCaf?.mp3\nto\nb.mp3\nCode pages " + pair + "\nGo on?");
+  EXPECT_EQ(host.MessageCalls()[0].lastError, sys::kErrorNoUnicodeTranslation);
+}
+
 // ------------------------------------------------------------ progress display
 
 struct Screens {

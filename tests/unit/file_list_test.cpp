@@ -46,8 +46,8 @@ TEST_F(AppendListLine, CreatesTheListThenAppendsAfterWhatItHolds) {
 TEST_F(AppendListLine, ANameThatCannotBeOpenedFailsAndCreatesNothing) {
   EXPECT_FALSE(batch::AppendListLine(dir_.path(), "line"));
   EXPECT_TRUE(sys::IsFolder(dir_.path()));
-  EXPECT_FALSE(batch::AppendListLine(dir_.path() + "\\missing\\list.txt", "line"));
-  EXPECT_FALSE(sys::Exists(dir_.path() + "\\missing"));
+  EXPECT_FALSE(batch::AppendListLine(dir_ / "missing" + std::string(1, sys::kPathSeparator) + "list.txt", "line"));
+  EXPECT_FALSE(sys::Exists(dir_ / "missing"));
 }
 
 #ifndef _WIN32

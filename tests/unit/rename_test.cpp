@@ -1,4 +1,4 @@
-// Renaming: path parts with either separator, the folder chain made for a new
+// Renaming: path parts split at the system's separators, the folder chain made for a new
 // name, and moves that never replace a file and say why they failed.
 // windows.h, which the support header includes, must come before sys.h.
 #include "sys_test_support.h"
@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 
 #include "fake_host.h"
@@ -16,16 +17,18 @@
 namespace {
 
 using systest::ReadWhole;
+using systest::Sep;
 using systest::TempFolder;
 using systest::WriteWhole;
 
-TEST(RenamePaths, FolderAndNameSplitAtTheLastSeparatorOfAnyKind) {
+TEST(RenamePaths, FolderAndNameSplitAtTheLastSeparatorOfTheSystem) {
   struct Case {
     const char* path;
     const char* folder;
     const char* name;
   };
-  const Case cases[] = {
+  // Windows: '\', '/' and the ':' of a drive.
+  const Case windows[] = {
       {"C:\\Music\\take 1.mp3", "C:\\Music\\", "take 1.mp3"},
       {"/tmp/music\\a.mp3", "/tmp/music\\", "a.mp3"},
       {"/tmp/music/a.mp3", "/tmp/music/", "a.mp3"},
@@ -33,7 +36,17 @@ TEST(RenamePaths, FolderAndNameSplitAtTheLastSeparatorOfAnyKind) {
       {"a.mp3", "", "a.mp3"},
       {"C:\\Music\\", "C:\\Music\\", ""},
   };
-  for (const Case& c : cases) {
+  // POSIX: '/' alone; '\' and ':' belong to names.
+  const Case posix[] = {
+      {"/tmp/music/a.mp3", "/tmp/music/", "a.mp3"},
+      {"/tmp/music/AC\\DC - Back.mp3", "/tmp/music/", "AC\\DC - Back.mp3"},
+      {"/tmp/music/a:b.mp3", "/tmp/music/", "a:b.mp3"},
+      {"music\\a.mp3", "", "music\\a.mp3"},
+      {"/a.mp3", "/", "a.mp3"},
+      {"/tmp/music/", "/tmp/music/", ""},
+  };
+  for (const Case& c : sys::kPathSeparator == '\\' ? std::span<const Case>(windows)
+                                                   : std::span<const Case>(posix)) {
     EXPECT_EQ(batch::FolderPart(c.path), c.folder) << c.path;
     EXPECT_EQ(batch::NamePart(c.path), c.name) << c.path;
   }
@@ -45,22 +58,22 @@ class ForceFolders : public ::testing::Test {
 };
 
 TEST_F(ForceFolders, MissingFoldersBelowAnExistingOneAreMadeFromTheTopDown) {
-  const std::string deep = dir_.path() + "\\one\\two\\three\\";
+  const std::string deep = dir_.path() + Sep("\\one\\two\\three\\");
   EXPECT_TRUE(batch::ForceFolders(deep));
-  EXPECT_TRUE(sys::IsFolder(dir_.path() + "\\one"));
-  EXPECT_TRUE(sys::IsFolder(dir_.path() + "\\one\\two\\three"));
+  EXPECT_TRUE(sys::IsFolder(dir_.path() + Sep("\\one")));
+  EXPECT_TRUE(sys::IsFolder(dir_.path() + Sep("\\one\\two\\three")));
   // Existing folders, with or without the trailing separator, are left as they are.
-  EXPECT_TRUE(batch::ForceFolders(dir_.path() + "\\one"));
+  EXPECT_TRUE(batch::ForceFolders(dir_.path() + Sep("\\one")));
   EXPECT_TRUE(batch::ForceFolders(deep));
 }
 
 TEST_F(ForceFolders, NothingToStartFromOrAFileInTheWayFails) {
   EXPECT_FALSE(batch::ForceFolders(""));
   // A relative chain whose first folder is missing has no existing folder to grow from.
-  EXPECT_FALSE(batch::ForceFolders("tagwright-no-such-folder-0b7e\\inner\\"));
+  EXPECT_FALSE(batch::ForceFolders(Sep("tagwright-no-such-folder-0b7e\\inner\\")));
   EXPECT_FALSE(sys::Exists("tagwright-no-such-folder-0b7e"));
   ASSERT_TRUE(WriteWhole(dir_ / "file", "x"));
-  EXPECT_FALSE(batch::ForceFolders(dir_.path() + "\\file\\inner\\"));
+  EXPECT_FALSE(batch::ForceFolders(dir_.path() + Sep("\\file\\inner\\")));
   EXPECT_EQ(ReadWhole(dir_ / "file"), "x");
 }
 
@@ -70,7 +83,7 @@ class RenameFile : public ::testing::Test {
     host_.SetMessage(MWarning, "Warning");
     host_.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
     host_.SetMessage(MGoOn, "Go on?");
-    source_ = dir_.path() + "\\a.mp3";
+    source_ = dir_.path() + Sep("\\a.mp3");
     ASSERT_TRUE(WriteWhole(source_, "audio"));
   }
 
@@ -80,8 +93,10 @@ class RenameFile : public ::testing::Test {
 };
 
 TEST_F(RenameFile, ANameWithoutFolderStaysInTheFileFolderWithIllegalCharactersReplaced) {
-  EXPECT_EQ(batch::RenameFile(source_, "AC/DC - What?*.mp3"), batch::RenameResult::Moved);
-  EXPECT_EQ(ReadWhole(dir_.path() + "\\AC_DC - What__.mp3"), "audio");
+  // The separator of the other system is no folder here: it becomes '_'.
+  const char* name = sys::kPathSeparator == '\\' ? "AC/DC - What?*.mp3" : "AC\\DC - What?*.mp3";
+  EXPECT_EQ(batch::RenameFile(source_, name), batch::RenameResult::Moved);
+  EXPECT_EQ(ReadWhole(dir_.path() + Sep("\\AC_DC - What__.mp3")), "audio");
   EXPECT_FALSE(sys::Exists(source_));
   EXPECT_TRUE(host_.MessageCalls().empty());
 }
@@ -89,7 +104,7 @@ TEST_F(RenameFile, ANameWithoutFolderStaysInTheFileFolderWithIllegalCharactersRe
 // The warning names both files, shows the system's reason (the error the
 // move left, though fetching the texts changed it) and asks whether to go on.
 TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheUserGoesOnOrStops) {
-  const std::string taken = dir_.path() + "\\b.mp3";
+  const std::string taken = dir_.path() + Sep("\\b.mp3");
   ASSERT_TRUE(WriteWhole(taken, "other"));
   host_.SetGetMsgLastError(sys::kErrorSuccess);
   host_.QueueMessageAnswer(0);  // Yes: go on
@@ -116,8 +131,8 @@ TEST_F(RenameFile, FailuresLeaveTheFileWhereItWas) {
   const Case cases[] = {
       // An empty name means the file's own folder, which exists.
       {"empty name", ""},
-      {"relative folder that does not exist", "tagwright-no-such-folder-51c2\\x.mp3"},
-      {"folder part through a file", dir_.path() + "\\a.mp3\\x.mp3"},
+      {"relative folder that does not exist", Sep("tagwright-no-such-folder-51c2\\x.mp3")},
+      {"folder part through a file", dir_.path() + Sep("\\a.mp3\\x.mp3")},
   };
   for (const Case& c : cases) {
     sys::SetLastError(sys::kErrorSuccess);

@@ -268,7 +268,7 @@ TEST(OpenAlways, OpensWhatIsThereWithItsSizeOrCreatesButNeverTruncates) {
 
   EXPECT_FALSE(file.Open(dir.path(), sys::OpenMode::OpenAlways));
   EXPECT_EQ(sys::LastError(), sys::kErrorAccessDenied);
-  EXPECT_FALSE(file.Open(dir / "missing\\list.txt", sys::OpenMode::OpenAlways));
+  EXPECT_FALSE(file.Open(dir / systest::Sep("missing\\list.txt"), sys::OpenMode::OpenAlways));
   EXPECT_EQ(sys::LastError(), sys::kErrorPathNotFound);
 
   if (!systest::ReadOnlyIsEnforced(dir.path())) GTEST_SKIP() << "read-only files are writable here";

@@ -300,8 +300,7 @@ TEST(SysFiles, OemNameReachesTheFileSystemAsItsCharacters) {
   TempFolder dir;
   const std::string oemName = "\x8F\xE0\xA8\xA2\xA5\xE2.txt";  // "Привет.txt"
   ASSERT_TRUE(sys::CreateFolder(dir / "\x8F\xA0\xAF\xAA\xA0"));  // "Папка"
-  // '\' separates folders on every platform.
-  const std::string path = dir.path() + "\\\x8F\xA0\xAF\xAA\xA0\\" + oemName;
+  const std::string path = dir.path() + systest::Sep("\\\x8F\xA0\xAF\xAA\xA0\\") + oemName;
   ASSERT_TRUE(WriteWhole(path, "hello"));
   EXPECT_EQ(ReadWhole(path), "hello");
 #ifdef _WIN32
@@ -389,7 +388,7 @@ TEST(SysFiles, AFolderCanBeListedUnlessItIsMissingOrAFile) {
   EXPECT_TRUE(sys::CanListFolder(dir.path()));
   ASSERT_TRUE(sys::CreateFolder(dir / "empty"));
   EXPECT_TRUE(sys::CanListFolder(dir / "empty"));
-  EXPECT_TRUE(sys::CanListFolder(dir.path() + "\\"));
+  EXPECT_TRUE(sys::CanListFolder(dir.path() + sys::kPathSeparator));
   EXPECT_FALSE(sys::CanListFolder(dir / "missing"));
   EXPECT_EQ(sys::LastError(), sys::kErrorPathNotFound);
   ASSERT_TRUE(WriteWhole(dir / "file", "x"));
@@ -419,6 +418,42 @@ TEST(SysErrors, LastErrorSlotIsSharedWithOtherCopiesInTheProcess) {
   EXPECT_EQ(*slot, sys::kErrorAccessDenied);
   *slot = sys::kErrorFileNotFound;  // as another copy would set it
   EXPECT_EQ(sys::LastError(), sys::kErrorFileNotFound);
+}
+
+// '/' alone separates folders: a '\' or a ':' is a character of the name.
+TEST(SysFiles, ABackslashAndAColonAreCharactersOfAName) {
+  TempFolder dir;
+  const std::string path = dir / "AC\\DC - Back:1.mp3";
+  ASSERT_TRUE(WriteWhole(path, "audio"));
+  EXPECT_EQ(ReadWhole(path), "audio");
+  struct stat st;
+  EXPECT_EQ(stat((dir.path() + "/AC\\DC - Back:1.mp3").c_str(), &st), 0);
+  EXPECT_FALSE(sys::Exists(dir / "AC"));
+  EXPECT_EQ(sys::NativePath("a\\b/c"), "a\\b/c");
+}
+
+// A name with letters that the OEM code page lacks reaches the plug-in with
+// '?' for them; the path it gives back then names no file, and the failure
+// says why. A name that is simply missing stays "not found", also when it
+// holds a '?', and a real '?' in a name is a name like any other.
+TEST(SysFiles, ANameTheOemCodePageCannotSpellIsToldFromAMissingOne) {
+  systest::ScopedEnv pages("TAGWRIGHT_CODEPAGES", "437:1252");
+  TempFolder dir;
+  std::FILE* made = std::fopen((dir.path() + "/Ария.mp3").c_str(), "w");  // a native name
+  ASSERT_NE(made, nullptr);
+  std::fclose(made);
+  const std::string shown = sys::OemFromNative("Ария.mp3");
+  EXPECT_EQ(shown, "????.mp3");
+  sys::File file;
+  EXPECT_FALSE(file.Open(dir / shown, sys::OpenMode::Read));
+  EXPECT_EQ(sys::LastError(), sys::kErrorNoUnicodeTranslation);
+  EXPECT_FALSE(sys::GetAttributes(dir / shown, nullptr));
+  EXPECT_EQ(sys::LastError(), sys::kErrorNoUnicodeTranslation);
+  EXPECT_FALSE(file.Open(dir / "???.mp3", sys::OpenMode::Read));
+  EXPECT_EQ(sys::LastError(), sys::kErrorFileNotFound);
+  ASSERT_TRUE(WriteWhole(dir / "what?.mp3", "x"));
+  EXPECT_EQ(ReadWhole(dir / "what?.mp3"), "x");
+  EXPECT_FALSE(sys::ErrorText(sys::kErrorNoUnicodeTranslation).empty());
 }
 }  // namespace
 #endif

@@ -58,6 +58,13 @@ class ScopedEnv {
   std::optional<std::string> saved_;
 };
 
+// `text` with each '\' made the system's separator (on Windows `text` itself).
+inline std::string Sep(std::string text) {
+  for (char& c : text)
+    if (c == '\\') c = sys::kPathSeparator;
+  return text;
+}
+
 // A new folder below the system's temporary folder, removed with all it holds.
 class TempFolder {
  public:

@@ -159,9 +159,9 @@ TEST(SysText, CharactersBeyondTheBasicPlane) {
 }
 
 #ifndef _WIN32
-// Without TAGWRIGHT_CODEPAGES the pair follows the locale's language, as Wine
-// chooses it.
-TEST(SysText, PairFollowsTheLocaleLikeWine) {
+// Without TAGWRIGHT_CODEPAGES the pair follows the locale's language, as
+// Windows pairs them.
+TEST(SysText, PairFollowsTheLocalesLanguage) {
   const struct {
     const char* lcAll;
     const char* lang;
@@ -171,6 +171,11 @@ TEST(SysText, PairFollowsTheLocaleLikeWine) {
       {"ru_RU.UTF-8", nullptr, nullptr, {866, 1251}},
       {"uk_UA.UTF-8", nullptr, nullptr, {866, 1251}},
       {nullptr, "be_BY.UTF-8", nullptr, {866, 1251}},
+      {"bg_BG.UTF-8", nullptr, nullptr, {866, 1251}},
+      {"sr_RS@latin", nullptr, nullptr, {866, 1251}},
+      {"el_GR.UTF-8", nullptr, nullptr, {737, 1253}},
+      {"C.UTF-8", nullptr, nullptr, {437, 1252}},
+      {"el_GR.UTF-8", nullptr, "866:1251", {866, 1251}},
       {"en_US.UTF-8", "ru_RU.UTF-8", nullptr, {437, 1252}},
       {"C", nullptr, nullptr, {437, 1252}},
       {"de_DE@euro", nullptr, nullptr, {437, 1252}},

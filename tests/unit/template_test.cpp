@@ -7,17 +7,26 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "audio/mpeg_audio.h"
 #include "fake_host.h"
+#include "sys/sys.h"
 #include "tags/codepage.h"
 
 namespace batch {
 namespace {
 
 namespace fs = std::filesystem;
+
+// `text` with each '\' made the system's separator.
+std::string Sep(std::string text) {
+  for (char& c : text)
+    if (c == '\\') c = sys::kPathSeparator;
+  return text;
+}
 
 // An audio file of `size` bytes: two MPEG frames with `header` `length` bytes
 // apart, zeros up to the end.
@@ -54,7 +63,7 @@ class TemplateTest : public ::testing::Test {
     audio_.ID3v2().SetArtist("Band");
   }
   std::string Format(const std::string& tmpl, int counter = 4,
-                     const std::string& fullName = "C:\\Music\\take 1.mp3", bool v1 = false) {
+                     const std::string& fullName = Sep("C:\\Music\\take 1.mp3"), bool v1 = false) {
     return FormatTagTemplate(audio_, fullName, tmpl, v1, counter);
   }
 
@@ -78,12 +87,12 @@ TEST_F(TemplateTest, WorkedExamples) {
       {"%3{L,2,,R}", "nd"},
       {"%0{10}", "14"},
       {"%0{R,3,0}", "004"},
-      {"%F [%E]", "take 1 [C:\\Music\\]"},
       {"100%% %2", "100% Song"},
       {"%2{X,10}", "Song{X,10}"},
       {"%Z%2", "%ZSong"},
   };
   for (const Case& c : cases) EXPECT_EQ(Format(c.tmpl), c.expected) << c.tmpl;
+  EXPECT_EQ(Format("%F [%E]"), Sep("take 1 [C:\\Music\\]"));
 }
 
 TEST_F(TemplateTest, MarkersAndBlocksAtTheEdges) {
@@ -235,16 +244,32 @@ TEST_F(TemplateTest, PathMarkers) {
   struct PathCase {
     const char* fullName;
     const char* expected;  // of "%E|%F|%G"
-  } cases[] = {
+  };
+  // Written with '\' and read with the system's separator.
+  const PathCase both[] = {
       {"C:\\Music\\take 1.mp3", "C:\\Music\\|take 1|.mp3"},
       {"C:\\a.b\\c", "C:\\a.b\\|c|.b_c"},
-      {"C:song.mp3", "C:|song|.mp3"},
       {"song", "|song|"},
       {"D:\\x\\name.with.dots.mp3", "D:\\x\\|name.with.dots|.mp3"},
       {"C:\\odd?|\\a*b.m<3", "C:\\odd__\\|a_b|.m_3"},
       {"C:\\dir\\.hidden", "C:\\dir\\||.hidden"},
   };
-  for (const PathCase& c : cases) EXPECT_EQ(Format("%E|%F|%G", 0, c.fullName), c.expected);
+  for (const PathCase& c : both)
+    EXPECT_EQ(Format("%E|%F|%G", 0, Sep(c.fullName)), Sep(c.expected)) << c.fullName;
+  // Windows: a drive ends the folder part, '/' does not. POSIX: '\' and ':'
+  // belong to the name (and become '_' there, as in every F and G).
+  const PathCase windows[] = {
+      {"C:song.mp3", "C:|song|.mp3"},
+      {"C:\\music/AC/DC.mp3", "C:\\|music_AC_DC|.mp3"},
+  };
+  const PathCase posix[] = {
+      {"C:song.mp3", "|C_song|.mp3"},
+      {"/music/AC\\DC - Back.mp3", "/music/|AC_DC - Back|.mp3"},
+      {"/mu\\sic:/a.mp3", "/mu\\sic:/|a|.mp3"},
+  };
+  for (const PathCase& c : sys::kPathSeparator == '\\' ? std::span<const PathCase>(windows)
+                                                       : std::span<const PathCase>(posix))
+    EXPECT_EQ(Format("%E|%F|%G", 0, c.fullName), c.expected) << c.fullName;
 }
 
 TEST_F(TemplateTest, PathMarkersAreConvertedToTheTagCodePage) {
@@ -254,7 +279,7 @@ TEST_F(TemplateTest, PathMarkersAreConvertedToTheTagCodePage) {
   koi8.EncodeTable[0xA0] = 0xC1;  // "а"
   tags::TagCodePage.Kind = tags::CodePageKind::HostTable;
   std::memcpy(&tags::TagCodePage.Table, &koi8, sizeof koi8);
-  EXPECT_EQ(Format("%E%F%G", 0, "C:\\\x80\\\xA0.\x80"), "C:\\\xE1\\\xC1.\xE1");
+  EXPECT_EQ(Format("%E%F%G", 0, Sep("C:\\\x80\\\xA0.\x80")), Sep("C:\\\xE1\\\xC1.\xE1"));
 }
 
 TEST_F(TemplateTest, AudioMarkers) {
@@ -270,7 +295,7 @@ TEST_F(TemplateTest, AudioMarkers) {
   // A file without audio: only the counter and the path markers have values.
   audio_.Reset();
   audio_.ID3v2().SetTitle("Song");
-  EXPECT_EQ(Format("%0[%1%2%H%I%J%K%L%M%N]%F", 3, "C:\\a.mp3"), "3[]a");
+  EXPECT_EQ(Format("%0[%1%2%H%I%J%K%L%M%N]%F", 3, Sep("C:\\a.mp3")), "3[]a");
   EXPECT_EQ(Format("%2{R,3,-}", 3), "---");  // an empty value is still padded
 }
 
@@ -297,7 +322,7 @@ TEST_F(TemplateTest, WidthsAboveTheLimitAreClamped) {
   for (const WidthCase& c : cases) EXPECT_EQ(Format(c.tmpl), c.expected) << c.tmpl;
 
   // A clamped width also cuts: a name of 600 bytes kept from the left.
-  const std::string longName = "C:\\" + std::string(600, 'n') + ".mp3";
+  const std::string longName = Sep("C:\\") + std::string(600, 'n') + ".mp3";
   EXPECT_EQ(Format("%F{L,1000,,L}", 0, longName), std::string(511, 'n'));
   EXPECT_EQ(Format("%F{L,1000}", 0, longName), std::string(600, 'n'));  // no cut: as it is
 

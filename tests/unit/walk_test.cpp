@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "sys/sys.h"
@@ -80,7 +81,8 @@ TEST(PathPieces, FolderPartAndJoin) {
     const char* path;
     const char* folder;
   };
-  const FolderCase folders[] = {
+  // Windows: '\', '/' and a drive's ':' end the folder part; one '\' joins.
+  const FolderCase windows[] = {
       {"C:\\music\\a.mp3", "C:\\music\\"},
       {"C:a.mp3", "C:"},
       {"a,b.mp3", ""},
@@ -88,13 +90,30 @@ TEST(PathPieces, FolderPartAndJoin) {
       {"/home/u\\a.mp3", "/home/u\\"},
       {"C:\\", "C:\\"},
   };
-  for (const FolderCase& c : folders) EXPECT_EQ(host::FolderPart(c.path), c.folder) << c.path;
+  // POSIX: '/' alone; '\' and ':' are characters of names.
+  const FolderCase posix[] = {
+      {"/home/u/a.mp3", "/home/u/"},
+      {"/home/u/AC\\DC - Back.mp3", "/home/u/"},
+      {"/home/u/C:a.mp3", "/home/u/"},
+      {"a,b.mp3", ""},
+      {"C:\\music\\a.mp3", ""},
+      {"/", "/"},
+  };
+  const bool onWindows = sys::kPathSeparator == '\\';
+  for (const FolderCase& c : onWindows ? std::span<const FolderCase>(windows)
+                                       : std::span<const FolderCase>(posix))
+    EXPECT_EQ(host::FolderPart(c.path), c.folder) << c.path;
 
   // Exactly one separator, also in a root folder.
-  EXPECT_EQ(host::JoinPath("C:\\music", "a.mp3"), "C:\\music\\a.mp3");
-  EXPECT_EQ(host::JoinPath("C:\\", "a.mp3"), "C:\\a.mp3");
+  if (onWindows) {
+    EXPECT_EQ(host::JoinPath("C:\\music", "a.mp3"), "C:\\music\\a.mp3");
+    EXPECT_EQ(host::JoinPath("C:\\", "a.mp3"), "C:\\a.mp3");
+    EXPECT_EQ(host::JoinPath("/home/u", "a.mp3"), "/home/u\\a.mp3");
+  } else {
+    EXPECT_EQ(host::JoinPath("/home/u", "a.mp3"), "/home/u/a.mp3");
+    EXPECT_EQ(host::JoinPath("/home/u\\", "a.mp3"), "/home/u\\/a.mp3");
+  }
   EXPECT_EQ(host::JoinPath("/", "a.mp3"), "/a.mp3");
-  EXPECT_EQ(host::JoinPath("/home/u", "a.mp3"), "/home/u\\a.mp3");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +79,7 @@ constexpr ErrorEntry kTexts[] = {
     {234, "More data is available."},
     {259, "No more data is available."},
     {1018, "The registry key has been deleted."},
+    {1113, "A character of the name has no equivalent in the OEM code page."},
     {1117, "An input or output error occurred."},
 };
 
@@ -123,16 +125,47 @@ uint32_t WindowsError(int error) {
   }
 }
 
+namespace {
+
+// Whether the folder holds, instead of `name`, a name that the OEM code page
+// spells as `name` does: its characters that the code page lacks became '?'
+// on the way to the plug-in, and the path it gave back names no file.
+bool HoldsUnspellableTwin(const std::string& folder, const std::string& name) {
+  if (name.find('?') == std::string::npos) return false;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  const std::string spelled = OemFromNative(name);
+  bool found = false;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string other = entry->d_name;
+    if (other != name && OemFromNative(other) == spelled) {
+      found = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
 void SetErrno(int error, const char* path) {
   uint32_t code = WindowsError(error);
   if (error == ENOENT && path != nullptr) {
     // Windows tells a missing file from a missing folder on the way to it.
     std::string folder(path);
     const size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos && slash != 0) {
-      folder.resize(slash);
-      struct stat st;
-      if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) code = kErrorPathNotFound;
+    const std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    if (slash == std::string::npos) {
+      folder = ".";
+    } else {
+      folder.resize(slash == 0 ? 1 : slash);
+    }
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      if (slash != std::string::npos && slash != 0) code = kErrorPathNotFound;
+    } else if (HoldsUnspellableTwin(folder, name)) {
+      code = kErrorNoUnicodeTranslation;
     }
   }
   LastErrorSlot() = code;

@@ -1,5 +1,5 @@
 // OEM and ANSI text: the pair of code pages comes from TAGWRIGHT_CODEPAGES
-// ("866:1251") or from the locale as Wine chooses it; each table is built once
+// ("866:1251") or from the locale's language; each table is built once
 // with iconv. Characters that a code page lacks become '?', the default
 // character of a conversion without best fit.
 #include <iconv.h>
@@ -48,8 +48,10 @@ bool ParsePair(const char* text, Pair* pair) {
   return true;
 }
 
-// Wine takes the code pages from the locale's language: Russian, Ukrainian and
-// Belarusian get 866 and 1251; the rest of the world here gets 437 and 1252.
+// The code pages from the locale's language, as Windows pairs them: the
+// Cyrillic languages (Russian, Ukrainian, Belarusian, Bulgarian, Serbian)
+// get 866 and 1251, Greek 737 and 1253; every other language (and the C
+// locale) gets the Western pair, 437 and 1252.
 Pair LocalePair() {
   const char* locale = nullptr;
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -62,7 +64,9 @@ Pair LocalePair() {
   if (locale != nullptr) {
     const size_t length = std::strcspn(locale, "_.@");
     const std::string language(locale, length);
-    if (language == "ru" || language == "uk" || language == "be") return {866, 1251};
+    for (const char* cyrillic : {"ru", "uk", "be", "bg", "sr"})
+      if (language == cyrillic) return {866, 1251};
+    if (language == "el") return {737, 1253};
   }
   return {437, 1252};
 }
@@ -287,19 +291,14 @@ std::string NativePath(const std::string& oemPath) {
   bool ascii = true;
   for (const char byte : oemPath) ascii = ascii && static_cast<uint8_t>(byte) < 0x80;
   if (ascii) {
-    // The same in every OEM code page, without building its table.
-    std::string out = oemPath;
-    std::replace(out.begin(), out.end(), '\\', '/');
-    return out;
+    return oemPath;  // the same in every OEM code page, without building its table
   }
   const posix::CodePageTable& oem = posix::OemTable();
   std::string out;
   out.reserve(oemPath.size() * 2);
   for (const char byte : oemPath) {
     const uint8_t u = static_cast<uint8_t>(byte);
-    if (u == '\\') {
-      out.push_back('/');
-    } else if (u < 0x80) {
+    if (u < 0x80) {
       out.push_back(byte);
     } else {
       const char16_t c = oem.ToUnicode(u);
