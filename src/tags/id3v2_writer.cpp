@@ -36,6 +36,39 @@ int64_t PrepareHeader(TagInfo& info, int64_t framesTotal) {
   return framesTotal + info.PaddingSize;
 }
 
+// Tags are compared a block at a time (memcmp), then byte by byte inside the
+// block that differs: most of a large tag (a picture, the padding) is equal.
+constexpr size_t kCompareBlock = 4096;
+
+// The offset of the first byte where `a` and `b` differ; `size` when none.
+size_t FirstDifference(const uint8_t* a, const uint8_t* b, size_t size) {
+  size_t at = 0;
+  while (at < size) {
+    const size_t n = std::min(kCompareBlock, size - at);
+    if (std::memcmp(a + at, b + at, n) != 0) {
+      while (a[at] == b[at]) ++at;
+      return at;
+    }
+    at += n;
+  }
+  return size;
+}
+
+// One past the last byte where `a` and `b` differ, searched down to `from`,
+// which holds a difference.
+size_t DifferenceEnd(const uint8_t* a, const uint8_t* b, size_t from, size_t size) {
+  size_t end = size;
+  while (end > from) {
+    const size_t n = std::min(kCompareBlock, end - from);
+    if (std::memcmp(a + end - n, b + end - n, n) != 0) {
+      while (a[end - 1] == b[end - 1]) --end;
+      return end;
+    }
+    end -= n;
+  }
+  return from + 1;
+}
+
 // Writes `image` over the old tag area of the open file, which is exactly as
 // long as the image.
 bool WriteInPlace(sys::File& file, const std::string& fileName, const Bytes& image,
@@ -45,13 +78,11 @@ bool WriteInPlace(sys::File& file, const std::string& fileName, const Bytes& ima
   // and an interrupted write can damage no more than the changed range.
   Bytes old(image.size());
   if (!file.Seek(0) || !file.ReadExact(old.data(), old.size())) return false;
-  const auto first = std::mismatch(image.begin(), image.end(), old.begin()).first;
-  if (first == image.end()) return true;
-  const auto last = std::mismatch(image.rbegin(), image.rend(), old.rbegin()).first.base();
-  const auto from = static_cast<size_t>(first - image.begin());
+  const size_t from = FirstDifference(image.data(), old.data(), image.size());
+  if (from == image.size()) return true;
+  const size_t to = DifferenceEnd(image.data(), old.data(), from, image.size());
   access.Written();
-  if (!file.Seek(static_cast<int64_t>(from)) ||
-      !file.Write(image.data() + from, static_cast<size_t>(last - first)))
+  if (!file.Seek(static_cast<int64_t>(from)) || !file.Write(image.data() + from, to - from))
     return false;
   // The tag is in the file, and reaches the disk when the walk ends.
   sys::NoteWritten(fileName);

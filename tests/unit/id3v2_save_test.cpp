@@ -225,9 +225,13 @@ TEST_F(ID3v2Save, LargeTagsAreWrittenInPlace) {
   tag.SetTitle("short");
   ASSERT_TRUE(tag.Save(file_));
   EXPECT_EQ(std::filesystem::file_size(file_), before);
-  const WrittenTag parsed = Parse23(ReadAll(file_));
+  const Bytes written = ReadAll(file_);
+  const WrittenTag parsed = Parse23(written);
+  ASSERT_EQ(parsed.frames.size(), 2u);
   EXPECT_EQ(parsed.frames[0].data, picture);
+  EXPECT_EQ(parsed.frames[1].data, Latin1("short"));
   EXPECT_EQ(parsed.padding, 100u + 11u);
+  EXPECT_EQ(Bytes(written.end() - static_cast<ptrdiff_t>(audio_.size()), written.end()), audio_);
   EXPECT_EQ(dir_.Names(), std::vector<std::string>{"song.mp3"});
 
   // Grown beyond its space, the tag is rebuilt with room for the next saves.
