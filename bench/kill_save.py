@@ -68,9 +68,10 @@ def main():
         out.write("\n".join([
             f"panel {quoted(copy)} select " + " ".join(quoted(f) for f in folders),
             "invoke menu", "menu choose 3",
-            "dialog Id3TagCreation uncheck 1", "dialog Id3TagCreation check 13",
-            "dialog Id3TagCreation check 14", "dialog Id3TagCreation check 15",
-            f"dialog Id3TagCreation set 16 {quoted(title)}", "dialog Id3TagCreation press 39",
+            'dialog Id3TagCreation uncheck "Confirm each file"',
+            'dialog Id3TagCreation check "ID3v1"', 'dialog Id3TagCreation check "ID3v2"',
+            'dialog Id3TagCreation check "Title"',
+            f'dialog Id3TagCreation set "Title"+1 {quoted(title)}', 'dialog Id3TagCreation press "OK"',
             "expect-end"]) + "\n")
     env = dict(os.environ, TAGWRIGHT_REGISTRY=registry, TAGWRIGHT_CODEPAGES="866:1251")
 

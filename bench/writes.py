@@ -118,12 +118,12 @@ def tag_creation(panel, names, v1):
     d = "Id3TagCreation"
     return ([f"panel {quoted(panel)} select " + " ".join(quoted(n) for n in names),
              "invoke menu", "menu choose 3",
-             f"dialog {d} uncheck 1",
-             f"dialog {d} {'check' if v1 else 'uncheck'} 13",
-             f"dialog {d} check 14",
-             f"dialog {d} check 15",
-             f"dialog {d} set 16 {quoted(TITLE)}",
-             f"dialog {d} press 39",
+             f'dialog {d} uncheck "Confirm each file"',
+             f'dialog {d} {"check" if v1 else "uncheck"} "ID3v1"',
+             f'dialog {d} check "ID3v2"',
+             f'dialog {d} check "Title"',
+             f'dialog {d} set "Title"+1 {quoted(TITLE)}',
+             f'dialog {d} press "OK"',
              "expect-end"])
 
 
@@ -186,9 +186,9 @@ def file_list(args):
     list_script = script(os.path.join(work, "list.txt.script"), [
         f"panel {quoted(args.corpus)} select " + " ".join(quoted(f) for f in folders),
         "invoke menu", "menu choose 1",
-        f"dialog Id3Desc set 2 {quoted('%0{1,R,4,0}. %3 - %2 (%1) %K kbps')}",
-        f"dialog Id3Desc set 4 {quoted(listed)}",
-        "dialog Id3Desc press 11",
+        f"dialog Id3Desc set \"Line format\" {quoted('%0{1,R,4,0}. %3 - %2 (%1) %K kbps')}",
+        f'dialog Id3Desc set "List file" {quoted(listed)}',
+        'dialog Id3Desc press "OK"',
         "expect-end"])
     paths = [os.path.join(args.corpus, f) for f in folders]
     programs = [

@@ -8,6 +8,7 @@
 #include "hostsim/dialog_engine.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/item_labels.h"
 #include "hostsim/keys.h"
 #include "hostsim/loader.h"
 #include "hostsim/oem_case.h"
@@ -21,7 +22,20 @@ namespace {
 struct Token {
   std::string text;  // UTF-8
   bool quoted = false;
+  bool suffixed = false;  // a quoted text followed by #N, +M or both
+  int ordinal = 1;        // N
+  int after = 0;          // M
 };
+
+// The number after line[*i] ('#' or '+'), from 1; moves *i past it.
+bool SuffixNumber(const std::string& line, size_t* i, int* n) {
+  size_t start = ++*i;
+  *n = 0;
+  while (*i < line.size() && line[*i] >= '0' && line[*i] <= '9' && *i - start < 6) {
+    *n = *n * 10 + (line[(*i)++] - '0');
+  }
+  return *n >= 1;
+}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -70,6 +84,22 @@ bool Tokenize(const std::string& line, std::vector<Token>* tokens, std::string* 
         *error = "a quoted text is not closed";
         return false;
       }
+      // "label"#N+M: the N-th item of that label, or the M-th item after it.
+      if (i < line.size() && (line[i] == '#' || line[i] == '+')) {
+        t.suffixed = true;
+        if (line[i] == '#' && !SuffixNumber(line, &i, &t.ordinal)) {
+          *error = "# after a quoted label takes a number from 1, as in \"Title\"#2";
+          return false;
+        }
+        if (i < line.size() && line[i] == '+' && !SuffixNumber(line, &i, &t.after)) {
+          *error = "+ after a quoted label takes a number from 1, as in \"Title\"+1";
+          return false;
+        }
+        if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+          *error = "a quoted label ends with #N, +M or both, as in \"Title\"#2+1";
+          return false;
+        }
+      }
     } else {
       while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
         t.text += line[i++];
@@ -110,6 +140,15 @@ class LineParser {
 
   bool Parse(std::string* why) {
     why_ = why;
+    if (!ParseCommand()) return false;
+    for (size_t i = 0; i < t_.size(); ++i) {
+      if (t_[i].suffixed && i != itemToken_) return Bad("#N and +M follow only an item's label");
+    }
+    return true;
+  }
+
+ private:
+  bool ParseCommand() {
     const std::string& cmd = t_[0].text;
     if (t_[0].quoted) return Bad("a line starts with a command, not a quoted text");
     auto is = [&](const char* c) { return EqualNoCase(cmd, c); };
@@ -180,7 +219,6 @@ class LineParser {
     return Bad("unknown command \"" + cmd + "\"");
   }
 
- private:
   bool Bad(const std::string& why) {
     *why_ = why;
     return false;
@@ -200,6 +238,18 @@ class LineParser {
     if (i >= t_.size()) return Bad(std::string(what) + " is missing");
     if (!ToNumber(t_[i], n)) return Bad(std::string(what) + " \"" + t_[i].text + "\" is no number");
     return true;
+  }
+
+  // An item: its number, or its label in quotes with an optional #N and +M.
+  bool ItemRef(size_t i) {
+    if (i < t_.size() && t_[i].quoted) {
+      if (t_[i].text.empty()) return Bad("an item's label is not empty");
+      itemToken_ = i;
+      s_->ordinal = t_[i].ordinal;
+      s_->after = t_[i].after;
+      return Oem(t_[i], &s_->label);
+    }
+    return Num(i, &s_->item, "the item number or label");
   }
 
   bool ParsePanel() {
@@ -301,7 +351,7 @@ class LineParser {
     const std::string& act = s_->action;
     if (a.quoted) return Bad("the action is a word, not a quoted text");
     if (act == "enter" || act == "esc") return Count(3);
-    if (!Num(3, &s_->item, "the item number")) return false;
+    if (!ItemRef(3)) return false;
     if (act == "check" || act == "uncheck" || act == "choose" || act == "focus" || act == "press") {
       return Count(4);
     }
@@ -387,6 +437,7 @@ class LineParser {
   const std::vector<Token>& t_;
   Step* s_;
   std::string* why_ = nullptr;
+  size_t itemToken_ = 0;  // the token that names the item by label, if any
 };
 
 }  // namespace
@@ -663,8 +714,14 @@ void ScriptDriver::RunDialog(DialogEngine& dialog) {
   }
 }
 
-bool ScriptDriver::DialogAction(DialogEngine& d, const Step& s) {
+bool ScriptDriver::DialogAction(DialogEngine& d, const Step& step) {
   std::string error;
+  Step s = step;
+  if (!s.label.empty()) {
+    s.item = FindLabelledItem(d, s.label, s.ordinal, &error);
+    if (s.item < 0) return Fail(s, error);
+    s.item += s.after;
+  }
   bool ok = true;
   const std::string& a = s.action;
   if (a == "set") {

@@ -4,8 +4,10 @@
 // A script is UTF-8 text, one command a line; blank lines and lines starting
 // with '#' are ignored. Words are separated by blanks; a word in double quotes
 // may hold blanks and the escapes \" \\ \n \r \t \xNN, and is never read as a
-// keyword. Item and entry numbers count from 0. The commands (README.md has
-// the full description):
+// keyword. Item and entry numbers count from 0. A dialog item (N below) is
+// its number or its label in quotes: "Title", "Title"#2 for the second item
+// of that label, "Title"+1 for the item after it (hostsim/item_labels.h has
+// the rule). The commands (README.md has the full description):
 //
 //   panel FOLDER [select NAME...] [cursor NAME] [realnames on|off]
 //   select NAME... | unselect NAME... | cursor NAME
@@ -50,6 +52,9 @@ struct Step {
   std::string match;   // Menu, Dialog: help topic or title; "*" or empty = any
   std::string action;  // the sub-command: "choose", "set", "menu", "configure" ...
   int item = -1;       // item, entry or button number
+  std::string label;   // Dialog: the item's OEM label when it is named so ("" = by number) ...
+  int ordinal = 1;     // ... which of the items of that label, from 1 ...
+  int after = 0;       // ... and how many items after that one
   int number = -1;     // second number (break key item, expected cursor ...)
   bool quotedText = false;
   std::string text;    // OEM text: the value, the path, the expected text

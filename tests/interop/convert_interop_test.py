@@ -169,9 +169,9 @@ def convert(names):
     script = ["panel %s select %s" % (host_path(FOLDER), " ".join(names)),
               "invoke menu",
               "menu * choose 4",
-              'dialog Id3Convert select 2 "Guess per file"',
-              "dialog Id3Convert uncheck 4",
-              "dialog Id3Convert press 6",
+              'dialog Id3Convert select "Text was written in" "Guess per file"',
+              'dialog Id3Convert uncheck "Confirm each file"',
+              'dialog Id3Convert press "OK"',
               "expect-end"]
     script_path = os.path.join(WORK, "convert.txt")
     with open(script_path, "w", encoding="utf-8") as f:

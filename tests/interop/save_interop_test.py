@@ -88,47 +88,26 @@ def run(command, **kwargs):
     return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kwargs)
 
 
-# ---------------------------------------------------------------- item numbers
-
-def enum_items(header, pattern):
-    """The enumerators of the C++ enum whose body follows `pattern` in the
-    header, as a name -> number map (implicit values count on from the last)."""
-    with open(os.path.join(ARGS.source, header), encoding="utf-8") as f:
-        text = f.read()
-    match = re.search(pattern + r"\s*\{(.*?)\}", text, re.S)
-    if not match:
-        raise RuntimeError("no enum %r in %s" % (pattern, header))
-    body = re.sub(r"//[^\n]*", "", match.group(1))
-    items, value = {}, -1
-    for entry in body.split(","):
-        entry = entry.strip()
-        if not entry:
-            continue
-        name, _, given = entry.partition("=")
-        value = int(given.strip(), 0) if given.strip() else value + 1
-        items[name.strip()] = value
-    return items
-
+# ---------------------------------------------------------------- dialog items
 
 class Items:
-    """Item numbers of the two dialogs, as the plug-in's source names them."""
+    """The items of the two dialogs as the scripts name them: by their labels
+    (a field by the check box before it: "Title"+1)."""
 
     def __init__(self):
-        info = enum_items("src/views/file_info_internal.h", r"struct FileInfoItem\s*\{\s*enum\s*:\s*int")
-        self.v2_check = info["V2Check"]
-        self.v2_title = info["V2Title"]
-        self.save = info["Save"]
-        create = enum_items("src/batch/tag_creation_dialog.h", r"enum TagCreationItem\s*:\s*int")
-        self.confirm = create["CreateConfirm"]
-        self.from_name = create["CreateFromName"]
-        self.regexp = create["CreateRegexp"]
-        self.write_v1 = create["CreateWriteV1"]
-        self.write_v2 = create["CreateWriteV2"]
-        self.ok = create["CreateOk"]
-        self.field_checks = {name: create["Create%sCheck" % name]
-                             for name in ("Title", "Artist", "Album", "Year", "Genre", "Track", "Comment",
-                                          "FileName")}
-        self.field_values = {name: create["Create%s" % name] for name in self.field_checks}
+        self.v2_check = '"ID3v2"'
+        self.v2_title = '"Title"#2'
+        self.save = '"Save"'
+        self.confirm = '"Confirm each file"'
+        self.from_name = '"Take the text from the file path"'
+        self.regexp = '"Regular expression"'
+        self.write_v1 = '"ID3v1"'
+        self.write_v2 = '"ID3v2"'
+        self.ok = '"OK"'
+        labels = {"Title": "Title", "Artist": "Artist", "Album": "Album", "Year": "Year",
+                  "Genre": "Genre", "Track": "Track", "Comment": "Comment", "FileName": "File name"}
+        self.field_checks = {name: '"%s"' % label for name, label in labels.items()}
+        self.field_values = {name: '"%s"+1' % label for name, label in labels.items()}
 
 
 # ---------------------------------------------------------------- fixtures
@@ -652,13 +631,14 @@ def quoted(text):
 
 def info_view_title(items, name, fixture):
     """The information view: the ID3v2 title typed over, then Save."""
-    shown = [] if fixture.real else ["dialog Id3Edit expect %d %s" % (items.v2_title, quoted(OLD_TITLE))]
+    shown = [] if fixture.real else [
+        "dialog Id3Edit expect %s %s" % (items.v2_title, quoted(OLD_TITLE))]
     return ["panel music cursor %s" % name,
             "invoke menu",
             "menu * choose 0",
-            "dialog Id3Edit expect %d checked" % items.v2_check] + shown + [
-            "dialog Id3Edit set %d %s" % (items.v2_title, quoted(NEW_TITLE)),
-            "dialog Id3Edit press %d" % items.save,
+            "dialog Id3Edit expect %s checked" % items.v2_check] + shown + [
+            "dialog Id3Edit set %s %s" % (items.v2_title, quoted(NEW_TITLE)),
+            "dialog Id3Edit press %s" % items.save,
             "expect-end"]
 
 
@@ -669,17 +649,17 @@ def tag_creation(field, value):
         lines = ["panel music cursor %s" % name,
                  "invoke menu",
                  "menu * choose 3",
-                 "dialog Id3TagCreation uncheck %d" % items.confirm,
-                 "dialog Id3TagCreation choose %d" % items.from_name,
-                 "dialog Id3TagCreation set %d \"\"" % items.regexp,
-                 "dialog Id3TagCreation uncheck %d" % items.write_v1,
-                 "dialog Id3TagCreation check %d" % items.write_v2]
+                 "dialog Id3TagCreation uncheck %s" % items.confirm,
+                 "dialog Id3TagCreation choose %s" % items.from_name,
+                 "dialog Id3TagCreation set %s \"\"" % items.regexp,
+                 "dialog Id3TagCreation uncheck %s" % items.write_v1,
+                 "dialog Id3TagCreation check %s" % items.write_v2]
         for other, check in items.field_checks.items():
             if other != field:
-                lines.append("dialog Id3TagCreation uncheck %d" % check)
-        lines += ["dialog Id3TagCreation check %d" % items.field_checks[field],
-                  "dialog Id3TagCreation set %d %s" % (items.field_values[field], quoted(value)),
-                  "dialog Id3TagCreation press %d" % items.ok,
+                lines.append("dialog Id3TagCreation uncheck %s" % check)
+        lines += ["dialog Id3TagCreation check %s" % items.field_checks[field],
+                  "dialog Id3TagCreation set %s %s" % (items.field_values[field], quoted(value)),
+                  "dialog Id3TagCreation press %s" % items.ok,
                   "expect-end"]
         return lines
     return script
@@ -1051,7 +1031,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tagwright", required=True, help="the host stand-in (tagwright or tagwright.exe)")
     parser.add_argument("--plugin", required=True, help="libtagwright.so or tagwright.dll")
-    parser.add_argument("--source", required=True, help="the source tree, for the dialogs' item numbers")
+    parser.add_argument("--source", required=True, help="the source tree, for the corpus beside it")
     parser.add_argument("--wine", action="store_true", help="run the program under wine")
     parser.add_argument("--junit", help="write the results as JUnit XML to this file")
     parser.add_argument("--keep", action="store_true", help="keep the fixtures' folder")

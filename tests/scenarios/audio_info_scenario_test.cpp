@@ -20,7 +20,7 @@ class AudioInfoScenario : public scenario::PluginScenario {
   bool ShowsAudio(const std::string& name, const std::string& version, const std::string& bitRate) {
     const std::string script = "panel music select " + name +
                                "\ninvoke menu\nmenu * choose 0\n"
-                               "dialog Id3Edit press 34\n"
+                               "dialog Id3Edit press \"Audio info\"\n"
                                "dialog \"Audio properties\" expect 3 \"" +
                                version +
                                "\"\n"
@@ -28,7 +28,7 @@ class AudioInfoScenario : public scenario::PluginScenario {
                                bitRate +
                                "\"\n"
                                "dialog \"Audio properties\" enter\n"
-                               "dialog Id3Edit press 39\n"
+                               "dialog Id3Edit press \"Skip this file\"\n"
                                "expect-end\n";
     const bool ok = Play(script);
     if (!ok) ADD_FAILURE() << host_->failure() << "\n" << output_;
@@ -72,11 +72,11 @@ class RussianAudioInfo : public scenario::PluginScenario {
 TEST_F(RussianAudioInfo, UnitsAndChannelModeAreTranslated) {
   WriteFile("music\\plain.mp3", scenario::Mp3Audio());
   ASSERT_TRUE(Play("panel music select plain.mp3\ninvoke menu\nmenu * choose 0\n"
-                   "dialog Id3Edit press 34\n"
+                   "dialog Id3Edit press \"Параметры звука\"\n"
                    "dialog \"Параметры звука\" expect 4 \"128 кбит, 20 кадров\"\n"
                    "dialog \"Параметры звука\" expect 5 \"44100 Гц, Объединённое стерео\"\n"
                    "dialog \"Параметры звука\" enter\n"
-                   "dialog Id3Edit press 39\n"
+                   "dialog Id3Edit press \"Пропустить\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << output_;
 }

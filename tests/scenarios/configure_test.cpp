@@ -18,12 +18,12 @@ TEST_F(Configure, ShowsTheDefaultsAndConfirmingRewritesAllFiveValues) {
   Start();
   ASSERT_TRUE(
       Play("invoke configure\n"
-           "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
-           "dialog \"Id3Config\" expect 4 \"\"\n"
-           "dialog \"Id3Config\" expect 6 \"Windows text\"\n"
-           "dialog \"Id3Config\" expect 7 checked\n"
-           "dialog \"Id3Config\" expect 8 unchecked\n"
-           "dialog \"Id3Config\" press 10\n"
+           "dialog \"Id3Config\" expect \"Process files matching\" \"*.mp3\"\n"
+           "dialog \"Id3Config\" expect \"Exclude files matching\" \"\"\n"
+           "dialog \"Id3Config\" expect \"Tag text code page\" \"Windows text\"\n"
+           "dialog \"Id3Config\" expect \"Reset the file counter in each folder\" checked\n"
+           "dialog \"Id3Config\" expect \"Keep the file's modification time\" unchecked\n"
+           "dialog \"Id3Config\" press \"OK\"\n"
            "expect-end\n"))
       << host_->failure();
   const std::string key = KeyPath("ConfigDialog");
@@ -58,11 +58,11 @@ TEST_F(Configure, InRussianTheCodePageChoicesAreTranslatedAndTheSettingKeepsItsN
   Start("Russian");
   ASSERT_TRUE(
       Play("invoke configure\n"
-           "dialog \"Id3Config\" expect 6 \"Текст Windows\"\n"
-           "dialog \"Id3Config\" select 6 \"Текст DOS\"\n"
-           "dialog \"Id3Config\" press 10\n"
+           "dialog \"Id3Config\" expect \"Кодировка текста тегов\" \"Текст Windows\"\n"
+           "dialog \"Id3Config\" select \"Кодировка текста тегов\" \"Текст DOS\"\n"
+           "dialog \"Id3Config\" press \"OK\"\n"
            "invoke configure\n"
-           "dialog \"Id3Config\" expect 6 \"Текст DOS\"\n"
+           "dialog \"Id3Config\" expect \"Кодировка текста тегов\" \"Текст DOS\"\n"
            "dialog \"Id3Config\" esc\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -78,16 +78,16 @@ TEST_F(Configure, ConfirmedValuesAreStoredAndTheWalkUsesThemAtOnce) {
   Start();
   ASSERT_TRUE(
       Play("invoke configure\n"
-           "dialog \"Id3Config\" set 2 \"*.mp2\"\n"
-           "dialog \"Id3Config\" set 4 \"skip*\"\n"
-           "dialog \"Id3Config\" select 6 \"Dos text\"\n"
-           "dialog \"Id3Config\" uncheck 7\n"
-           "dialog \"Id3Config\" press 10\n"
+           "dialog \"Id3Config\" set \"Process files matching\" \"*.mp2\"\n"
+           "dialog \"Id3Config\" set \"Exclude files matching\" \"skip*\"\n"
+           "dialog \"Id3Config\" select \"Tag text code page\" \"Dos text\"\n"
+           "dialog \"Id3Config\" uncheck \"Reset the file counter in each folder\"\n"
+           "dialog \"Id3Config\" press \"OK\"\n"
            // The same module, without a new start: only a.mp2 is shown.
            "panel music select a.mp2 skip-me.mp2 b.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "expect-selected skip-me.mp2 b.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -108,16 +108,16 @@ TEST_F(Configure, CancellingWritesNothingEvenAfterEdits) {
   Start();
   ASSERT_TRUE(
       Play("invoke configure\n"
-           "dialog \"Id3Config\" set 2 \"*.wav\"\n"
-           "dialog \"Id3Config\" uncheck 7\n"
-           "dialog \"Id3Config\" press 11\n"
+           "dialog \"Id3Config\" set \"Process files matching\" \"*.wav\"\n"
+           "dialog \"Id3Config\" uncheck \"Reset the file counter in each folder\"\n"
+           "dialog \"Id3Config\" press \"Cancel\"\n"
            "invoke configure\n"
-           "dialog \"Id3Config\" set 4 \"x*\"\n"
+           "dialog \"Id3Config\" set \"Exclude files matching\" \"x*\"\n"
            "dialog \"Id3Config\" esc\n"
            // Reopened from the registry, not from the edited items.
            "invoke configure\n"
-           "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
-           "dialog \"Id3Config\" expect 7 checked\n"
+           "dialog \"Id3Config\" expect \"Process files matching\" \"*.mp3\"\n"
+           "dialog \"Id3Config\" expect \"Reset the file counter in each folder\" checked\n"
            "dialog \"Id3Config\" esc\n"
            "expect-end\n"))
       << host_->failure();
@@ -134,10 +134,10 @@ TEST_F(Configure, StoredValuesAreShownAndAnUnknownTableIsKeptAsItIs) {
   Start();
   ASSERT_TRUE(
       Play("invoke configure\n"
-           "dialog \"Id3Config\" expect 2 \"*.mp3,*.mp2\"\n"
-           "dialog \"Id3Config\" expect 6 \"No Such Table\"\n"
-           "dialog \"Id3Config\" expect 7 unchecked\n"
-           "dialog \"Id3Config\" press 10\n"))
+           "dialog \"Id3Config\" expect \"Process files matching\" \"*.mp3,*.mp2\"\n"
+           "dialog \"Id3Config\" expect \"Tag text code page\" \"No Such Table\"\n"
+           "dialog \"Id3Config\" expect \"Reset the file counter in each folder\" unchecked\n"
+           "dialog \"Id3Config\" press \"OK\"\n"))
       << host_->failure();
   EXPECT_EQ(scenario::ReadRegistry(key, "TagCP"), Sz("No Such Table"));
   EXPECT_EQ(scenario::ReadRegistry(key, "ResetCounter"), Sz("0"));
@@ -149,8 +149,8 @@ TEST_F(Configure, TheHostsUserNamesTheRegistryBranch) {
   Start();
   ASSERT_TRUE(
       Play("invoke configure\n"
-           "dialog \"Id3Config\" set 2 \"*.user\"\n"
-           "dialog \"Id3Config\" press 10\n"))
+           "dialog \"Id3Config\" set \"Process files matching\" \"*.user\"\n"
+           "dialog \"Id3Config\" press \"OK\"\n"))
       << host_->failure();
   EXPECT_EQ(scenario::ReadRegistry(KeyPath("ConfigDialog"), "ProcessExt"), Sz("*.user"));
 
@@ -165,9 +165,9 @@ TEST_F(Configure, TheHostsUserNamesTheRegistryBranch) {
     Start();
     ASSERT_TRUE(
         Play("invoke configure\n"
-             "dialog \"Id3Config\" expect 2 \"*.mp3\"\n"
-             "dialog \"Id3Config\" set 2 \"*.common\"\n"
-             "dialog \"Id3Config\" press 10\n"))
+             "dialog \"Id3Config\" expect \"Process files matching\" \"*.mp3\"\n"
+             "dialog \"Id3Config\" set \"Process files matching\" \"*.common\"\n"
+             "dialog \"Id3Config\" press \"OK\"\n"))
         << host_->failure();
     EXPECT_EQ(scenario::ReadRegistry(common, "ProcessExt"), Sz("*.common"));
     scenario::DeleteRegistryTree(sys::CurrentUserKey(), "Software\\Far\\Plugins");

@@ -61,13 +61,13 @@ TEST_F(ConvertText, TheOptionWritesFilledFieldsInUnicode) {
   SetRegValue("TagCreationDialog", "Edit_Artist", "Kino");
   Start();
   ASSERT_TRUE(Play("invoke configure\n"
-                   "dialog Id3Config expect 12 unchecked\n"
-                   "dialog Id3Config check 12\n"
-                   "dialog Id3Config press 10\n"
+                   "dialog Id3Config expect \"Write ID3v2 text in Unicode\" unchecked\n"
+                   "dialog Id3Config check \"Write ID3v2 text in Unicode\"\n"
+                   "dialog Id3Config press \"OK\"\n"
                    "panel . select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 3\n"
-                   "dialog Id3TagCreation press 39\n"
+                   "dialog Id3TagCreation press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << Transcript();
   EXPECT_EQ(RegValue("ConfigDialog", "WriteUnicode"), "1");
@@ -96,8 +96,8 @@ TEST_F(ConvertText, GuessPerFileConvertsEachFileFromItsCodePage) {
   ASSERT_TRUE(Play("panel . select a.mp3 b.mp3 c.mp3 plain.mp3\n"
                    "invoke menu\n"
                    "menu choose 4\n"
-                   "dialog Id3Convert expect 2 \"Guess per file\"\n"
-                   "dialog Id3Convert press 6\n"
+                   "dialog Id3Convert expect \"Text was written in\" \"Guess per file\"\n"
+                   "dialog Id3Convert press \"OK\"\n"
                    "expect-selected none\n"
                    "expect-end\n"))
       << host_->failure() << Transcript();
@@ -126,8 +126,8 @@ TEST_F(ConvertText, AChosenCodePageOverridesTheGuess) {
   ASSERT_TRUE(Play("panel . select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 4\n"
-                   "dialog Id3Convert select 2 \"Dos text\"\n"
-                   "dialog Id3Convert press 6\n"
+                   "dialog Id3Convert select \"Text was written in\" \"Dos text\"\n"
+                   "dialog Id3Convert press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << Transcript();
   // "Кукушка" in 1251 read as 866 is "╩єъє°ър".
@@ -145,18 +145,18 @@ TEST_F(ConvertText, ConfirmationWithAnotherPickSkipAndNoMoreQuestions) {
   ASSERT_TRUE(Play("panel . select 1.mp3 2.mp3 3.mp3 4.mp3\n"
                    "invoke menu\n"
                    "menu choose 4\n"
-                   "dialog Id3Convert expect 4 checked\n"
-                   "dialog Id3Convert press 6\n"
+                   "dialog Id3Convert expect \"Confirm each file\" checked\n"
+                   "dialog Id3Convert press \"OK\"\n"
                    // 1.mp3: "Windows text" guessed; the user takes "Dos text".
-                   "dialog Id3ConvertConfirm expect 3 focused\n"
-                   "dialog Id3ConvertConfirm expect 3 entry 0\n"
-                   "dialog Id3ConvertConfirm select 3 1\n"
-                   "dialog Id3ConvertConfirm press 6\n"
+                   "dialog Id3ConvertConfirm expect \"The file's text read in each code page\" focused\n"
+                   "dialog Id3ConvertConfirm expect \"The file's text read in each code page\" entry 0\n"
+                   "dialog Id3ConvertConfirm select \"The file's text read in each code page\" 1\n"
+                   "dialog Id3ConvertConfirm press \"Convert\"\n"
                    // 2.mp3: skipped.
-                   "dialog Id3ConvertConfirm press 7\n"
+                   "dialog Id3ConvertConfirm press \"Skip this file\"\n"
                    // 3.mp3: converted, and no more questions.
-                   "dialog Id3ConvertConfirm check 4\n"
-                   "dialog Id3ConvertConfirm press 6\n"
+                   "dialog Id3ConvertConfirm check \"Do not ask again\"\n"
+                   "dialog Id3ConvertConfirm press \"Convert\"\n"
                    "expect-end\n"))
       << host_->failure() << Transcript();
   // 1.mp3 read as 866: "Кукушка" in 1251 is "╩єъє°ър" there.
@@ -187,11 +187,12 @@ TEST_F(ConvertText, StopAndCopyOfId3v1Fields) {
   ASSERT_TRUE(Play("panel . select 1.mp3 2.mp3\n"
                    "invoke menu\n"
                    "menu choose 4\n"
-                   "dialog Id3Convert expect 3 checked\n"
-                   "dialog Id3Convert press 6\n"
-                   "dialog Id3ConvertConfirm expect 3 entry 2\n"  // KOI8-R
-                   "dialog Id3ConvertConfirm press 6\n"
-                   "dialog Id3ConvertConfirm press 8\n"
+                   "dialog Id3Convert expect \"Copy ID3v1 fields that ID3v2 lacks\" checked\n"
+                   "dialog Id3Convert press \"OK\"\n"
+                   // KOI8-R
+                   "dialog Id3ConvertConfirm expect \"The file's text read in each code page\" entry 2\n"
+                   "dialog Id3ConvertConfirm press \"Convert\"\n"
+                   "dialog Id3ConvertConfirm press \"Stop\"\n"
                    "expect-selected 2.mp3\n"
                    "expect-end\n"))
       << host_->failure() << Transcript();

@@ -85,7 +85,7 @@ TEST_F(EndOfWalk, AFileMovedIntoAFolderStillToBeWalkedIsHandedOverOnce) {
   ASSERT_TRUE(Play("panel . select music\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog Id3Filename press 9\n"
+                   "dialog Id3Filename press \"OK\"\n"
                    "expect-selected none\n"
                    "expect-end\n"))
       << host_->failure() << output_;
@@ -105,12 +105,12 @@ TEST_F(EndOfWalk, AFailedSyncAtTheEndIsSaidLikeAFailedWrite) {
     const char* what;
     int mode;
     const char* dialog;
-    int ok;
+    const char* ok;  // the button that starts the walk
     const char* said;
   };
   const Case cases[] = {
-      {"tag creation", 3, "Id3TagCreation", 39, "Cannot write the tags of the file"},
-      {"file list", 1, "Id3Desc", 11, "Cannot add a line to the list file"},
+      {"tag creation", 3, "Id3TagCreation", "\"OK\"", "Cannot write the tags of the file"},
+      {"file list", 1, "Id3Desc", "\"OK\"", "Cannot add a line to the list file"},
   };
   Set("TagCreationDialog", "Confirmation", "0");
   Set("TagCreationDialog", "CreateID3v1", "0");
@@ -125,8 +125,7 @@ TEST_F(EndOfWalk, AFailedSyncAtTheEndIsSaidLikeAFailedWrite) {
       SCOPED_TRACE(std::string(c.what) + (goOn ? ", go on" : ", stop"));
       for (const char* name : {"M\\a.mp3", "M\\b.mp3"}) WriteFile(name, scenario::Mp3Audio());
       std::string script = "panel M select a.mp3 b.mp3\ninvoke menu\nmenu choose " +
-                           std::to_string(c.mode) + "\ndialog " + c.dialog + " press " +
-                           std::to_string(c.ok) + "\n";
+                           std::to_string(c.mode) + "\ndialog " + c.dialog + " press " + c.ok + "\n";
       script += std::string("message expect \"") + c.said + "\" expect " + scenario::Quoted(scenario::Sep("\\a.")) + " " +
                 (goOn ? "button 0\n" : "button 1\n");
       if (goOn)
@@ -178,7 +177,7 @@ TEST_F(EndOfWalk, AFailureAtAnyFileOperationLeavesEachTagOldOrNewAndIsSaid) {
   };
   const std::string script =
       "panel M select roomy.mp3 bare.mp3\ninvoke menu\nmenu choose 3\n"
-      "dialog Id3TagCreation press 39\nexpect-end\n";
+      "dialog Id3TagCreation press \"OK\"\nexpect-end\n";
   const auto play = [&](int failAt) {
     std::vector<hostsim::Step> steps;
     std::string error;

@@ -106,7 +106,7 @@ const char kCreateTags[] =
     "panel M select a.mp3 b.mp3\n"
     "invoke menu\n"
     "menu choose 3\n"
-    "dialog Id3TagCreation press 39\n";
+    "dialog Id3TagCreation press \"OK\"\n";
 
 // The write of a's tag fails once: the user is told, with the file's name and
 // the reason, and goes on with b or stops there. A failure after the write
@@ -199,7 +199,7 @@ TEST_F(Failures, AListFileThatCannotTakeALineIsSaid) {
       Play("panel M select a.mp3 b.mp3\n"
            "invoke menu\n"
            "menu choose 1\n"
-           "dialog Id3Desc press 11\n"
+           "dialog Id3Desc press \"OK\"\n"
            "message expect \"Cannot add a line to the list file\" expect " +
            Quoted(Path("a.lst")) +
            " button 0\n"
@@ -214,10 +214,10 @@ TEST_F(Failures, AListFileThatCannotTakeALineIsSaid) {
       PlayWith("select a.mp3 b.mp3\n"
                "invoke menu\n"
                "menu choose 1\n"
-               "dialog Id3Desc set 4 " +
+               "dialog Id3Desc set \"List file\" " +
                    Quoted(Path("missing\\all.lst")) +
                    "\n"
-                   "dialog Id3Desc press 11\n"
+                   "dialog Id3Desc press \"OK\"\n"
                    "message expect \"all.lst\" button 1\n"
                    "expect-selected a.mp3 b.mp3\n"
                    "expect-end\n",
@@ -236,7 +236,7 @@ TEST_F(Failures, ARenameThatFailsIsSaidAndTheUserGoesOnOrStops) {
       PlayWith("panel M select a.mp3 b.mp3\n"
                "invoke menu\n"
                "menu choose 2\n"
-               "dialog Id3Filename press 9\n"
+               "dialog Id3Filename press \"OK\"\n"
                "message expect \"Cannot rename the file\" expect \"a_new.mp3\" button 1\n"
                "expect-selected a.mp3 b.mp3\n"
                "expect-end\n",
@@ -250,7 +250,7 @@ TEST_F(Failures, ARenameThatFailsIsSaidAndTheUserGoesOnOrStops) {
       Play("select a.mp3 b.mp3\n"
            "invoke menu\n"
            "menu choose 2\n"
-           "dialog Id3Filename press 9\n"
+           "dialog Id3Filename press \"OK\"\n"
            "message expect \"Cannot rename the file\" button 0\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -273,7 +273,7 @@ TEST_F(Failures, AFolderThatCannotBeReadIsSaid) {
       PlayWith("panel . select M z.mp3\n"
                "invoke menu\n"
                "menu choose 1\n"
-               "dialog Id3Desc press 11\n"
+               "dialog Id3Desc press \"OK\"\n"
                "message expect \"Cannot read the folder\" expect " +
                    Quoted(Path("M")) +
                    " button 0\n"
@@ -291,7 +291,7 @@ TEST_F(Failures, AFolderThatCannotBeReadIsSaid) {
       PlayWith("select M z.mp3\n"
                "invoke menu\n"
                "menu choose 1\n"
-               "dialog Id3Desc press 11\n"
+               "dialog Id3Desc press \"OK\"\n"
                "message expect \"Cannot read the folder\" expect \"0sub\" button 1\n"
                "expect-selected M z.mp3\n"
                "expect-end\n",
@@ -334,9 +334,10 @@ TEST_F(Failures, TheModificationTimeIsKeptWhenTheOptionIsOn) {
     }
     ASSERT_TRUE(Play(
         std::string("invoke configure\n"
-                    "dialog Id3Config expect 8 ") +
-        (keep ? "unchecked\ndialog Id3Config check 8\n" : "checked\ndialog Id3Config uncheck 8\n") +
-        "dialog Id3Config press 10\n" + kCreateTags + "expect-end\n"))
+                    "dialog Id3Config expect \"Keep the file's modification time\" ") +
+        (keep ? "unchecked\ndialog Id3Config check \"Keep the file's modification time\"\n"
+              : "checked\ndialog Id3Config uncheck \"Keep the file's modification time\"\n") +
+        "dialog Id3Config press \"OK\"\n" + kCreateTags + "expect-end\n"))
         << host_->failure() << output_;
     for (const char* name : {"M\\a.mp3", "M\\b.mp3"}) {
       EXPECT_TRUE(HasTitle(name)) << name;

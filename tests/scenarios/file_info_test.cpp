@@ -262,30 +262,30 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
   Put(deep + "\\both.mp3", kBoth);
   Watcher* w = nullptr;
   ASSERT_TRUE(Play("a-rather-long-folder-name-for-the-frame",
-                   "dialog Id3Edit expect 1 checked\n"
-                   "dialog Id3Edit expect 3 \"5\"\n"
-                   "dialog Id3Edit expect 5 \"Song One\"\n"
-                   "dialog Id3Edit expect 7 \"Band One\"\n"
-                   "dialog Id3Edit expect 9 \"Album One\"\n"
-                   "dialog Id3Edit expect 11 \"1999\"\n"
-                   "dialog Id3Edit expect 13 \"Rock\"\n"
-                   "dialog Id3Edit expect 15 \"v1 comment\"\n"
-                   "dialog Id3Edit expect 16 checked\n"
-                   "dialog Id3Edit expect 18 \"7\"\n"
-                   "dialog Id3Edit expect 20 \"Song Two\"\n"
-                   "dialog Id3Edit expect 22 \"Band Two\"\n"
-                   "dialog Id3Edit expect 24 \"Album Two\"\n"
-                   "dialog Id3Edit expect 26 \"2001\"\n"
-                   "dialog Id3Edit expect 28 \"Rock\"\n"
-                   "dialog Id3Edit expect 30 \"v2 comment\"\n"
-                   "dialog Id3Edit expect 32 enabled\n"
-                   "dialog Id3Edit expect 33 enabled\n"
-                   "dialog Id3Edit press 35\n"
-                   "dialog Id3AddEdit expect 2 \"Composer X\"\n"
-                   "dialog Id3AddEdit expect 4 \"\"\n"
-                   "dialog Id3AddEdit expect 10 \"Encoder Y\"\n"
+                   "dialog Id3Edit expect \"ID3v1\" checked\n"
+                   "dialog Id3Edit expect \"Track\" \"5\"\n"
+                   "dialog Id3Edit expect \"Title\" \"Song One\"\n"
+                   "dialog Id3Edit expect \"Artist\" \"Band One\"\n"
+                   "dialog Id3Edit expect \"Album\" \"Album One\"\n"
+                   "dialog Id3Edit expect \"Year\" \"1999\"\n"
+                   "dialog Id3Edit expect \"Genre\" \"Rock\"\n"
+                   "dialog Id3Edit expect \"Comment\" \"v1 comment\"\n"
+                   "dialog Id3Edit expect \"ID3v2\" checked\n"
+                   "dialog Id3Edit expect \"Track\"#2 \"7\"\n"
+                   "dialog Id3Edit expect \"Title\"#2 \"Song Two\"\n"
+                   "dialog Id3Edit expect \"Artist\"#2 \"Band Two\"\n"
+                   "dialog Id3Edit expect \"Album\"#2 \"Album Two\"\n"
+                   "dialog Id3Edit expect \"Year\"#2 \"2001\"\n"
+                   "dialog Id3Edit expect \"Genre\"#2 \"Rock\"\n"
+                   "dialog Id3Edit expect \"Comment\"#2+1 \"v2 comment\"\n"
+                   "dialog Id3Edit expect \"<< Copy to ID3v1\" enabled\n"
+                   "dialog Id3Edit expect \"Copy to ID3v2 >>\" enabled\n"
+                   "dialog Id3Edit press \"Extra fields\"\n"
+                   "dialog Id3AddEdit expect \"Composer\" \"Composer X\"\n"
+                   "dialog Id3AddEdit expect \"Original artist\" \"\"\n"
+                   "dialog Id3AddEdit expect \"Encoded by\" \"Encoder Y\"\n"
                    "dialog Id3AddEdit enter\n"
-                   "dialog Id3Edit press 34\n"
+                   "dialog Id3Edit press \"Audio info\"\n"
                    "dialog \"Audio properties\" expect 1 \"File size: " +
                        std::to_string(kBoth.size()) + "\"\n"
                    "dialog \"Audio properties\" expect 2 \"Play time: 0 sec\"\n"  // half a second, cut
@@ -293,7 +293,7 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
                    "dialog \"Audio properties\" expect 4 \"128 kbit, 20 frames\"\n"
                    "dialog \"Audio properties\" expect 5 \"44100 Hz, Joint Stereo\"\n"
                    "dialog \"Audio properties\" enter\n"
-                   "dialog Id3Edit press 39\n",
+                   "dialog Id3Edit press \"Skip this file\"\n",
                    &w));
   ASSERT_EQ(w->shown.size(), 1u);
   EXPECT_EQ(w->shown[0].width, 74);
@@ -308,19 +308,19 @@ TEST_F(FileInfoView, ShowsBothTagsTheExtraFieldsAndTheAudioProperties) {
 TEST_F(FileInfoView, ASideWithoutATagStartsOffAndTickingItCreatesTheTag) {
   Put("v2only.mp3", Id3v2(kV2Frames) + Mp3Audio());
   ASSERT_TRUE(Play("v2only.mp3",
-                   "dialog Id3Edit expect 1 unchecked\n"
-                   "dialog Id3Edit expect 5 disabled\n"
-                   "dialog Id3Edit expect 13 disabled\n"
-                   "dialog Id3Edit expect 33 disabled\n"
-                   "dialog Id3Edit expect 32 enabled\n"
-                   "dialog Id3Edit check 1\n"
-                   "dialog Id3Edit expect 5 enabled\n"
-                   "dialog Id3Edit expect 33 enabled\n"
-                   "dialog Id3Edit expect 5 \"\"\n"
-                   "dialog Id3Edit set 5 \"New Title\"\n"
-                   "dialog Id3Edit set 3 \"300\"\n"
-                   "dialog Id3Edit select 13 \"<Unknown>\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit expect \"ID3v1\" unchecked\n"
+                   "dialog Id3Edit expect \"Title\" disabled\n"
+                   "dialog Id3Edit expect \"Genre\" disabled\n"
+                   "dialog Id3Edit expect \"Copy to ID3v2 >>\" disabled\n"
+                   "dialog Id3Edit expect \"<< Copy to ID3v1\" enabled\n"
+                   "dialog Id3Edit check \"ID3v1\"\n"
+                   "dialog Id3Edit expect \"Title\" enabled\n"
+                   "dialog Id3Edit expect \"Copy to ID3v2 >>\" enabled\n"
+                   "dialog Id3Edit expect \"Title\" \"\"\n"
+                   "dialog Id3Edit set \"Title\" \"New Title\"\n"
+                   "dialog Id3Edit set \"Track\" \"300\"\n"
+                   "dialog Id3Edit select \"Genre\" \"<Unknown>\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   const std::string file = Get("v2only.mp3");
   const auto v1 = ReadV1(file);
   ASSERT_TRUE(v1);
@@ -333,14 +333,14 @@ TEST_F(FileInfoView, ASideWithoutATagStartsOffAndTickingItCreatesTheTag) {
 
 TEST_F(FileInfoView, UntickingASideAndSavingRemovesThatTag) {
   struct Case {
-    int box;
+    const char* box;
     bool v1Left, v2Left;
   };
-  for (const Case& c : {Case{1, false, true}, Case{16, true, false}}) {
+  for (const Case& c : {Case{"ID3v1", false, true}, Case{"ID3v2", true, false}}) {
     SCOPED_TRACE(c.box);
     Put("both.mp3", kBoth);
-    ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit uncheck " + std::to_string(c.box) +
-                                     "\ndialog Id3Edit press 37\n"));
+    ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit uncheck \"" + std::string(c.box) + "\"" +
+                                     "\ndialog Id3Edit press \"Save\"\n"));
     const std::string file = Get("both.mp3");
     EXPECT_EQ(ReadV1(file).has_value(), c.v1Left);
     EXPECT_EQ(V2Size(file) != 0, c.v2Left);
@@ -351,24 +351,24 @@ TEST_F(FileInfoView, UntickingASideAndSavingRemovesThatTag) {
 TEST_F(FileInfoView, SaveWritesTheEditedFieldsOfBothSides) {
   Put("both.mp3", kBoth);
   ASSERT_TRUE(Play("both.mp3",
-                   "dialog Id3Edit set 3 \"\"\n"  // an emptied track keeps the tag's
-                   "dialog Id3Edit set 5 \"New One\"\n"
-                   "dialog Id3Edit set 7 \"Artist One\"\n"
-                   "dialog Id3Edit set 9 \"\"\n"
-                   "dialog Id3Edit set 11 \"2024\"\n"
-                   "dialog Id3Edit select 13 \"Jazz\"\n"
-                   "dialog Id3Edit set 15 \"a new v1 comment\"\n"
-                   "dialog Id3Edit set 18 \"12\"\n"
-                   "dialog Id3Edit set 20 \"A title longer than thirty characters\"\n"
-                   "dialog Id3Edit set 24 \"\"\n"
-                   "dialog Id3Edit set 26 \"1970\"\n"
-                   "dialog Id3Edit set 28 \"Chamber Pop\"\n"
-                   "dialog Id3Edit set 30 \"a new v2 comment\"\n"
-                   "dialog Id3Edit press 35\n"
-                   "dialog Id3AddEdit set 2 \"Someone Else\"\n"
-                   "dialog Id3AddEdit set 8 \"http://example.org/x\"\n"
+                   "dialog Id3Edit set \"Track\" \"\"\n"  // an emptied track keeps the tag's
+                   "dialog Id3Edit set \"Title\" \"New One\"\n"
+                   "dialog Id3Edit set \"Artist\" \"Artist One\"\n"
+                   "dialog Id3Edit set \"Album\" \"\"\n"
+                   "dialog Id3Edit set \"Year\" \"2024\"\n"
+                   "dialog Id3Edit select \"Genre\" \"Jazz\"\n"
+                   "dialog Id3Edit set \"Comment\" \"a new v1 comment\"\n"
+                   "dialog Id3Edit set \"Track\"#2 \"12\"\n"
+                   "dialog Id3Edit set \"Title\"#2 \"A title longer than thirty characters\"\n"
+                   "dialog Id3Edit set \"Album\"#2 \"\"\n"
+                   "dialog Id3Edit set \"Year\"#2 \"1970\"\n"
+                   "dialog Id3Edit set \"Genre\"#2 \"Chamber Pop\"\n"
+                   "dialog Id3Edit set \"Comment\"#2+1 \"a new v2 comment\"\n"
+                   "dialog Id3Edit press \"Extra fields\"\n"
+                   "dialog Id3AddEdit set \"Composer\" \"Someone Else\"\n"
+                   "dialog Id3AddEdit set \"URL\" \"http://example.org/x\"\n"
                    "dialog Id3AddEdit enter\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit press \"Save\"\n"));
   const std::string file = Get("both.mp3");
   const auto v1 = ReadV1(file);
   ASSERT_TRUE(v1);
@@ -399,12 +399,12 @@ TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
   Put("both.mp3", Id3v2(Text("TIT2", longTitle) + Text("TCON", "Jazz") + Text("TRCK", "9")) +
                       Mp3Audio() + Id3v1(kV1));
   ASSERT_TRUE(Play("both.mp3",
-                   "dialog Id3Edit press 32\n"
-                   "dialog Id3Edit expect 3 \"9\"\n"
-                   "dialog Id3Edit expect 5 \"" + longTitle.substr(0, 30) + "\"\n"
-                   "dialog Id3Edit expect 7 \"\"\n"
-                   "dialog Id3Edit expect 13 \"Jazz\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit press \"<< Copy to ID3v1\"\n"
+                   "dialog Id3Edit expect \"Track\" \"9\"\n"
+                   "dialog Id3Edit expect \"Title\" \"" + longTitle.substr(0, 30) + "\"\n"
+                   "dialog Id3Edit expect \"Artist\" \"\"\n"
+                   "dialog Id3Edit expect \"Genre\" \"Jazz\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   auto v1 = ReadV1(Get("both.mp3"));
   ASSERT_TRUE(v1);
   EXPECT_EQ(v1->title, longTitle.substr(0, 30));
@@ -414,14 +414,14 @@ TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
   // ID3v1 to a side that was off: the side comes on with the values.
   Put("v1only.mp3", Mp3Audio() + Id3v1(kV1));
   ASSERT_TRUE(Play("v1only.mp3",
-                   "dialog Id3Edit press 33\n"
-                   "dialog Id3Edit expect 16 checked\n"
-                   "dialog Id3Edit expect 20 enabled\n"
-                   "dialog Id3Edit expect 18 \"5\"\n"
-                   "dialog Id3Edit expect 22 \"Band One\"\n"
-                   "dialog Id3Edit expect 28 \"Rock\"\n"
-                   "dialog Id3Edit expect 30 \"v1 comment\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit press \"Copy to ID3v2 >>\"\n"
+                   "dialog Id3Edit expect \"ID3v2\" checked\n"
+                   "dialog Id3Edit expect \"Title\"#2 enabled\n"
+                   "dialog Id3Edit expect \"Track\"#2 \"5\"\n"
+                   "dialog Id3Edit expect \"Artist\"#2 \"Band One\"\n"
+                   "dialog Id3Edit expect \"Genre\"#2 \"Rock\"\n"
+                   "dialog Id3Edit expect \"Comment\"#2+1 \"v1 comment\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   auto v2 = ReadV2(Get("v1only.mp3"));
   EXPECT_EQ(v2["TIT2"], "Song One");
   EXPECT_EQ(v2["TRCK"], "5");
@@ -430,16 +430,16 @@ TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
   // A side switched off disables the buttons that read from it.
   Put("both.mp3", kBoth);
   ASSERT_TRUE(Play("both.mp3",
-                   "dialog Id3Edit uncheck 16\n"
-                   "dialog Id3Edit expect 29 disabled\n"
-                   "dialog Id3Edit expect 32 disabled\n"
-                   "dialog Id3Edit expect 35 disabled\n"
-                   "dialog Id3Edit uncheck 1\n"
-                   "dialog Id3Edit expect 33 disabled\n"
-                   "dialog Id3Edit check 1\n"
-                   "dialog Id3Edit expect 33 enabled\n"
-                   "dialog Id3Edit expect 5 \"Song One\"\n"
-                   "dialog Id3Edit press 39\n"));
+                   "dialog Id3Edit uncheck \"ID3v2\"\n"
+                   "dialog Id3Edit expect \"Comment\"#2 disabled\n"
+                   "dialog Id3Edit expect \"<< Copy to ID3v1\" disabled\n"
+                   "dialog Id3Edit expect \"Extra fields\" disabled\n"
+                   "dialog Id3Edit uncheck \"ID3v1\"\n"
+                   "dialog Id3Edit expect \"Copy to ID3v2 >>\" disabled\n"
+                   "dialog Id3Edit check \"ID3v1\"\n"
+                   "dialog Id3Edit expect \"Copy to ID3v2 >>\" enabled\n"
+                   "dialog Id3Edit expect \"Title\" \"Song One\"\n"
+                   "dialog Id3Edit press \"Skip this file\"\n"));
 }
 
 TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
@@ -448,15 +448,15 @@ TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
   changed.title = "Changed Outside";
   changed.track = 0;  // an ID3v1.0 block: no track
   ASSERT_TRUE(Play("both.mp3",
-                   "dialog Id3Edit set 5 \"Typed\"\n"
-                   "dialog Id3Edit set 20 \"Typed Too\"\n"
-                   "dialog Id3Edit uncheck 16\n"
-                   "dialog Id3Edit press 36\n"
-                   "dialog Id3Edit expect 5 \"Changed Outside\"\n"
-                   "dialog Id3Edit expect 3 \"\"\n"
-                   "dialog Id3Edit expect 16 checked\n"
-                   "dialog Id3Edit expect 20 \"Song Two\"\n"
-                   "dialog Id3Edit press 37\n",
+                   "dialog Id3Edit set \"Title\" \"Typed\"\n"
+                   "dialog Id3Edit set \"Title\"#2 \"Typed Too\"\n"
+                   "dialog Id3Edit uncheck \"ID3v2\"\n"
+                   "dialog Id3Edit press \"Reload\"\n"
+                   "dialog Id3Edit expect \"Title\" \"Changed Outside\"\n"
+                   "dialog Id3Edit expect \"Track\" \"\"\n"
+                   "dialog Id3Edit expect \"ID3v2\" checked\n"
+                   "dialog Id3Edit expect \"Title\"#2 \"Song Two\"\n"
+                   "dialog Id3Edit press \"Save\"\n",
                    nullptr, [&](Watcher& w) {
                      w.beforeFirstDialog = [&] {
                        Put("both.mp3", Id3v2(kV2Frames) + Mp3Audio() + Id3v1(changed));
@@ -470,10 +470,10 @@ TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
   // A file that is no longer audio: both sides go off.
   Put("both.mp3", kBoth);
   ASSERT_TRUE(Play("both.mp3",
-                   "dialog Id3Edit press 36\n"
-                   "dialog Id3Edit expect 1 unchecked\n"
-                   "dialog Id3Edit expect 16 unchecked\n"
-                   "dialog Id3Edit expect 20 disabled\n"
+                   "dialog Id3Edit press \"Reload\"\n"
+                   "dialog Id3Edit expect \"ID3v1\" unchecked\n"
+                   "dialog Id3Edit expect \"ID3v2\" unchecked\n"
+                   "dialog Id3Edit expect \"Title\"#2 disabled\n"
                    "dialog Id3Edit esc\n",
                    nullptr, [&](Watcher& w) {
                      w.beforeFirstDialog = [&] { Put("both.mp3", std::string(5000, 'x')); };
@@ -482,7 +482,7 @@ TEST_F(FileInfoView, ReloadShowsWhatTheFileHoldsNow) {
 
 TEST_F(FileInfoView, RemoveTagsLeavesOnlyTheAudio) {
   Put("both.mp3", kBoth);
-  ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit press 38\n"));
+  ASSERT_TRUE(Play("both.mp3", "dialog Id3Edit press \"Remove tags\"\n"));
   EXPECT_EQ(Get("both.mp3"), Mp3Audio());
 }
 
@@ -491,16 +491,20 @@ TEST_F(FileInfoView, SkipGoesOnWithTheNextFileWhileEscAndCancelStopTheWalk) {
     const char* action;
     bool next;
   };
-  for (const Case& c : {Case{"press 39", true}, Case{"esc", false}, Case{"press 40", false}}) {
+  for (const Case& c : {Case{"press \"Skip this file\"", true}, Case{"esc", false},
+                        Case{"press \"Cancel\"", false}}) {
     SCOPED_TRACE(c.action);
     V1 second = kV1;
     second.title = "Second";
     Put("a.mp3", kBoth);
     Put("b.mp3", Mp3Audio() + Id3v1(second));
-    std::string body = "dialog Id3Edit expect 5 \"Song One\"\n"
-                       "dialog Id3Edit set 5 \"Not Saved\"\n"
+    std::string body = "dialog Id3Edit expect \"Title\" \"Song One\"\n"
+                       "dialog Id3Edit set \"Title\" \"Not Saved\"\n"
                        "dialog Id3Edit " + std::string(c.action) + "\n";
-    if (c.next) body += "dialog Id3Edit expect 5 \"Second\"\ndialog Id3Edit press 39\n";
+    if (c.next) {
+      body += "dialog Id3Edit expect \"Title\" \"Second\"\n"
+              "dialog Id3Edit press \"Skip this file\"\n";
+    }
     ASSERT_TRUE(Play("a.mp3 b.mp3", body));
     EXPECT_EQ(Get("a.mp3"), kBoth);
   }
@@ -509,23 +513,23 @@ TEST_F(FileInfoView, SkipGoesOnWithTheNextFileWhileEscAndCancelStopTheWalk) {
 TEST_F(FileInfoView, TypingOnTheID3v1GenreListChoosesByPrefix) {
   Put("both.mp3", kBoth);
   ASSERT_TRUE(Play("both.mp3",
-                   "dialog Id3Edit key 13 r\n"
-                   "dialog Id3Edit expect 13 \"R&B\"\n"  // '&' sorts before letters
-                   "dialog Id3Edit key 13 o\n"
-                   "dialog Id3Edit expect 13 \"Rock\"\n"
+                   "dialog Id3Edit key \"Genre\" r\n"
+                   "dialog Id3Edit expect \"Genre\" \"R&B\"\n"  // '&' sorts before letters
+                   "dialog Id3Edit key \"Genre\" o\n"
+                   "dialog Id3Edit expect \"Genre\" \"Rock\"\n"
                    // No genre begins "roz": nothing changes, and the z is not kept.
-                   "dialog Id3Edit key 13 z\n"
-                   "dialog Id3Edit expect 13 \"Rock\"\n"
-                   "dialog Id3Edit key 13 C k Space &\n"
-                   "dialog Id3Edit expect 13 \"Rock & Roll\"\n"
+                   "dialog Id3Edit key \"Genre\" z\n"
+                   "dialog Id3Edit expect \"Genre\" \"Rock\"\n"
+                   "dialog Id3Edit key \"Genre\" C k Space &\n"
+                   "dialog Id3Edit expect \"Genre\" \"Rock & Roll\"\n"
                    // Any other key starts the prefix afresh.
-                   "dialog Id3Edit key 13 Left p\n"
-                   "dialog Id3Edit expect 13 \"Polka\"\n"
+                   "dialog Id3Edit key \"Genre\" Left p\n"
+                   "dialog Id3Edit expect \"Genre\" \"Polka\"\n"
                    // Leaving the list and coming back starts afresh too.
-                   "dialog Id3Edit focus 15\n"
-                   "dialog Id3Edit key 13 t\n"
-                   "dialog Id3Edit expect 13 \"Tango\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit focus \"Comment\"\n"
+                   "dialog Id3Edit key \"Genre\" t\n"
+                   "dialog Id3Edit expect \"Genre\" \"Tango\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   EXPECT_EQ(ReadV1(Get("both.mp3"))->genre, 113);  // Tango
 }
 
@@ -546,8 +550,8 @@ TEST_F(FileInfoView, TheCommentIsEditedInTheHostsEditorThroughAFileThatIsGoneAft
     Put("both.mp3", kBoth);
     Watcher* w = nullptr;
     ASSERT_TRUE(Play("both.mp3",
-                     "dialog Id3Edit press 29\n" + std::string(c.editor) +
-                         "\ndialog Id3Edit press 37\n",
+                     "dialog Id3Edit press \"Comment\"#2\n" + std::string(c.editor) +
+                         "\ndialog Id3Edit press \"Save\"\n",
                      &w, [&](Watcher& watcher) { watcher.blockEditorFile = c.blocked; }));
     ASSERT_EQ(w->edits.size(), 1u);
     EXPECT_EQ(w->edits[0].content, "v2 comment");
@@ -570,10 +574,10 @@ TEST_F(FileInfoView, CyrillicWindowsTextIsShownInOemAndSavedAsTheSameBytes) {
   v1.title = privet1251;
   Put("ru.mp3", Id3v2(Text("TIT2", privet1251) + Text("TPE1", "Band")) + Mp3Audio() + Id3v1(v1));
   ASSERT_TRUE(Play("ru.mp3",
-                   "dialog Id3Edit expect 5 \"Привет\"\n"
-                   "dialog Id3Edit expect 20 \"Привет\"\n"
-                   "dialog Id3Edit set 22 \"Мир\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit expect \"Title\" \"Привет\"\n"
+                   "dialog Id3Edit expect \"Title\"#2 \"Привет\"\n"
+                   "dialog Id3Edit set \"Artist\"#2 \"Мир\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   const std::string file = Get("ru.mp3");
   EXPECT_EQ(ReadV1(file)->title, privet1251);
   auto v2 = ReadV2(file);
@@ -621,9 +625,9 @@ TEST_F(FileInfoView, SaveWritesOnlyWhatTheUserChanged) {
   const std::string block = Id3v1(v1);
   Put("keep.mp3", Id3v2(all) + Mp3Audio() + block);
   ASSERT_TRUE(Play("keep.mp3",
-                   "dialog Id3Edit expect 18 \"3\"\n"
-                   "dialog Id3Edit set 24 \"New Album\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit expect \"Track\"#2 \"3\"\n"
+                   "dialog Id3Edit set \"Album\"#2 \"New Album\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   const std::string file = Get("keep.mp3");
   std::vector<std::string> expected = frames;
   expected[3] = Text("TALB", "New Album");
@@ -634,9 +638,9 @@ TEST_F(FileInfoView, SaveWritesOnlyWhatTheUserChanged) {
   // Changed, the track keeps its total and the comment its description.
   Put("keep.mp3", Id3v2(all) + Mp3Audio() + block);
   ASSERT_TRUE(Play("keep.mp3",
-                   "dialog Id3Edit set 18 \"4\"\n"
-                   "dialog Id3Edit set 30 \"short\"\n"
-                   "dialog Id3Edit press 37\n"));
+                   "dialog Id3Edit set \"Track\"#2 \"4\"\n"
+                   "dialog Id3Edit set \"Comment\"#2+1 \"short\"\n"
+                   "dialog Id3Edit press \"Save\"\n"));
   const auto v2 = RawFrames(Get("keep.mp3"));
   ASSERT_EQ(v2.size(), frames.size());
   EXPECT_EQ(v2[1], Frame("COMM", std::string("\0fraMusicMatch_Bio\0", 19) + "short"));
@@ -650,9 +654,9 @@ TEST_F(FileInfoView, TheCommentEditorEditsTheWholeComment) {
   Put("long.mp3", Id3v2(Text("TIT2", "t") + Comment(longComment)) + Mp3Audio());
   Watcher* w = nullptr;
   ASSERT_TRUE(Play("long.mp3",
-                   "dialog Id3Edit press 29\n"
+                   "dialog Id3Edit press \"Comment\"#2\n"
                    "editor-content \"" + longComment + "yz\"\n"
-                   "dialog Id3Edit press 37\n",
+                   "dialog Id3Edit press \"Save\"\n",
                    &w));
   ASSERT_EQ(w->edits.size(), 1u);
   EXPECT_EQ(w->edits[0].content, longComment);
@@ -706,12 +710,12 @@ TEST_F(FileInfoView, AFailedSaveIsReportedAndTheViewStaysOpen) {
 #endif
   } hold;
   const bool played = Play("held.mp3",
-                           "dialog Id3Edit check 16\n"
-                           "dialog Id3Edit set 20 \"Typed\"\n"
-                           "dialog Id3Edit press 37\n"
+                           "dialog Id3Edit check \"ID3v2\"\n"
+                           "dialog Id3Edit set \"Title\"#2 \"Typed\"\n"
+                           "dialog Id3Edit press \"Save\"\n"
                            "message expect \"Cannot write the tags of the file\" button 0\n"
-                           "dialog Id3Edit expect 20 \"Typed\"\n"
-                           "dialog Id3Edit press 40\n",
+                           "dialog Id3Edit expect \"Title\"#2 \"Typed\"\n"
+                           "dialog Id3Edit press \"Cancel\"\n",
                            nullptr, [&](Watcher& watcher) {
                              watcher.beforeFirstDialog = [&] {
                                hold.Take(hostsim::NativePath(Path("music\\held.mp3")), content.size());

@@ -28,10 +28,11 @@ class FileListScenario : public BatchScenario {
     return "panel . select one two\n"
            "invoke menu\n"
            "menu choose 1\n"
-           "dialog \"Id3Desc\" set 2 " + Quoted(format) + "\n"
-           "dialog \"Id3Desc\" set 4 " + Quoted(listName) + "\n" +
-           (table.empty() ? "" : "dialog \"Id3Desc\" select 6 " + Quoted(table) + "\n") +
-           "dialog \"Id3Desc\" press 11\n"
+           "dialog \"Id3Desc\" set \"Line format\" " + Quoted(format) + "\n"
+           "dialog \"Id3Desc\" set \"List file\" " + Quoted(listName) + "\n" +
+           (table.empty() ? ""
+                          : "dialog \"Id3Desc\" select \"Character table\" " + Quoted(table) + "\n") +
+           "dialog \"Id3Desc\" press \"OK\"\n"
            "expect-end\n"
            "expect-selected none\n";
   }
@@ -52,10 +53,10 @@ TEST_F(FileListScenario, OneListPerAlbumAppendedRunAfterRunWithTheCounterRestart
   ASSERT_TRUE(Play("panel . select one two\n"
                    "invoke menu\n"
                    "menu choose 1\n"
-                   "dialog \"Id3Desc\" expect 2 " + Quoted(format) + "\n"
-                   "dialog \"Id3Desc\" expect 4 " + Quoted(listName) + "\n"
-                   "dialog \"Id3Desc\" expect 6 \"Windows text\"\n"
-                   "dialog \"Id3Desc\" press 11\n"
+                   "dialog \"Id3Desc\" expect \"Line format\" " + Quoted(format) + "\n"
+                   "dialog \"Id3Desc\" expect \"List file\" " + Quoted(listName) + "\n"
+                   "dialog \"Id3Desc\" expect \"Character table\" \"Windows text\"\n"
+                   "dialog \"Id3Desc\" press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile("lists\\First.txt"),
@@ -78,9 +79,9 @@ TEST_F(FileListScenario, AListThatCannotBeOpenedIsSaidAndStopKeepsTheSelection) 
   ASSERT_TRUE(Play("panel one select a.mp3 b.mp3\n"
                    "invoke menu\n"
                    "menu choose 1\n"
-                   "dialog \"Id3Desc\" set 2 \"%2\"\n"
-                   "dialog \"Id3Desc\" set 4 " + Quoted(Path("missing\\list.txt")) + "\n"
-                   "dialog \"Id3Desc\" press 11\n"
+                   "dialog \"Id3Desc\" set \"Line format\" \"%2\"\n"
+                   "dialog \"Id3Desc\" set \"List file\" " + Quoted(Path("missing\\list.txt")) + "\n"
+                   "dialog \"Id3Desc\" press \"OK\"\n"
                    "message expect \"Cannot add a line to the list file\" expect \"list.txt\" "
                    "button 1\n"
                    "expect-end\n"
@@ -113,10 +114,11 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
     ASSERT_TRUE(Play("panel ru select k.mp3\n"
                      "invoke menu\n"
                      "menu choose 1\n"
-                     "dialog \"Id3Desc\" set 2 \"%3 - %2\"\n"
-                     "dialog \"Id3Desc\" set 4 " + Quoted(Path(std::string("lists\\") + c.list)) + "\n"
-                     "dialog \"Id3Desc\" select 6 " + Quoted(c.table) + "\n"
-                     "dialog \"Id3Desc\" press 11\n"
+                     "dialog \"Id3Desc\" set \"Line format\" \"%3 - %2\"\n"
+                     "dialog \"Id3Desc\" set \"List file\" " +
+                     Quoted(Path(std::string("lists\\") + c.list)) + "\n"
+                     "dialog \"Id3Desc\" select \"Character table\" " + Quoted(c.table) + "\n"
+                     "dialog \"Id3Desc\" press \"OK\"\n"
                      "expect-end\n"))
         << c.table << "\n" << host_->failure() << "\n" << Transcript();
     EXPECT_EQ(ReadFile(std::string("lists\\") + c.list), c.line) << c.table;
@@ -126,8 +128,8 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
   ASSERT_TRUE(Play("panel ru select k.mp3\n"
                    "invoke menu\n"
                    "menu choose 1\n"
-                   "dialog \"Id3Desc\" set 4 " + Quoted(Path("lists\\%4.txt")) + "\n"
-                   "dialog \"Id3Desc\" press 11\n"
+                   "dialog \"Id3Desc\" set \"List file\" " + Quoted(Path("lists\\%4.txt")) + "\n"
+                   "dialog \"Id3Desc\" press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile(std::string("lists\\") + kAlbum866 + ".txt"),

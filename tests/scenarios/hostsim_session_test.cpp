@@ -117,7 +117,7 @@ TEST_F(Session, ConfigureOpensItsDialogAndEscWritesNothing) {
   Start(module);
   EXPECT_TRUE(Play(module,
                    "invoke configure\n"
-                   "dialog \"Id3Config\" set 2 \"*.mp2\"\n"
+                   "dialog \"Id3Config\" set \"Process files matching\" \"*.mp2\"\n"
                    "dialog \"Id3Config\" esc\n"
                    "expect-end\n"))
       << host_->failure();

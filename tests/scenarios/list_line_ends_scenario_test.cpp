@@ -43,7 +43,7 @@ TEST_F(ListLineEnds, EveryFileTakesItsOwnLine) {
                      " select a.mp3 b.mp3 c.mp3\n"
                      "invoke menu\n"
                      "menu choose 3\n"
-                     "dialog Id3TagCreation press 39\n"
+                     "dialog Id3TagCreation press \"OK\"\n"
                      "expect-end\n"))
         << Transcript();
     const std::pair<const char*, const char*> expected[] = {

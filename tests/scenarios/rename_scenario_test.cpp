@@ -33,10 +33,10 @@ TEST_F(RenameScenario, AFolderIsRenamedFromTheTagsWithoutAskingAndTheSettingsAre
   ASSERT_TRUE(Play("panel . select music\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" expect 1 checked\n"
-                   "dialog \"Id3Filename\" set 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" uncheck 1\n"
-                   "dialog \"Id3Filename\" press 9\n"
+                   "dialog \"Id3Filename\" expect \"Confirm each file\" checked\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" uncheck \"Confirm each file\"\n"
+                   "dialog \"Id3Filename\" press \"OK\"\n"
                    "expect-end\n"
                    "expect-selected none\n"))
       << host_->failure() << "\n" << Transcript();
@@ -54,9 +54,9 @@ TEST_F(RenameScenario, AFolderIsRenamedFromTheTagsWithoutAskingAndTheSettingsAre
   ASSERT_TRUE(Play("panel music select \"Band - Song.mp3\"\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" expect 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" expect 1 unchecked\n"
-                   "dialog \"Id3Filename\" expect 7 checked\n"
+                   "dialog \"Id3Filename\" expect \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" expect \"Confirm each file\" unchecked\n"
+                   "dialog \"Id3Filename\" expect \"ID3v2, ID3v1\" checked\n"
                    "dialog \"Id3Filename\" esc\n"
                    "expect-end\n"
                    "expect-selected \"Band - Song.mp3\"\n"))
@@ -68,16 +68,16 @@ TEST_F(RenameScenario, TheUserEditsOneNameThenStopsBeingAsked) {
   ASSERT_TRUE(Play("panel music select a.mp3 b.mp3 c.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" set 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" press 9\n"
-                   "dialog \"Id3Confirmation\" expect 2 \"a.mp3\"\n"
-                   "dialog \"Id3Confirmation\" expect 4 \"Band - Song.mp3\"\n"
-                   "dialog \"Id3Confirmation\" expect 4 focused\n"
-                   "dialog \"Id3Confirmation\" set 4 \"Edited.mp3\"\n"
-                   "dialog \"Id3Confirmation\" press 8\n"
-                   "dialog \"Id3Confirmation\" expect 2 \"b.mp3\"\n"
-                   "dialog \"Id3Confirmation\" check 6\n"
-                   "dialog \"Id3Confirmation\" press 8\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" press \"OK\"\n"
+                   "dialog \"Id3Confirmation\" expect \"Old name\" \"a.mp3\"\n"
+                   "dialog \"Id3Confirmation\" expect \"New name\" \"Band - Song.mp3\"\n"
+                   "dialog \"Id3Confirmation\" expect \"New name\" focused\n"
+                   "dialog \"Id3Confirmation\" set \"New name\" \"Edited.mp3\"\n"
+                   "dialog \"Id3Confirmation\" press \"OK\"\n"
+                   "dialog \"Id3Confirmation\" expect \"Old name\" \"b.mp3\"\n"
+                   "dialog \"Id3Confirmation\" check \"Do not ask again\"\n"
+                   "dialog \"Id3Confirmation\" press \"OK\"\n"
                    "expect-end\n"
                    "expect-selected none\n"))
       << host_->failure() << "\n" << Transcript();
@@ -94,9 +94,9 @@ TEST_F(RenameScenario, CancellingTheConfirmationStopsTheWalkAndRenamesNothing) {
   ASSERT_TRUE(Play("panel music select a.mp3 b.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" set 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" press 9\n"
-                   "dialog \"Id3Confirmation\" press 9\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" press \"OK\"\n"
+                   "dialog \"Id3Confirmation\" press \"Cancel\"\n"
                    "expect-end\n"
                    "expect-selected a.mp3 b.mp3\n"))
       << host_->failure() << "\n" << Transcript();
@@ -112,9 +112,9 @@ TEST_F(RenameScenario, NewFoldersAreMadeBelowAnExistingAbsoluteFolder) {
   ASSERT_TRUE(Play("panel music select a.mp3 d.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" set 4 " + Quoted(tmpl) + "\n"
-                   "dialog \"Id3Filename\" uncheck 1\n"
-                   "dialog \"Id3Filename\" press 9\n"
+                   "dialog \"Id3Filename\" set \"Name format\" " + Quoted(tmpl) + "\n"
+                   "dialog \"Id3Filename\" uncheck \"Confirm each file\"\n"
+                   "dialog \"Id3Filename\" press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   ExpectAudio("Sorted\\Band\\Song.mp3");
@@ -134,9 +134,9 @@ TEST_F(RenameScenario, ATakenNameIsNotReplacedTheUserIsWarnedAndTheWalkGoesOn) {
   ASSERT_TRUE(Play("panel music select a.mp3 b.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" set 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" uncheck 1\n"
-                   "dialog \"Id3Filename\" press 9\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" uncheck \"Confirm each file\"\n"
+                   "dialog \"Id3Filename\" press \"OK\"\n"
                    "message expect \"Band - Song.mp3\" expect a.mp3 button 0\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();

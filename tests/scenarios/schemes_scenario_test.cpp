@@ -49,7 +49,7 @@ class SchemesScenario : public BatchScenario {
     return "panel music select a.mp3\n"
            "invoke menu\n"
            "menu choose 2\n"
-           "dialog \"Id3Filename\" press 11\n";
+           "dialog \"Id3Filename\" press \"Schemes\"\n";
   }
   static std::string CloseAll() {
     return "menu \"ID3Scheme\" esc\n"
@@ -87,23 +87,23 @@ TEST_F(SchemesScenario, SavedFromTheDialogAndLoadedBackIntoIt) {
   ASSERT_TRUE(Play("panel music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog \"Id3Filename\" set 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" press 12\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" press \"Save scheme\"\n"
                    "inputbox expect \"Save scheme\" \"Artist first\"\n"
-                   "dialog \"Id3Filename\" expect 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" set 4 \"%2%G\"\n"
-                   "dialog \"Id3Filename\" uncheck 1\n"
-                   "dialog \"Id3Filename\" choose 6\n"
-                   "dialog \"Id3Filename\" press 12\n"
+                   "dialog \"Id3Filename\" expect \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%2%G\"\n"
+                   "dialog \"Id3Filename\" uncheck \"Confirm each file\"\n"
+                   "dialog \"Id3Filename\" choose \"ID3v1, ID3v2\"\n"
+                   "dialog \"Id3Filename\" press \"Save scheme\"\n"
                    "inputbox \"Title only\"\n"
                    // A cancelled name saves nothing.
-                   "dialog \"Id3Filename\" press 12\n"
+                   "dialog \"Id3Filename\" press \"Save scheme\"\n"
                    "inputbox cancel\n"
-                   "dialog \"Id3Filename\" press 11\n"
+                   "dialog \"Id3Filename\" press \"Schemes\"\n"
                    "menu \"ID3Scheme\" choose 0\n"
-                   "dialog \"Id3Filename\" expect 4 \"%3 - %2%G\"\n"
-                   "dialog \"Id3Filename\" expect 1 checked\n"
-                   "dialog \"Id3Filename\" expect 7 checked\n"
+                   "dialog \"Id3Filename\" expect \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" expect \"Confirm each file\" checked\n"
+                   "dialog \"Id3Filename\" expect \"ID3v2, ID3v1\" checked\n"
                    "dialog \"Id3Filename\" esc\n"
                    "expect-end\n"
                    "expect-selected a.mp3\n"))
@@ -136,16 +136,16 @@ TEST_F(SchemesScenario, LoadingKeepsTheValuesTheSchemeLacksAndEscKeepsTheDialogs
   Start();
   ASSERT_TRUE(Play(OpenMenu() +
                    "menu \"ID3Scheme\" esc\n"
-                   "dialog \"Id3Filename\" expect 4 \"\"\n"
-                   "dialog \"Id3Filename\" set 4 \"typed\"\n"
-                   "dialog \"Id3Filename\" press 11\n"
+                   "dialog \"Id3Filename\" expect \"Name format\" \"\"\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"typed\"\n"
+                   "dialog \"Id3Filename\" press \"Schemes\"\n"
                    // Esc: the dialog reopens with what it wrote before the menu.
                    "menu \"ID3Scheme\" esc\n"
-                   "dialog \"Id3Filename\" expect 4 \"typed\"\n"
-                   "dialog \"Id3Filename\" press 11\n"
+                   "dialog \"Id3Filename\" expect \"Name format\" \"typed\"\n"
+                   "dialog \"Id3Filename\" press \"Schemes\"\n"
                    "menu \"ID3Scheme\" enter\n"
-                   "dialog \"Id3Filename\" expect 4 \"%2\"\n"
-                   "dialog \"Id3Filename\" expect 1 unchecked\n"
+                   "dialog \"Id3Filename\" expect \"Name format\" \"%2\"\n"
+                   "dialog \"Id3Filename\" expect \"Confirm each file\" unchecked\n"
                    "dialog \"Id3Filename\" esc\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
@@ -219,8 +219,8 @@ TEST_F(SchemesScenario, ACountThatIsNoNumberShowsAnEmptyMenuAndTheNextSaveIsSche
                    // A break key on the empty menu shows it again.
                    "menu \"ID3Scheme\" break Del\n"
                    "menu \"ID3Scheme\" esc\n"
-                   "dialog \"Id3Filename\" set 4 \"%2\"\n"
-                   "dialog \"Id3Filename\" press 12\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%2\"\n"
+                   "dialog \"Id3Filename\" press \"Save scheme\"\n"
                    "inputbox \"New\"\n"
                    "dialog \"Id3Filename\" esc\n"
                    "expect-end\n"))
@@ -253,15 +253,15 @@ TEST_F(SchemesScenario, TheFileListDialogKeepsItsOwnSchemesWithItsCharacterTable
   ASSERT_TRUE(Play("panel music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 1\n"
-                   "dialog \"Id3Desc\" set 2 \"%2\"\n"
-                   "dialog \"Id3Desc\" select 6 \"Dos text\"\n"
-                   "dialog \"Id3Desc\" press 14\n"
+                   "dialog \"Id3Desc\" set \"Line format\" \"%2\"\n"
+                   "dialog \"Id3Desc\" select \"Character table\" \"Dos text\"\n"
+                   "dialog \"Id3Desc\" press \"Save scheme\"\n"
                    "inputbox \"Dos list\"\n"
-                   "dialog \"Id3Desc\" select 6 \"Windows text\"\n"
-                   "dialog \"Id3Desc\" press 13\n"
+                   "dialog \"Id3Desc\" select \"Character table\" \"Windows text\"\n"
+                   "dialog \"Id3Desc\" press \"Schemes\"\n"
                    "menu \"ID3Scheme\" choose 0\n"
-                   "dialog \"Id3Desc\" expect 6 \"Dos text\"\n"
-                   "dialog \"Id3Desc\" expect 2 \"%2\"\n"
+                   "dialog \"Id3Desc\" expect \"Character table\" \"Dos text\"\n"
+                   "dialog \"Id3Desc\" expect \"Line format\" \"%2\"\n"
                    "dialog \"Id3Desc\" esc\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();

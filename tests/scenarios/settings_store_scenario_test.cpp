@@ -30,10 +30,10 @@ TEST_F(SettingsStore, ConfirmedTagCreationIsOneWriteOfTheRegistryFile) {
   ASSERT_TRUE(Play("panel Music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 3\n"
-                   "dialog Id3TagCreation set 10 \"(.*)\\.mp3$\"\n"
-                   "dialog Id3TagCreation check 15\n"
-                   "dialog Id3TagCreation set 16 \"$1\"\n"
-                   "dialog Id3TagCreation press 39\n"
+                   "dialog Id3TagCreation set \"Regular expression\" \"(.*)\\.mp3$\"\n"
+                   "dialog Id3TagCreation check \"Title\"\n"
+                   "dialog Id3TagCreation set \"Title\"+1 \"$1\"\n"
+                   "dialog Id3TagCreation press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << Transcript();
   EXPECT_EQ(watch.Replacements(), 1);

@@ -30,14 +30,14 @@ TEST_F(TemplateWidthScenario, RenameDialogNamesTheWidthAndKeepsTheTemplateOutOfT
   ASSERT_TRUE(Play("panel music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 2\n"
-                   "dialog Id3Filename uncheck 1\n"
-                   "dialog Id3Filename set 4 \"%3 %2{R,1500000000}%G\"\n"
-                   "dialog Id3Filename press 9\n" +
+                   "dialog Id3Filename uncheck \"Confirm each file\"\n"
+                   "dialog Id3Filename set \"Name format\" \"%3 %2{R,1500000000}%G\"\n"
+                   "dialog Id3Filename press \"OK\"\n" +
                    Warning("1500000000") +
-                   "dialog Id3Filename expect 4 focused\n"
-                   "dialog Id3Filename expect 4 cursor 8\n"
+                   "dialog Id3Filename expect \"Name format\" focused\n"
+                   "dialog Id3Filename expect \"Name format\" cursor 8\n"
                    // A scheme button stores the values too: it is held back as well.
-                   "dialog Id3Filename press 12\n" +
+                   "dialog Id3Filename press \"Save scheme\"\n" +
                    Warning("1500000000") +
                    "dialog Id3Filename esc\n"
                    "expect-end\n"
@@ -48,12 +48,12 @@ TEST_F(TemplateWidthScenario, RenameDialogNamesTheWidthAndKeepsTheTemplateOutOfT
 
   ASSERT_TRUE(Play("invoke menu\n"
                    "menu choose 2\n"
-                   "dialog Id3Filename uncheck 1\n"
-                   "dialog Id3Filename set 4 \"%3 %2{R,99999999999,_}%G\"\n"
-                   "dialog Id3Filename press 9\n" +
+                   "dialog Id3Filename uncheck \"Confirm each file\"\n"
+                   "dialog Id3Filename set \"Name format\" \"%3 %2{R,99999999999,_}%G\"\n"
+                   "dialog Id3Filename press \"OK\"\n" +
                    Warning("99999999999") +
-                   "dialog Id3Filename set 4 \"%3 %2{R,8,_}%G\"\n"
-                   "dialog Id3Filename press 9\n"
+                   "dialog Id3Filename set \"Name format\" \"%3 %2{R,8,_}%G\"\n"
+                   "dialog Id3Filename press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(RegValue("TagToFileDialog", "Format"), "%3 %2{R,8,_}%G");
@@ -66,20 +66,20 @@ TEST_F(TemplateWidthScenario, FileListDialogChecksTheLineAndTheListName) {
   ASSERT_TRUE(Play("panel music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 1\n"
-                   "dialog Id3Desc set 2 \"%2{L,9999,.}|\"\n"
-                   "dialog Id3Desc set 4 " + Quoted(listName) + "\n"
-                   "dialog Id3Desc press 11\n" +
+                   "dialog Id3Desc set \"Line format\" \"%2{L,9999,.}|\"\n"
+                   "dialog Id3Desc set \"List file\" " + Quoted(listName) + "\n"
+                   "dialog Id3Desc press \"OK\"\n" +
                    Warning("9999") +
-                   "dialog Id3Desc expect 2 focused\n"
-                   "dialog Id3Desc expect 2 cursor 5\n"
-                   "dialog Id3Desc set 2 \"%2{L,6,.}|\"\n"
-                   "dialog Id3Desc press 11\n" +
+                   "dialog Id3Desc expect \"Line format\" focused\n"
+                   "dialog Id3Desc expect \"Line format\" cursor 5\n"
+                   "dialog Id3Desc set \"Line format\" \"%2{L,6,.}|\"\n"
+                   "dialog Id3Desc press \"OK\"\n" +
                    Warning("600") +
-                   "dialog Id3Desc expect 4 focused\n"
-                   "dialog Id3Desc expect 4 cursor " +
+                   "dialog Id3Desc expect \"List file\" focused\n"
+                   "dialog Id3Desc expect \"List file\" cursor " +
                    std::to_string(listName.size() - 8) + "\n"
-                   "dialog Id3Desc set 4 " + Quoted(Path("music\\list.txt")) + "\n"
-                   "dialog Id3Desc press 11\n"
+                   "dialog Id3Desc set \"List file\" " + Quoted(Path("music\\list.txt")) + "\n"
+                   "dialog Id3Desc press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile("music\\list.txt"), "Song..|\r\n");
@@ -90,17 +90,17 @@ TEST_F(TemplateWidthScenario, TagCreationChecksTheTemplatesOfTheTickedFields) {
   ASSERT_TRUE(Play("panel music select a.mp3\n"
                    "invoke menu\n"
                    "menu choose 3\n"
-                   "dialog Id3TagCreation uncheck 1\n"
-                   "dialog Id3TagCreation check 14\n"
-                   "dialog Id3TagCreation check 15\n"
-                   "dialog Id3TagCreation set 16 \"%2 %3{C,512,*}\"\n"
-                   "dialog Id3TagCreation press 39\n" +
+                   "dialog Id3TagCreation uncheck \"Confirm each file\"\n"
+                   "dialog Id3TagCreation check \"ID3v2\"\n"
+                   "dialog Id3TagCreation check \"Title\"\n"
+                   "dialog Id3TagCreation set \"Title\"+1 \"%2 %3{C,512,*}\"\n"
+                   "dialog Id3TagCreation press \"OK\"\n" +
                    Warning("512") +
-                   "dialog Id3TagCreation expect 16 focused\n"
-                   "dialog Id3TagCreation expect 16 cursor 8\n"
+                   "dialog Id3TagCreation expect \"Title\"+1 focused\n"
+                   "dialog Id3TagCreation expect \"Title\"+1 cursor 8\n"
                    // An unticked field's template is not used, so not checked.
-                   "dialog Id3TagCreation uncheck 15\n"
-                   "dialog Id3TagCreation press 39\n"
+                   "dialog Id3TagCreation uncheck \"Title\"\n"
+                   "dialog Id3TagCreation press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(RegValue("TagCreationDialog", "Edit_Title"), "%2 %3{C,512,*}");

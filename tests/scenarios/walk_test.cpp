@@ -82,9 +82,9 @@ TEST_F(Walk, InfoViewOverFilesAndFoldersFollowsTheMasks) {
       Play("panel music select sub a.mp3 notes.txt skip-a.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            // The folder loses its mark although readme.txt was passed over;
            // files the masks pass over keep theirs.
            "expect-selected notes.txt skip-a.mp3\n"
@@ -105,7 +105,7 @@ TEST_F(Walk, WithoutAnExcludeMaskEveryProcessMatchIsTaken) {
            "menu choose 0\n"
            // notes.txt passes the masks but holds no audio.
            "message expect \"notes.txt\" expect \"Go on with the other files?\" button 0\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "expect-selected notes.txt\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{"skip-a.mp3"})) << output_;
@@ -118,8 +118,8 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
       Play("panel music select sub a.mp3 b.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 40\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Cancel\"\n"
            "expect-selected sub a.mp3 b.mp3\n"))
       << host_->failure() << output_;
   EXPECT_EQ(Shown(), (Names{scenario::Sep("sub\\d.mp3"), scenario::Sep("sub\\e.mp3")})) << output_;
@@ -130,9 +130,9 @@ TEST_F(Walk, AStopKeepsTheRestSelected) {
       Play("select c.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "dialog \"Id3Edit\" esc\n"
            "expect-selected b.mp3 c.mp3\n"
            "expect-end\n"))
@@ -146,7 +146,7 @@ TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
       Play("panel music select a.mp3 noise.mp3 skip-a.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "message expect \"holds no MPEG audio\" expect \"Go on with the other files?\" "
            "button 1\n"
            "expect-selected noise.mp3 skip-a.mp3\n"
@@ -157,7 +157,7 @@ TEST_F(Walk, AFileWithoutAudioCanBePassedOverOrStopTheWalk) {
            "invoke menu\n"
            "menu choose 0\n"
            "message button 0\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "expect-selected noise.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -182,7 +182,7 @@ TEST_F(Walk, OnPosixABackslashNameIsReadAndAnUnspellableNameIsExplained) {
   ASSERT_TRUE(Play("panel odd select \"AC\\\\DC - Back.mp3\" \"Caf?.mp3\"\n"
                    "invoke menu\n"
                    "menu choose 0\n"
-                   "dialog \"Id3Edit\" press 39\n"
+                   "dialog \"Id3Edit\" press \"Skip this file\"\n"
                    "message expect \"Caf?.mp3\" "
                    "expect \"holds letters that the OEM code page cannot show\" "
                    "expect \"Set TAGWRIGHT_CODEPAGES (now 866:1251), e.g. to 866:1251,\" "
@@ -205,11 +205,11 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
   ASSERT_TRUE(
       hostsim::ParseScript("invoke menu\n"
                            "menu choose 0\n"
-                           "dialog \"Id3Edit\" press 39\n"
+                           "dialog \"Id3Edit\" press \"Skip this file\"\n"
                            "message expect \"Cannot read the file\" button 0\n"
                            "message expect \"Cannot read the file\" button 0\n"
-                           "dialog \"Id3Edit\" press 39\n"
-                           "dialog \"Id3Edit\" press 39\n"
+                           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+                           "dialog \"Id3Edit\" press \"Skip this file\"\n"
                            "expect-selected none\n",
                            &steps, &error))
       << error;
@@ -229,14 +229,14 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
       Play("select a.mp3 b.mp3 c.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "message expect \"b.mp3\" button 1\n"  // skip: it keeps its mark
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "expect-selected b.mp3\n"
            "select a.mp3 c.mp3\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "message expect \"b.mp3\" button 2\n"  // stop
            "expect-selected b.mp3 c.mp3\n"
            "expect-end\n"))
@@ -261,8 +261,8 @@ TEST_F(Walk, TheItemUnderTheCursorLeavesTheSelectionAlone) {
       Play("cursor sub\n"
            "invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "expect-selected none\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -289,8 +289,8 @@ TEST_F(Walk, ARootFolderGetsOneSeparatorBeforeTheName) {
   ASSERT_TRUE(
       Play("invoke menu\n"
            "menu choose 0\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "message button 0\n"
            "expect-selected noise.mp3\n"))
       << host_->failure() << output_;
@@ -308,7 +308,7 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
       Play("panel music select c.mp3\n"
            // A bare name in the panel's folder; the comma stands for any character.
            "invoke command \"id3:a,mp3\"\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            // The single-file warning: OK only.
            "invoke command \"id3:noise.mp3\"\n"
            "message expect \"holds no MPEG audio\" button 0\n"
@@ -316,15 +316,15 @@ TEST_F(Walk, TheCommandLineNamesAFileOrAMask) {
            "invoke command " +
            Quoted("id3:\"" + sub + "d,mp3\"") +
            "\n"
-           "dialog \"Id3Edit\" press 39\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "invoke command " +
            Quoted("id3:" + Path("music\\noise.mp3")) +
            "\n"
            "message expect \"Go on with the other files?\" button 0\n"
            // A mask that matches several files stops where the user stops.
            "invoke command \"id3:?.mp3\"\n"
-           "dialog \"Id3Edit\" press 39\n"
-           "dialog \"Id3Edit\" press 40\n"
+           "dialog \"Id3Edit\" press \"Skip this file\"\n"
+           "dialog \"Id3Edit\" press \"Cancel\"\n"
            "expect-selected c.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -365,11 +365,11 @@ TEST_F(Walk, TheFileListShowsProgressAndCountsPerFolder) {
         Play("panel music select sub a.mp3 noise.mp3 notes.txt\n"
              "invoke menu\n"
              "menu choose 1\n"
-             "dialog \"Id3Desc\" set 2 \"%0 %F\"\n"
-             "dialog \"Id3Desc\" set 4 " +
+             "dialog \"Id3Desc\" set \"Line format\" \"%0 %F\"\n"
+             "dialog \"Id3Desc\" set \"List file\" " +
              Quoted(Path(list)) +
              "\n"
-             "dialog \"Id3Desc\" press 11\n"
+             "dialog \"Id3Desc\" press \"OK\"\n"
              "message expect \"noise.mp3\" button 0\n"
              "expect-selected noise.mp3 notes.txt\n"
              "expect-end\n"))
@@ -388,12 +388,12 @@ TEST_F(Walk, ProgressStartsWhenTheOperationStopsAsking) {
       Play("panel music select a.mp3 b.mp3 c.mp3\n"
            "invoke menu\n"
            "menu choose 2\n"
-           "dialog \"Id3Filename\" check 1\n"
-           "dialog \"Id3Filename\" set 4 \"r%0%G\"\n"
-           "dialog \"Id3Filename\" press 9\n"
-           "dialog \"Id3Confirmation\" press 8\n"
-           "dialog \"Id3Confirmation\" check 6\n"
-           "dialog \"Id3Confirmation\" press 8\n"
+           "dialog \"Id3Filename\" check \"Confirm each file\"\n"
+           "dialog \"Id3Filename\" set \"Name format\" \"r%0%G\"\n"
+           "dialog \"Id3Filename\" press \"OK\"\n"
+           "dialog \"Id3Confirmation\" press \"OK\"\n"
+           "dialog \"Id3Confirmation\" check \"Do not ask again\"\n"
+           "dialog \"Id3Confirmation\" press \"OK\"\n"
            "expect-selected none\n"
            "expect-end\n"))
       << host_->failure() << output_;
@@ -410,11 +410,11 @@ TEST_F(Walk, AListFileThatCannotBeLoadedEndsTheTagCreation) {
       Play("panel music select a.mp3\n"
            "invoke menu\n"
            "menu choose 3\n"
-           "dialog \"Id3TagCreation\" choose 4\n"
-           "dialog \"Id3TagCreation\" set 6 " +
+           "dialog \"Id3TagCreation\" choose \"Take the text from lines of a list file\"\n"
+           "dialog \"Id3TagCreation\" set \"List file\" " +
            Quoted(Path("no-such-list.txt")) +
            "\n"
-           "dialog \"Id3TagCreation\" press 39\n"
+           "dialog \"Id3TagCreation\" press \"OK\"\n"
            "message expect \"Cannot load the list file\" expect \"no-such-list.txt\" "
            "button 0\n"
            "expect-selected a.mp3\n"
