@@ -138,7 +138,7 @@ bool FileListSetup() {
         host::WriteString("FileListName", kSetupKey, host::ItemText(setupItems[SetupName]));
         host::WriteString("CharacterTable", kSetupKey,
                           host::CodePageSettingName(host::ItemText(setupItems[SetupTable])));
-        tags::LoadCodePage("CharacterTable", kSetupKey, tags::ListCodePage);
+        host::LoadCodePage("CharacterTable", kSetupKey, tags::ListCodePage);
         host::WriteBool("TagOrder", kSetupKey, setupItems[SetupV1First].Selected != 0);
       },
   };

@@ -18,7 +18,6 @@
 #include "tags/codepage.h"
 #include "tags/genres.h"
 #include "tagwright/messages.h"
-#include "views/file_info.h"
 
 namespace batch {
 
@@ -190,8 +189,8 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
   };
 
   if (interactive) {
-    if (changed && !views::ShowFileInfo(fullPath, audio, false)) return false;
-    if (changed && views::FileInfoAskNoMore()) interactive = false;
+    if (changed && !host::FileInformationView.show(fullPath, audio, false)) return false;
+    if (changed && host::FileInformationView.askNoMore()) interactive = false;
     if (!renaming) return true;
     std::string name = newName();
     ReplaceIllegalNameChars(name, false);

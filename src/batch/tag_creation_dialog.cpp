@@ -342,7 +342,7 @@ bool TagCreationSetup() {
         host::WriteString("FileListName", kTagCreationKey, host::ItemText(createItems[CreateListName]));
         host::WriteString("CharacterTable", kTagCreationKey,
                           host::CodePageSettingName(host::ItemText(createItems[CreateTable])));
-        tags::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage);
+        host::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage);
         host::WriteString("Regexp", kTagCreationKey, host::ItemText(createItems[CreateRegexp]));
         host::WriteBool("ExtractFromName", kTagCreationKey, createItems[CreateFromName].Selected != 0);
         host::WriteBool("Confirmation", kTagCreationKey, createItems[CreateConfirm].Selected != 0);

@@ -16,6 +16,16 @@ namespace host {
 // Lines of the list file named in the tag creation dialog (mode 3 only).
 using ListLines = std::vector<std::string>;
 
+// The information view as tag creation opens it for its confirmation step
+// (batch never calls views itself). `show` is views::ShowFileInfo, called with
+// `single` false; `askNoMore` the state of its "ask no more" check box.
+// Installed by ConnectLayers at start-up; null before.
+struct InformationView {
+  bool (*show)(const std::string& fullPath, audio::MPEGaudio& audio, bool single) = nullptr;
+  bool (*askNoMore)() = nullptr;
+};
+extern InformationView FileInformationView;
+
 }  // namespace host
 
 namespace views {

@@ -1,5 +1,7 @@
 #include "host/plugin_state.h"
 
+#include "host/operations.h"
+
 namespace host {
 
 std::string UserKey;
@@ -15,5 +17,7 @@ int Mode = 0;
 int Counter = 0;
 int Total = 0;
 bool Interactive = true;
+
+InformationView FileInformationView;
 
 }  // namespace host

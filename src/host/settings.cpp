@@ -244,7 +244,7 @@ void LoadConfig() {
   ProcessExt = ReadString("ProcessExt", "ConfigDialog", "*.mp3");
   ExcludeExt = ReadString("ExcludeExt", "ConfigDialog", "");
   ResetCounter = ReadBool("ResetCounter", "ConfigDialog", true);
-  tags::LoadCodePage("TagCP", "ConfigDialog", tags::TagCodePage);
+  LoadCodePage("TagCP", "ConfigDialog", tags::TagCodePage);
   tags::KeepFileTimes = ReadBool("KeepFileTime", "ConfigDialog", false);
   tags::WriteUnicodeText = ReadBool("WriteUnicode", "ConfigDialog", false);
 }

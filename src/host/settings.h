@@ -14,6 +14,10 @@
 
 #include "sys/sys.h"
 
+namespace tags {
+struct CodePage;
+}
+
 namespace host {
 
 // "Software\Far\" + UserKey + "Plugins\" + the text of message 0, and
@@ -72,6 +76,12 @@ bool StoreSettingsChange(const std::function<void()>& change);
 // the configuration in memory, then the tag code page from TagCP and whether
 // tag writes keep the file's times from KeepFileTime.
 void LoadConfig();
+
+// Reads the code page setting `valueName` under `subkey` (default "Windows
+// text") into `codePage`. A table name is looked up among the host's tables
+// ignoring case; a name the host does not have means "Windows text".
+void LoadCodePage(const std::string& valueName, const std::string& subkey,
+                  tags::CodePage& codePage);
 
 // The key operations take full key paths below `root`.
 

@@ -3,8 +3,11 @@
 #include <cstring>
 
 #include "host/far_services.h"
+#include "host/operations.h"
 #include "host/plugin_state.h"
 #include "sys/sys.h"
+#include "tags/text_order.h"
+#include "views/file_info.h"
 
 namespace host {
 
@@ -20,6 +23,14 @@ void TakeStartupInfo(const PluginStartupInfo* info) {
 
   std::string farUser;
   UserKey = UserKeyFor(sys::GetEnv("FARUSER", &farUser) ? farUser.c_str() : nullptr);
+  ConnectLayers();
+}
+
+void ConnectLayers() {
+  tags::HostTextOrder.compareNoCase = &LStricmp;
+  tags::HostTextOrder.sort = &QSort;
+  FileInformationView.show = &views::ShowFileInfo;
+  FileInformationView.askNoMore = &views::FileInfoAskNoMore;
 }
 
 std::string UserKeyFor(const char* farUser) {

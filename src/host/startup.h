@@ -10,8 +10,13 @@ namespace host {
 
 // Copies the host's PluginStartupInfo and the FarStandardFunctions it points at
 // into StartupInfo and StandardFunctions, points StartupInfo.FSF at the copy,
-// and sets UserKey from the environment variable FARUSER.
+// sets UserKey from the environment variable FARUSER, and connects the layers.
 void TakeStartupInfo(const PluginStartupInfo* info);
+
+// Gives the lower layers what they reach only through this one: the host's
+// LStricmp and qsort wrappers to the tag code (tags::HostTextOrder), the
+// information view to tag creation (FileInformationView).
+void ConnectLayers();
 
 // UserKey for a FARUSER value (null: the variable is not set). Empty for an
 // unset or empty variable and for the literal "FARUSER".

@@ -4,7 +4,7 @@
 // Tag text is stored as single bytes whose code page the tag does not record;
 // the user names it in a setting: "Windows text" (the system's ANSI code page),
 // "Dos text" (the OEM code page itself) or the name of one of the host's
-// character tables.
+// character tables. The host layer reads the setting into a CodePage.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,8 @@ struct CodePage {
   CodePageTable Table{};  // meaningful only for HostTable
 };
 
-// The code page of all tag text, loaded with the configuration.
+// The code page of all tag text, which the host layer sets from the settings
+// when it loads the configuration (host::LoadCodePage).
 extern CodePage TagCodePage;
 // The code page of the text files the batch operations write or read; the last
 // confirmed file list or tag creation dialog sets it.
@@ -43,18 +44,13 @@ extern CodePage ListCodePage;
 inline constexpr const char* kWindowsText = "Windows text";
 inline constexpr const char* kDosText = "Dos text";
 
-// Reads the setting `valueName` under `subkey` of the plug-in's key (default
-// "Windows text") and fills `codePage`. A table name is looked up among the
-// host's tables ignoring case; a name the host does not have means "Windows
-// text".
-void LoadCodePage(const std::string& valueName, const std::string& subkey, CodePage& codePage);
-
 // In-place conversions of a zero-terminated text; each stops at the first
 // zero byte and returns `buffer`.
 char* ToOem(char* buffer, const CodePage& codePage);
 char* FromOem(char* buffer, const CodePage& codePage);
 // From the code page of `from` to that of `to`, through OEM; nothing happens
-// when both name the same code page.
+// when both name the same code page (host tables by name, compared with
+// tags::HostTextOrder).
 char* Recode(char* buffer, const CodePage& from, const CodePage& to);
 
 // The same for a std::string, converted in place up to its first zero byte.

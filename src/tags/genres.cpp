@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/far_services.h"
+#include "tags/text_order.h"
 
 namespace tags {
 
@@ -66,15 +66,18 @@ std::optional<std::string> GenreOfNumberText(std::string_view text) {
 
 std::optional<int> GenreLookup(std::string_view text) {
   const std::string wanted(text);
-  for (int i = 0; i < kGenreCount; ++i)
-    if (host::LStricmp(wanted.c_str(), GenreNames[static_cast<size_t>(i)]) == 0) return i;
+  for (int i = 0; i < kGenreCount; ++i) {
+    const char* name = GenreNames[static_cast<size_t>(i)];
+    if (HostTextOrder.compareNoCase(wanted.c_str(), name) == 0) return i;
+  }
   return std::nullopt;
 }
 
 namespace {
 
-int FARCDECL CompareNames(const void* a, const void* b) {
-  return host::LStricmp(*static_cast<const char* const*>(a), *static_cast<const char* const*>(b));
+int CompareNames(const void* a, const void* b) {
+  return HostTextOrder.compareNoCase(*static_cast<const char* const*>(a),
+                                     *static_cast<const char* const*>(b));
 }
 
 }  // namespace
@@ -83,7 +86,7 @@ std::vector<std::string> GenreChoiceList() {
   std::array<const char*, kGenreCount + 1> names;
   names[0] = "<Unknown>";
   std::copy(GenreNames.begin(), GenreNames.end(), names.begin() + 1);
-  host::QSort(names.data(), names.size(), sizeof(const char*), CompareNames);
+  HostTextOrder.sort(names.data(), names.size(), sizeof(const char*), CompareNames);
   return std::vector<std::string>(names.begin(), names.end());
 }
 

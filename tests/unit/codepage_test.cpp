@@ -70,7 +70,7 @@ class CodePageTest : public ::testing::Test {
     if (setting) host::WriteString("TagCP", "ConfigDialog", *setting);
     CodePage codePage;
     codePage.Kind = CodePageKind::Oem;
-    tags::LoadCodePage("TagCP", "ConfigDialog", codePage);
+    host::LoadCodePage("TagCP", "ConfigDialog", codePage);
     return codePage;
   }
 

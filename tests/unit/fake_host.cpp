@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/far_services.h"
+#include "host/startup.h"
 #include "sys/sys.h"
 
 namespace fakehost {
@@ -163,6 +164,8 @@ FakeHost::FakeHost() : savedInfo_(host::StartupInfo), savedFunctions_(host::Stan
   fsf.LStrlwr = &Services::LStrlwr;
   fsf.LStricmp = &Services::LStricmp;
   fsf.LStrnicmp = &Services::LStrnicmp;
+  // As the plug-in's start-up does once it holds the host's tables.
+  host::ConnectLayers();
 }
 
 FakeHost::~FakeHost() {

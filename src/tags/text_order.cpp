@@ -1,0 +1,7 @@
+#include "tags/text_order.h"
+
+namespace tags {
+
+TextOrder HostTextOrder;
+
+}  // namespace tags
