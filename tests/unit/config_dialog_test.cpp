@@ -75,6 +75,7 @@ class ConfigDialogTest : public ::testing::Test {
 };
 
 TEST_F(ConfigDialogTest, ShowsTheDefaultsAndCodePagesWithoutHostTables) {
+  box_.Host().SetCharTables({});
   answer = [](FarDialogItem*) { return -1; };
   EXPECT_FALSE(host::ConfigDialog());
   EXPECT_EQ(seen_.width, 69);
