@@ -102,7 +102,9 @@ bool Describe(const std::string& native, const std::string& oemName, FAR_FIND_DA
 
 namespace platform {
 
-bool LoadSystemCodePage(unsigned codePage, CodePageTable* table) { return LoadWithIconv(codePage, table); }
+bool LoadSystemCodePage(unsigned codePage, CodePageTable* table) {
+  return LoadWithIconv(codePage, table);
+}
 
 void UseOemFileNames() {}
 

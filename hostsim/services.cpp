@@ -120,7 +120,8 @@ bool ApplyPostedKeys(Host& host, MenuRequest* m, int* result) {
     if (key == KEY_DOWN || key == KEY_UP) {
       m->highlighted = StepHighlight(*m, m->highlighted, key == KEY_DOWN ? 1 : -1, wrap);
     } else if (key == KEY_HOME || key == KEY_END) {
-      m->highlighted = StepHighlight(*m, key == KEY_HOME ? -1 : count, key == KEY_HOME ? 1 : -1, false);
+      const bool home = key == KEY_HOME;
+      m->highlighted = StepHighlight(*m, home ? -1 : count, home ? 1 : -1, false);
     } else if (key == KEY_ENTER) {
       Log().Add("  posted keys:" + consumed + " -> chose [" + std::to_string(m->highlighted) + "]");
       *result = m->highlighted;

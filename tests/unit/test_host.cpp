@@ -57,8 +57,8 @@ struct TestHost::Services {
     return result;
   }
 
-  static int WINAPI Message(int module, DWORD flags, const char* helpTopic, const char* const* items,
-                            int itemsNumber, int buttonsNumber) {
+  static int WINAPI Message(int module, DWORD flags, const char* helpTopic,
+                            const char* const* items, int itemsNumber, int buttonsNumber) {
     MessageCall call{flags, helpTopic != nullptr ? helpTopic : "", "", sys::LastError()};
     if ((flags & FMSG_ALLINONE) != 0) {
       call.text = reinterpret_cast<const char*>(items);
