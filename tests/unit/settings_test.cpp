@@ -27,7 +27,7 @@ void Put(const std::string& path, const std::string& name, const RawValue& value
   ASSERT_TRUE(SettingsSandbox::Set(path, name, value)) << path << " " << name;
 }
 
-// What SetStartupInfo does with FARUSER, over the fake host's own tables.
+// What SetStartupInfo does with FARUSER, over the test host's tables.
 void StartWithFarUser(const std::optional<std::string>& farUser) {
   settingstest::SetEnvironment("FARUSER", farUser);
   PluginStartupInfo info = host::StartupInfo;
