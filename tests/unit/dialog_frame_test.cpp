@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "test_host.h"
 #include "host/far_services.h"
 #include "host/walk.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
+#include "test_host.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <windows.h>
 #endif
 
-#include "test_host.h"
 #include "host/far_services.h"
 #include "host/plugin_state.h"
 #include "host/startup.h"
+#include "test_host.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "test_host.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
+#include "test_host.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "test_host.h"
 #include "host/far_services.h"
+#include "test_host.h"
 
 namespace tags {
 namespace {

@@ -9,10 +9,10 @@
 #include <span>
 #include <string>
 
-#include "test_host.h"
 #include "far/plugin_api.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
+#include "test_host.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "audio/mpeg_audio.h"
-#include "test_host.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
+#include "test_host.h"
 
 namespace batch {
 namespace {
