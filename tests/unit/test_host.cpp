@@ -2,16 +2,17 @@
 
 #include <cstring>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 #include "host/far_services.h"
 #include "hostsim/dialog_engine.h"
 #include "hostsim/driver.h"
 #include "hostsim/host.h"
 #include "hostsim/services.h"
 #include "sys/sys.h"
+
+// Last: its `far` macro would empty the dialog engine's item field.
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace testhost {
 
