@@ -4,72 +4,12 @@
 #include <mutex>
 #include <string>
 
+#include "hostsim/platform.h"
 #include "sys/sys.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
 
 namespace hostsim {
 
 namespace {
-
-#if defined(_WIN32)
-
-bool LoadFromSystem(unsigned codePage, CodePageTable* table) {
-  if (!IsValidCodePage(codePage)) return false;
-  for (int b = 0; b < 256; ++b) {
-    char in = static_cast<char>(b);
-    wchar_t out[2] = {};
-    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &in, 1, out, 2);
-    (*table)[b] = n == 1 ? static_cast<char32_t>(out[0]) : kNoChar;
-  }
-  return true;
-}
-
-#else
-
-// iconv's names for the Windows code page numbers the host can meet.
-std::string IconvName(unsigned codePage) {
-  switch (codePage) {
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    case 28605: return "ISO-8859-15";
-    case 10007: return "MAC-CYRILLIC";
-    default: break;
-  }
-  if (codePage >= 28591 && codePage <= 28599) {
-    return "ISO-8859-" + std::to_string(codePage - 28590);
-  }
-  return "CP" + std::to_string(codePage);
-}
-
-bool LoadFromSystem(unsigned codePage, CodePageTable* table) {
-  iconv_t cd = iconv_open("UTF-32LE", IconvName(codePage).c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  for (int b = 0; b < 256; ++b) {
-    char in = static_cast<char>(b);
-    unsigned char out[8] = {};
-    char* inPtr = &in;
-    size_t inLeft = 1;
-    char* outPtr = reinterpret_cast<char*>(out);
-    size_t outLeft = sizeof(out);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (r == static_cast<size_t>(-1) || sizeof(out) - outLeft != 4) {
-      (*table)[b] = kNoChar;
-    } else {
-      (*table)[b] = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
-                                          static_cast<uint32_t>(out[3]) << 24);
-    }
-  }
-  iconv_close(cd);
-  return true;
-}
-
-#endif
 
 // Pairs where the capital and the small letter alternate (even/odd or odd/even).
 struct AlternatingRange {
@@ -112,7 +52,7 @@ constexpr Pair kPairs[] = {
 
 bool LoadCodePage(unsigned codePage, CodePageTable* table) {
   table->fill(kNoChar);
-  return LoadFromSystem(codePage, table);
+  return platform::LoadSystemCodePage(codePage, table);
 }
 
 int EncodeChar(const CodePageTable& table, char32_t c) {

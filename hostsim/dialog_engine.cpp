@@ -875,26 +875,14 @@ void DialogEngine::ApplyFarItem(int item, const FarDialogItem& in) {
 
 // ---------------------------------------------------------------- DM_ messages
 
-long DialogEngine::Send(int msg, int param1, long param2) {
-  const bool valid = Valid(param1);
-  Item* it = valid ? &items_[param1] : nullptr;
+// The dialog as a whole: closing, redrawing, its data, its rectangle, keys and the focus.
+std::optional<long> DialogEngine::SendDialog(int msg, int param1, long param2) {
   switch (msg) {
     case DM_CLOSE: {
       if (closed_) return 1;
       int code = param1 == -1 ? focus_ : param1;
       TryClose(code);
       return closed_ ? 1 : 0;
-    }
-    case DM_ENABLE: {
-      if (!valid) return 0;
-      long previous = (it->far.Flags & DIF_DISABLE) ? 0 : 1;
-      if (param2 == -1) return previous;
-      if (param2) {
-        it->far.Flags &= ~static_cast<DWORD>(DIF_DISABLE);
-      } else {
-        it->far.Flags |= DIF_DISABLE;
-      }
-      return previous;
     }
     case DM_ENABLEREDRAW: {
       long previous = redrawLock_;
@@ -908,14 +896,6 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       userData_ = param2;
       return previous;
     }
-    case DM_GETDLGITEM:
-      if (!valid || param2 == 0) return 0;
-      FillFarItem(param1, reinterpret_cast<FarDialogItem*>(param2));
-      return 1;
-    case DM_SETDLGITEM:
-      if (!valid || param2 == 0) return 0;
-      ApplyFarItem(param1, *reinterpret_cast<const FarDialogItem*>(param2));
-      return 1;
     case DM_GETDLGRECT: {
       if (param2 == 0) return 0;
       auto* r = reinterpret_cast<FarSmallRect*>(param2);
@@ -925,6 +905,40 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       r->Bottom = static_cast<short>(r->Top + height_ - 1);
       return 1;
     }
+    case DM_KEY: {
+      const DWORD* keys = reinterpret_cast<const DWORD*>(param2);
+      if (keys == nullptr) return 0;
+      for (int k = 0; k < param1 && !closed_; ++k) ProcessKey(keys[k]);
+      return 0;
+    }
+    case DM_MOVEDIALOG:
+      return 1;
+    case DM_REDRAW:
+    case DM_SHOWDIALOG:
+      return 0;
+    case DM_GETFOCUS:
+      return focus_;
+    case DM_SETFOCUS:
+      if (!Focusable(param1)) return 0;
+      return SetFocusByMessage(param1) ? 1 : 0;
+    case DM_RESIZEDIALOG: {
+      const auto* c = reinterpret_cast<const FarCoord*>(param2);
+      if (c != nullptr) {
+        width_ = c->X;
+        height_ = c->Y;
+      }
+      return 1;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+// An item's text.
+std::optional<long> DialogEngine::SendItemText(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
     case DM_GETTEXT: {
       if (!valid) return 0;
       long length = static_cast<long>(it->text.size());
@@ -968,6 +982,16 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       SetTextInternal(param1, src != nullptr ? std::string(src, strnlen(src, 4096)) : "");
       return static_cast<long>(it->text.size());
     }
+    default:
+      return std::nullopt;
+  }
+}
+
+// Edit fields: the length limit, the unchanged flag, the history, the cursor.
+std::optional<long> DialogEngine::SendEditField(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
     case DM_SETMAXTEXTLENGTH: {
       if (!valid) return 0;
       long previous = static_cast<long>(it->maxLength);
@@ -976,22 +1000,6 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       if (it->text.size() > it->maxLength) SetTextInternal(param1, it->text);
       return previous;
     }
-    case DM_KEY: {
-      const DWORD* keys = reinterpret_cast<const DWORD*>(param2);
-      if (keys == nullptr) return 0;
-      for (int k = 0; k < param1 && !closed_; ++k) ProcessKey(keys[k]);
-      return 0;
-    }
-    case DM_MOVEDIALOG:
-      return 1;
-    case DM_REDRAW:
-    case DM_SHOWDIALOG:
-      return 0;
-    case DM_GETFOCUS:
-      return focus_;
-    case DM_SETFOCUS:
-      if (!Focusable(param1)) return 0;
-      return SetFocusByMessage(param1) ? 1 : 0;
     case DM_GETCURSORPOS: {
       if (!valid || param2 == 0) return 0;
       auto* c = reinterpret_cast<FarCoord*>(param2);
@@ -1006,6 +1014,92 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       it->selStart = it->selEnd = -1;
       return 1;
     }
+    case DM_ADDHISTORY:
+      return valid ? 1 : 0;
+    case DM_SETHISTORY: {
+      if (!valid) return 0;
+      const char* name = reinterpret_cast<const char*>(param2);
+      if (name == nullptr) {
+        it->far.Flags &= ~static_cast<DWORD>(DIF_HISTORY);
+        it->history.clear();
+      } else {
+        it->far.Flags |= DIF_HISTORY;
+        it->far.History = name;
+        it->history = std::string(name, strnlen(name, 512));
+      }
+      return 1;
+    }
+    case DM_EDITUNCHANGEDFLAG: {
+      if (!valid) return 0;
+      long previous = it->unchanged ? 1 : 0;
+      if (param2 != -1) it->unchanged = param2 != 0;
+      return previous;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+// An item as a whole, its user data and its position.
+std::optional<long> DialogEngine::SendItemData(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
+    case DM_GETDLGITEM:
+      if (!valid || param2 == 0) return 0;
+      FillFarItem(param1, reinterpret_cast<FarDialogItem*>(param2));
+      return 1;
+    case DM_SETDLGITEM:
+      if (!valid || param2 == 0) return 0;
+      ApplyFarItem(param1, *reinterpret_cast<const FarDialogItem*>(param2));
+      return 1;
+    case DM_SETITEMPOSITION: {
+      const auto* r = reinterpret_cast<const FarSmallRect*>(param2);
+      if (!valid || r == nullptr) return 0;
+      it->far.X1 = r->Left;
+      it->far.Y1 = r->Top;
+      it->far.X2 = r->Right;
+      it->far.Y2 = r->Bottom;
+      return 1;
+    }
+    case DM_GETITEMPOSITION: {
+      auto* r = reinterpret_cast<FarSmallRect*>(param2);
+      if (!valid || r == nullptr) return 0;
+      r->Left = static_cast<short>(it->far.X1);
+      r->Top = static_cast<short>(it->far.Y1);
+      r->Right = static_cast<short>(it->far.X2);
+      r->Bottom = static_cast<short>(it->far.Y2);
+      return 1;
+    }
+    case DM_GETITEMDATA:
+      return valid ? it->userData : 0;
+    case DM_SETITEMDATA: {
+      if (!valid) return 0;
+      long previous = it->userData;
+      it->userData = param2;
+      return previous;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+// Enabled, shown, checked.
+std::optional<long> DialogEngine::SendItemState(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
+    case DM_ENABLE: {
+      if (!valid) return 0;
+      long previous = (it->far.Flags & DIF_DISABLE) ? 0 : 1;
+      if (param2 == -1) return previous;
+      if (param2) {
+        it->far.Flags &= ~static_cast<DWORD>(DIF_DISABLE);
+      } else {
+        it->far.Flags |= DIF_DISABLE;
+      }
+      return previous;
+    }
     case DM_SHOWITEM: {
       if (!valid) return 0;
       long previous = (it->far.Flags & DIF_HIDDEN) ? 0 : 1;
@@ -1017,8 +1111,6 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       }
       return previous;
     }
-    case DM_ADDHISTORY:
-      return valid ? 1 : 0;
     case DM_GETCHECK:
       return valid && IsCheckType(it->far.Type) ? it->far.Selected : 0;
     case DM_SETCHECK: {
@@ -1055,6 +1147,16 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       }
       return previous;
     }
+    default:
+      return std::nullopt;
+  }
+}
+
+// Reading a list and moving in it: entries, the current position, search, sorting.
+std::optional<long> DialogEngine::SendListPosition(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
     case DM_LISTSORT: {
       if (!valid || !IsListType(it->far.Type)) return 0;
       std::string current =
@@ -1068,18 +1170,6 @@ long DialogEngine::Send(int msg, int param1, long param2) {
                          return descending ? c > 0 : c < 0;
                        });
       if (it->listPos >= 0) it->listPos = FindEntry(*it, current);
-      return 1;
-    }
-    case DM_LISTGETITEM: {
-      auto* g = reinterpret_cast<FarListGetItem*>(param2);
-      if (!valid || g == nullptr || g->ItemIndex < 0 ||
-          g->ItemIndex >= static_cast<int>(it->list.size())) {
-        return 0;
-      }
-      const ListEntry& e = it->list[g->ItemIndex];
-      std::memset(&g->Item, 0, sizeof(g->Item));
-      g->Item.Flags = e.flags | (g->ItemIndex == it->listPos ? static_cast<DWORD>(LIF_SELECTED) : 0u);
-      std::memcpy(g->Item.Text, e.text.data(), std::min(e.text.size(), sizeof(g->Item.Text) - 1));
       return 1;
     }
     case DM_LISTGETCURPOS: {
@@ -1099,6 +1189,45 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       if (p->TopPos >= 0) it->listTop = p->TopPos;
       return it->listPos;
     }
+    case DM_LISTFINDSTRING: {
+      const auto* f = reinterpret_cast<const FarListFind*>(param2);
+      if (!valid || f == nullptr || f->Pattern == nullptr) return -1;
+      size_t plen = strnlen(f->Pattern, 512);
+      for (int k = std::max(f->StartIndex, 0); k < static_cast<int>(it->list.size()); ++k) {
+        const std::string& t = it->list[k].text;
+        bool match = (f->Flags & LIFIND_EXACTMATCH)
+                         ? CompareNoCase(t.c_str(), f->Pattern) == 0
+                         : CompareNoCase(t.c_str(), f->Pattern, plen) == 0;
+        if (match) return k;
+      }
+      return -1;
+    }
+    case DM_LISTINFO: {
+      auto* info = reinterpret_cast<FarListInfo*>(param2);
+      if (!valid || info == nullptr || !IsListType(it->far.Type)) return 0;
+      std::memset(info, 0, sizeof(*info));
+      info->ItemsNumber = static_cast<int>(it->list.size());
+      info->SelectPos = it->listPos;
+      info->TopPos = it->listTop;
+      for (const auto& e : it->list) {
+        info->MaxLength = std::max(info->MaxLength, static_cast<int>(e.text.size()));
+      }
+      return 1;
+    }
+    case DM_GETDROPDOWNOPENED:
+      return 0;
+    case DM_SETDROPDOWNOPENED:
+      return valid ? 1 : 0;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Adding, changing and deleting entries.
+std::optional<long> DialogEngine::SendListChange(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
     case DM_LISTDELETE: {
       if (!valid || !IsListType(it->far.Type)) return 0;
       const auto* d = reinterpret_cast<const FarListDelete*>(param2);
@@ -1160,29 +1289,26 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       if (it->listPos >= at) ++it->listPos;
       return static_cast<long>(it->list.size());
     }
-    case DM_LISTFINDSTRING: {
-      const auto* f = reinterpret_cast<const FarListFind*>(param2);
-      if (!valid || f == nullptr || f->Pattern == nullptr) return -1;
-      size_t plen = strnlen(f->Pattern, 512);
-      for (int k = std::max(f->StartIndex, 0); k < static_cast<int>(it->list.size()); ++k) {
-        const std::string& t = it->list[k].text;
-        bool match = (f->Flags & LIFIND_EXACTMATCH)
-                         ? CompareNoCase(t.c_str(), f->Pattern) == 0
-                         : CompareNoCase(t.c_str(), f->Pattern, plen) == 0;
-        if (match) return k;
+    default:
+      return std::nullopt;
+  }
+}
+
+// An entry, the data kept with entries, and the list's titles.
+std::optional<long> DialogEngine::SendListData(int msg, int param1, long param2) {
+  const bool valid = Valid(param1);
+  Item* it = valid ? &items_[param1] : nullptr;
+  switch (msg) {
+    case DM_LISTGETITEM: {
+      auto* g = reinterpret_cast<FarListGetItem*>(param2);
+      if (!valid || g == nullptr || g->ItemIndex < 0 ||
+          g->ItemIndex >= static_cast<int>(it->list.size())) {
+        return 0;
       }
-      return -1;
-    }
-    case DM_LISTINFO: {
-      auto* info = reinterpret_cast<FarListInfo*>(param2);
-      if (!valid || info == nullptr || !IsListType(it->far.Type)) return 0;
-      std::memset(info, 0, sizeof(*info));
-      info->ItemsNumber = static_cast<int>(it->list.size());
-      info->SelectPos = it->listPos;
-      info->TopPos = it->listTop;
-      for (const auto& e : it->list) {
-        info->MaxLength = std::max(info->MaxLength, static_cast<int>(e.text.size()));
-      }
+      const ListEntry& e = it->list[g->ItemIndex];
+      std::memset(&g->Item, 0, sizeof(g->Item));
+      g->Item.Flags = e.flags | (g->ItemIndex == it->listPos ? static_cast<DWORD>(LIF_SELECTED) : 0u);
+      std::memcpy(g->Item.Text, e.text.data(), std::min(e.text.size(), sizeof(g->Item.Text) - 1));
       return 1;
     }
     case DM_LISTGETDATA: {
@@ -1231,63 +1357,23 @@ long DialogEngine::Send(int msg, int param1, long param2) {
       put(it->listBottom, t->Bottom, t->BottomLen);
       return 1;
     }
-    case DM_RESIZEDIALOG: {
-      const auto* c = reinterpret_cast<const FarCoord*>(param2);
-      if (c != nullptr) {
-        width_ = c->X;
-        height_ = c->Y;
-      }
-      return 1;
-    }
-    case DM_SETITEMPOSITION: {
-      const auto* r = reinterpret_cast<const FarSmallRect*>(param2);
-      if (!valid || r == nullptr) return 0;
-      it->far.X1 = r->Left;
-      it->far.Y1 = r->Top;
-      it->far.X2 = r->Right;
-      it->far.Y2 = r->Bottom;
-      return 1;
-    }
-    case DM_GETITEMPOSITION: {
-      auto* r = reinterpret_cast<FarSmallRect*>(param2);
-      if (!valid || r == nullptr) return 0;
-      r->Left = static_cast<short>(it->far.X1);
-      r->Top = static_cast<short>(it->far.Y1);
-      r->Right = static_cast<short>(it->far.X2);
-      r->Bottom = static_cast<short>(it->far.Y2);
-      return 1;
-    }
-    case DM_GETDROPDOWNOPENED:
-      return 0;
-    case DM_SETDROPDOWNOPENED:
-      return valid ? 1 : 0;
-    case DM_SETHISTORY: {
-      if (!valid) return 0;
-      const char* name = reinterpret_cast<const char*>(param2);
-      if (name == nullptr) {
-        it->far.Flags &= ~static_cast<DWORD>(DIF_HISTORY);
-        it->history.clear();
-      } else {
-        it->far.Flags |= DIF_HISTORY;
-        it->far.History = name;
-        it->history = std::string(name, strnlen(name, 512));
-      }
-      return 1;
-    }
-    case DM_EDITUNCHANGEDFLAG: {
-      if (!valid) return 0;
-      long previous = it->unchanged ? 1 : 0;
-      if (param2 != -1) it->unchanged = param2 != 0;
-      return previous;
-    }
-    case DM_GETITEMDATA:
-      return valid ? it->userData : 0;
-    case DM_SETITEMDATA: {
-      if (!valid) return 0;
-      long previous = it->userData;
-      it->userData = param2;
-      return previous;
-    }
+    default:
+      return std::nullopt;
+  }
+}
+
+long DialogEngine::Send(int msg, int param1, long param2) {
+  using Family = std::optional<long> (DialogEngine::*)(int, int, long);
+  static constexpr Family kFamilies[] = {
+      &DialogEngine::SendDialog,       &DialogEngine::SendItemText,   &DialogEngine::SendEditField,
+      &DialogEngine::SendItemData,     &DialogEngine::SendItemState,  &DialogEngine::SendListPosition,
+      &DialogEngine::SendListChange,   &DialogEngine::SendListData,
+  };
+  for (Family family : kFamilies) {
+    if (std::optional<long> result = (this->*family)(msg, param1, param2)) return *result;
+  }
+  switch (msg) {
+    // Messages the stand-in takes without acting on them.
     case DM_SETMOUSEEVENTNOTIFY:
     case DM_LISTSETMOUSEREACTION:
     case DM_GETCURSORSIZE:

@@ -26,6 +26,7 @@
 // Changes made through DM_ messages send no notifications.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,16 @@ class DialogEngine {
   };
 
   long CallProc(int msg, int param1, long param2);
+  // Send by family of messages: the answer, or nothing for a message of
+  // another family.
+  std::optional<long> SendDialog(int msg, int param1, long param2);
+  std::optional<long> SendItemText(int msg, int param1, long param2);
+  std::optional<long> SendEditField(int msg, int param1, long param2);
+  std::optional<long> SendItemData(int msg, int param1, long param2);
+  std::optional<long> SendItemState(int msg, int param1, long param2);
+  std::optional<long> SendListPosition(int msg, int param1, long param2);
+  std::optional<long> SendListChange(int msg, int param1, long param2);
+  std::optional<long> SendListData(int msg, int param1, long param2);
   bool Valid(int item) const { return item >= 0 && item < count(); }
   bool IsEditLike(int item) const;
   bool IsDropDown(int item) const;

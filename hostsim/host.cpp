@@ -5,10 +5,7 @@
 #include <cstdlib>
 
 #include "hostsim/driver.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
+#include "hostsim/platform.h"
 
 namespace hostsim {
 
@@ -28,10 +25,8 @@ Host::Host() {
     std::abort();
   }
   g_current = this;
-#if defined(_WIN32)
   // As the host does before it calls into a plug-in: file names are OEM text.
-  SetFileApisToOEM();
-#endif
+  platform::UseOemFileNames();
 }
 
 Host::~Host() { g_current = nullptr; }

@@ -1,9 +1,3 @@
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "hostsim/loader.h"
 
 #include <cstdio>
@@ -13,6 +7,7 @@
 #include "hostsim/host.h"
 #include "hostsim/lng.h"
 #include "hostsim/oem_case.h"
+#include "hostsim/platform.h"
 #include "hostsim/services.h"
 #include "hostsim/transcript.h"
 #include "sys/sys.h"
@@ -66,11 +61,7 @@ std::string Describe(const std::vector<std::string>& strings) {
 PluginModule::~PluginModule() { Unload(); }
 
 void* PluginModule::Symbol(const char* name) const {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-#else
-  return dlsym(handle_, name);
-#endif
+  return platform::ModuleSymbol(handle_, name);
 }
 
 bool PluginModule::Load(const std::string& path, const std::string& language, std::string* error) {
@@ -118,29 +109,14 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
   languageName_ = files[chosen].name;
   languageFile_ = files[chosen].fileName;
 
-#if defined(_WIN32)
   // As the host: file names in OEM from here on (the Host did it already).
-  SetFileApisToOEM();
-  handle_ = LoadLibraryA(moduleName_.c_str());
+  platform::UseOemFileNames();
+  std::string why;
+  handle_ = platform::OpenModule(moduleName_, &why);
   if (handle_ == nullptr) {
-    *error = "cannot load " + moduleName_ + ": " + sys::ErrorText(GetLastError());
+    *error = "cannot load " + moduleName_ + ": " + why;
     return false;
   }
-#else
-  // RTLD_NODELETE: the module stays mapped after dlclose, so that a sanitizer
-  // report at exit can still name its functions; its static objects are
-  // destroyed at exit instead.
-  // The host's copy of the system layer publishes its last-error slot before
-  // the module's copy can, so the slot both share is the one that outlives
-  // every module (FMSG_ERRORTYPE shows the error the module left).
-  sys::SetLastError(sys::LastError());
-  handle_ = dlopen(NativePath(moduleName_).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle_ == nullptr) {
-    const char* why = dlerror();
-    *error = "cannot load " + moduleName_ + ": " + (why != nullptr ? why : "unknown reason");
-    return false;
-  }
-#endif
   setStartupInfo_ = As<FARPLUGINSETSTARTUPINFO>(Symbol("SetStartupInfo"));
   getPluginInfo_ = As<FARPLUGINGETPLUGININFO>(Symbol("GetPluginInfo"));
   openPlugin_ = As<FARPLUGINOPENPLUGIN>(Symbol("OpenPlugin"));
@@ -174,11 +150,7 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
 void PluginModule::Unload() {
   if (handle_ == nullptr) return;
   if (exitFar_ != nullptr) exitFar_();
-#if defined(_WIN32)
-  FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-  dlclose(handle_);
-#endif
+  platform::CloseModule(handle_);
   handle_ = nullptr;
   lastInfo_ = PluginInfoCopy();
   setStartupInfo_ = nullptr;

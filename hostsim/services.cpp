@@ -64,6 +64,130 @@ int StepHighlight(const MenuRequest& m, int from, int step, bool wrap) {
   return from;
 }
 
+// One item of the plug-in's menu; `*selected` when the plug-in marked it.
+MenuItemView ReadMenuItem(DWORD flags, const FarMenuItem* items, int i, bool* selected) {
+  MenuItemView v;
+  if (flags & FMENU_USEEXT) {
+    const auto& ex = reinterpret_cast<const FarMenuItemEx*>(items)[i];
+    v.text = (ex.Flags & MIF_USETEXTPTR) ? Str(ex.Text.TextPtr)
+                                          : Str(ex.Text.Text, sizeof(ex.Text.Text));
+    v.separator = (ex.Flags & MIF_SEPARATOR) != 0;
+    v.disabled = (ex.Flags & MIF_DISABLE) != 0;
+    v.checked = (ex.Flags & MIF_CHECKED) != 0;
+    *selected = (ex.Flags & MIF_SELECTED) != 0;
+  } else {
+    v.text = Str(items[i].Text, sizeof(items[i].Text));
+    v.separator = items[i].Separator != 0;
+    v.checked = items[i].Checked != 0;
+    *selected = items[i].Selected != 0;
+  }
+  return v;
+}
+
+void LogMenu(const MenuRequest& m) {
+  const int count = static_cast<int>(m.items.size());
+  std::string header = "menu " + Quote(m.title);
+  if (!m.helpTopic.empty()) header += " help " + Quote(m.helpTopic);
+  Log().Add(header + ": " + std::to_string(count) + " items");
+  for (int i = 0; i < count; ++i) {
+    const auto& v = m.items[i];
+    std::string line = "  [" + std::to_string(i) + "] " + (v.separator ? "---" : Quote(v.text));
+    if (v.checked) line += " checked";
+    if (v.disabled) line += " disabled";
+    Log().Add(line);
+  }
+  if (!m.bottom.empty()) Log().Add("  bottom " + Quote(m.bottom));
+  if (!m.breakKeys.empty()) {
+    std::string keys;
+    for (int k : m.breakKeys) keys.append(" ").append(BreakKeyName(k));
+    Log().Add("  break keys:" + keys);
+  }
+}
+
+// Keys posted before the menu opened act on it first, as on the real host.
+// True with the menu's result in `*result` when Enter or Esc among them
+// closed it.
+bool ApplyPostedKeys(Host& host, MenuRequest* m, int* result) {
+  const int count = static_cast<int>(m->items.size());
+  bool wrap = (m->flags & FMENU_WRAPMODE) != 0;
+  std::string consumed;
+  while (!host.postedKeys().empty()) {
+    DWORD key = host.postedKeys().front();
+    host.postedKeys().pop_front();
+    consumed += ' ';
+    consumed += KeyName(key);
+    if (m->highlighted < 0) continue;
+    if (key == KEY_DOWN || key == KEY_UP) {
+      m->highlighted = StepHighlight(*m, m->highlighted, key == KEY_DOWN ? 1 : -1, wrap);
+    } else if (key == KEY_HOME || key == KEY_END) {
+      const bool home = key == KEY_HOME;
+      m->highlighted = StepHighlight(*m, home ? -1 : count, home ? 1 : -1, false);
+    } else if (key == KEY_ENTER) {
+      Log().Add("  posted keys:" + consumed + " -> chose [" + std::to_string(m->highlighted) + "]");
+      *result = m->highlighted;
+      return true;
+    } else if (key == KEY_ESC) {
+      Log().Add("  posted keys:" + consumed + " -> Esc");
+      *result = -1;
+      return true;
+    }
+  }
+  if (!consumed.empty()) Log().Add("  posted keys:" + consumed);
+  if (m->highlighted >= 0) Log().Add("  highlighted [" + std::to_string(m->highlighted) + "]");
+  return false;
+}
+
+// An item the driver chose must exist and be selectable; otherwise a failure.
+bool CheckMenuItem(Host& host, const MenuRequest& m, int i) {
+  const int count = static_cast<int>(m.items.size());
+  if (i < 0 || i >= count) {
+    host.Fail("menu " + Quote(m.title) + " has no item " + std::to_string(i) + " (it has " +
+              std::to_string(count) + ")");
+    return false;
+  }
+  if (!Selectable(m.items[i])) {
+    host.Fail("item " + std::to_string(i) + " of menu " + Quote(m.title) +
+              " is a separator or disabled");
+    return false;
+  }
+  return true;
+}
+
+// The menu's result for the driver's answer.
+int MenuResult(Host& host, const MenuRequest& m, const MenuAnswer& a, int* BreakCode) {
+  switch (a.kind) {
+    case MenuAnswer::Choose:
+    case MenuAnswer::Enter: {
+      int i = a.kind == MenuAnswer::Choose ? a.item : m.highlighted;
+      if (!CheckMenuItem(host, m, i)) return -1;
+      Log().Add("  -> chose [" + std::to_string(i) + "] " + Quote(m.items[i].text));
+      return i;
+    }
+    case MenuAnswer::BreakKey: {
+      auto it = std::find(m.breakKeys.begin(), m.breakKeys.end(), a.breakKey);
+      if (it == m.breakKeys.end()) {
+        host.Fail("menu " + Quote(m.title) + " has no break key " + BreakKeyName(a.breakKey));
+        return -1;
+      }
+      int code = static_cast<int>(it - m.breakKeys.begin());
+      if (BreakCode != nullptr) *BreakCode = code;
+      // On an empty menu a break key closes it without an item.
+      int i = m.items.empty() ? -1 : (a.item >= 0 ? a.item : m.highlighted);
+      if (i >= 0 && !CheckMenuItem(host, m, i)) {
+        if (BreakCode != nullptr) *BreakCode = -1;
+        return -1;
+      }
+      Log().Add("  -> break key " + BreakKeyName(a.breakKey) + " (code " + std::to_string(code) +
+                ") on " + (i >= 0 ? "[" + std::to_string(i) + "]" : std::string("no item")));
+      return i;
+    }
+    case MenuAnswer::Escape:
+      break;
+  }
+  Log().Add("  -> Esc");
+  return -1;
+}
+
 int WINAPI MenuService(int /*PluginNumber*/, int /*X*/, int /*Y*/, int /*MaxHeight*/, DWORD Flags,
                        const char* Title, const char* Bottom, const char* HelpTopic,
                        const int* BreakKeys, int* BreakCode, const FarMenuItem* Item,
@@ -82,24 +206,9 @@ int WINAPI MenuService(int /*PluginNumber*/, int /*X*/, int /*Y*/, int /*MaxHeig
   }
   int firstSelected = -1;
   for (int i = 0; i < ItemsNumber; ++i) {
-    MenuItemView v;
-    bool selected;
-    if (Flags & FMENU_USEEXT) {
-      const auto& ex = reinterpret_cast<const FarMenuItemEx*>(Item)[i];
-      v.text = (ex.Flags & MIF_USETEXTPTR) ? Str(ex.Text.TextPtr)
-                                            : Str(ex.Text.Text, sizeof(ex.Text.Text));
-      v.separator = (ex.Flags & MIF_SEPARATOR) != 0;
-      v.disabled = (ex.Flags & MIF_DISABLE) != 0;
-      v.checked = (ex.Flags & MIF_CHECKED) != 0;
-      selected = (ex.Flags & MIF_SELECTED) != 0;
-    } else {
-      v.text = Str(Item[i].Text, sizeof(Item[i].Text));
-      v.separator = Item[i].Separator != 0;
-      v.checked = Item[i].Checked != 0;
-      selected = Item[i].Selected != 0;
-    }
-    if (selected && firstSelected < 0 && Selectable(v)) firstSelected = i;
-    m.items.push_back(v);
+    bool selected = false;
+    m.items.push_back(ReadMenuItem(Flags, Item, i, &selected));
+    if (selected && firstSelected < 0 && Selectable(m.items.back())) firstSelected = i;
   }
   if (BreakKeys != nullptr) {
     for (int k = 0; k < kMaxBreakKeys && BreakKeys[k] != 0; ++k) m.breakKeys.push_back(BreakKeys[k]);
@@ -108,48 +217,10 @@ int WINAPI MenuService(int /*PluginNumber*/, int /*X*/, int /*Y*/, int /*MaxHeig
   for (int i = 0; i < ItemsNumber && m.highlighted < 0; ++i) {
     if (Selectable(m.items[i])) m.highlighted = i;
   }
+  LogMenu(m);
 
-  std::string header = "menu " + Quote(m.title);
-  if (!m.helpTopic.empty()) header += " help " + Quote(m.helpTopic);
-  Log().Add(header + ": " + std::to_string(ItemsNumber) + " items");
-  for (int i = 0; i < ItemsNumber; ++i) {
-    const auto& v = m.items[i];
-    std::string line = "  [" + std::to_string(i) + "] " + (v.separator ? "---" : Quote(v.text));
-    if (v.checked) line += " checked";
-    if (v.disabled) line += " disabled";
-    Log().Add(line);
-  }
-  if (!m.bottom.empty()) Log().Add("  bottom " + Quote(m.bottom));
-  if (!m.breakKeys.empty()) {
-    std::string keys;
-    for (int k : m.breakKeys) keys.append(" ").append(BreakKeyName(k));
-    Log().Add("  break keys:" + keys);
-  }
-
-  // Keys posted before the menu opened act on it first, as on the real host.
-  bool wrap = (Flags & FMENU_WRAPMODE) != 0;
-  std::string consumed;
-  while (!host.postedKeys().empty()) {
-    DWORD key = host.postedKeys().front();
-    host.postedKeys().pop_front();
-    consumed += ' ';
-    consumed += KeyName(key);
-    if (m.highlighted < 0) continue;
-    if (key == KEY_DOWN || key == KEY_UP) {
-      m.highlighted = StepHighlight(m, m.highlighted, key == KEY_DOWN ? 1 : -1, wrap);
-    } else if (key == KEY_HOME || key == KEY_END) {
-      m.highlighted = StepHighlight(m, key == KEY_HOME ? -1 : ItemsNumber, key == KEY_HOME ? 1 : -1, false);
-    } else if (key == KEY_ENTER) {
-      Log().Add("  posted keys:" + consumed + " -> chose [" + std::to_string(m.highlighted) + "]");
-      return m.highlighted;
-    } else if (key == KEY_ESC) {
-      Log().Add("  posted keys:" + consumed + " -> Esc");
-      return -1;
-    }
-  }
-  if (!consumed.empty()) Log().Add("  posted keys:" + consumed);
-  if (m.highlighted >= 0) Log().Add("  highlighted [" + std::to_string(m.highlighted) + "]");
-
+  int closedByKeys = -1;
+  if (ApplyPostedKeys(host, &m, &closedByKeys)) return closedByKeys;
   if (host.AnswerWithEscape("the menu " + Quote(m.title))) {
     Log().Add("  -> Esc");
     return -1;
@@ -159,50 +230,7 @@ int WINAPI MenuService(int /*PluginNumber*/, int /*X*/, int /*Y*/, int /*MaxHeig
     Log().Add("  -> Esc");
     return -1;
   }
-  auto checkItem = [&](int i) {
-    if (i < 0 || i >= ItemsNumber) {
-      host.Fail("menu " + Quote(m.title) + " has no item " + std::to_string(i) + " (it has " +
-                std::to_string(ItemsNumber) + ")");
-      return false;
-    }
-    if (!Selectable(m.items[i])) {
-      host.Fail("item " + std::to_string(i) + " of menu " + Quote(m.title) +
-                " is a separator or disabled");
-      return false;
-    }
-    return true;
-  };
-  switch (a.kind) {
-    case MenuAnswer::Choose:
-    case MenuAnswer::Enter: {
-      int i = a.kind == MenuAnswer::Choose ? a.item : m.highlighted;
-      if (!checkItem(i)) return -1;
-      Log().Add("  -> chose [" + std::to_string(i) + "] " + Quote(m.items[i].text));
-      return i;
-    }
-    case MenuAnswer::BreakKey: {
-      auto it = std::find(m.breakKeys.begin(), m.breakKeys.end(), a.breakKey);
-      if (it == m.breakKeys.end()) {
-        host.Fail("menu " + Quote(m.title) + " has no break key " + BreakKeyName(a.breakKey));
-        return -1;
-      }
-      int code = static_cast<int>(it - m.breakKeys.begin());
-      if (BreakCode != nullptr) *BreakCode = code;
-      // On an empty menu a break key closes it without an item.
-      int i = ItemsNumber == 0 ? -1 : (a.item >= 0 ? a.item : m.highlighted);
-      if (i >= 0 && !checkItem(i)) {
-        if (BreakCode != nullptr) *BreakCode = -1;
-        return -1;
-      }
-      Log().Add("  -> break key " + BreakKeyName(a.breakKey) + " (code " + std::to_string(code) +
-                ") on " + (i >= 0 ? "[" + std::to_string(i) + "]" : std::string("no item")));
-      return i;
-    }
-    case MenuAnswer::Escape:
-      break;
-  }
-  Log().Add("  -> Esc");
-  return -1;
+  return MenuResult(host, m, a, BreakCode);
 }
 
 // ---------------------------------------------------------------- messages

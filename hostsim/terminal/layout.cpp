@@ -112,14 +112,118 @@ int PlaceOnScreen(int screen, int size, int start, int end, int* offset) {
   return -o;
 }
 
+namespace {
+
+// What the drawing of every item needs of its dialog.
+struct DialogArea {
+  Canvas& c;
+  int left;
+  int top;
+  int width;
+  int right;
+  Style base;
+  Style focused;
+  const std::vector<ItemView>& items;
+};
+
+// A separator line joins the frame that it crosses, else the dialog's edges.
+void DrawSeparator(const DialogArea& d, const ItemView& it, int y) {
+  int x1 = d.left, x2 = d.right;
+  bool doubleSides = false;
+  for (const ItemView& box : d.items) {
+    if (IsBox(box.type) && !(box.flags & DIF_HIDDEN) && box.y1 < it.y1 && box.y2 > it.y1) {
+      x1 = d.left + box.x1;
+      x2 = d.left + box.x2;
+      doubleSides = box.type == DI_DOUBLEBOX;
+      break;
+    }
+  }
+  int hot;
+  d.c.Separator(x1, x2, y, doubleSides, (it.flags & DIF_SEPARATOR2) != 0, d.base,
+                it.text.empty() ? std::string() : " " + StripHotkey(it.text, &hot) + " ");
+}
+
+// A label: at its column, centred in the dialog (x1 < 0) or between x1 and
+// x2 (DIF_CENTERTEXT), unless it is one of a centred group.
+void DrawText(const DialogArea& d, const ItemView& it, int x, int y, bool grouped, Style text) {
+  int cols = ItemColumns(it);
+  if (!grouped && it.x1 < 0) {
+    x = d.left + std::max(0, (d.width - cols) / 2);
+  } else if (!grouped && (it.flags & DIF_CENTERTEXT) && it.x2 > it.x1) {
+    x = d.left + it.x1 + std::max(0, (it.x2 - it.x1 + 1 - cols) / 2);
+  }
+  int maxWidth = it.x2 >= it.x1 && it.x1 >= 0 && !(it.flags & DIF_CENTERTEXT)
+                     ? std::max(it.x2 - it.x1 + 1, 0)
+                     : d.right - x;
+  PutLabel(d.c, x, y, it, text, std::max(maxWidth, 0));
+}
+
+void DrawVerticalText(const DialogArea& d, const ItemView& it, int x, int y, Style text) {
+  int hot;
+  std::string shown = StripHotkey(it.text, &hot);
+  for (size_t k = 0; k < shown.size(); ++k) {
+    d.c.Put(x, y + static_cast<int>(k), OemDisplayChar(static_cast<unsigned char>(shown[k])), text);
+  }
+}
+
+// Edit fields and combo boxes: the text scrolled so that the cursor shows.
+void DrawEditField(const DialogArea& d, const ItemView& it, int x, int y, bool hasFocus,
+                   bool disabled) {
+  int fieldWidth = std::max(it.x2 - it.x1 + 1, 1);
+  bool dropDown = it.type == DI_COMBOBOX && (it.flags & DIF_DROPDOWNLIST);
+  int cursor = std::clamp(it.cursor, 0, static_cast<int>(it.text.size()));
+  int start = hasFocus && !dropDown ? std::max(0, cursor - fieldWidth + 1) : 0;
+  std::string shown = it.text.size() > static_cast<size_t>(start) ? it.text.substr(start) : "";
+  if (it.type == DI_PSWEDIT) shown.assign(shown.size(), '*');
+  Style field = disabled ? Style::Disabled : hasFocus ? Style::FieldFocused : Style::Field;
+  d.c.Fill(x, y, x + fieldWidth - 1, y, field);
+  d.c.Oem(x, y, shown, field, fieldWidth);
+  if (it.type == DI_COMBOBOX || (it.flags & DIF_HISTORY && it.type == DI_EDIT)) {
+    d.c.Put(x + fieldWidth, y, U'↓', disabled ? Style::Disabled : d.base);
+  }
+  if (hasFocus) d.c.SetCursor(dropDown ? x : x + cursor - start, y);
+}
+
+// Check boxes, radio buttons and buttons: their mark or brackets around the label.
+void DrawButton(const DialogArea& d, const ItemView& it, int x, int y, bool hasFocus, Style text) {
+  std::string prefix = Prefix(it), suffix = Suffix(it);
+  Style s = hasFocus ? d.focused : text;
+  int n = d.c.Oem(x, y, prefix, s, d.right - x);
+  int hot;
+  std::string label = (it.flags & DIF_SHOWAMPERSAND) ? it.text : StripHotkey(it.text, &hot);
+  PutLabel(d.c, x + n, y, it, s, std::max(d.right - x - n, 0));
+  d.c.Oem(x + n + static_cast<int>(label.size()), y, suffix, s,
+          std::max(d.right - x - n - static_cast<int>(label.size()), 0));
+  if (hasFocus) d.c.SetCursor(x + (it.type == DI_BUTTON ? n : 1), y);
+}
+
+// A list box: the rows that fit, scrolled to its current entry.
+void DrawListBox(const DialogArea& d, const ItemView& it, int y, bool hasFocus, Style text) {
+  int x1 = d.left + it.x1, x2 = d.left + it.x2, y1 = y, y2 = d.top + it.y2;
+  bool boxed = !(it.flags & DIF_LISTNOBOX);
+  if (boxed) d.c.Frame(x1, y1, x2, y2, false, d.base);
+  int inner = boxed ? 1 : 0;
+  int rows = std::max(y2 - y1 + 1 - 2 * inner, 1);
+  int first = std::max(0, it.listPos - rows + 1);
+  for (int r = 0; r < rows && first + r < static_cast<int>(it.list.size()); ++r) {
+    bool on = first + r == it.listPos;
+    Style s = on ? (hasFocus ? d.focused : Style::Field) : text;
+    d.c.Fill(x1 + inner, y1 + inner + r, x2 - inner, y1 + inner + r, s);
+    d.c.Oem(x1 + inner + 1, y1 + inner + r, it.list[first + r], s, x2 - x1 - 1 - 2 * inner);
+    if (on && hasFocus) d.c.SetCursor(x1 + inner, y1 + inner + r);
+  }
+}
+
+}  // namespace
+
 void DrawDialog(Canvas& c, int left, int top, int width, int height,
                 const std::vector<ItemView>& items, int focus, bool warning) {
   const Style base = warning ? Style::Warning : Style::Dialog;
   const Style focused = warning ? Style::WarningFocused : Style::Focused;
+  const DialogArea d{c, left, top, width, left + width - 1, base, focused, items};
   c.Window(left, top, left + width - 1, top + height - 1, base);
   c.HideCursor();
   std::vector<int> grouped = CenterGroupColumns(items, width);
-  const int right = left + width - 1;
   for (size_t i = 0; i < items.size(); ++i) {
     const ItemView& it = items[i];
     if (it.flags & DIF_HIDDEN) continue;
@@ -135,94 +239,30 @@ void DrawDialog(Canvas& c, int left, int top, int width, int height,
       continue;
     }
     switch (it.type) {
-      case DI_TEXT: {
+      case DI_TEXT:
         if (it.flags & (DIF_SEPARATOR | DIF_SEPARATOR2)) {
-          // The line joins the frame that the separator crosses, else the
-          // dialog's edges.
-          int x1 = left, x2 = right;
-          bool doubleSides = false;
-          for (const ItemView& box : items) {
-            if (IsBox(box.type) && !(box.flags & DIF_HIDDEN) && box.y1 < it.y1 && box.y2 > it.y1) {
-              x1 = left + box.x1;
-              x2 = left + box.x2;
-              doubleSides = box.type == DI_DOUBLEBOX;
-              break;
-            }
-          }
-          int hot;
-          c.Separator(x1, x2, y, doubleSides, (it.flags & DIF_SEPARATOR2) != 0, base,
-                      it.text.empty() ? std::string() : " " + StripHotkey(it.text, &hot) + " ");
-          break;
-        }
-        int cols = ItemColumns(it);
-        if (grouped[i] < 0 && it.x1 < 0) {
-          x = left + std::max(0, (width - cols) / 2);
-        } else if (grouped[i] < 0 && (it.flags & DIF_CENTERTEXT) && it.x2 > it.x1) {
-          x = left + it.x1 + std::max(0, (it.x2 - it.x1 + 1 - cols) / 2);
-        }
-        int maxWidth = it.x2 >= it.x1 && it.x1 >= 0 && !(it.flags & DIF_CENTERTEXT)
-                           ? std::max(it.x2 - it.x1 + 1, 0)
-                           : right - x;
-        PutLabel(c, x, y, it, text, std::max(maxWidth, 0));
-        break;
-      }
-      case DI_VTEXT: {
-        int hot;
-        std::string shown = StripHotkey(it.text, &hot);
-        for (size_t k = 0; k < shown.size(); ++k) {
-          c.Put(x, y + static_cast<int>(k), OemDisplayChar(static_cast<unsigned char>(shown[k])), text);
+          DrawSeparator(d, it, y);
+        } else {
+          DrawText(d, it, x, y, grouped[i] >= 0, text);
         }
         break;
-      }
+      case DI_VTEXT:
+        DrawVerticalText(d, it, x, y, text);
+        break;
       case DI_EDIT:
       case DI_FIXEDIT:
       case DI_PSWEDIT:
-      case DI_COMBOBOX: {
-        int fieldWidth = std::max(it.x2 - it.x1 + 1, 1);
-        bool dropDown = it.type == DI_COMBOBOX && (it.flags & DIF_DROPDOWNLIST);
-        int cursor = std::clamp(it.cursor, 0, static_cast<int>(it.text.size()));
-        int start = hasFocus && !dropDown ? std::max(0, cursor - fieldWidth + 1) : 0;
-        std::string shown = it.text.size() > static_cast<size_t>(start) ? it.text.substr(start) : "";
-        if (it.type == DI_PSWEDIT) shown.assign(shown.size(), '*');
-        Style field = disabled ? Style::Disabled : hasFocus ? Style::FieldFocused : Style::Field;
-        c.Fill(x, y, x + fieldWidth - 1, y, field);
-        c.Oem(x, y, shown, field, fieldWidth);
-        if (it.type == DI_COMBOBOX || (it.flags & DIF_HISTORY && it.type == DI_EDIT)) {
-          c.Put(x + fieldWidth, y, U'↓', disabled ? Style::Disabled : base);
-        }
-        if (hasFocus) c.SetCursor(dropDown ? x : x + cursor - start, y);
+      case DI_COMBOBOX:
+        DrawEditField(d, it, x, y, hasFocus, disabled);
         break;
-      }
       case DI_CHECKBOX:
       case DI_RADIOBUTTON:
-      case DI_BUTTON: {
-        std::string prefix = Prefix(it), suffix = Suffix(it);
-        Style s = hasFocus ? focused : text;
-        int n = c.Oem(x, y, prefix, s, right - x);
-        int hot;
-        std::string label = (it.flags & DIF_SHOWAMPERSAND) ? it.text : StripHotkey(it.text, &hot);
-        PutLabel(c, x + n, y, it, s, std::max(right - x - n, 0));
-        c.Oem(x + n + static_cast<int>(label.size()), y, suffix, s,
-              std::max(right - x - n - static_cast<int>(label.size()), 0));
-        if (hasFocus) c.SetCursor(x + (it.type == DI_BUTTON ? n : 1), y);
+      case DI_BUTTON:
+        DrawButton(d, it, x, y, hasFocus, text);
         break;
-      }
-      case DI_LISTBOX: {
-        int x1 = left + it.x1, x2 = left + it.x2, y1 = y, y2 = top + it.y2;
-        bool boxed = !(it.flags & DIF_LISTNOBOX);
-        if (boxed) c.Frame(x1, y1, x2, y2, false, base);
-        int inner = boxed ? 1 : 0;
-        int rows = std::max(y2 - y1 + 1 - 2 * inner, 1);
-        int first = std::max(0, it.listPos - rows + 1);
-        for (int r = 0; r < rows && first + r < static_cast<int>(it.list.size()); ++r) {
-          bool on = first + r == it.listPos;
-          Style s = on ? (hasFocus ? focused : Style::Field) : text;
-          c.Fill(x1 + inner, y1 + inner + r, x2 - inner, y1 + inner + r, s);
-          c.Oem(x1 + inner + 1, y1 + inner + r, it.list[first + r], s, x2 - x1 - 1 - 2 * inner);
-          if (on && hasFocus) c.SetCursor(x1 + inner, y1 + inner + r);
-        }
+      case DI_LISTBOX:
+        DrawListBox(d, it, y, hasFocus, text);
         break;
-      }
       default:
         break;
     }

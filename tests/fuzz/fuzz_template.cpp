@@ -16,16 +16,16 @@
 
 #include "audio/mpeg_audio.h"
 #include "batch/template.h"
-#include "fake_host.h"
 #include "fuzz_support.h"
 #include "tags/codepage.h"
+#include "test_host.h"
 
 namespace {
 
 // Two frames of MPEG 1 Layer III at 128 kbit/s, 44.1 kHz, then zeros: 0.1875 s.
 audio::MPEGaudio& Analysis() {
   static audio::MPEGaudio* analysis = [] {
-    static fakehost::FakeHost host;
+    static testhost::TestHost host;
     tags::TagCodePage.Kind = tags::CodePageKind::Oem;
     std::vector<uint8_t> file(3000, 0);
     const uint8_t header[4] = {0xFF, 0xFB, 0x90, 0x64};

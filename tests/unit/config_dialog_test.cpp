@@ -1,4 +1,4 @@
-// The configuration dialog over the fake host, whose character tables a test
+// The configuration dialog over the test host, whose character tables a test
 // can choose: what the dialog is given. What it writes is tested through the
 // plug-in's exports in the scenario tests.
 #include "host/config_dialog.h"
@@ -75,6 +75,7 @@ class ConfigDialogTest : public ::testing::Test {
 };
 
 TEST_F(ConfigDialogTest, ShowsTheDefaultsAndCodePagesWithoutHostTables) {
+  box_.Host().SetCharTables({});
   answer = [](FarDialogItem*) { return -1; };
   EXPECT_FALSE(host::ConfigDialog());
   EXPECT_EQ(seen_.width, 69);

@@ -6,20 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "fake_host.h"
 #include "host/far_services.h"
 #include "host/walk.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
+#include "test_host.h"
 
 namespace {
 
-using fakehost::FakeHost;
+using testhost::TestHost;
 
 // ------------------------------------------------------------ messages
 
 TEST(Msg, UsesTheLowSevenBitsOfTheNumber) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(5, "five");
   EXPECT_STREQ(host::Msg(5), "five");
   EXPECT_STREQ(host::Msg(128 + 5), "five");
@@ -27,7 +27,7 @@ TEST(Msg, UsesTheLowSevenBitsOfTheNumber) {
 }
 
 TEST(FormatMsg, TextsTakeThePlaceOfTheirConversions) {
-  FakeHost host;
+  TestHost host;
   struct Case {
     const char* format;
     std::vector<const char*> args;
@@ -66,7 +66,7 @@ TEST(FormatMsg, TextsTakeThePlaceOfTheirConversions) {
 }
 
 TEST(FormatMsg, StopsAt1024Characters) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(MCannotRead, "Cannot read\n%s\nTry again?");
   const std::string longName(5000, 'n');
   const std::string result = host::FormatMsg(MCannotRead, {longName.c_str()});
@@ -78,7 +78,7 @@ TEST(FormatMsg, StopsAt1024Characters) {
 }
 
 TEST(Warning, TitleLineThenBodyWithTheWarningFlags) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(MWarning, "Warning");
   host.QueueMessageAnswer(2);
   EXPECT_EQ(host::Warning(FMSG_MB_YESNOCANCEL, "body 100%s"), 2);
@@ -92,7 +92,7 @@ TEST(Warning, TitleLineThenBodyWithTheWarningFlags) {
 // An exception that reached an export: the language file's line, then the
 // exception's own text where there is one.
 TEST(ReportFailure, NamesAnInternalErrorAndTheExceptionsText) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(MWarning, "Warning");
   host.SetMessage(MInternalError, "Internal error");
   host.QueueMessageAnswer(0);
@@ -108,7 +108,7 @@ TEST(ReportFailure, NamesAnInternalErrorAndTheExceptionsText) {
 // left (not one the host's own calls leave while the texts are fetched), and
 // Yes to go on, No or Esc to stop.
 TEST(ReportFileFailure, ShowsTheFailuresReasonAndAsksWhetherToGoOn) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(MWarning, "Warning");
   host.SetMessage(MCannotWriteTags, "Cannot write\n%s");
   host.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
@@ -135,7 +135,7 @@ TEST(ReportFileFailure, ShowsTheFailuresReasonAndAsksWhetherToGoOn) {
 // A name that the OEM code page cannot spell: the warning also says which
 // code pages are in force and how to choose others.
 TEST(ReportFileFailure, ANameTheCodePageCannotSpellGetsTheHint) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(MWarning, "Warning");
   host.SetMessage(MCannotRename, "Cannot rename\n%s\nto\n%s");
   host.SetMessage(MCodePageHint, "Code pages %s");
@@ -195,7 +195,7 @@ class Progress : public ::testing::Test {
     return bars;
   }
 
-  FakeHost host_;
+  TestHost host_;
   Screens screens_;
 };
 
@@ -251,7 +251,7 @@ TEST_F(Progress, TheEndRestoresTheSavedScreenOnce) {
 // ------------------------------------------------------------ dialog items
 
 TEST(BuildDialogItems, FillsTheSharedWordByTypeAndFlags) {
-  FakeHost host;
+  TestHost host;
   host.SetMessage(MOk, "OK");
   host.SetMessage(1999 & 0x7F, "from 1999");
   const std::string longText(600, 'x');

@@ -10,10 +10,10 @@
 #include <windows.h>
 #endif
 
-#include "fake_host.h"
 #include "host/far_services.h"
 #include "host/plugin_state.h"
 #include "host/startup.h"
+#include "test_host.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ TEST_F(StartupTest, UserKeyComesFromTheEnvironment) {
 }
 
 TEST(DescribePlugin, OneMenuAndOneConfigEntryWithTheCurrentTitle) {
-  fakehost::FakeHost fake;
+  testhost::TestHost fake;
   fake.SetMessage(0, "Tagwright");
   PluginInfo info{};
   info.Flags = PF_EDITOR;  // not the plug-in's to change
@@ -136,14 +136,14 @@ TEST(DescribePlugin, OneMenuAndOneConfigEntryWithTheCurrentTitle) {
 }
 
 TEST(GetMsg, NeverGivesNull) {
-  fakehost::FakeHost fake;
+  testhost::TestHost fake;
   EXPECT_STREQ(host::GetMsg(99), "");
   host::StartupInfo.GetMsg = nullptr;
   EXPECT_STREQ(host::GetMsg(0), "");
 }
 
 TEST(Message, AllInOneTextReachesTheHostAsOneText) {
-  fakehost::FakeHost fake;
+  testhost::TestHost fake;
   fake.QueueMessageAnswer(1);
   const int answer =
       host::Message(FMSG_WARNING | FMSG_ALLINONE | FMSG_MB_YESNO, "Topic", "Title\nLine");
@@ -157,7 +157,7 @@ TEST(Message, AllInOneTextReachesTheHostAsOneText) {
 long WINAPI EchoParam2(HANDLE, int, int, long param2) { return param2; }
 
 TEST(SendDlgMessagePtr, CarriesAWholePointer) {
-  fakehost::FakeHost fake;
+  testhost::TestHost fake;
   host::StartupInfo.SendDlgMessage = &EchoParam2;
   FarDialogItem item{};
   const long back = host::SendDlgMessagePtr(nullptr, DM_GETDLGITEM, 3, &item);
@@ -165,7 +165,7 @@ TEST(SendDlgMessagePtr, CarriesAWholePointer) {
 }
 
 TEST(CaseWrappers, CharactersAbove127ReachTheHostUnsigned) {
-  fakehost::FakeHost fake;
+  testhost::TestHost fake;
   // 866: 'а' 0xA0 / 'А' 0x80, 'я' 0xEF / 'Я' 0x9F, 'ё' 0xF1 / 'Ё' 0xF0.
   const struct {
     char lower;
@@ -182,50 +182,6 @@ TEST(CaseWrappers, CharactersAbove127ReachTheHostUnsigned) {
   EXPECT_EQ(host::LUpper('1'), '1');
 }
 
-TEST(FakeHost, ComparesAndConvertsCyrillicText) {
-  fakehost::FakeHost fake;
-  // "Привет" and "ПРИВЕТ" in 866.
-  EXPECT_EQ(host::LStricmp("\x8F\xE0\xA8\xA2\xA5\xE2", "\x8F\x90\x88\x82\x85\x92"), 0);
-  EXPECT_LT(host::LStricmp("abc", "ABD"), 0);
-  EXPECT_GT(host::LStricmp("abcd", "ABC"), 0);
-  EXPECT_EQ(host::LStrnicmp("Rock & Roll", "ROCK", 4), 0);
-  EXPECT_NE(host::LStrnicmp("Rock & Roll", "ROCK", 5), 0);
-  char text[] = "Abc \x80\xA0\xF0";
-  host::LStrupr(text);
-  EXPECT_STREQ(text, "ABC \x80\x80\xF0");
-  host::LStrlwr(text);
-  EXPECT_STREQ(text, "abc \xA0\xA0\xF1");
-}
-
-TEST(FakeHost, NumbersAndSorting) {
-  fakehost::FakeHost fake;
-  EXPECT_EQ(host::Atoi("42abc"), 42);
-  EXPECT_EQ(host::Atoi("abc"), 0);
-  EXPECT_EQ(host::Atoi("-17"), -17);
-  char buffer[40];
-  EXPECT_STREQ(host::Itoa(-255, buffer, 10), "-255");
-  EXPECT_STREQ(host::Itoa(255, buffer, 16), "ff");
-  EXPECT_STREQ(host::Itoa(-1, buffer, 16), "ffffffff");
-  int values[] = {3, 1, 2};
-  host::QSort(values, 3, sizeof(int), [](const void* a, const void* b) {
-    return *static_cast<const int*>(a) - *static_cast<const int*>(b);
-  });
-  EXPECT_EQ(values[0], 1);
-  EXPECT_EQ(values[2], 3);
-}
-
-TEST(FakeHost, CharTablesAreTheTestsOwn) {
-  fakehost::FakeHost fake;
-  CharTableSet table{};
-  EXPECT_EQ(host::CharTable(0, &table), -1);
-  CharTableSet koi{};
-  std::strcpy(koi.TableName, "KOI8-R");
-  fake.SetCharTables({koi});
-  EXPECT_EQ(host::CharTable(0, &table), 0);
-  EXPECT_STREQ(table.TableName, "KOI8-R");
-  EXPECT_EQ(host::CharTable(1, &table), -1);
-}
-
 char* WINAPI NoTempName(char*, const char*) { return nullptr; }
 char* WINAPI TempName(char* dest, const char* prefix) {
   std::strcpy(dest, prefix != nullptr ? prefix : "");
@@ -238,7 +194,7 @@ int WINAPI CountingProcessName(const char*, char*, DWORD) {
 }
 
 TEST(StandardFunctionWrappers, TempNamesAndNameMatching) {
-  fakehost::FakeHost fake;
+  testhost::TestHost fake;
   host::StandardFunctions.MkTemp = &NoTempName;
   EXPECT_EQ(host::MkTemp(), "");
   host::StandardFunctions.MkTemp = &TempName;

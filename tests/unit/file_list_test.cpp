@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "fake_host.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
+#include "test_host.h"
 
 namespace {
 
@@ -87,9 +87,10 @@ std::vector<std::string> Texts(const std::vector<FarListItem>& entries) {
 }
 
 TEST(CharTableList, TheTwoTextKindsThenTheHostTablesAfterASeparator) {
-  fakehost::FakeHost host;
+  testhost::TestHost host;
   host.SetMessage(MDosText, "Dos text");
   host.SetMessage(MWindowsText, "Windows text");
+  host.SetCharTables({});  // a host without tables first
   EXPECT_EQ(Texts(host::CodePageListItems()),
             (std::vector<std::string>{"Dos text", "Windows text"}));
   // A name that fills the host's field without a terminator is cut to 127 characters.

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "fake_host.h"
 #include "host/far_services.h"
+#include "test_host.h"
 
 namespace tags {
 namespace {
@@ -32,7 +32,7 @@ TEST(Genres, NamesByNumber) {
 }
 
 TEST(Genres, LookupIgnoresCaseButNotBlanks) {
-  fakehost::FakeHost host;
+  testhost::TestHost host;
   const std::pair<const char*, std::optional<int>> cases[] = {
       {"rock", 17},
       {"ROCK", 17},
@@ -73,7 +73,7 @@ TEST(Genres, NumberTextsNameTheirGenre) {
 }
 
 TEST(Genres, ChoiceListIsSortedWithTheUnknownEntry) {
-  fakehost::FakeHost host;
+  testhost::TestHost host;
   const std::vector<std::string> list = GenreChoiceList();
   ASSERT_EQ(list.size(), 149u);
   EXPECT_EQ(std::count(list.begin(), list.end(), "<Unknown>"), 1);

@@ -9,10 +9,10 @@
 #include <span>
 #include <string>
 
-#include "fake_host.h"
 #include "far/plugin_api.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
+#include "test_host.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ class RenameFile : public ::testing::Test {
     ASSERT_TRUE(WriteWhole(source_, "audio"));
   }
 
-  fakehost::FakeHost host_;
+  testhost::TestHost host_;
   TempFolder dir_;
   std::string source_;
 };
@@ -115,7 +115,7 @@ TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheUserGoesOnOrStops) {
   EXPECT_EQ(ReadWhole(source_), "audio");
   EXPECT_EQ(ReadWhole(taken), "other");
   ASSERT_EQ(host_.MessageCalls().size(), 3u);
-  for (const fakehost::MessageCall& call : host_.MessageCalls()) {
+  for (const testhost::MessageCall& call : host_.MessageCalls()) {
     EXPECT_EQ(call.flags, static_cast<DWORD>(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE |
                                              FMSG_MB_YESNO));
     EXPECT_EQ(call.text, "Warning\nCannot rename\n" + source_ + "\nto\nb.mp3\nGo on?");

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_host.h"
+#include "test_host.h"
 
 namespace settingstest {
 
@@ -36,7 +36,7 @@ class SettingsSandbox {
   SettingsSandbox(const SettingsSandbox&) = delete;
   SettingsSandbox& operator=(const SettingsSandbox&) = delete;
 
-  fakehost::FakeHost& Host() { return host_; }
+  testhost::TestHost& Host() { return host_; }
   // The plug-in's title (message 0) in this sandbox, and another one.
   const std::string& Title() const { return titles_[0]; }
   std::string OtherTitle();
@@ -51,7 +51,7 @@ class SettingsSandbox {
  private:
   std::string Unique(const char* base);
 
-  fakehost::FakeHost host_;
+  testhost::TestHost host_;
   std::string savedUserKey_;
   std::optional<std::string> savedRegistry_;
   std::string folder_;  // natively: the folder of the registry file

@@ -27,7 +27,7 @@ void Put(const std::string& path, const std::string& name, const RawValue& value
   ASSERT_TRUE(SettingsSandbox::Set(path, name, value)) << path << " " << name;
 }
 
-// What SetStartupInfo does with FARUSER, over the fake host's own tables.
+// What SetStartupInfo does with FARUSER, over the test host's tables.
 void StartWithFarUser(const std::optional<std::string>& farUser) {
   settingstest::SetEnvironment("FARUSER", farUser);
   PluginStartupInfo info = host::StartupInfo;
@@ -298,7 +298,7 @@ TEST_F(SettingsDialogValues, AFailedWriteIsSaidOnceWithItsReason) {
     host::WriteString("Value", "Dialog\\" + std::string(300, 'l'), "y");
     host::WriteString("After", "Dialog", "2");
   }));
-  const std::vector<fakehost::MessageCall>& calls = box_.Host().MessageCalls();
+  const std::vector<testhost::MessageCall>& calls = box_.Host().MessageCalls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].text, "Warning\nNot stored");
   EXPECT_EQ(calls[0].flags & (FMSG_WARNING | FMSG_ERRORTYPE | FMSG_MB_OK),
@@ -335,7 +335,7 @@ TEST_F(SettingsDialogValues, ASettingsChangeIsStoredWholeOrSaidOnce) {
     host::WriteString("Count", "FileListDialog\\Scheme", "5");
     EXPECT_FALSE(host::MoveKey(kRoot, parent, "0", "1", false));
   }));
-  const std::vector<fakehost::MessageCall>& calls = box_.Host().MessageCalls();
+  const std::vector<testhost::MessageCall>& calls = box_.Host().MessageCalls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].text, "Warning\nNot changed");
   EXPECT_TRUE(calls[0].flags & FMSG_ERRORTYPE);
@@ -359,7 +359,7 @@ TEST_F(SettingsDialogValues, ALockedSettingsFileIsSaidOnceAndLosesNothing) {
     readInside = host::ReadString("Edit_Title", "TagCreationDialog", "");
   }));
   EXPECT_EQ(readInside, "new Title");
-  const std::vector<fakehost::MessageCall>& calls = box_.Host().MessageCalls();
+  const std::vector<testhost::MessageCall>& calls = box_.Host().MessageCalls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].text, "Warning\nLocked");
   EXPECT_TRUE(calls[0].flags & FMSG_WARNING);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fake_host.h"
+#include "test_host.h"
 
 namespace batch {
 namespace {
@@ -19,7 +19,7 @@ TEST(TagCreation, TrackNumberIsTheLeadingInteger) {
 }
 
 TEST(TagCreation, CaseModes) {
-  fakehost::FakeHost host;
+  testhost::TestHost host;
   // "мой ТРЕК one" in code page 866.
   const std::string text = "\xAC\xAE\xA9 \x92\x90\x85\x8A one";
   const struct {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "audio/mpeg_audio.h"
-#include "fake_host.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
+#include "test_host.h"
 
 namespace batch {
 namespace {
@@ -67,7 +67,7 @@ class TemplateTest : public ::testing::Test {
     return FormatTagTemplate(audio_, fullName, tmpl, v1, counter);
   }
 
-  fakehost::FakeHost host_;
+  testhost::TestHost host_;
   tags::CodePage savedCodePage_;
   audio::MPEGaudio audio_;
 };
@@ -387,7 +387,7 @@ TEST(ReplaceIllegalNameChars, NarrowAndWideSets) {
 
 class CaseModifiers : public ::testing::Test {
  protected:
-  fakehost::FakeHost host_;
+  testhost::TestHost host_;
 };
 
 // Code page 866 texts.

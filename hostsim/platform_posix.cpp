@@ -1,0 +1,185 @@
+// The stand-in on POSIX: code pages from iconv, the file system through
+// POSIX calls with OEM names converted to UTF-8, modules through dlopen.
+#include <dlfcn.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "hostsim/fs.h"
+#include "hostsim/platform.h"
+#include "sys/sys.h"
+
+namespace hostsim {
+
+namespace {
+
+// iconv's names for the Windows code page numbers the host can meet.
+std::string IconvName(unsigned codePage) {
+  switch (codePage) {
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 28605: return "ISO-8859-15";
+    case 10007: return "MAC-CYRILLIC";
+    default: break;
+  }
+  if (codePage >= 28591 && codePage <= 28599) {
+    return "ISO-8859-" + std::to_string(codePage - 28590);
+  }
+  return "CP" + std::to_string(codePage);
+}
+
+bool LoadWithIconv(unsigned codePage, CodePageTable* table) {
+  iconv_t cd = iconv_open("UTF-32LE", IconvName(codePage).c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  for (int b = 0; b < 256; ++b) {
+    char in = static_cast<char>(b);
+    unsigned char out[8] = {};
+    char* inPtr = &in;
+    size_t inLeft = 1;
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t outLeft = sizeof(out);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (r == static_cast<size_t>(-1) || sizeof(out) - outLeft != 4) {
+      (*table)[b] = kNoChar;
+    } else {
+      (*table)[b] = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
+                                          static_cast<uint32_t>(out[3]) << 24);
+    }
+  }
+  iconv_close(cd);
+  return true;
+}
+
+void CopyName(const std::string& name, char* field, size_t size) {
+  size_t n = std::min(name.size(), size - 1);
+  std::memcpy(field, name.data(), n);
+  field[n] = '\0';
+}
+
+FarFileTime ToFileTime(const struct timespec& t) {
+  // 100-nanosecond steps since 1601-01-01.
+  constexpr uint64_t kEpochDifference = 11644473600ULL;
+  uint64_t v = (static_cast<uint64_t>(t.tv_sec) + kEpochDifference) * 10000000ULL +
+               static_cast<uint64_t>(t.tv_nsec) / 100;
+  return FarFileTime{static_cast<DWORD>(v & 0xFFFFFFFFu), static_cast<DWORD>(v >> 32)};
+}
+
+bool Describe(const std::string& native, const std::string& oemName, FAR_FIND_DATA* data) {
+  struct stat link, target;
+  if (lstat(native.c_str(), &link) != 0) return false;
+  bool isLink = S_ISLNK(link.st_mode);
+  const struct stat& st = (isLink && stat(native.c_str(), &target) == 0) ? target : link;
+  std::memset(data, 0, sizeof(*data));
+  DWORD attributes = 0;
+  if (S_ISDIR(st.st_mode)) {
+    attributes |= FAR_FILE_ATTRIBUTE_DIRECTORY;
+  } else {
+    attributes |= 0x20;  // archive, as Windows shows an ordinary file
+  }
+  // Read-only as the plug-in's own file layer sees it: an ordinary file
+  // without the owner's write permission (whoever runs the host).
+  if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) attributes |= 0x01;
+  if (isLink) attributes |= kAttrReparsePoint;
+  data->dwFileAttributes = attributes;
+  data->ftCreationTime = ToFileTime(st.st_mtim);
+  data->ftLastAccessTime = ToFileTime(st.st_atim);
+  data->ftLastWriteTime = ToFileTime(st.st_mtim);
+  if (!S_ISDIR(st.st_mode)) {
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+  }
+  CopyName(oemName, data->cFileName, sizeof(data->cFileName));
+  return true;
+}
+
+}  // namespace
+
+namespace platform {
+
+bool LoadSystemCodePage(unsigned codePage, CodePageTable* table) {
+  return LoadWithIconv(codePage, table);
+}
+
+void UseOemFileNames() {}
+
+bool ListFolderEntries(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
+  entries->clear();
+  std::error_code ec;
+  std::filesystem::directory_iterator it(NativePath(folder), ec);
+  if (ec) return false;
+  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (ec) return false;
+    std::string utf8Name = it->path().filename().string();
+    std::string oemName;
+    Utf8ToOem(utf8Name, &oemName);
+    FAR_FIND_DATA data;
+    if (Describe(it->path().string(), oemName, &data)) entries->push_back(data);
+  }
+  return true;
+}
+
+void* OpenModule(const std::string& path, std::string* why) {
+  // RTLD_NODELETE: the module stays mapped after dlclose, so that a sanitizer
+  // report at exit can still name its functions; its static objects are
+  // destroyed at exit instead.
+  // The host's copy of the system layer publishes its last-error slot before
+  // the module's copy can, so the slot both share is the one that outlives
+  // every module (FMSG_ERRORTYPE shows the error the module left).
+  sys::SetLastError(sys::LastError());
+  void* module = dlopen(NativePath(path).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (module == nullptr) {
+    const char* reason = dlerror();
+    *why = reason != nullptr ? reason : "unknown reason";
+  }
+  return module;
+}
+
+void* ModuleSymbol(void* module, const char* name) { return dlsym(module, name); }
+
+void CloseModule(void* module) { dlclose(module); }
+
+}  // namespace platform
+
+std::string NativePath(const std::string& oem) {
+  return OemToUtf8(oem);
+}
+
+bool FindOne(const std::string& path, FAR_FIND_DATA* data) {
+  std::string native = NativePath(path);
+  std::string name = path;
+  size_t cut = name.find_last_of(sys::kPathSeparator);
+  if (cut != std::string::npos) name = name.substr(cut + 1);
+  return Describe(native, name, data);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(NativePath(path), ec);
+  if (ec) return path;
+  std::string native = p.lexically_normal().string();
+  if (native.size() > 1 && native.back() == '/') native.pop_back();
+  std::string oem;
+  Utf8ToOem(native, &oem);
+  return oem;
+}
+
+bool ChangeFolder(const std::string& folder) {
+  return chdir(NativePath(folder).c_str()) == 0;
+}
+
+std::string TemporaryFolder() {
+  std::string dir;
+  if (!sys::GetEnv("TMPDIR", &dir) || dir.empty()) dir = "/tmp";
+  std::string oem;
+  Utf8ToOem(dir, &oem);
+  if (oem.back() != '/') oem.push_back('/');
+  return oem;
+}
+
+}  // namespace hostsim
