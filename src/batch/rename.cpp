@@ -42,21 +42,24 @@ enum SetupItem : int {
   SetupItemCount
 };
 
-const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
-    {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
-    {DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
-    {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
-    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
-    {DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kSetupSpecs[] = {
+    {SetupBox, DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
+    {SetupConfirm, DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
+    {SetupSeparator1, DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupFormatLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
+    {SetupFormat, DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
+    {SetupOrderLabel, DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
+    {SetupV1First, DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
+    {SetupV2First, DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
+    {SetupSeparator2, DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupOk, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {SetupCancel, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {SetupSchemes, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
+    {SetupSaveScheme, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kSetupSpecs, SetupItemCount));
 
 // Kept filled after the dialog closed: the walk reads the template and the
 // tag order from here for every file.
@@ -84,18 +87,21 @@ enum ConfirmItem : int {
   ConfirmItemCount
 };
 
-const host::DialogItemSpec kConfirmSpecs[ConfirmItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 56, 10, 0, 0, 0, 0, MConfirmRenameTitle, nullptr},
-    {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MOldName, nullptr},
-    {DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNewName, nullptr},
-    {DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
-    {DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kConfirmSpecs[] = {
+    {ConfirmBox, DI_DOUBLEBOX, 3, 1, 56, 10, 0, 0, 0, 0, MConfirmRenameTitle, nullptr},
+    {ConfirmOldLabel, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MOldName, nullptr},
+    {ConfirmOldName, DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, host::SpecText(""), nullptr},
+    {ConfirmNewLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNewName, nullptr},
+    {ConfirmNewName, DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {ConfirmSeparator1, DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {ConfirmAskNoMore, DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
+    {ConfirmSeparator2, DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {ConfirmOk, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {ConfirmCancel, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kConfirmSpecs, ConfirmItemCount));
 
 FarDialogItem confirmItems[ConfirmItemCount];
 
