@@ -147,9 +147,17 @@ const TagCreationField* FieldOfCase(int item) {
 
 std::string CaseValueName(const std::string& field) { return "C_" + field; }
 
+// The radio items follow LetterCase's order.
+static_assert(CaseSwap - CaseKeep == static_cast<int>(LetterCase::Swapped));
+
+// The stored case mode of a field ("0" when none is stored).
+CaseMode StoredMode(const std::string& field) {
+  return ParseCaseMode(host::ReadString(CaseValueName(field), kTagCreationKey, "0"));
+}
+
 // The case modes a walk has looked up, by field; emptied when the dialog opens
 // and whenever a mode is stored.
-std::map<std::string, std::string> caseModes;
+std::map<std::string, CaseMode> caseModes;
 
 void EnableSource(HANDLE dialog) {
   const bool fromList = !LiveChecked(dialog, CreateFromName);
@@ -165,12 +173,12 @@ bool ValidateValueTemplates(HANDLE dialog) {
   return CheckTemplateWidths(dialog, items);
 }
 
-void EnableValue(HANDLE dialog, int checkItem) {
-  Enable(dialog, checkItem + 1, LiveChecked(dialog, checkItem));
+void EnableValue(HANDLE dialog, const TagCreationField& field) {
+  Enable(dialog, field.valueItem, LiveChecked(dialog, field.checkItem));
 }
 
 void ShowCase(HANDLE dialog, const TagCreationField& field) {
-  const bool set = host::ReadString(CaseValueName(field.name), kTagCreationKey, "0") != "0";
+  const bool set = !StoredMode(field.name).ChangesNothing();
   host::SendDlgMessage(dialog, DM_SETCHECK, field.caseItem, set ? BSTATE_CHECKED : BSTATE_UNCHECKED);
 }
 
@@ -188,7 +196,7 @@ long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
   switch (msg) {
     case DN_INITDIALOG:
       EnableSource(dialog);
-      for (const TagCreationField& field : kTagCreationFields) EnableValue(dialog, field.checkItem);
+      for (const TagCreationField& field : kTagCreationFields) EnableValue(dialog, field);
       for (const TagCreationField& field : kTagCreationFields) {
         if (field.caseItem >= 0) ShowCase(dialog, field);
       }
@@ -197,8 +205,8 @@ long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
     case DN_BTNCLICK:
       if (param1 == CreateFromName || param1 == CreateFromList) {
         EnableSource(dialog);
-      } else if (FieldOfCheck(param1) != nullptr) {
-        EnableValue(dialog, param1);
+      } else if (const TagCreationField* checked = FieldOfCheck(param1)) {
+        EnableValue(dialog, *checked);
         RefreshCaseItems(dialog);
       } else if (const TagCreationField* field = FieldOfCase(param1)) {
         CaseDialog(field->name);
@@ -226,16 +234,12 @@ long WINAPI CaseProc(HANDLE dialog, int msg, int param1, long param2) {
     host::SendDlgMessage(dialog, DM_SETCHECK, CaseAllFields,
                          allTags.empty() ? BSTATE_UNCHECKED : BSTATE_CHECKED);
     if (!allTags.empty()) name = allTags;
-    const std::string mode = host::ReadString(CaseValueName(name), kTagCreationKey, "0");
-    // The last character names the radio item; a value the dialog never
-    // writes selects "leave as it is" rather than some other item.
-    int radio = CaseKeep;
-    if (!mode.empty() && mode.back() >= '0' && mode.back() <= '5') {
-      radio = CaseKeep + (mode.back() - '0');
-    }
-    host::SendDlgMessage(dialog, DM_SETCHECK, radio, BSTATE_CHECKED);
+    // A stored value the dialog never writes selects "leave as it is".
+    const CaseMode mode = StoredMode(name);
+    host::SendDlgMessage(dialog, DM_SETCHECK, CaseKeep + static_cast<int>(mode.letters),
+                         BSTATE_CHECKED);
     host::SendDlgMessage(dialog, DM_SETCHECK, CaseTransliterate,
-                         mode.size() > 1 ? BSTATE_CHECKED : BSTATE_UNCHECKED);
+                         mode.transliterate ? BSTATE_CHECKED : BSTATE_UNCHECKED);
   }
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
@@ -267,16 +271,15 @@ bool CaseDialog(const std::string& field) {
   const int closed = host::DialogEx(-1, -1, 52, 15, "Id3Case", caseItems, CaseItemCount, 0,
                                     CaseProc, reinterpret_cast<long>(&field));
   if (closed != CaseOk) return false;
-  char digit = '0';
+  CaseMode chosen;
   for (int item = CaseKeep; item <= CaseSwap; ++item) {
     if (caseItems[item].Selected != 0) {
-      digit = static_cast<char>('0' + (item - CaseKeep));
+      chosen.letters = static_cast<LetterCase>(item - CaseKeep);
       break;
     }
   }
-  std::string mode;
-  if (caseItems[CaseTransliterate].Selected != 0) mode += '1';
-  mode += digit;
+  chosen.transliterate = caseItems[CaseTransliterate].Selected != 0;
+  const std::string mode = StoredCaseMode(chosen);
   caseModes.clear();
   host::StoreDialogValues([&] {
     host::WriteString(CaseValueName(field), kTagCreationKey, mode);
@@ -286,13 +289,12 @@ bool CaseDialog(const std::string& field) {
   return true;
 }
 
-std::string CaseModeFor(const std::string& field) {
+CaseMode CaseModeFor(const std::string& field) {
   // Read once per field for a walk: every file of it takes the same modes.
   const auto known = caseModes.find(field);
   if (known != caseModes.end()) return known->second;
   const std::string allTags = host::ReadString("C_AllTags", kTagCreationKey, "");
-  std::string mode =
-      host::ReadString(CaseValueName(allTags.empty() ? field : allTags), kTagCreationKey, "0");
+  const CaseMode mode = StoredMode(allTags.empty() ? field : allTags);
   caseModes.emplace(field, mode);
   return mode;
 }
