@@ -205,7 +205,7 @@ std::vector<V1Copy> FieldsToCopy(const tags::ID3v1Tag& v1, const tags::ID3v2Tag&
   add(v2.Album(), v1.Album(), &tags::ID3v2Tag::SetAlbum);
   add(v2.Year(), v1.Year(), &tags::ID3v2Tag::SetYear);
   add(v2.Comment(), v1.Comment(), &tags::ID3v2Tag::SetComment);
-  if (v1.GenreNumber() != 255) add(v2.Genre(), v1.GenreText(), &tags::ID3v2Tag::SetGenre);
+  if (v1.GenreNumber() != 255) add(v2.Genre(), v1.Genre(), &tags::ID3v2Tag::SetGenre);
   return copies;
 }
 

@@ -13,6 +13,7 @@
 #include "host/operations.h"
 #include "host/schemes.h"
 #include "host/settings.h"
+#include "sys/path.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
 #include "tagwright/messages.h"
@@ -110,24 +111,13 @@ long WINAPI ConfirmProc(HANDLE dialog, int msg, int param1, long param2) {
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 
-// Index of the last separator, or npos: of a path the host gave
-// (sys::kPathSeparators), or of a name built from a template
-// (sys::kBuiltPathSeparators).
-size_t LastSeparator(const std::string& path, bool given) {
-  return path.find_last_of(given ? sys::kPathSeparators : sys::kBuiltPathSeparators);
+// Index of the last separator of a name built from a template
+// (sys::kBuiltPathSeparators), or npos.
+size_t LastBuiltSeparator(const std::string& name) {
+  return name.find_last_of(sys::kBuiltPathSeparators);
 }
 
 }  // namespace
-
-std::string FolderPart(const std::string& fullName) {
-  size_t at = LastSeparator(fullName, true);
-  return at == std::string::npos ? std::string() : fullName.substr(0, at + 1);
-}
-
-std::string NamePart(const std::string& fullName) {
-  size_t at = LastSeparator(fullName, true);
-  return at == std::string::npos ? fullName : fullName.substr(at + 1);
-}
 
 bool ForceFolders(const std::string& dir) {
   if (dir.empty()) {
@@ -139,7 +129,7 @@ bool ForceFolders(const std::string& dir) {
   // A drive ("C:") or a root is taken to exist.
   const bool root = sys::kDrives ? folder.size() <= 2 : folder.empty();
   if (root || sys::IsFolder(folder)) return true;
-  std::string parent = FolderPart(folder);
+  std::string parent = sys::FolderPart(folder);
   if (parent == folder) return true;
   return ForceFolders(parent) && sys::CreateFolder(folder);
 }
@@ -160,11 +150,11 @@ bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNo
 RenameResult RenameFile(const std::string& fullName, std::string newName) {
   newName.resize(strnlen(newName.c_str(), newName.size()));
   ReplaceIllegalNameChars(newName, false);
-  size_t at = LastSeparator(newName, false);
+  size_t at = LastBuiltSeparator(newName);
   bool moved;
   if (at == std::string::npos) {
     ReplaceIllegalNameChars(newName, true);
-    moved = sys::MoveFile(fullName, FolderPart(fullName) + newName);
+    moved = sys::MoveFile(fullName, sys::FolderPart(fullName) + newName);
   } else {
     // The name is used as it is: an absolute one moves the file there, a
     // relative one is resolved against the current folder.
@@ -214,7 +204,7 @@ bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int co
   tags::ToOem(newName, tags::TagCodePage);
   if (!interactive) return RenameFile(fullPath, newName) != RenameResult::Stop;
   bool askNoMore = false;
-  if (!ConfirmRename(NamePart(fullPath), newName, askNoMore)) return false;
+  if (!ConfirmRename(sys::NamePart(fullPath), newName, askNoMore)) return false;
   const bool goOn = RenameFile(fullPath, newName) != RenameResult::Stop;
   if (askNoMore) interactive = false;
   return goOn;

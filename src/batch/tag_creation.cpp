@@ -15,6 +15,7 @@
 #include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "host/operations.h"
+#include "sys/path.h"
 #include "tags/codepage.h"
 #include "tags/genres.h"
 #include "tagwright/messages.h"
@@ -197,7 +198,7 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
     ReplaceIllegalNameChars(name, false);
     if (!interactive) return RenameFile(fullPath, name) != RenameResult::Stop;
     bool askNoMore = false;
-    if (!ConfirmRename(NamePart(fullPath), name, askNoMore)) return false;
+    if (!ConfirmRename(sys::NamePart(fullPath), name, askNoMore)) return false;
     const bool goOn = RenameFile(fullPath, name) != RenameResult::Stop;
     if (askNoMore) interactive = false;
     return goOn;

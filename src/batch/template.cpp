@@ -94,9 +94,9 @@ std::string TagMarker(char marker, const TagSource& tag) {
       case '3': return t.Artist();
       case '4': return t.Album();
       case '5': return t.Year();
-      case '6': return t.GenreText();
+      case '6': return t.Genre();
       case '7': return t.Comment();
-      case '8': return t.TrackAsText();
+      case '8': return t.TrackText();
       default: return std::string();  // 9 to D exist in ID3v2 only
     }
   }
