@@ -34,7 +34,8 @@ std::string PathPiece(std::string piece, bool wide) {
   return piece;
 }
 
-std::string FolderPart(const std::string& fullName) {
+// Marker E's folder: unlike sys::FolderPart, a '/' ends no folder on Windows.
+std::string MarkerFolderPart(const std::string& fullName) {
   const size_t sep = LastPathSeparator(fullName);
   return sep == std::string::npos ? std::string() : fullName.substr(0, sep + 1);
 }
@@ -122,7 +123,7 @@ std::string MarkerValue(char marker, const audio::MPEGaudio& analysis, const std
                         const TagSource& tag, int counter) {
   switch (marker) {
     case '0': return std::to_string(counter);
-    case 'E': return PathPiece(FolderPart(fullName), false);
+    case 'E': return PathPiece(MarkerFolderPart(fullName), false);
     case 'F': return PathPiece(NameWithoutExtension(fullName), true);
     case 'G': return PathPiece(Extension(fullName), true);
     default: break;
