@@ -12,7 +12,8 @@ CaseMode ParseCaseMode(std::string_view stored) {
   CaseMode mode;
   if (stored.empty()) return mode;
   const char last = stored.back();
-  if (last >= '0' && last <= '0' + kLastLetterCase) mode.letters = static_cast<LetterCase>(last - '0');
+  if (last >= '0' && last <= '0' + kLastLetterCase)
+    mode.letters = static_cast<LetterCase>(last - '0');
   mode.transliterate = stored.size() > 1;
   return mode;
 }

@@ -27,9 +27,9 @@ extern std::string LastDir;
 enum class Operation : int { ShowInfo, FileList, Rename, CreateTags, ConvertText };
 
 // The running invocation.
-extern Operation Mode;     // the chosen operation
-extern int Counter;        // 0-based number of the current file in the walk
-extern int Total;          // files the walk will hand to the operation
-extern bool Interactive;   // true: the operation asks per file; false: progress display
+extern Operation Mode;    // the chosen operation
+extern int Counter;       // 0-based number of the current file in the walk
+extern int Total;         // files the walk will hand to the operation
+extern bool Interactive;  // true: the operation asks per file; false: progress display
 
 }  // namespace host
