@@ -1,7 +1,7 @@
 // The side of the stand-in that plays the user: it answers every interaction
 // the plug-in starts (menus, dialogs, messages with buttons, input boxes, the
-// editor). The script driver answers from a script; the terminal driver will
-// ask a person.
+// editor). The script driver answers from a script; the terminal driver
+// (terminal/) asks the person at the terminal.
 #pragma once
 
 #include <string>

@@ -11,7 +11,12 @@ The hot-key check of gen_lang.py works on its DIALOGS table; this scan reads eac
 table the table names (the DialogItemSpec array in the code) and checks that its items
 with hot keys (messages with a 'key' rule, literal texts holding '&') are those of
 DIALOGS in the same order, so that a dialog that gains, loses or repeats an item cannot
-slip past the hot-key check.
+slip past the hot-key check. A row of such a table reads
+
+    {ItemName, Type, X1, Y1, X2, Y2, Focus, Selected, Flags, DefaultButton, Data, History},
+
+where Data is a message name or host::SpecText("text") / SpecText(constant); the
+compiler checks that the names and the positions of the rows agree.
 """
 
 import argparse
@@ -61,8 +66,7 @@ def check(help_dir, folders):
     return problems
 
 
-SPEC_TEXT_RE = re.compile(r'SpecText\(\s*(?:"((?:[^"\\]|\\.)*)"|([A-Za-z_]\w*))\s*\)')
-MESSAGE_NAME_RE = re.compile(r"\bM[A-Z]\w*\b")
+SPEC_TEXT_RE = re.compile(r'(?:host::)?SpecText\(\s*(?:"((?:[^"\\]|\\.)*)"|([A-Za-z_]\w*))\s*\)')
 CONSTANT_RE = re.compile(r'constexpr\s+char\s+(\w+)\s*\[\]\s*=\s*"((?:[^"\\]|\\.)*)"')
 
 
@@ -76,6 +80,39 @@ def table_body(text, table):
         depth += {"{": 1, "}": -1}.get(text[i], 0)
         i += 1
     return text[m.end():i - 1]
+
+
+ROW_FIELDS = 12
+DATA_FIELD = 10
+
+
+def split_fields(row):
+    """The fields of a table row, split at the commas outside literals and parentheses."""
+    fields, depth, start, i = [], 0, 0, 0
+    while i < len(row):
+        c = row[i]
+        if c == '"':
+            i += 1
+            while i < len(row) and row[i] != '"':
+                i += 2 if row[i] == "\\" else 1
+        elif c in "([":
+            depth += 1
+        elif c in ")]":
+            depth -= 1
+        elif c == "," and depth == 0:
+            fields.append(row[start:i].strip())
+            start = i + 1
+        i += 1
+    last = row[start:].strip()
+    if last:
+        fields.append(last)
+    return fields
+
+
+def table_rows(body):
+    """The rows of a table body, each as its list of fields (comments left out)."""
+    body = re.sub(r"(?m)(^|,)\s*//.*$", r"\1", body)
+    return [split_fields(row) for row in re.findall(r"\{([^{}]*)\}", body)]
 
 
 def check_dialog_tables(project_dir, messages):
@@ -102,17 +139,21 @@ def check_dialog_tables(project_dir, messages):
             problems.append(f"{path}: the item table {table} of the {dialog} dialog is not there")
             continue
         found = []
-        for entry in re.findall(r"\{([^{}]*)\}", body):
-            literal = SPEC_TEXT_RE.search(entry)
+        for number, fields in enumerate(table_rows(body)):
+            if len(fields) != ROW_FIELDS:
+                problems.append(f"{path}: row {number} of {table} has {len(fields)} fields, not the "
+                                f"{ROW_FIELDS} of {{ItemName, Type, ..., Data, History}}")
+                continue
+            data = fields[DATA_FIELD]
+            literal = SPEC_TEXT_RE.fullmatch(data)
             if literal:
                 text = literal.group(1) if literal.group(1) is not None else constants.get(literal.group(2), "")
                 if "&" in text:
                     found.append(text)
                 continue
-            for word in MESSAGE_NAME_RE.findall(entry):
-                m = by_name.get(word)
-                if m is not None and m.rules["key"] != "none":
-                    found.append(m.number)
+            m = by_name.get(data)
+            if m is not None and m.rules["key"] != "none":
+                found.append(m.number)
         if found != layout["items"]:
             problems.append(f"{path}: the hot-key items of {table} ({', '.join(map(str, found))}) differ from "
                             f"those gen_lang.py checks for the {dialog} dialog "

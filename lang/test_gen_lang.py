@@ -244,6 +244,14 @@ class DialogTablesInCode(unittest.TestCase):
         self.assertIn("file_list.cpp: the hot-key items of kSetupSpecs (46, 47, 48, ID3v&1, ID3v2, ID3v2, ID3v&1,", problems)
         self.assertIn("rename.cpp: the item table kConfirmSpecs of the rename confirmation dialog is not there", problems)
 
+    def test_a_row_without_its_item_name_is_reported(self):
+        self.replace("src/batch/rename.cpp", "{ConfirmOk, DI_BUTTON,", "{DI_BUTTON,")
+        problems = check_help.check_dialog_tables(self.root, self.messages)
+        self.assertEqual(len(problems), 2, problems)
+        self.assertIn("rename.cpp: row 8 of kConfirmSpecs has 11 fields", problems[0])
+        # The row's OK button is not counted either, so the hot keys differ.
+        self.assertIn("kConfirmSpecs (72, 73, 9, 7)", problems[1])
+
 
 class HelpTopicsInCode(unittest.TestCase):
     def test_only_topic_literals_missing_from_a_help_file_are_reported(self):

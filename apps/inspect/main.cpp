@@ -395,7 +395,7 @@ class Inspector {
     Text("comment", tag.Comment());
     line_.Key("track").Value(tag.Track());
     line_.Key("genre").Value(tag.GenreNumber());
-    Text("genre_name", tag.GenreText());
+    Text("genre_name", tag.Genre());
     line_.Close();
   }
 

@@ -1,6 +1,7 @@
 #include "batch/convert_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -40,16 +41,19 @@ enum SetupItem : int {
   SetupItemCount
 };
 
-const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 54, 8, 0, 0, 0, 0, MConvertTitle, nullptr},
-    {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MConvertSource, nullptr},
-    {DI_COMBOBOX, 5, 3, 52, 0, 1, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 4, 0, 0, 0, 0, 0, 0, MConvertV1, nullptr},
-    {DI_CHECKBOX, 5, 5, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {DI_TEXT, 4, 6, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 7, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 7, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kSetupSpecs[] = {
+    {SetupBox, DI_DOUBLEBOX, 3, 1, 54, 8, 0, 0, 0, 0, MConvertTitle, nullptr},
+    {SetupSourceLabel, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MConvertSource, nullptr},
+    {SetupSource, DI_COMBOBOX, 5, 3, 52, 0, 1, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
+    {SetupCopyV1, DI_CHECKBOX, 5, 4, 0, 0, 0, 0, 0, 0, MConvertV1, nullptr},
+    {SetupConfirm, DI_CHECKBOX, 5, 5, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
+    {SetupSeparator, DI_TEXT, 4, 6, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupOk, DI_BUTTON, 0, 7, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {SetupCancel, DI_BUTTON, 0, 7, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kSetupSpecs, SetupItemCount));
 
 FarDialogItem setupItems[SetupItemCount];
 // The chosen source: an index into SourceCodePages(), or nothing for a guess
@@ -128,6 +132,24 @@ std::string PreviewLine(const SourceCodePage& page, size_t nameColumns,
   return line;
 }
 
+// The confirmation's items with `rows` lines of code pages.
+// clang-format off
+constexpr std::array<host::DialogItemSpec, ConfirmItemCount> ConfirmSpecs(int rows) {
+  return {{
+      {ConfirmBox, DI_DOUBLEBOX, 3, 1, kConfirmWidth - 4, rows + 7, 0, 0, 0, 0, MConvertTitle, nullptr},
+      {ConfirmFile, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+      {ConfirmLabel, DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MReadAs, nullptr},
+      {ConfirmList, DI_LISTBOX, 4, 4, kConfirmWidth - 5, rows + 3, 1, 0, DIF_LISTNOBOX | DIF_LISTNOAMPERSAND, 0, host::SpecText(""), nullptr},
+      {ConfirmAskNoMore, DI_CHECKBOX, 5, rows + 4, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
+      {ConfirmSeparator, DI_TEXT, 4, rows + 5, kConfirmWidth - 5, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+      {ConfirmConvert, DI_BUTTON, 0, rows + 6, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MConvert, nullptr},
+      {ConfirmSkip, DI_BUTTON, 0, rows + 6, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSkip, nullptr},
+      {ConfirmStop, DI_BUTTON, 0, rows + 6, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MStop, nullptr},
+  }};
+}
+// clang-format on
+static_assert(host::ItemsInPlace(ConfirmSpecs(1), ConfirmItemCount));
+
 enum class Answer { Convert, Skip, Stop };
 
 // The per-file question: one line per code page, `*chosen` focused; on
@@ -135,23 +157,10 @@ enum class Answer { Convert, Skip, Stop };
 Answer Confirm(const std::string& fullPath, const std::vector<SourceCodePage>& pages,
                const std::vector<PreviewField>& fields, size_t* chosen, bool* askNoMore) {
   const int rows = static_cast<int>(pages.size());
-  // clang-format off
-  const host::DialogItemSpec specs[ConfirmItemCount] = {
-      {DI_DOUBLEBOX, 3, 1, kConfirmWidth - 4, rows + 7, 0, 0, 0, 0, MConvertTitle, nullptr},
-      {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-      {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MReadAs, nullptr},
-      {DI_LISTBOX, 4, 4, kConfirmWidth - 5, rows + 3, 1, 0, DIF_LISTNOBOX | DIF_LISTNOAMPERSAND, 0,
-       host::SpecText(""), nullptr},
-      {DI_CHECKBOX, 5, rows + 4, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
-      {DI_TEXT, 4, rows + 5, kConfirmWidth - 5, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-      {DI_BUTTON, 0, rows + 6, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MConvert, nullptr},
-      {DI_BUTTON, 0, rows + 6, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSkip, nullptr},
-      {DI_BUTTON, 0, rows + 6, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MStop, nullptr},
-  };
-  // clang-format on
+  const std::array<host::DialogItemSpec, ConfirmItemCount> specs = ConfirmSpecs(rows);
   FarDialogItem items[ConfirmItemCount];
   std::memset(items, 0, sizeof items);
-  host::BuildDialogItems(specs, items, ConfirmItemCount);
+  host::BuildDialogItems(specs.data(), items, ConfirmItemCount);
   char shortName[kConfirmWidth];
   std::snprintf(shortName, sizeof shortName, "%s", fullPath.c_str());
   host::TruncPathStr(shortName, kConfirmWidth - 10);
@@ -196,7 +205,7 @@ std::vector<V1Copy> FieldsToCopy(const tags::ID3v1Tag& v1, const tags::ID3v2Tag&
   add(v2.Album(), v1.Album(), &tags::ID3v2Tag::SetAlbum);
   add(v2.Year(), v1.Year(), &tags::ID3v2Tag::SetYear);
   add(v2.Comment(), v1.Comment(), &tags::ID3v2Tag::SetComment);
-  if (v1.GenreNumber() != 255) add(v2.Genre(), v1.GenreText(), &tags::ID3v2Tag::SetGenre);
+  if (v1.GenreNumber() != 255) add(v2.Genre(), v1.Genre(), &tags::ID3v2Tag::SetGenre);
   return copies;
 }
 

@@ -43,23 +43,26 @@ enum SetupItem : int {
   SetupItemCount
 };
 
-const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 54, 9, 0, 0, 0, 0, MFileListTitle, nullptr},
-    {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MLineFormat, nullptr},
-    {DI_EDIT, 22, 2, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ListFormat"},
-    {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MListName, nullptr},
-    {DI_EDIT, 22, 3, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ListName"},
-    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MListCharTable, nullptr},
-    {DI_COMBOBOX, 22, 4, 51, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 22, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
-    {DI_RADIOBUTTON, 22, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
-    {DI_TEXT, 4, 7, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kSetupSpecs[] = {
+    {SetupBox, DI_DOUBLEBOX, 3, 1, 54, 9, 0, 0, 0, 0, MFileListTitle, nullptr},
+    {SetupFormatLabel, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MLineFormat, nullptr},
+    {SetupFormat, DI_EDIT, 22, 2, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ListFormat"},
+    {SetupNameLabel, DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MListName, nullptr},
+    {SetupName, DI_EDIT, 22, 3, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ListName"},
+    {SetupTableLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MListCharTable, nullptr},
+    {SetupTable, DI_COMBOBOX, 22, 4, 51, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
+    {SetupOrderLabel, DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
+    {SetupV1First, DI_RADIOBUTTON, 22, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
+    {SetupV2First, DI_RADIOBUTTON, 22, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
+    {SetupSeparator, DI_TEXT, 4, 7, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupOk, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {SetupCancel, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {SetupSchemes, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
+    {SetupSaveScheme, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kSetupSpecs, SetupItemCount));
 
 // Kept filled after the dialog closed: the walk reads both templates and the
 // tag order from here for every file.

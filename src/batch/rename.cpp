@@ -13,6 +13,7 @@
 #include "host/operations.h"
 #include "host/schemes.h"
 #include "host/settings.h"
+#include "sys/path.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
 #include "tagwright/messages.h"
@@ -42,21 +43,24 @@ enum SetupItem : int {
   SetupItemCount
 };
 
-const host::DialogItemSpec kSetupSpecs[SetupItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
-    {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
-    {DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
-    {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
-    {DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
-    {DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
-    {DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
-    {DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kSetupSpecs[] = {
+    {SetupBox, DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
+    {SetupConfirm, DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
+    {SetupSeparator1, DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupFormatLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
+    {SetupFormat, DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
+    {SetupOrderLabel, DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
+    {SetupV1First, DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
+    {SetupV2First, DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
+    {SetupSeparator2, DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupOk, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {SetupCancel, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {SetupSchemes, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
+    {SetupSaveScheme, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kSetupSpecs, SetupItemCount));
 
 // Kept filled after the dialog closed: the walk reads the template and the
 // tag order from here for every file.
@@ -84,18 +88,21 @@ enum ConfirmItem : int {
   ConfirmItemCount
 };
 
-const host::DialogItemSpec kConfirmSpecs[ConfirmItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 56, 10, 0, 0, 0, 0, MConfirmRenameTitle, nullptr},
-    {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MOldName, nullptr},
-    {DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNewName, nullptr},
-    {DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
-    {DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kConfirmSpecs[] = {
+    {ConfirmBox, DI_DOUBLEBOX, 3, 1, 56, 10, 0, 0, 0, 0, MConfirmRenameTitle, nullptr},
+    {ConfirmOldLabel, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MOldName, nullptr},
+    {ConfirmOldName, DI_EDIT, 5, 3, 54, 0, 0, 0, DIF_READONLY, 0, host::SpecText(""), nullptr},
+    {ConfirmNewLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNewName, nullptr},
+    {ConfirmNewName, DI_EDIT, 5, 5, 54, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {ConfirmSeparator1, DI_TEXT, 4, 6, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {ConfirmAskNoMore, DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
+    {ConfirmSeparator2, DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {ConfirmOk, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {ConfirmCancel, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kConfirmSpecs, ConfirmItemCount));
 
 FarDialogItem confirmItems[ConfirmItemCount];
 
@@ -104,24 +111,13 @@ long WINAPI ConfirmProc(HANDLE dialog, int msg, int param1, long param2) {
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 
-// Index of the last separator, or npos: of a path the host gave
-// (sys::kPathSeparators), or of a name built from a template
-// (sys::kBuiltPathSeparators).
-size_t LastSeparator(const std::string& path, bool given) {
-  return path.find_last_of(given ? sys::kPathSeparators : sys::kBuiltPathSeparators);
+// Index of the last separator of a name built from a template
+// (sys::kBuiltPathSeparators), or npos.
+size_t LastBuiltSeparator(const std::string& name) {
+  return name.find_last_of(sys::kBuiltPathSeparators);
 }
 
 }  // namespace
-
-std::string FolderPart(const std::string& fullName) {
-  size_t at = LastSeparator(fullName, true);
-  return at == std::string::npos ? std::string() : fullName.substr(0, at + 1);
-}
-
-std::string NamePart(const std::string& fullName) {
-  size_t at = LastSeparator(fullName, true);
-  return at == std::string::npos ? fullName : fullName.substr(at + 1);
-}
 
 bool ForceFolders(const std::string& dir) {
   if (dir.empty()) {
@@ -133,7 +129,7 @@ bool ForceFolders(const std::string& dir) {
   // A drive ("C:") or a root is taken to exist.
   const bool root = sys::kDrives ? folder.size() <= 2 : folder.empty();
   if (root || sys::IsFolder(folder)) return true;
-  std::string parent = FolderPart(folder);
+  std::string parent = sys::FolderPart(folder);
   if (parent == folder) return true;
   return ForceFolders(parent) && sys::CreateFolder(folder);
 }
@@ -154,11 +150,11 @@ bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNo
 RenameResult RenameFile(const std::string& fullName, std::string newName) {
   newName.resize(strnlen(newName.c_str(), newName.size()));
   ReplaceIllegalNameChars(newName, false);
-  size_t at = LastSeparator(newName, false);
+  size_t at = LastBuiltSeparator(newName);
   bool moved;
   if (at == std::string::npos) {
     ReplaceIllegalNameChars(newName, true);
-    moved = sys::MoveFile(fullName, FolderPart(fullName) + newName);
+    moved = sys::MoveFile(fullName, sys::FolderPart(fullName) + newName);
   } else {
     // The name is used as it is: an absolute one moves the file there, a
     // relative one is resolved against the current folder.
@@ -208,7 +204,7 @@ bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int co
   tags::ToOem(newName, tags::TagCodePage);
   if (!interactive) return RenameFile(fullPath, newName) != RenameResult::Stop;
   bool askNoMore = false;
-  if (!ConfirmRename(NamePart(fullPath), newName, askNoMore)) return false;
+  if (!ConfirmRename(sys::NamePart(fullPath), newName, askNoMore)) return false;
   const bool goOn = RenameFile(fullPath, newName) != RenameResult::Stop;
   if (askNoMore) interactive = false;
   return goOn;

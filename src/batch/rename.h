@@ -37,8 +37,4 @@ RenameResult RenameFile(const std::string& fullName, std::string newName);
 // LastError() is then ERROR_PATH_NOT_FOUND).
 bool ForceFolders(const std::string& dir);
 
-// The parts of a full path around its last separator (sys::kPathSeparators).
-std::string FolderPart(const std::string& fullName);  // with the separator
-std::string NamePart(const std::string& fullName);
-
 }  // namespace batch

@@ -15,6 +15,7 @@
 #include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "host/operations.h"
+#include "sys/path.h"
 #include "tags/codepage.h"
 #include "tags/genres.h"
 #include "tagwright/messages.h"
@@ -42,8 +43,8 @@ std::string FieldValue(const FileContext& file, const std::string& caseName, int
   tags::FromOem(value, tags::TagCodePage);
   if (file.regexp != nullptr) value = file.regexp->Substitute(value);
   value = FormatTagTemplate(file.analysis, file.fullName, value, preferID3v1, file.counter);
-  const std::string mode = CaseModeFor(caseName);
-  if (mode == "0") return value;
+  const CaseMode mode = CaseModeFor(caseName);
+  if (mode.ChangesNothing()) return value;
   tags::ToOem(value, tags::TagCodePage);
   value = ApplyCaseMode(value, mode);
   tags::FromOem(value, tags::TagCodePage);
@@ -51,45 +52,45 @@ std::string FieldValue(const FileContext& file, const std::string& caseName, int
 }
 
 std::string CaseName(const TagCreationField& field) {
-  return field.checkItem == CreateTrackCheck ? std::string() : std::string(field.name);
+  return field.field == TagField::Track ? std::string() : std::string(field.name);
 }
 
 // Returns whether the tag changed.
-bool SetID3v1Field(tags::ID3v1Tag& tag, int checkItem, const std::string& text) {
+bool SetID3v1Field(tags::ID3v1Tag& tag, TagField field, const std::string& text) {
   const std::string_view value = std::string_view(text).substr(0, kId3v1SetterLimit);
-  switch (checkItem) {
-    case CreateTitleCheck: tag.SetTitle(value); break;
-    case CreateArtistCheck: tag.SetArtist(value); break;
-    case CreateAlbumCheck: tag.SetAlbum(value); break;
-    case CreateYearCheck: tag.SetYear(value); break;
-    case CreateCommentCheck: tag.SetComment(value); break;
-    case CreateTrackCheck:
+  switch (field) {
+    case TagField::Title: tag.SetTitle(value); break;
+    case TagField::Artist: tag.SetArtist(value); break;
+    case TagField::Album: tag.SetAlbum(value); break;
+    case TagField::Year: tag.SetYear(value); break;
+    case TagField::Comment: tag.SetComment(value); break;
+    case TagField::Track:
       tag.SetTrack(static_cast<uint8_t>(static_cast<uint32_t>(TrackNumber(text)) & 0xFF));
       break;
-    case CreateGenreCheck: {
+    case TagField::Genre: {
       // A name that is no genre leaves the number as it was.
       const std::optional<int> genre = tags::GenreLookup(text);
       if (!genre) return false;
       tag.SetGenreNumber(static_cast<uint8_t>(*genre));
       break;
     }
-    default: return false;
+    case TagField::FileName: return false;
   }
   return true;
 }
 
-void SetID3v2Field(tags::ID3v2Tag& tag, int checkItem, const std::string& value) {
-  switch (checkItem) {
-    case CreateTitleCheck: tag.SetTitle(value); break;
-    case CreateArtistCheck: tag.SetArtist(value); break;
-    case CreateAlbumCheck: tag.SetAlbum(value); break;
-    case CreateYearCheck: tag.SetYear(value); break;
-    case CreateGenreCheck: tag.SetGenre(value); break;
-    case CreateCommentCheck: tag.SetComment(value); break;
-    case CreateTrackCheck:
+void SetID3v2Field(tags::ID3v2Tag& tag, TagField field, const std::string& value) {
+  switch (field) {
+    case TagField::Title: tag.SetTitle(value); break;
+    case TagField::Artist: tag.SetArtist(value); break;
+    case TagField::Album: tag.SetAlbum(value); break;
+    case TagField::Year: tag.SetYear(value); break;
+    case TagField::Genre: tag.SetGenre(value); break;
+    case TagField::Comment: tag.SetComment(value); break;
+    case TagField::Track:
       tag.SetTrack(static_cast<uint16_t>(static_cast<uint32_t>(TrackNumber(value)) & 0xFFFF));
       break;
-    default: break;
+    case TagField::FileName: break;
   }
 }
 
@@ -114,16 +115,16 @@ int32_t TrackNumber(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-std::string ApplyCaseMode(std::string text, const std::string& mode) {
-  switch (mode.empty() ? '\0' : mode.back()) {
-    case '1': host::LStrupr(text.data()); break;
-    case '2': host::LStrlwr(text.data()); break;
-    case '3': text = CapitalizeFirst(text); break;
-    case '4': text = CapitalizeWords(text); break;
-    case '5': text = SwapCase(text); break;
-    default: break;
+std::string ApplyCaseMode(std::string text, const CaseMode& mode) {
+  switch (mode.letters) {
+    case LetterCase::Upper: host::LStrupr(text.data()); break;
+    case LetterCase::Lower: host::LStrlwr(text.data()); break;
+    case LetterCase::FirstCapital: text = CapitalizeFirst(text); break;
+    case LetterCase::WordsCapital: text = CapitalizeWords(text); break;
+    case LetterCase::Swapped: text = SwapCase(text); break;
+    case LetterCase::Keep: break;
   }
-  if (mode.size() > 1) text = Transliterate(text);
+  if (mode.transliterate) text = Transliterate(text);
   return text;
 }
 
@@ -169,13 +170,13 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
   const bool writeV2 = TagCreationChecked(CreateWriteV2);
   bool changed = false;
   for (const TagCreationField& field : kTagCreationFields) {
-    if (&field == &FileNameField() || !TagCreationChecked(field.checkItem)) continue;
+    if (field.field == TagField::FileName || !TagCreationChecked(field.checkItem)) continue;
     if (writeV1) {
       const std::string value = FieldValue(file, CaseName(field), field.valueItem, v1Prefer);
-      if (SetID3v1Field(audio.ID3v1(), field.checkItem, value)) changed = true;
+      if (SetID3v1Field(audio.ID3v1(), field.field, value)) changed = true;
     }
     if (writeV2) {
-      SetID3v2Field(audio.ID3v2(), field.checkItem,
+      SetID3v2Field(audio.ID3v2(), field.field,
                     FieldValue(file, CaseName(field), field.valueItem, v2Prefer));
       changed = true;
     }
@@ -196,7 +197,7 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
     ReplaceIllegalNameChars(name, false);
     if (!interactive) return RenameFile(fullPath, name) != RenameResult::Stop;
     bool askNoMore = false;
-    if (!ConfirmRename(NamePart(fullPath), name, askNoMore)) return false;
+    if (!ConfirmRename(sys::NamePart(fullPath), name, askNoMore)) return false;
     const bool goOn = RenameFile(fullPath, name) != RenameResult::Stop;
     if (askNoMore) interactive = false;
     return goOn;

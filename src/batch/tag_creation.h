@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "batch/case_mode.h"
+
 namespace batch {
 
 // The number at the start of a track value: an optional sign and the
@@ -13,9 +15,8 @@ namespace batch {
 // digits, also after a leading blank. Kept modulo 2^32.
 int32_t TrackNumber(std::string_view text);
 
-// Applies a case mode to OEM text: its last character "1" upper case, "2"
-// lower case, "3" first letter capital, "4" each word capital, "5" swapped;
-// a mode of more than one character then transliterates.
-std::string ApplyCaseMode(std::string text, const std::string& mode);
+// Applies a case mode to OEM text: the change of letter case, then the
+// transliteration.
+std::string ApplyCaseMode(std::string text, const CaseMode& mode);
 
 }  // namespace batch

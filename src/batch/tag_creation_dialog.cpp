@@ -26,52 +26,55 @@ namespace {
 
 constexpr DWORD kValueEdit = DIF_HISTORY | DIF_SELECTONENTRY;
 
-const host::DialogItemSpec kCreateSpecs[CreateItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 62, 21, 0, 0, 0, 0, MCreateTitle, nullptr},
-    {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {DI_TEXT, 4, 3, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_RADIOBUTTON, 5, 4, 0, 0, 0, 1, DIF_GROUP, 0, MSubjectPath, nullptr},
-    {DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MSubjectList, nullptr},
-    {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MSubjectListName, nullptr},
-    {DI_EDIT, 26, 6, 59, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_ListName1"},
-    {DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MSubjectCharTable, nullptr},
-    {DI_COMBOBOX, 26, 7, 59, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MRegexp, nullptr},
-    {DI_EDIT, 26, 8, 59, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_CreateFormat"},
-    {DI_TEXT, 4, 9, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MWriteTags, nullptr},
-    {DI_CHECKBOX, 24, 10, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&1"), nullptr},
-    {DI_CHECKBOX, 36, 10, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&2"), nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kCreateSpecs[] = {
+    {CreateBox, DI_DOUBLEBOX, 3, 1, 62, 21, 0, 0, 0, 0, MCreateTitle, nullptr},
+    {CreateConfirm, DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
+    {CreateSeparator1, DI_TEXT, 4, 3, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {CreateFromName, DI_RADIOBUTTON, 5, 4, 0, 0, 0, 1, DIF_GROUP, 0, MSubjectPath, nullptr},
+    {CreateFromList, DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MSubjectList, nullptr},
+    {CreateListNameLabel, DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MSubjectListName, nullptr},
+    {CreateListName, DI_EDIT, 26, 6, 59, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_ListName1"},
+    {CreateTableLabel, DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MSubjectCharTable, nullptr},
+    {CreateTable, DI_COMBOBOX, 26, 7, 59, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
+    {CreateRegexpLabel, DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MRegexp, nullptr},
+    {CreateRegexp, DI_EDIT, 26, 8, 59, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_CreateFormat"},
+    {CreateSeparator2, DI_TEXT, 4, 9, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {CreateWriteLabel, DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MWriteTags, nullptr},
+    {CreateWriteV1, DI_CHECKBOX, 24, 10, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&1"), nullptr},
+    {CreateWriteV2, DI_CHECKBOX, 36, 10, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&2"), nullptr},
     // Field rows: check box at column 5, value from 24 to 55, case box at 58.
-    {DI_CHECKBOX, 5, 11, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
-    {DI_EDIT, 24, 11, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_TitleC"},
-    {DI_CHECKBOX, 58, 11, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 12, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
-    {DI_EDIT, 24, 12, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_ArtistC"},
-    {DI_CHECKBOX, 58, 12, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 13, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
-    {DI_EDIT, 24, 13, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_AlbumC"},
-    {DI_CHECKBOX, 58, 13, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 14, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
-    {DI_EDIT, 24, 14, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_YearC"},
-    {DI_CHECKBOX, 58, 14, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 15, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
-    {DI_COMBOBOX, 24, 15, 55, 0, 0, 0, DIF_SELECTONENTRY, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 58, 15, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 16, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
-    {DI_EDIT, 24, 16, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_TrackC"},
-    {DI_CHECKBOX, 5, 17, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
-    {DI_EDIT, 24, 17, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_CommentC"},
-    {DI_CHECKBOX, 58, 17, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MFileNameLabel, nullptr},
-    {DI_EDIT, 24, 18, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_FileNameC"},
-    {DI_CHECKBOX, 58, 18, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    {DI_TEXT, 4, 19, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
-    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
-    {DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
+    {CreateTitleCheck, DI_CHECKBOX, 5, 11, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
+    {CreateTitle, DI_EDIT, 24, 11, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_TitleC"},
+    {CreateTitleCase, DI_CHECKBOX, 58, 11, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateArtistCheck, DI_CHECKBOX, 5, 12, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
+    {CreateArtist, DI_EDIT, 24, 12, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_ArtistC"},
+    {CreateArtistCase, DI_CHECKBOX, 58, 12, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateAlbumCheck, DI_CHECKBOX, 5, 13, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
+    {CreateAlbum, DI_EDIT, 24, 13, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_AlbumC"},
+    {CreateAlbumCase, DI_CHECKBOX, 58, 13, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateYearCheck, DI_CHECKBOX, 5, 14, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
+    {CreateYear, DI_EDIT, 24, 14, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_YearC"},
+    {CreateYearCase, DI_CHECKBOX, 58, 14, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateGenreCheck, DI_CHECKBOX, 5, 15, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
+    {CreateGenre, DI_COMBOBOX, 24, 15, 55, 0, 0, 0, DIF_SELECTONENTRY, 0, host::SpecText(""), nullptr},
+    {CreateGenreCase, DI_CHECKBOX, 58, 15, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateTrackCheck, DI_CHECKBOX, 5, 16, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
+    {CreateTrack, DI_EDIT, 24, 16, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_TrackC"},
+    {CreateCommentCheck, DI_CHECKBOX, 5, 17, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
+    {CreateComment, DI_EDIT, 24, 17, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_CommentC"},
+    {CreateCommentCase, DI_CHECKBOX, 58, 17, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateFileNameCheck, DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MFileNameLabel, nullptr},
+    {CreateFileName, DI_EDIT, 24, 18, 55, 0, 0, 0, kValueEdit, 0, host::SpecText(""), "ID3_FileNameC"},
+    {CreateFileNameCase, DI_CHECKBOX, 58, 18, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {CreateSeparator3, DI_TEXT, 4, 19, 61, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {CreateOk, DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {CreateCancel, DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {CreateSchemes, DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
+    {CreateSaveScheme, DI_BUTTON, 0, 20, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSaveScheme, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kCreateSpecs, CreateItemCount));
 
 // Kept filled after the dialog closed: the walk reads the choices from here.
 FarDialogItem createItems[CreateItemCount];
@@ -93,21 +96,24 @@ enum CaseItem : int {
   CaseItemCount
 };
 
-const host::DialogItemSpec kCaseSpecs[CaseItemCount] = {
-    {DI_DOUBLEBOX, 3, 1, 48, 13, 0, 0, 0, 0, MCaseTitle, nullptr},
-    {DI_RADIOBUTTON, 5, 2, 0, 0, 0, 1, DIF_GROUP, 0, MCaseKeep, nullptr},
-    {DI_RADIOBUTTON, 5, 3, 0, 0, 0, 0, 0, 0, MCaseUpper, nullptr},
-    {DI_RADIOBUTTON, 5, 4, 0, 0, 0, 0, 0, 0, MCaseLower, nullptr},
-    {DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MCaseFirst, nullptr},
-    {DI_RADIOBUTTON, 5, 6, 0, 0, 0, 0, 0, 0, MCaseWords, nullptr},
-    {DI_RADIOBUTTON, 5, 7, 0, 0, 0, 0, 0, 0, MCaseSwap, nullptr},
-    {DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MTransliterate, nullptr},
-    {DI_TEXT, 4, 9, 47, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MApplyToAll, nullptr},
-    {DI_TEXT, 4, 11, 47, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kCaseSpecs[] = {
+    {CaseBox, DI_DOUBLEBOX, 3, 1, 48, 13, 0, 0, 0, 0, MCaseTitle, nullptr},
+    {CaseKeep, DI_RADIOBUTTON, 5, 2, 0, 0, 0, 1, DIF_GROUP, 0, MCaseKeep, nullptr},
+    {CaseUpper, DI_RADIOBUTTON, 5, 3, 0, 0, 0, 0, 0, 0, MCaseUpper, nullptr},
+    {CaseLower, DI_RADIOBUTTON, 5, 4, 0, 0, 0, 0, 0, 0, MCaseLower, nullptr},
+    {CaseFirst, DI_RADIOBUTTON, 5, 5, 0, 0, 0, 0, 0, 0, MCaseFirst, nullptr},
+    {CaseWords, DI_RADIOBUTTON, 5, 6, 0, 0, 0, 0, 0, 0, MCaseWords, nullptr},
+    {CaseSwap, DI_RADIOBUTTON, 5, 7, 0, 0, 0, 0, 0, 0, MCaseSwap, nullptr},
+    {CaseTransliterate, DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MTransliterate, nullptr},
+    {CaseSeparator1, DI_TEXT, 4, 9, 47, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {CaseAllFields, DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MApplyToAll, nullptr},
+    {CaseSeparator2, DI_TEXT, 4, 11, 47, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {CaseOk, DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {CaseCancel, DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kCaseSpecs, CaseItemCount));
 
 FarDialogItem caseItems[CaseItemCount];
 
@@ -141,9 +147,17 @@ const TagCreationField* FieldOfCase(int item) {
 
 std::string CaseValueName(const std::string& field) { return "C_" + field; }
 
+// The radio items follow LetterCase's order.
+static_assert(CaseSwap - CaseKeep == static_cast<int>(LetterCase::Swapped));
+
+// The stored case mode of a field ("0" when none is stored).
+CaseMode StoredMode(const std::string& field) {
+  return ParseCaseMode(host::ReadString(CaseValueName(field), kTagCreationKey, "0"));
+}
+
 // The case modes a walk has looked up, by field; emptied when the dialog opens
 // and whenever a mode is stored.
-std::map<std::string, std::string> caseModes;
+std::map<std::string, CaseMode> caseModes;
 
 void EnableSource(HANDLE dialog) {
   const bool fromList = !LiveChecked(dialog, CreateFromName);
@@ -159,12 +173,12 @@ bool ValidateValueTemplates(HANDLE dialog) {
   return CheckTemplateWidths(dialog, items);
 }
 
-void EnableValue(HANDLE dialog, int checkItem) {
-  Enable(dialog, checkItem + 1, LiveChecked(dialog, checkItem));
+void EnableValue(HANDLE dialog, const TagCreationField& field) {
+  Enable(dialog, field.valueItem, LiveChecked(dialog, field.checkItem));
 }
 
 void ShowCase(HANDLE dialog, const TagCreationField& field) {
-  const bool set = host::ReadString(CaseValueName(field.name), kTagCreationKey, "0") != "0";
+  const bool set = !StoredMode(field.name).ChangesNothing();
   host::SendDlgMessage(dialog, DM_SETCHECK, field.caseItem, set ? BSTATE_CHECKED : BSTATE_UNCHECKED);
 }
 
@@ -182,7 +196,7 @@ long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
   switch (msg) {
     case DN_INITDIALOG:
       EnableSource(dialog);
-      for (const TagCreationField& field : kTagCreationFields) EnableValue(dialog, field.checkItem);
+      for (const TagCreationField& field : kTagCreationFields) EnableValue(dialog, field);
       for (const TagCreationField& field : kTagCreationFields) {
         if (field.caseItem >= 0) ShowCase(dialog, field);
       }
@@ -191,8 +205,8 @@ long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
     case DN_BTNCLICK:
       if (param1 == CreateFromName || param1 == CreateFromList) {
         EnableSource(dialog);
-      } else if (FieldOfCheck(param1) != nullptr) {
-        EnableValue(dialog, param1);
+      } else if (const TagCreationField* checked = FieldOfCheck(param1)) {
+        EnableValue(dialog, *checked);
         RefreshCaseItems(dialog);
       } else if (const TagCreationField* field = FieldOfCase(param1)) {
         CaseDialog(field->name);
@@ -220,16 +234,12 @@ long WINAPI CaseProc(HANDLE dialog, int msg, int param1, long param2) {
     host::SendDlgMessage(dialog, DM_SETCHECK, CaseAllFields,
                          allTags.empty() ? BSTATE_UNCHECKED : BSTATE_CHECKED);
     if (!allTags.empty()) name = allTags;
-    const std::string mode = host::ReadString(CaseValueName(name), kTagCreationKey, "0");
-    // The last character names the radio item; a value the dialog never
-    // writes selects "leave as it is" rather than some other item.
-    int radio = CaseKeep;
-    if (!mode.empty() && mode.back() >= '0' && mode.back() <= '5') {
-      radio = CaseKeep + (mode.back() - '0');
-    }
-    host::SendDlgMessage(dialog, DM_SETCHECK, radio, BSTATE_CHECKED);
+    // A stored value the dialog never writes selects "leave as it is".
+    const CaseMode mode = StoredMode(name);
+    host::SendDlgMessage(dialog, DM_SETCHECK, CaseKeep + static_cast<int>(mode.letters),
+                         BSTATE_CHECKED);
     host::SendDlgMessage(dialog, DM_SETCHECK, CaseTransliterate,
-                         mode.size() > 1 ? BSTATE_CHECKED : BSTATE_UNCHECKED);
+                         mode.transliterate ? BSTATE_CHECKED : BSTATE_UNCHECKED);
   }
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
@@ -261,16 +271,15 @@ bool CaseDialog(const std::string& field) {
   const int closed = host::DialogEx(-1, -1, 52, 15, "Id3Case", caseItems, CaseItemCount, 0,
                                     CaseProc, reinterpret_cast<long>(&field));
   if (closed != CaseOk) return false;
-  char digit = '0';
+  CaseMode chosen;
   for (int item = CaseKeep; item <= CaseSwap; ++item) {
     if (caseItems[item].Selected != 0) {
-      digit = static_cast<char>('0' + (item - CaseKeep));
+      chosen.letters = static_cast<LetterCase>(item - CaseKeep);
       break;
     }
   }
-  std::string mode;
-  if (caseItems[CaseTransliterate].Selected != 0) mode += '1';
-  mode += digit;
+  chosen.transliterate = caseItems[CaseTransliterate].Selected != 0;
+  const std::string mode = StoredCaseMode(chosen);
   caseModes.clear();
   host::StoreDialogValues([&] {
     host::WriteString(CaseValueName(field), kTagCreationKey, mode);
@@ -280,13 +289,12 @@ bool CaseDialog(const std::string& field) {
   return true;
 }
 
-std::string CaseModeFor(const std::string& field) {
+CaseMode CaseModeFor(const std::string& field) {
   // Read once per field for a walk: every file of it takes the same modes.
   const auto known = caseModes.find(field);
   if (known != caseModes.end()) return known->second;
   const std::string allTags = host::ReadString("C_AllTags", kTagCreationKey, "");
-  std::string mode =
-      host::ReadString(CaseValueName(allTags.empty() ? field : allTags), kTagCreationKey, "0");
+  const CaseMode mode = StoredMode(allTags.empty() ? field : allTags);
   caseModes.emplace(field, mode);
   return mode;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "batch/case_mode.h"
 #include "far/plugin_api.h"
 
 namespace batch {
@@ -59,24 +60,31 @@ enum TagCreationItem : int {
 };
 static_assert(CreateItemCount == 43);
 
-// One field row, in processing order. `name` forms the registry value names
-// ("CB_" + name, "Edit_" + name, "C_" + name).
+// What a field row sets: a field of the tags, or (FileName) the file's name.
+enum class TagField { Title, Artist, Album, Year, Genre, Track, Comment, FileName };
+
+// One field row, in processing order: the field it sets and the dialog items
+// that show it. `name` forms the registry value names ("CB_" + name,
+// "Edit_" + name, "C_" + name).
 struct TagCreationField {
+  TagField field;
   const char* name;
   int checkItem;
   int valueItem;
   int caseItem;  // -1: none
 };
 inline constexpr std::array<TagCreationField, 8> kTagCreationFields = {{
-    {"Title", CreateTitleCheck, CreateTitle, CreateTitleCase},
-    {"Artist", CreateArtistCheck, CreateArtist, CreateArtistCase},
-    {"Album", CreateAlbumCheck, CreateAlbum, CreateAlbumCase},
-    {"Year", CreateYearCheck, CreateYear, CreateYearCase},
-    {"Genre", CreateGenreCheck, CreateGenre, CreateGenreCase},
-    {"Track", CreateTrackCheck, CreateTrack, -1},
-    {"Comment", CreateCommentCheck, CreateComment, CreateCommentCase},
-    {"FileName", CreateFileNameCheck, CreateFileName, CreateFileNameCase},
+    {TagField::Title, "Title", CreateTitleCheck, CreateTitle, CreateTitleCase},
+    {TagField::Artist, "Artist", CreateArtistCheck, CreateArtist, CreateArtistCase},
+    {TagField::Album, "Album", CreateAlbumCheck, CreateAlbum, CreateAlbumCase},
+    {TagField::Year, "Year", CreateYearCheck, CreateYear, CreateYearCase},
+    {TagField::Genre, "Genre", CreateGenreCheck, CreateGenre, CreateGenreCase},
+    {TagField::Track, "Track", CreateTrackCheck, CreateTrack, -1},
+    {TagField::Comment, "Comment", CreateCommentCheck, CreateComment, CreateCommentCase},
+    {TagField::FileName, "FileName", CreateFileNameCheck, CreateFileName, CreateFileNameCase},
 }};
+// The new name is made last, from the tags as the other fields left them.
+static_assert(kTagCreationFields.back().field == TagField::FileName);
 
 // The dialog's items as the user left them; they stay filled for the walk.
 const FarDialogItem& TagCreationItem(int item);
@@ -88,11 +96,13 @@ bool TagCreationChecked(int item);
 bool CaseDialog(const std::string& field);
 
 // The case mode of a field as the per-file step applies it: the mode of the
-// field C_AllTags names when that is set, else the field's own; "0" = none.
-std::string CaseModeFor(const std::string& field);
+// field C_AllTags names when that is set, else the field's own; read from the
+// registry once per field for a walk.
+CaseMode CaseModeFor(const std::string& field);
 
-// True when item 10 of the running dialog is empty or compiles; otherwise a
-// warning with the library's error and the cursor put at its position.
+// True when the regular expression of the running dialog (CreateRegexp) is
+// empty or compiles; otherwise a warning with the library's error, and the
+// cursor put where the library found it.
 bool ValidateRegexp(HANDLE dialog);
 
 }  // namespace batch

@@ -34,7 +34,8 @@ std::string PathPiece(std::string piece, bool wide) {
   return piece;
 }
 
-std::string FolderPart(const std::string& fullName) {
+// Marker E's folder: unlike sys::FolderPart, a '/' ends no folder on Windows.
+std::string MarkerFolderPart(const std::string& fullName) {
   const size_t sep = LastPathSeparator(fullName);
   return sep == std::string::npos ? std::string() : fullName.substr(0, sep + 1);
 }
@@ -94,9 +95,9 @@ std::string TagMarker(char marker, const TagSource& tag) {
       case '3': return t.Artist();
       case '4': return t.Album();
       case '5': return t.Year();
-      case '6': return t.GenreText();
+      case '6': return t.Genre();
       case '7': return t.Comment();
-      case '8': return t.TrackAsText();
+      case '8': return t.TrackText();
       default: return std::string();  // 9 to D exist in ID3v2 only
     }
   }
@@ -122,7 +123,7 @@ std::string MarkerValue(char marker, const audio::MPEGaudio& analysis, const std
                         const TagSource& tag, int counter) {
   switch (marker) {
     case '0': return std::to_string(counter);
-    case 'E': return PathPiece(FolderPart(fullName), false);
+    case 'E': return PathPiece(MarkerFolderPart(fullName), false);
     case 'F': return PathPiece(NameWithoutExtension(fullName), true);
     case 'G': return PathPiece(Extension(fullName), true);
     default: break;

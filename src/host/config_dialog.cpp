@@ -19,27 +19,24 @@ constexpr const char* kSubkey = "ConfigDialog";
 constexpr int kWidth = 69;
 constexpr int kHeight = 15;
 
-// A host that never answers -1 would otherwise fill the list without end.
-
 // clang-format off
-const DialogItemSpec kSpecs[ConfigItem::Count] = {
-    /* Box           */ {DI_DOUBLEBOX, 3, 1, 65, 13, 0, 0, 0, 0, MConfigTitle, nullptr},
-    /* ProcessLabel  */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MProcessMask, nullptr},
-    /* ProcessExt    */ {DI_EDIT, 5, 3, 62, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""),
-                         "ID3_ProcessExt"},
-    /* ExcludeLabel  */ {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MExcludeMask, nullptr},
-    /* ExcludeExt    */ {DI_EDIT, 5, 5, 62, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""),
-                         "ID3_ExcludeExt"},
-    /* CodePageLabel */ {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MTagCodePage, nullptr},
-    /* TagCP         */ {DI_COMBOBOX, 5, 7, 62, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
-    /* ResetCounter  */ {DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MResetCounter, nullptr},
-    /* KeepFileTime  */ {DI_CHECKBOX, 5, 9, 0, 0, 0, 0, 0, 0, MKeepFileTime, nullptr},
-    /* Separator     */ {DI_TEXT, 4, 11, 64, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
-    /* Ok            */ {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
-    /* Cancel        */ {DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
-    /* WriteUnicode  */ {DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MWriteUnicode, nullptr},
+constexpr DialogItemSpec kSpecs[] = {
+    {ConfigItem::Box, DI_DOUBLEBOX, 3, 1, 65, 13, 0, 0, 0, 0, MConfigTitle, nullptr},
+    {ConfigItem::ProcessLabel, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MProcessMask, nullptr},
+    {ConfigItem::ProcessExt, DI_EDIT, 5, 3, 62, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ProcessExt"},
+    {ConfigItem::ExcludeLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MExcludeMask, nullptr},
+    {ConfigItem::ExcludeExt, DI_EDIT, 5, 5, 62, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_ExcludeExt"},
+    {ConfigItem::CodePageLabel, DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MTagCodePage, nullptr},
+    {ConfigItem::TagCP, DI_COMBOBOX, 5, 7, 62, 0, 0, 0, DIF_DROPDOWNLIST, 0, host::SpecText(""), nullptr},
+    {ConfigItem::ResetCounter, DI_CHECKBOX, 5, 8, 0, 0, 0, 0, 0, 0, MResetCounter, nullptr},
+    {ConfigItem::KeepFileTime, DI_CHECKBOX, 5, 9, 0, 0, 0, 0, 0, 0, MKeepFileTime, nullptr},
+    {ConfigItem::Separator, DI_TEXT, 4, 11, 64, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {ConfigItem::Ok, DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {ConfigItem::Cancel, DI_BUTTON, 0, 12, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
+    {ConfigItem::WriteUnicode, DI_CHECKBOX, 5, 10, 0, 0, 0, 0, 0, 0, MWriteUnicode, nullptr},
 };
 // clang-format on
+static_assert(ItemsInPlace(kSpecs, ConfigItem::Count));
 
 // Kept after the dialog closes, as every dialog's items are.
 FarDialogItem items[ConfigItem::Count];

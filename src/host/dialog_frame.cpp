@@ -19,9 +19,6 @@ constexpr int kBarCells = 43;
 constexpr char kEmptyCell = static_cast<char>(0xB0);  // light shade in 437 and 866
 constexpr char kFullCell = static_cast<char>(0xDB);   // full block
 
-// Data values below this are message numbers, the rest text pointers.
-constexpr uintptr_t kFirstTextPointer = 2000;
-
 struct Progress {
   int total = 0;
   int done = 0;
@@ -224,9 +221,7 @@ void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int cou
     item.Flags = spec.Flags;
     item.DefaultButton = spec.DefaultButton;
 
-    const uintptr_t data = static_cast<uintptr_t>(spec.Data);
-    const char* text = data < kFirstTextPointer ? Msg(static_cast<int>(data))
-                                                : reinterpret_cast<const char*>(data);
+    const char* text = spec.Data.Message >= 0 ? Msg(spec.Data.Message) : spec.Data.Text;
     if (text == nullptr) text = "";
     const size_t length = std::min(std::strlen(text), sizeof(item.Data) - 1);
     std::memcpy(item.Data, text, length);

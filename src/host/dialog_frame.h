@@ -51,21 +51,48 @@ void ProgressSet(int position);
 void ProgressStep(int n);
 void ProgressEnd();
 
-// One dialog item in compact form; Data below 2000 is a message number,
-// otherwise a pointer to a text; History is a history name or an edit mask.
+// An item's text in a table row: a message number of the language file, or
+// (through SpecText) a text as it stands.
+struct SpecData {
+  constexpr SpecData(int message) : Message(message) {}
+  int Message;  // -1 for a text
+  const char* Text = nullptr;
+
+ private:
+  friend constexpr SpecData SpecText(const char* text);
+  constexpr explicit SpecData(const char* text) : Message(-1), Text(text) {}
+};
+
+// A text (rather than a message number) as a spec's Data.
+constexpr SpecData SpecText(const char* text) { return SpecData(text); }
+
+// One dialog item in compact form: `Item` names the item (the enumerator
+// that indexes it), Data is its text, History a history name or an edit mask.
+// Every table of rows is checked with ItemsInPlace.
 struct DialogItemSpec {
+  int Item;
   int Type;
   int X1, Y1, X2, Y2;
   int Focus;
   int Selected;
   DWORD Flags;
   int DefaultButton;
-  intptr_t Data;
+  SpecData Data;
   const char* History;
 };
 
-// A text (rather than a message number) as a spec's Data.
-inline intptr_t SpecText(const char* text) { return reinterpret_cast<intptr_t>(text); }
+// True when the table (an array or std::array of rows) has `count` rows and
+// row i names item i: the names of the rows and their positions agree. For a
+// static_assert after each table.
+template <typename Table>
+constexpr bool ItemsInPlace(const Table& specs, int count) {
+  int position = 0;
+  for (const DialogItemSpec& spec : specs) {
+    if (spec.Item != position) return false;
+    ++position;
+  }
+  return position == count;
+}
 
 // Fills host items 0..count-1 from the specs (texts cut to 511 characters).
 // The caller clears the items first and attaches combo box lists afterwards.

@@ -13,7 +13,7 @@ bool ResetCounter = false;
 
 std::string LastDir;
 
-int Mode = 0;
+Operation Mode = Operation::ShowInfo;
 int Counter = 0;
 int Total = 0;
 bool Interactive = true;

@@ -22,10 +22,14 @@ extern bool ResetCounter;       // Counter restarts in each folder
 // The folder part of the last file processed while ResetCounter was on.
 extern std::string LastDir;
 
+// The operations of the plug-in's menu, in its order: the modes 0 to 4 that
+// the operations are known by (host/operations.h).
+enum class Operation : int { ShowInfo, FileList, Rename, CreateTags, ConvertText };
+
 // The running invocation.
-extern int Mode;           // the chosen operation, 0 to 3
-extern int Counter;        // 0-based number of the current file in the walk
-extern int Total;          // files the walk will hand to the operation
-extern bool Interactive;   // true: the operation asks per file; false: progress display
+extern Operation Mode;    // the chosen operation
+extern int Counter;       // 0-based number of the current file in the walk
+extern int Total;         // files the walk will hand to the operation
+extern bool Interactive;  // true: the operation asks per file; false: progress display
 
 }  // namespace host

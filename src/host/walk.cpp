@@ -13,6 +13,7 @@
 #include "host/dialog_frame.h"
 #include "host/far_services.h"
 #include "host/plugin_state.h"
+#include "sys/path.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
 
@@ -20,9 +21,10 @@ namespace host {
 
 namespace {
 
-// The menu's items in their order; `Mode` is the chosen index.
+// The menu's items in the order of Operation; `Mode` is the chosen one.
 constexpr int kMenuMessages[] = {MShowInfo, MMakeFileList, MRenameFiles, MCreateTags, MConvertText};
 constexpr int kModes = static_cast<int>(sizeof kMenuMessages / sizeof kMenuMessages[0]);
+static_assert(kModes == static_cast<int>(Operation::ConvertText) + 1);
 
 // ProcessFile's results.
 constexpr int kStop = 0;
@@ -77,7 +79,7 @@ Invocation* current = nullptr;
 void FinishWrites() {
   std::vector<sys::SyncFailure> failures;
   if (sys::SyncWritten(&failures)) return;
-  const int message = Mode == 1 ? MCannotWriteList : MCannotWriteTags;
+  const int message = Mode == Operation::FileList ? MCannotWriteList : MCannotWriteTags;
   for (const sys::SyncFailure& failure : failures) {
     sys::SetLastError(failure.error);
     if (!ReportFileFailure(message, failure.path)) break;
@@ -163,20 +165,19 @@ bool IsParentEntry(const std::string& name) { return name == ".."; }
 
 bool RunOperation(const std::string& path, Invocation& invocation) {
   switch (Mode) {
-    case 0:
+    case Operation::ShowInfo:
       return views::ShowFileInfo(path, invocation.audio, true);
-    case 1:
+    case Operation::FileList:
       return batch::AddToFileList(path, invocation.audio, Counter, Interactive);
-    case 2:
+    case Operation::Rename:
       return batch::RenameFromTags(path, invocation.audio, Counter, Interactive);
-    case 3:
+    case Operation::CreateTags:
       return batch::CreateTags(path, invocation.audio, Counter, invocation.lines.get(),
                                Interactive);
-    case 4:
+    case Operation::ConvertText:
       return batch::ConvertTagText(path, invocation.audio, Interactive);
-    default:
-      return false;
   }
+  return false;
 }
 
 // A file whose name the OEM code page cannot spell: reading it again cannot
@@ -221,7 +222,7 @@ int AnalyzeAndRun(const std::string& path, bool single, Invocation& invocation) 
 int ProcessMatchingFile(const std::string& path, void* param, Invocation& invocation) {
   const bool single = param == kSingle;
   if (ResetCounter && !single) {
-    std::string folder = FolderPart(path);
+    std::string folder = sys::FolderPart(path);
     if (folder != LastDir) {
       LastDir = std::move(folder);
       Counter = 0;
@@ -265,7 +266,7 @@ struct PanelCopy {
   }
 };
 
-// The operations menu; the chosen mode, or -1 for Esc.
+// The operations menu; the chosen operation's index, or -1 for Esc.
 int ChooseMode() {
   FarMenuItem items[kModes];
   std::memset(items, 0, sizeof items);
@@ -283,15 +284,15 @@ int ChooseMode() {
 // The set-up dialog of the chosen operation; false when the invocation ends.
 bool SetUp(Invocation& invocation) {
   switch (Mode) {
-    case 1:
+    case Operation::FileList:
       if (!batch::FileListSetup()) return false;
       Interactive = false;  // the file list never asks per file
       return true;
-    case 2:
+    case Operation::Rename:
       if (!batch::RenameSetup()) return false;
       Interactive = batch::RenameConfirmation();
       return true;
-    case 3: {
+    case Operation::CreateTags: {
       if (!batch::TagCreationSetup()) return false;
       if (!batch::TagCreationFromName()) {
         const std::string listFile = batch::TagCreationListFile();
@@ -305,13 +306,14 @@ bool SetUp(Invocation& invocation) {
       Interactive = batch::TagCreationConfirmation();
       return true;
     }
-    case 4:
+    case Operation::ConvertText:
       if (!batch::ConvertTextSetup()) return false;
       Interactive = batch::ConvertTextConfirmation();
       return true;
-    default:
-      return true;
+    case Operation::ShowInfo:
+      return true;  // the information view has no set-up
   }
+  return true;
 }
 
 // Goes through the entries the counting pass found as the host's search
@@ -373,7 +375,7 @@ void WalkSingleItem(PanelCopy& panel, InvocationScope& scope) {
     ProcessFile(&item.FindData, path.c_str(), kSingle);
     return;
   }
-  if (Mode != 0) {
+  if (Mode != Operation::ShowInfo) {
     CountFolder(path);
     scope.RaiseFailure();
   } else {
@@ -387,7 +389,7 @@ void WalkSingleItem(PanelCopy& panel, InvocationScope& scope) {
 }
 
 void WalkSelection(PanelCopy& panel, InvocationScope& scope) {
-  if (Mode != 0) {
+  if (Mode != Operation::ShowInfo) {
     for (const PluginPanelItem& item : panel.selected) {
       const std::string name = NameOf(item.FindData);
       if (IsParentEntry(name)) continue;
@@ -484,7 +486,7 @@ void OpenFromPluginsMenu() {
 
   const int mode = ChooseMode();
   if (mode < 0) return;
-  Mode = mode;
+  Mode = static_cast<Operation>(mode);
   Counter = 0;
   Interactive = true;
   Total = 0;
@@ -507,12 +509,12 @@ void OpenFromCommandLine(const char* argument) {
   std::vector<char> text(source, source + std::strlen(source) + 1);
   Unquote(text.data());
   Interactive = true;
-  Mode = 0;
+  Mode = Operation::ShowInfo;
   Total = 1;
   Counter = 0;
 
   std::string name(text.data());
-  const std::string folder = FolderPart(name);
+  const std::string folder = sys::FolderPart(name);
   // A comma would separate masks; in a file name it stands for any one character.
   std::replace(name.begin(), name.end(), ',', '?');
   if (!folder.empty()) {
@@ -563,11 +565,6 @@ bool LoadListLines(const std::string& fileName, ListLines* lines) {
   }
   *lines = SplitListLines(content.data(), content.size());
   return true;
-}
-
-std::string FolderPart(const std::string& path) {
-  const size_t last = path.find_last_of(sys::kPathSeparators);
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

@@ -41,9 +41,6 @@ ListLines SplitListLines(const char* text, size_t size);
 // False when the file cannot be opened or read.
 bool LoadListLines(const std::string& fileName, ListLines* lines);
 
-// Everything up to and including the last separator (sys::kPathSeparators:
-// on Windows '\', '/' or ':', on POSIX '/'); empty without one.
-std::string FolderPart(const std::string& path);
 // `folder` and `name` with one separator (sys::kPathSeparator) between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
 

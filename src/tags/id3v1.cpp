@@ -273,9 +273,9 @@ void ID3v1Tag::SetGenreNumber(uint8_t value) {
   present_ = present_ || value != 0;
 }
 
-std::string ID3v1Tag::GenreText() const { return tags::GenreText(genre_); }
+std::string ID3v1Tag::Genre() const { return tags::GenreText(genre_); }
 
-std::string ID3v1Tag::TrackAsText() const {
+std::string ID3v1Tag::TrackText() const {
   return track_ == 0 ? std::string() : std::to_string(track_);
 }
 

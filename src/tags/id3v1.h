@@ -71,9 +71,9 @@ class ID3v1Tag {
   uint8_t GenreNumber() const { return genre_; }  // 255 = none
 
   // The genre's name, empty for numbers without one.
-  std::string GenreText() const;
+  std::string Genre() const;
   // Track as decimal digits, empty when 0.
-  std::string TrackAsText() const;
+  std::string TrackText() const;
 
   // The block that Save writes (the loaded block with the changed fields
   // written over it), and the parsing of one that Load reads.

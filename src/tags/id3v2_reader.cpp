@@ -215,8 +215,6 @@ bool ID3v2Tag::Load(const std::string& fileName) {
   return LoadFrom(file, size);
 }
 
-// Copied, not moved, into the fields: they keep their memory from one file
-// to the next.
 namespace {
 
 // TCON: "(17)Rock" keeps the refinement after the last reference. A reference
@@ -241,6 +239,8 @@ std::string GenreFromContentType(const std::string& stored) {
 
 }  // namespace
 
+// The slot texts are copied, not moved, into the fields, which so keep their
+// memory from one file to the next.
 void ID3v2Tag::FillFromSlots(const SlotTexts& texts) {
   auto text = [&](Slot slot) -> const std::string& { return texts[slot]; };
 

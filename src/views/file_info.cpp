@@ -36,82 +36,89 @@ constexpr DWORD CG = DIF_CENTERGROUP;
 constexpr DWORD NC = DIF_BTNNOCLOSE;
 constexpr DWORD SEP = DIF_SEPARATOR;
 
-// A literal item text; numbers below 2000 are message numbers.
-
 constexpr const char* kTrackMask = "#####";
 
-const host::DialogItemSpec kFileInfoSpecs[FileInfoItem::Count] = {
-    /* 00 */ {DI_DOUBLEBOX, 3, 1, 70, 19, 0, 0, 0, 0, host::SpecText("ID3"), nullptr},
-    /* 01 */ {DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&1"), nullptr},
-    /* 02 */ {DI_TEXT, 23, 2, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
-    /* 03 */ {DI_FIXEDIT, 30, 2, 34, 0, 0, 0, SE | MA, 0, host::SpecText(""), kTrackMask},
-    /* 04 */ {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
-    /* 05 */ {DI_FIXEDIT, 5, 4, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Title"},
-    /* 06 */ {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
-    /* 07 */ {DI_FIXEDIT, 5, 6, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Artist"},
-    /* 08 */ {DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
-    /* 09 */ {DI_FIXEDIT, 5, 8, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Album"},
-    /* 10 */ {DI_TEXT, 5, 9, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
-    /* 11 */ {DI_FIXEDIT, 5, 10, 8, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Year"},
-    /* 12 */ {DI_TEXT, 11, 9, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
-    /* 13 */ {DI_COMBOBOX, 11, 10, 34, 0, 0, 0, DD, 0, host::SpecText(""), nullptr},
-    /* 14 */ {DI_TEXT, 5, 11, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
-    /* 15 */ {DI_FIXEDIT, 5, 12, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Comment"},
-    /* 16 */ {DI_CHECKBOX, 38, 2, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&2"), nullptr},
-    /* 17 */ {DI_TEXT, 56, 2, 0, 0, 0, 0, 0, 0, MTrackLabel2, nullptr},
-    /* 18 */ {DI_FIXEDIT, 63, 2, 67, 0, 0, 0, SE | MA, 0, host::SpecText(""), kTrackMask},
-    /* 19 */ {DI_TEXT, 38, 3, 0, 0, 0, 0, 0, 0, MTitleLabel2, nullptr},
-    /* 20 */ {DI_EDIT, 38, 4, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Title"},
-    /* 21 */ {DI_TEXT, 38, 5, 0, 0, 0, 0, 0, 0, MArtistLabel2, nullptr},
-    /* 22 */ {DI_EDIT, 38, 6, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Artist"},
-    /* 23 */ {DI_TEXT, 38, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel2, nullptr},
-    /* 24 */ {DI_EDIT, 38, 8, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Album"},
-    /* 25 */ {DI_TEXT, 38, 9, 0, 0, 0, 0, 0, 0, MYearLabel2, nullptr},
-    /* 26 */ {DI_EDIT, 38, 10, 42, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Year"},
-    /* 27 */ {DI_TEXT, 45, 9, 0, 0, 0, 0, 0, 0, MGenreLabel2, nullptr},
-    /* 28 */ {DI_COMBOBOX, 45, 10, 67, 0, 0, 0, SE, 0, host::SpecText(""), nullptr},
-    /* 29 */ {DI_BUTTON, 38, 11, 0, 0, 0, 0, NC, 0, MCommentLabel2, nullptr},
-    /* 30 */ {DI_EDIT, 38, 12, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Comment"},
-    /* 31 */ {DI_TEXT, 4, 13, 69, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
-    /* 32 */ {DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV1, nullptr},
-    /* 33 */ {DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV2, nullptr},
-    /* 34 */ {DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MAudioInfo, nullptr},
-    /* 35 */ {DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MExtraFields, nullptr},
-    /* 36 */ {DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MReread, nullptr},
-    /* 37 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 1, MSave, nullptr},
-    /* 38 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MRemoveTags, nullptr},
-    /* 39 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MSkip, nullptr},
-    /* 40 */ {DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MCancel, nullptr},
-    /* 41 */ {DI_TEXT, 4, 17, 69, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
-    /* 42 */ {DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kFileInfoSpecs[] = {
+    {FileInfoItem::Frame, DI_DOUBLEBOX, 3, 1, 70, 19, 0, 0, 0, 0, host::SpecText("ID3"), nullptr},
+    {FileInfoItem::V1Check, DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&1"), nullptr},
+    {FileInfoItem::V1TrackLabel, DI_TEXT, 23, 2, 0, 0, 0, 0, 0, 0, MTrackLabel, nullptr},
+    {FileInfoItem::V1Track, DI_FIXEDIT, 30, 2, 34, 0, 0, 0, SE | MA, 0, host::SpecText(""), kTrackMask},
+    {FileInfoItem::V1TitleLabel, DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, MTitleLabel, nullptr},
+    {FileInfoItem::V1Title, DI_FIXEDIT, 5, 4, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Title"},
+    {FileInfoItem::V1ArtistLabel, DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MArtistLabel, nullptr},
+    {FileInfoItem::V1Artist, DI_FIXEDIT, 5, 6, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Artist"},
+    {FileInfoItem::V1AlbumLabel, DI_TEXT, 5, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel, nullptr},
+    {FileInfoItem::V1Album, DI_FIXEDIT, 5, 8, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Album"},
+    {FileInfoItem::V1YearLabel, DI_TEXT, 5, 9, 0, 0, 0, 0, 0, 0, MYearLabel, nullptr},
+    {FileInfoItem::V1Year, DI_FIXEDIT, 5, 10, 8, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Year"},
+    {FileInfoItem::V1GenreLabel, DI_TEXT, 11, 9, 0, 0, 0, 0, 0, 0, MGenreLabel, nullptr},
+    {FileInfoItem::V1Genre, DI_COMBOBOX, 11, 10, 34, 0, 0, 0, DD, 0, host::SpecText(""), nullptr},
+    {FileInfoItem::V1CommentLabel, DI_TEXT, 5, 11, 0, 0, 0, 0, 0, 0, MCommentLabel, nullptr},
+    {FileInfoItem::V1Comment, DI_FIXEDIT, 5, 12, 34, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Comment"},
+    {FileInfoItem::V2Check, DI_CHECKBOX, 38, 2, 0, 0, 0, 0, 0, 0, host::SpecText("ID3v&2"), nullptr},
+    {FileInfoItem::V2TrackLabel, DI_TEXT, 56, 2, 0, 0, 0, 0, 0, 0, MTrackLabel2, nullptr},
+    {FileInfoItem::V2Track, DI_FIXEDIT, 63, 2, 67, 0, 0, 0, SE | MA, 0, host::SpecText(""), kTrackMask},
+    {FileInfoItem::V2TitleLabel, DI_TEXT, 38, 3, 0, 0, 0, 0, 0, 0, MTitleLabel2, nullptr},
+    {FileInfoItem::V2Title, DI_EDIT, 38, 4, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Title"},
+    {FileInfoItem::V2ArtistLabel, DI_TEXT, 38, 5, 0, 0, 0, 0, 0, 0, MArtistLabel2, nullptr},
+    {FileInfoItem::V2Artist, DI_EDIT, 38, 6, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Artist"},
+    {FileInfoItem::V2AlbumLabel, DI_TEXT, 38, 7, 0, 0, 0, 0, 0, 0, MAlbumLabel2, nullptr},
+    {FileInfoItem::V2Album, DI_EDIT, 38, 8, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Album"},
+    {FileInfoItem::V2YearLabel, DI_TEXT, 38, 9, 0, 0, 0, 0, 0, 0, MYearLabel2, nullptr},
+    {FileInfoItem::V2Year, DI_EDIT, 38, 10, 42, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Year"},
+    {FileInfoItem::V2GenreLabel, DI_TEXT, 45, 9, 0, 0, 0, 0, 0, 0, MGenreLabel2, nullptr},
+    {FileInfoItem::V2Genre, DI_COMBOBOX, 45, 10, 67, 0, 0, 0, SE, 0, host::SpecText(""), nullptr},
+    {FileInfoItem::V2CommentButton, DI_BUTTON, 38, 11, 0, 0, 0, 0, NC, 0, MCommentLabel2, nullptr},
+    {FileInfoItem::V2Comment, DI_EDIT, 38, 12, 67, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Comment"},
+    {FileInfoItem::Separator, DI_TEXT, 4, 13, 69, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
+    {FileInfoItem::CopyToV1, DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV1, nullptr},
+    {FileInfoItem::CopyToV2, DI_BUTTON, 0, 14, 0, 0, 0, 0, CG | NC, 0, MCopyToV2, nullptr},
+    {FileInfoItem::AudioInfo, DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MAudioInfo, nullptr},
+    {FileInfoItem::ExtraFields, DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MExtraFields, nullptr},
+    {FileInfoItem::Reread, DI_BUTTON, 0, 15, 0, 0, 0, 0, CG | NC, 0, MReread, nullptr},
+    {FileInfoItem::Save, DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 1, MSave, nullptr},
+    {FileInfoItem::Remove, DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MRemoveTags, nullptr},
+    {FileInfoItem::Skip, DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MSkip, nullptr},
+    {FileInfoItem::Cancel, DI_BUTTON, 0, 16, 0, 0, 0, 0, CG, 0, MCancel, nullptr},
+    {FileInfoItem::AskNoMoreSeparator, DI_TEXT, 4, 17, 69, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
+    {FileInfoItem::AskNoMore, DI_CHECKBOX, 5, 18, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kFileInfoSpecs, FileInfoItem::Count));
 
-const host::DialogItemSpec kExtraSpecs[ExtraItem::Count] = {
-    /* 00 */ {DI_DOUBLEBOX, 3, 1, 46, 14, 0, 0, 0, 0, host::SpecText("MPEG Info"), nullptr},
-    /* 01 */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MComposerLabel, nullptr},
-    /* 02 */ {DI_EDIT, 5, 3, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Composer"},
-    /* 03 */ {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MOrigArtistLabel, nullptr},
-    /* 04 */ {DI_EDIT, 5, 5, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_OrigArtist"},
-    /* 05 */ {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MCopyrightLabel, nullptr},
-    /* 06 */ {DI_EDIT, 5, 7, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Copyright"},
-    /* 07 */ {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MUrlLabel, nullptr},
-    /* 08 */ {DI_EDIT, 5, 9, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_URL"},
-    /* 09 */ {DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MEncodedByLabel, nullptr},
-    /* 10 */ {DI_EDIT, 5, 11, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_EncodedBy"},
-    /* 11 */ {DI_TEXT, 4, 12, 45, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
-    /* 12 */ {DI_BUTTON, 0, 13, 0, 0, 0, 0, CG, 0, MOk, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kExtraSpecs[] = {
+    {ExtraItem::Frame, DI_DOUBLEBOX, 3, 1, 46, 14, 0, 0, 0, 0, host::SpecText("MPEG Info"), nullptr},
+    {ExtraItem::ComposerLabel, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, MComposerLabel, nullptr},
+    {ExtraItem::Composer, DI_EDIT, 5, 3, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Composer"},
+    {ExtraItem::OrigArtistLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MOrigArtistLabel, nullptr},
+    {ExtraItem::OrigArtist, DI_EDIT, 5, 5, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_OrigArtist"},
+    {ExtraItem::CopyrightLabel, DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, MCopyrightLabel, nullptr},
+    {ExtraItem::Copyright, DI_EDIT, 5, 7, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_Copyright"},
+    {ExtraItem::UrlLabel, DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, MUrlLabel, nullptr},
+    {ExtraItem::Url, DI_EDIT, 5, 9, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_URL"},
+    {ExtraItem::EncodedByLabel, DI_TEXT, 5, 10, 0, 0, 0, 0, 0, 0, MEncodedByLabel, nullptr},
+    {ExtraItem::EncodedBy, DI_EDIT, 5, 11, 44, 0, 0, 0, SE | HI, 0, host::SpecText(""), "ID3_EncodedBy"},
+    {ExtraItem::Separator, DI_TEXT, 4, 12, 45, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
+    {ExtraItem::Close, DI_BUTTON, 0, 13, 0, 0, 0, 0, CG, 0, MOk, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kExtraSpecs, ExtraItem::Count));
 
-const host::DialogItemSpec kAudioSpecs[AudioItem::Count] = {
-    /* 00 */ {DI_DOUBLEBOX, 3, 1, 36, 9, 0, 0, 0, 0, MAudioInfoTitle, nullptr},
-    /* 01 */ {DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    /* 02 */ {DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    /* 03 */ {DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    /* 04 */ {DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    /* 05 */ {DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
-    /* 06 */ {DI_TEXT, 4, 7, 35, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
-    /* 07 */ {DI_BUTTON, 0, 8, 0, 0, 0, 0, CG, 0, MOk, nullptr},
+// clang-format off
+constexpr host::DialogItemSpec kAudioSpecs[] = {
+    {AudioItem::Frame, DI_DOUBLEBOX, 3, 1, 36, 9, 0, 0, 0, 0, MAudioInfoTitle, nullptr},
+    {AudioItem::SizeLine, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {AudioItem::TimeLine, DI_TEXT, 5, 3, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {AudioItem::VersionLine, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {AudioItem::BitRateLine, DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {AudioItem::SampleRateLine, DI_TEXT, 5, 6, 0, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+    {AudioItem::Separator, DI_TEXT, 4, 7, 35, 0, 0, 0, SEP, 0, host::SpecText(""), nullptr},
+    {AudioItem::Close, DI_BUTTON, 0, 8, 0, 0, 0, 0, CG, 0, MOk, nullptr},
 };
+// clang-format on
+static_assert(host::ItemsInPlace(kAudioSpecs, AudioItem::Count));
 
 constexpr int kFileInfoWidth = 74;
 constexpr int kFullHeight = 21;

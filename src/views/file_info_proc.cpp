@@ -100,7 +100,7 @@ void FillFromTags(HANDLE dialog) {
     SetText(dialog, I::V1Artist, Oem(v1.Artist()));
     SetText(dialog, I::V1Album, Oem(v1.Album()));
     SetText(dialog, I::V1Year, Oem(v1.Year()));
-    SetText(dialog, I::V1Genre, Oem(v1.GenreText()));
+    SetText(dialog, I::V1Genre, Oem(v1.Genre()));
     SetText(dialog, I::V1Comment, Oem(v1.Comment()));
     // A tag without a track shows an empty field, also after a re-read that
     // follows an edit of the field.

@@ -394,7 +394,7 @@ TEST_F(FileInfoView, SaveWritesTheEditedFieldsOfBothSides) {
 }
 
 TEST_F(FileInfoView, CopyButtonsCopyEveryFieldWhileTheirSourceSideIsOn) {
-  const std::string longTitle = "Title of forty characters, exactly so..";
+  const std::string longTitle = "A title of thirty-nine characters, cut.";
   ASSERT_EQ(longTitle.size(), 39u);
   Put("both.mp3", Id3v2(Text("TIT2", longTitle) + Text("TCON", "Jazz") + Text("TRCK", "9")) +
                       Mp3Audio() + Id3v1(kV1));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -256,14 +257,14 @@ TEST(BuildDialogItems, FillsTheSharedWordByTypeAndFlags) {
   host.SetMessage(1999 & 0x7F, "from 1999");
   const std::string longText(600, 'x');
   const host::DialogItemSpec specs[] = {
-      {DI_EDIT, 5, 3, 62, 0, 1, 7, DIF_HISTORY | DIF_SELECTONENTRY, 0,
-       reinterpret_cast<intptr_t>("*.mp3"), "ID3_ProcessExt"},
-      {DI_FIXEDIT, 5, 4, 9, 0, 0, 7, DIF_MASKEDIT, 0, reinterpret_cast<intptr_t>("2024"), "#####"},
-      {DI_COMBOBOX, 5, 5, 30, 0, 0, 7, DIF_DROPDOWNLIST | DIF_HISTORY, 0,
-       reinterpret_cast<intptr_t>(""), "ID3_List"},
-      {DI_CHECKBOX, 5, 6, 0, 0, 0, 1, 0, 0, 1999, nullptr},
-      {DI_BUTTON, 0, 7, 0, 0, 0, 1, DIF_CENTERGROUP | DIF_BTNNOCLOSE, 1, MOk, nullptr},
-      {DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, reinterpret_cast<intptr_t>(longText.c_str()), nullptr},
+      {0, DI_EDIT, 5, 3, 62, 0, 1, 7, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText("*.mp3"),
+       "ID3_ProcessExt"},
+      {1, DI_FIXEDIT, 5, 4, 9, 0, 0, 7, DIF_MASKEDIT, 0, host::SpecText("2024"), "#####"},
+      {2, DI_COMBOBOX, 5, 5, 30, 0, 0, 7, DIF_DROPDOWNLIST | DIF_HISTORY, 0, host::SpecText(""),
+       "ID3_List"},
+      {3, DI_CHECKBOX, 5, 6, 0, 0, 0, 1, 0, 0, 1999, nullptr},
+      {4, DI_BUTTON, 0, 7, 0, 0, 0, 1, DIF_CENTERGROUP | DIF_BTNNOCLOSE, 1, MOk, nullptr},
+      {5, DI_TEXT, 5, 8, 0, 0, 0, 0, 0, 0, host::SpecText(longText.c_str()), nullptr},
   };
   FarDialogItem items[6];
   std::memset(items, 0, sizeof items);
@@ -284,6 +285,25 @@ TEST(BuildDialogItems, FillsTheSharedWordByTypeAndFlags) {
   EXPECT_EQ(items[4].Flags, static_cast<DWORD>(DIF_CENTERGROUP | DIF_BTNNOCLOSE));
   EXPECT_STREQ(items[4].Data, "OK");
   EXPECT_EQ(std::strlen(items[5].Data), 511u);
+}
+
+TEST(ItemsInPlace, HoldsOnlyWhenEveryRowNamesItsOwnPositionAndNoneIsMissing) {
+  enum Item : int { Box, Label, Edit, Count };
+  constexpr host::DialogItemSpec inPlace[] = {
+      {Box, DI_DOUBLEBOX, 3, 1, 40, 5, 0, 0, 0, 0, MOk, nullptr},
+      {Label, DI_TEXT, 5, 2, 0, 0, 0, 0, 0, 0, host::SpecText("&Name"), nullptr},
+      {Edit, DI_EDIT, 5, 3, 38, 0, 0, 0, 0, 0, host::SpecText(""), nullptr},
+  };
+  static_assert(host::ItemsInPlace(inPlace, Count));
+  // Two rows swapped: each names the other's place.
+  constexpr host::DialogItemSpec swapped[] = {inPlace[0], inPlace[2], inPlace[1]};
+  EXPECT_FALSE(host::ItemsInPlace(swapped, Count));
+  // A row left out, and a row more than there are items.
+  constexpr host::DialogItemSpec shorter[] = {inPlace[0], inPlace[1]};
+  EXPECT_FALSE(host::ItemsInPlace(shorter, Count));
+  EXPECT_FALSE(host::ItemsInPlace(inPlace, Count - 1));
+  constexpr std::array<host::DialogItemSpec, 3> asArray = {inPlace[0], inPlace[1], inPlace[2]};
+  EXPECT_TRUE(host::ItemsInPlace(asArray, Count));
 }
 
 }  // namespace

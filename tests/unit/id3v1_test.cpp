@@ -135,9 +135,9 @@ TEST(ID3v1Render, TrackOverwritesTheLastTwoCommentBytes) {
   back.Parse(block);
   EXPECT_EQ(back.Comment(), std::string(28, 'c'));
   EXPECT_EQ(back.Track(), 7);
-  EXPECT_EQ(back.TrackAsText(), "7");
+  EXPECT_EQ(back.TrackText(), "7");
   EXPECT_EQ(back.GenreNumber(), 200);
-  EXPECT_EQ(back.GenreText(), "");
+  EXPECT_EQ(back.Genre(), "");
 }
 
 // A loaded block is written back with only the changed fields rewritten:

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "far/plugin_api.h"
+#include "sys/path.h"
 #include "sys/sys.h"
 #include "tagwright/messages.h"
 #include "test_host.h"
@@ -47,8 +48,8 @@ TEST(RenamePaths, FolderAndNameSplitAtTheLastSeparatorOfTheSystem) {
   };
   for (const Case& c : sys::kPathSeparator == '\\' ? std::span<const Case>(windows)
                                                    : std::span<const Case>(posix)) {
-    EXPECT_EQ(batch::FolderPart(c.path), c.folder) << c.path;
-    EXPECT_EQ(batch::NamePart(c.path), c.name) << c.path;
+    EXPECT_EQ(sys::FolderPart(c.path), c.folder) << c.path;
+    EXPECT_EQ(sys::NamePart(c.path), c.name) << c.path;
   }
 }
 

@@ -45,8 +45,36 @@ TEST(TagCreation, CaseModes) {
       {"Hello, World 1", "5", "hELLO, wORLD 1"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ApplyCaseMode(c.text, c.mode), c.expected) << c.text << " " << c.mode;
+    EXPECT_EQ(ApplyCaseMode(c.text, ParseCaseMode(c.mode)), c.expected) << c.text << " " << c.mode;
   }
+}
+
+// The registry keeps what the case dialog wrote: every mode it can store reads
+// back as that mode, and stores as the same text again.
+TEST(TagCreation, StoredCaseModesReadBackAsTheyWereWritten) {
+  const struct {
+    const char* stored;
+    LetterCase letters;
+    bool transliterate;
+  } cases[] = {
+      {"0", LetterCase::Keep, false},         {"1", LetterCase::Upper, false},
+      {"2", LetterCase::Lower, false},        {"3", LetterCase::FirstCapital, false},
+      {"4", LetterCase::WordsCapital, false}, {"5", LetterCase::Swapped, false},
+      {"10", LetterCase::Keep, true},         {"13", LetterCase::FirstCapital, true},
+      {"15", LetterCase::Swapped, true},
+  };
+  for (const auto& c : cases) {
+    const CaseMode mode = ParseCaseMode(c.stored);
+    EXPECT_EQ(mode.letters, c.letters) << c.stored;
+    EXPECT_EQ(mode.transliterate, c.transliterate) << c.stored;
+    EXPECT_EQ(StoredCaseMode(mode), c.stored);
+  }
+  // A value the dialog never writes keeps the letters; its last character
+  // still names the change when there is one.
+  EXPECT_TRUE(ParseCaseMode("").ChangesNothing());
+  EXPECT_TRUE(ParseCaseMode("6").ChangesNothing());
+  EXPECT_FALSE(ParseCaseMode("10").ChangesNothing());
+  EXPECT_EQ(ParseCaseMode("x2").letters, LetterCase::Lower);
 }
 
 }  // namespace

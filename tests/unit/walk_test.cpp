@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "sys/path.h"
 #include "sys/sys.h"
 
 namespace {
@@ -102,7 +103,7 @@ TEST(PathPieces, FolderPartAndJoin) {
   const bool onWindows = sys::kPathSeparator == '\\';
   for (const FolderCase& c : onWindows ? std::span<const FolderCase>(windows)
                                        : std::span<const FolderCase>(posix))
-    EXPECT_EQ(host::FolderPart(c.path), c.folder) << c.path;
+    EXPECT_EQ(sys::FolderPart(c.path), c.folder) << c.path;
 
   // Exactly one separator, also in a root folder.
   if (onWindows) {

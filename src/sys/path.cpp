@@ -1,0 +1,17 @@
+#include "sys/path.h"
+
+#include "sys/sys.h"
+
+namespace sys {
+
+std::string FolderPart(const std::string& path) {
+  const size_t last = path.find_last_of(kPathSeparators);
+  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+std::string NamePart(const std::string& path) {
+  const size_t last = path.find_last_of(kPathSeparators);
+  return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+}  // namespace sys
