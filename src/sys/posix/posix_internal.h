@@ -28,6 +28,13 @@ class CodePageTable {
   uint16_t fromBmp_[0x10000];  // byte + 1, 0 = none
 };
 
+// The UTF-16 unit of one byte through an iconv descriptor that converts to
+// UTF-16LE; `missing` where the code page has no character for it, except that
+// 0x80..0x9F stay the C1 control characters, as Windows gives them for the
+// slots its code pages leave empty (0x98 of 1251, 0x81 of 1252), so these
+// survive a round trip.
+char16_t DecodeByte(void* iconvToUtf16, uint8_t byte, char16_t missing);
+
 const CodePageTable& OemTable();
 const CodePageTable& AnsiTable();
 

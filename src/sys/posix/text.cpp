@@ -172,32 +172,30 @@ void ConvertBytes(const CodePageTable& from, const CodePageTable& to, const char
 
 }  // namespace
 
+char16_t DecodeByte(void* iconvToUtf16, uint8_t byte, char16_t missing) {
+  const auto cd = static_cast<iconv_t>(iconvToUtf16);
+  char in = static_cast<char>(byte);
+  char buffer[8];
+  char* inPtr = &in;
+  size_t inLeft = 1;
+  char* outPtr = buffer;
+  size_t outLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  if (done != static_cast<size_t>(-1) && inLeft == 0 && sizeof buffer - outLeft == 2)
+    return static_cast<char16_t>(static_cast<uint8_t>(buffer[0]) |
+                                 (static_cast<uint8_t>(buffer[1]) << 8));
+  if (byte >= 0x80 && byte <= 0x9F) return static_cast<char16_t>(byte);
+  return missing;
+}
+
 CodePageTable::CodePageTable(unsigned codePage) {
   std::memset(fromBmp_, 0, sizeof fromBmp_);
   const std::string name = "CP" + std::to_string(codePage);
   iconv_t cd = iconv_open("UTF-16LE", name.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return;
   toUnicode_[0] = 0;
-  for (int b = 1; b < 256; ++b) {
-    char in = static_cast<char>(b);
-    char buffer[8];
-    char* inPtr = &in;
-    size_t inLeft = 1;
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (done != static_cast<size_t>(-1) && inLeft == 0 && sizeof buffer - outLeft == 2) {
-      toUnicode_[b] = static_cast<char16_t>(static_cast<uint8_t>(buffer[0]) |
-                                            (static_cast<uint8_t>(buffer[1]) << 8));
-    } else if (b >= 0x80 && b <= 0x9F) {
-      // Windows gives the C1 control character for a slot that its code page
-      // leaves empty (0x98 of 1251, 0x81 of 1252), so these survive a round trip.
-      toUnicode_[b] = static_cast<char16_t>(b);
-    } else {
-      toUnicode_[b] = kNone;
-    }
-  }
+  for (int b = 1; b < 256; ++b) toUnicode_[b] = DecodeByte(cd, static_cast<uint8_t>(b), kNone);
   iconv_close(cd);
   for (int b = 255; b >= 0; --b)  // the lowest byte wins when two share a character
     if (toUnicode_[b] != kNone) fromBmp_[toUnicode_[b]] = static_cast<uint16_t>(b + 1);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "sys/posix/posix_internal.h"
 #include "sys/sys.h"
 
 namespace sys {
@@ -38,25 +39,7 @@ const Table* TableOf(unsigned codePage) {
   iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
   slot = std::make_unique<Table>();
-  for (int b = 0; b < 256; ++b) {
-    char in = static_cast<char>(b);
-    char buffer[8];
-    char* inPtr = &in;
-    size_t inLeft = 1;
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (done != static_cast<size_t>(-1) && inLeft == 0 && sizeof buffer - outLeft == 2) {
-      (*slot)[b] = static_cast<char16_t>(static_cast<uint8_t>(buffer[0]) |
-                                         (static_cast<uint8_t>(buffer[1]) << 8));
-    } else if (b >= 0x80 && b <= 0x9F) {
-      // Windows gives the C1 control character for an empty slot of its code pages.
-      (*slot)[b] = static_cast<char16_t>(b);
-    } else {
-      (*slot)[b] = kReplacement;
-    }
-  }
+  for (int b = 0; b < 256; ++b) (*slot)[b] = posix::DecodeByte(cd, static_cast<uint8_t>(b), kReplacement);
   iconv_close(cd);
   return slot.get();
 }
