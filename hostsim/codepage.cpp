@@ -1,6 +1,8 @@
 #include "hostsim/codepage.h"
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -144,13 +146,35 @@ void AppendUtf8(char32_t c, std::string* out) {
 }
 
 std::string OemToUtf8(const std::string& oem) {
-  const CodePageTable& table = OemTable();
-  std::string out;
-  out.reserve(oem.size());
+  // Every line of the transcript comes through here: each OEM byte's UTF-8
+  // form is spelt out once.
+  struct Encoded {
+    char bytes[4];
+    size_t length;
+  };
+  static std::array<Encoded, 256> encoded;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    const CodePageTable& table = OemTable();
+    for (int b = 0; b < 256; ++b) {
+      std::string utf8;
+      AppendUtf8(table[b] == kNoChar ? U'?' : table[b], &utf8);
+      encoded[b].length = utf8.size();
+      utf8.copy(encoded[b].bytes, utf8.size());
+    }
+  });
+  std::string out(oem.size() * 4, '\0');  // at most 4 bytes a character
+  char* at = out.data();
   for (unsigned char b : oem) {
-    char32_t c = table[b];
-    AppendUtf8(c == kNoChar ? U'?' : c, &out);
+    const Encoded& e = encoded[b];
+    if (e.length == 1) {
+      *at++ = e.bytes[0];
+    } else {
+      std::memcpy(at, e.bytes, e.length);
+      at += e.length;
+    }
   }
+  out.resize(static_cast<size_t>(at - out.data()));
   return out;
 }
 

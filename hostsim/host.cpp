@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "hostsim/driver.h"
 #include "hostsim/platform.h"
@@ -72,6 +73,34 @@ bool Host::AnswerWithEscape(const std::string& what) {
     std::fprintf(stderr, "hostsim: %s\nhostsim: the plug-in keeps asking after %ld answers with Esc\n",
                  failure_.c_str(), kMaxAnswersAfterFailure);
     std::exit(3);
+  }
+  return true;
+}
+
+namespace {
+
+// The lines of a box and the widest of them, which decide the place it takes.
+std::pair<size_t, size_t> BoxShape(const std::string& text) {
+  size_t lines = 1, widest = 0, width = 0;
+  for (char c : text) {
+    if (c == '\n') {
+      ++lines;
+      width = 0;
+    } else {
+      widest = std::max(widest, ++width);
+    }
+  }
+  return {lines, widest};
+}
+
+}  // namespace
+
+bool Host::ShowBox(const std::string& text) {
+  if (!boxes_.empty() && boxes_.back() == text) return false;
+  if (!boxes_.empty() && BoxShape(boxes_.back()) == BoxShape(text)) {
+    boxes_.back() = text;
+  } else {
+    boxes_.push_back(text);
   }
   return true;
 }

@@ -62,8 +62,11 @@ class Host {
   std::deque<DWORD>& postedKeys() { return postedKeys_; }
 
   // The screen: boxes that stay on it (messages without buttons), and copies
-  // saved by SaveScreen. RestoreScreen puts the boxes back as they were.
-  void ShowBox(const std::string& text) { boxes_.push_back(text); }
+  // saved by SaveScreen. RestoreScreen puts the boxes back as they were. A
+  // box of the same lines and width as the top one covers it (a progress bar
+  // drawn again), so it takes its place: the screen keeps one. False when the
+  // box is the top one already and nothing changes.
+  bool ShowBox(const std::string& text);
   const std::vector<std::string>& boxes() const { return boxes_; }
   HANDLE SaveScreen();
   bool RestoreScreen(HANDLE screen);

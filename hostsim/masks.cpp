@@ -1,6 +1,7 @@
 #include "hostsim/masks.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "hostsim/oem_case.h"
 
@@ -95,15 +96,35 @@ bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
   return t == tokens.size();
 }
 
+// A mask's tokens, and without a dot in the mask those of the mask with ".*"
+// added; made once per mask, since a walk matches every name against the
+// same few masks.
+struct CompiledMask {
+  std::vector<Token> tokens;
+  std::vector<Token> withExtension;
+  bool hasDot = false;
+};
+
+const CompiledMask& Compile(const std::string& mask) {
+  thread_local std::unordered_map<std::string, CompiledMask> compiled;
+  auto found = compiled.find(mask);
+  if (found != compiled.end()) return found->second;
+  if (compiled.size() >= 64) compiled.clear();  // bounded: masks typed in a session
+  CompiledMask& made = compiled[mask];
+  made.tokens = Tokenize(mask);
+  made.hasDot = mask.find('.') != std::string::npos;
+  if (!made.hasDot) made.withExtension = Tokenize(mask + ".*");
+  return made;
+}
+
 bool MatchWithDotRules(const std::string& mask, const std::string& name) {
-  std::vector<Token> tokens = Tokenize(mask);
+  const CompiledMask& compiled = Compile(mask);
   bool nameHasDot = name.find('.') != std::string::npos;
-  if (MatchTokens(tokens, name)) return true;
-  if (!nameHasDot && MatchTokens(tokens, name + ".")) return true;
-  if (mask.find('.') == std::string::npos) {
-    std::vector<Token> withExtension = Tokenize(mask + ".*");
-    if (MatchTokens(withExtension, name)) return true;
-    if (!nameHasDot && MatchTokens(withExtension, name + ".")) return true;
+  if (MatchTokens(compiled.tokens, name)) return true;
+  if (!nameHasDot && MatchTokens(compiled.tokens, name + ".")) return true;
+  if (!compiled.hasDot) {
+    if (MatchTokens(compiled.withExtension, name)) return true;
+    if (!nameHasDot && MatchTokens(compiled.withExtension, name + ".")) return true;
   }
   return false;
 }
@@ -185,8 +206,15 @@ bool ParseMaskList(const std::string& text, MaskList* list) {
 }
 
 bool MatchMaskList(const std::string& text, const std::string& name) {
-  MaskList list;
-  return ParseMaskList(text, &list) && MatchMaskList(list, name);
+  // The last list parsed is kept: a walk asks about every name with the same.
+  thread_local std::string lastText;
+  thread_local MaskList lastList;
+  thread_local bool lastValid = false;
+  if (text != lastText || lastText.empty()) {
+    lastText = text;
+    lastValid = ParseMaskList(text, &lastList);
+  }
+  return lastValid && MatchMaskList(lastList, name);
 }
 
 bool MatchMaskList(const MaskList& list, const std::string& name) {

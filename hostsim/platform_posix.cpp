@@ -1,10 +1,13 @@
 // The stand-in on POSIX: code pages from iconv, the file system through
 // POSIX calls with OEM names converted to UTF-8, modules through dlopen.
+#include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -69,11 +72,12 @@ FarFileTime ToFileTime(const struct timespec& t) {
   return FarFileTime{static_cast<DWORD>(v & 0xFFFFFFFFu), static_cast<DWORD>(v >> 32)};
 }
 
-bool Describe(const std::string& native, const std::string& oemName, FAR_FIND_DATA* data) {
+// `name` (native) in the folder open as `folder`, or AT_FDCWD for a path.
+bool Describe(int folder, const char* name, const std::string& oemName, FAR_FIND_DATA* data) {
   struct stat link, target;
-  if (lstat(native.c_str(), &link) != 0) return false;
+  if (fstatat(folder, name, &link, AT_SYMLINK_NOFOLLOW) != 0) return false;
   bool isLink = S_ISLNK(link.st_mode);
-  const struct stat& st = (isLink && stat(native.c_str(), &target) == 0) ? target : link;
+  const struct stat& st = (isLink && fstatat(folder, name, &target, 0) == 0) ? target : link;
   std::memset(data, 0, sizeof(*data));
   DWORD attributes = 0;
   if (S_ISDIR(st.st_mode)) {
@@ -110,18 +114,25 @@ void UseOemFileNames() {}
 
 bool ListFolderEntries(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
   entries->clear();
-  std::error_code ec;
-  std::filesystem::directory_iterator it(NativePath(folder), ec);
-  if (ec) return false;
-  for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    if (ec) return false;
-    std::string utf8Name = it->path().filename().string();
-    std::string oemName;
-    Utf8ToOem(utf8Name, &oemName);
+  DIR* dir = opendir(NativePath(folder).c_str());
+  if (dir == nullptr) return false;
+  // Each entry is looked at relative to the open folder: no path is built
+  // and walked again per name.
+  const int at = dirfd(dir);
+  std::string oemName;
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = readdir(dir);
+    if (entry == nullptr) break;
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    Utf8ToOem(name, &oemName);
     FAR_FIND_DATA data;
-    if (Describe(it->path().string(), oemName, &data)) entries->push_back(data);
+    if (Describe(at, name, oemName, &data)) entries->push_back(data);
   }
-  return true;
+  const bool complete = errno == 0;
+  closedir(dir);
+  return complete;
 }
 
 void* OpenModule(const std::string& path, std::string* why) {
@@ -155,7 +166,7 @@ bool FindOne(const std::string& path, FAR_FIND_DATA* data) {
   std::string name = path;
   size_t cut = name.find_last_of(sys::kPathSeparator);
   if (cut != std::string::npos) name = name.substr(cut + 1);
-  return Describe(native, name, data);
+  return Describe(AT_FDCWD, native.c_str(), name, data);
 }
 
 std::string AbsolutePath(const std::string& path) {

@@ -257,6 +257,15 @@ int WINAPI MessageService(int /*PluginNumber*/, DWORD Flags, const char* HelpTop
   // Taken first: the calls below may change the last error.
   uint32_t lastError = sys::LastError();
   Host& host = Host::Current();
+  // A box without buttons drawn over the same box (a progress bar between
+  // two of its cells) changes nothing: it is not taken apart or recorded.
+  if ((Flags & FMSG_ALLINONE) && !(Flags & FMSG_ERRORTYPE) && ButtonsNumber <= 0 &&
+      (Flags & 0x000F0000) == 0 && !host.boxes().empty() && Items != nullptr) {
+    const char* text = reinterpret_cast<const char*>(Items);
+    const std::string& top = host.boxes().back();
+    if (strnlen(text, kMaxText) == top.size() && top.compare(0, top.size(), text, top.size()) == 0)
+      return -1;
+  }
   std::vector<std::string> lines;
   if (Flags & FMSG_ALLINONE) {
     std::string all = Str(reinterpret_cast<const char*>(Items));
@@ -290,22 +299,28 @@ int WINAPI MessageService(int /*PluginNumber*/, DWORD Flags, const char* HelpTop
   if (Flags & FMSG_ERRORTYPE) lines.insert(lines.begin(), sys::ErrorText(lastError));
   req.lines = lines;
 
-  std::string flags = FlagNames(Flags, kMessageFlags, std::size(kMessageFlags));
-  std::string header = "message";
-  if (!flags.empty()) header.append(" ").append(flags);
-  if (!req.helpTopic.empty()) header += " help " + Quote(req.helpTopic);
-  Log().Add(header + ":");
-  Log().Add("  title " + Quote(req.title));
-  for (const auto& l : req.lines) Log().Add("  " + Quote(l));
+  const auto logRequest = [&] {
+    std::string flags = FlagNames(Flags, kMessageFlags, std::size(kMessageFlags));
+    std::string header = "message";
+    if (!flags.empty()) header.append(" ").append(flags);
+    if (!req.helpTopic.empty()) header += " help " + Quote(req.helpTopic);
+    Log().Add(header + ":");
+    Log().Add("  title " + Quote(req.title));
+    for (const auto& l : req.lines) Log().Add("  " + Quote(l));
+  };
   if (req.buttons.empty()) {
     // No buttons: the host draws the box, leaves it on screen and returns.
+    // The same box drawn over itself (a progress bar between two of its
+    // cells) changes nothing and is not recorded again.
     std::string box = req.title;
     for (const auto& l : req.lines) box += "\n" + l;
-    host.ShowBox(box);
+    if (!host.ShowBox(box)) return -1;
+    logRequest();
     Log().Add("  (no buttons: stays on screen)");
     if (host.driver() != nullptr) host.driver()->ScreenChanged();
     return -1;
   }
+  logRequest();
   std::string buttons;
   for (const auto& b : req.buttons) buttons += " [" + b + "]";
   Log().Add("  buttons" + buttons);

@@ -55,7 +55,9 @@ bool Transcript::Contains(const std::string& utf8, size_t from) const {
 
 std::string Quote(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string out = "\"";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
   for (unsigned char c : text) {
     switch (c) {
       case '\n': out += "\\n"; break;

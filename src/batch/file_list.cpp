@@ -88,10 +88,11 @@ bool AppendListLine(const std::string& listName, const std::string& line) {
     return false;
   }
   // Opened anew for every line, so that another program may share the list
-  // between lines; the open itself gives the size (a folder is refused).
+  // between lines; every write goes to the end. The open gives the size to
+  // go back to (a folder is refused).
   sys::File file;
   int64_t end = 0;
-  if (!file.Open(listName, sys::OpenMode::OpenAlways, &end) || !file.Seek(end)) return false;
+  if (!file.Open(listName, sys::OpenMode::Append, &end)) return false;
   const std::string bytes = line + "\r\n";
   if (!file.Write(bytes.data(), bytes.size())) {
     // Half a line would join the next one; the list keeps what it had. The

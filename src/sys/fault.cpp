@@ -3,8 +3,9 @@
 //
 // A scenario test arms it in the test program while the plug-in module, with a
 // copy of this layer of its own, does the writing; so the state lives in the
-// copy that armed it first and the others find it through the environment.
-// Until something is armed each copy counts on its own.
+// copy that asked for it first and the others find it through the
+// environment. A host program asks before it loads a module, so that the
+// state outlives every module.
 #include <atomic>
 
 #include "sys/internal.h"
@@ -27,28 +28,27 @@ struct FaultState {
 FaultState g_own;
 std::atomic<FaultState*> g_shared{nullptr};
 
+// The state every copy of this layer in the process uses: the one a copy
+// published first, or this copy's own, published now. Looked up once: every
+// file operation asks.
 FaultState* Shared() {
-  FaultState* state = g_shared.load();
+  FaultState* state = g_shared.load(std::memory_order_acquire);
   if (state != nullptr) return state;
   state = static_cast<FaultState*>(detail::FindPublishedAddress(kStateVariable));
-  if (state != nullptr) g_shared = state;
+  if (state == nullptr) {
+    detail::PublishAddress(kStateVariable, &g_own);
+    state = &g_own;
+  }
+  g_shared.store(state, std::memory_order_release);
   return state;
 }
 
-FaultState& State() {
-  FaultState* state = Shared();
-  return state != nullptr ? *state : g_own;
-}
+FaultState& State() { return *Shared(); }
 
 }  // namespace
 
 void FailFileOperationsFrom(int n, int count) {
   FaultState* state = Shared();
-  if (state == nullptr) {
-    detail::PublishAddress(kStateVariable, &g_own);
-    state = &g_own;
-    g_shared = state;
-  }
   state->failFrom = n < 0 ? 0 : n;
   state->failCount = count < 0 ? 0 : count;
   state->count = 0;

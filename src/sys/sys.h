@@ -51,7 +51,10 @@ enum class OpenMode {
   ReadWrite,   // existing file, reading and writing
   CreateNew,   // new file, reading and writing; fails when the name is taken
   CreateAlways, // new or truncated file, reading and writing
-  OpenAlways   // existing file as ReadWrite, or a new one when the name is free
+  OpenAlways,  // existing file as ReadWrite, or a new one when the name is free
+  Append       // as OpenAlways, and every write goes to the end, whatever
+               // another program wrote meanwhile (POSIX: O_APPEND; Windows:
+               // the position is put at the end when the file is opened)
 };
 
 // An open file. Move-only; closes itself. Every call returns false on failure
@@ -344,6 +347,10 @@ bool RegStorable(std::string* where);
 // The code pages of the process: OEM (866 or 437 ...) and ANSI (1251 or 1252 ...).
 unsigned OemCodePage();
 unsigned AnsiCodePage();
+// On POSIX the pair is taken from the environment (TAGWRIGHT_CODEPAGES, the
+// locale variables) once; a program that changes those variables calls this
+// to take the change. On Windows the pair is the system's and this does nothing.
+void RereadCodePages();
 // CharToOemA / OemToCharA: `out` has room for strlen(in) + 1 bytes; in == out is allowed.
 void CharToOem(const char* in, char* out);
 void OemToChar(const char* in, char* out);

@@ -43,6 +43,8 @@ void SetEnvironment(const char* name, const std::optional<std::string>& value) {
     unsetenv(name);
   }
 #endif
+  // The code pages follow TAGWRIGHT_CODEPAGES and the locale variables.
+  sys::RereadCodePages();
 }
 
 RawValue Raw(uint32_t type, const std::string& data) {

@@ -273,12 +273,42 @@ TEST(OpenAlways, OpensWhatIsThereWithItsSizeOrCreatesButNeverTruncates) {
 
   if (!systest::ReadOnlyIsEnforced(dir.path())) GTEST_SKIP() << "read-only files are writable here";
   ASSERT_TRUE(sys::SetAttributes(list, sys::kAttrReadOnly));
-  for (const sys::OpenMode mode : {sys::OpenMode::OpenAlways, sys::OpenMode::ReadWrite}) {
+  for (const sys::OpenMode mode :
+       {sys::OpenMode::OpenAlways, sys::OpenMode::ReadWrite, sys::OpenMode::Append}) {
     EXPECT_FALSE(file.Open(list, mode));
     EXPECT_EQ(sys::LastError(), sys::kErrorAccessDenied);
   }
   ASSERT_TRUE(sys::SetAttributes(list, 0));
   EXPECT_EQ(ReadWhole(list), "abc");
+}
+
+TEST(Append, WritesAtTheEndWhateverAnotherWriterAddedAndCanTakeItsWriteBack) {
+  TempFolder dir;
+  const std::string list = dir / "list.txt";
+  sys::File ours;
+  int64_t size = -1;
+  ASSERT_TRUE(ours.Open(list, sys::OpenMode::Append, &size));  // created
+  EXPECT_EQ(size, 0);
+  ASSERT_TRUE(ours.Write("one\r\n", 5));
+  {
+    sys::File other;  // another program adds a line while ours is open
+    int64_t end = 0;
+    ASSERT_TRUE(other.Open(list, sys::OpenMode::OpenAlways, &end));
+    ASSERT_TRUE(other.Seek(end) && other.Write("two\r\n", 5) && other.Close());
+  }
+  ASSERT_TRUE(ours.Write("three\r\n", 7));
+  ASSERT_TRUE(ours.Close());
+  EXPECT_EQ(ReadWhole(list), "one\r\ntwo\r\nthree\r\n");
+
+  // A line taken back: the file ends where it ended when it was opened.
+  ASSERT_TRUE(ours.Open(list, sys::OpenMode::Append, &size));
+  EXPECT_EQ(size, 17);
+  ASSERT_TRUE(ours.Write("half", 4));
+  ASSERT_TRUE(ours.Seek(size) && ours.Truncate() && ours.Close());
+  EXPECT_EQ(ReadWhole(list), "one\r\ntwo\r\nthree\r\n");
+
+  EXPECT_FALSE(ours.Open(dir.path(), sys::OpenMode::Append));
+  EXPECT_EQ(sys::LastError(), sys::kErrorAccessDenied);
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ inline void SetEnv(const char* name, const std::optional<std::string>& value) {
   else
     unsetenv(name);
 #endif
+  // The code pages follow TAGWRIGHT_CODEPAGES and the locale variables.
+  sys::RereadCodePages();
 }
 
 // Sets a variable for the life of the object.

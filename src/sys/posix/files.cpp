@@ -219,6 +219,7 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
     case OpenMode::Read: flags |= O_RDONLY; break;
     case OpenMode::ReadWrite:
     case OpenMode::OpenAlways: flags |= O_RDWR; break;
+    case OpenMode::Append: flags |= O_RDWR | O_APPEND; break;
     case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     case OpenMode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
@@ -235,7 +236,7 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   }
   bool created = mode == OpenMode::CreateNew || mode == OpenMode::CreateAlways;
   int fd = OpenRetrying(native, flags);
-  if (fd < 0 && errno == ENOENT && mode == OpenMode::OpenAlways) {
+  if (fd < 0 && errno == ENOENT && (mode == OpenMode::OpenAlways || mode == OpenMode::Append)) {
     created = true;
     fd = OpenRetrying(native, flags | O_CREAT | O_EXCL);
     if (fd < 0 && errno == EEXIST) {  // another program was quicker

@@ -80,6 +80,27 @@ Pair CurrentPair() {
   return LocalePair();
 }
 
+// The pair in force and its tables, read from the environment once: the
+// conversions run per field of every file, and getenv walks the whole
+// environment each time.
+struct Pages {
+  Pair pair;
+  const CodePageTable* oem;
+  const CodePageTable* ansi;
+};
+
+Pages ReadPages() {
+  const Pair pair = CurrentPair();
+  const CodePageTable* oem = LoadTable(pair.oem);
+  const CodePageTable* ansi = LoadTable(pair.ansi);
+  return {pair, oem != nullptr ? oem : LoadTable(437), ansi != nullptr ? ansi : LoadTable(1252)};
+}
+
+Pages& InForce() {
+  static Pages pages = ReadPages();
+  return pages;
+}
+
 char16_t Upper(char16_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 0x20 : c;
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
@@ -208,15 +229,9 @@ int CodePageTable::FromUnicode(char32_t c) const {
   return fromBmp_[c] - 1;
 }
 
-const CodePageTable& OemTable() {
-  const CodePageTable* table = LoadTable(CurrentPair().oem);
-  return table != nullptr ? *table : *LoadTable(437);
-}
+const CodePageTable& OemTable() { return *InForce().oem; }
 
-const CodePageTable& AnsiTable() {
-  const CodePageTable* table = LoadTable(CurrentPair().ansi);
-  return table != nullptr ? *table : *LoadTable(1252);
-}
+const CodePageTable& AnsiTable() { return *InForce().ansi; }
 
 int CompareNames(const std::string& a, const std::string& b) {
   const CodePageTable& ansi = AnsiTable();
@@ -248,8 +263,9 @@ std::u16string FoldName(const std::string& name) {
 
 }  // namespace posix
 
-unsigned OemCodePage() { return posix::CurrentPair().oem; }
-unsigned AnsiCodePage() { return posix::CurrentPair().ansi; }
+unsigned OemCodePage() { return posix::InForce().pair.oem; }
+unsigned AnsiCodePage() { return posix::InForce().pair.ansi; }
+void RereadCodePages() { posix::InForce() = posix::ReadPages(); }
 
 void CharToOem(const char* in, char* out) {
   CharToOemBuff(in, out, std::strlen(in) + 1);

@@ -89,7 +89,8 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
     case OpenMode::ReadWrite: break;
     case OpenMode::CreateNew: disposition = CREATE_NEW; break;
     case OpenMode::CreateAlways: disposition = CREATE_ALWAYS; break;
-    case OpenMode::OpenAlways: disposition = OPEN_ALWAYS; break;
+    case OpenMode::OpenAlways:
+    case OpenMode::Append: disposition = OPEN_ALWAYS; break;
   }
   const HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -103,6 +104,12 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
       return false;
     }
     *size = li.QuadPart;
+  }
+  if (mode == OpenMode::Append && !SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) {
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    ::SetLastError(error);
+    return false;
   }
   handle_ = reinterpret_cast<intptr_t>(h);
   return true;

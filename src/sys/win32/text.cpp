@@ -9,6 +9,7 @@ namespace sys {
 
 unsigned OemCodePage() { return GetOEMCP(); }
 unsigned AnsiCodePage() { return GetACP(); }
+void RereadCodePages() {}
 
 void CharToOem(const char* in, char* out) { CharToOemA(in, out); }
 void OemToChar(const char* in, char* out) { OemToCharA(in, out); }
