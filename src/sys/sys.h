@@ -127,7 +127,9 @@ bool MoveFile(const std::string& from, const std::string& to);
 bool ReplaceFile(const std::string& from, const std::string& to);
 // Copies `count` bytes from the position of `from` to that of `to`, moving
 // both; fails with ERROR_HANDLE_EOF when `from` ends first. On Linux the
-// kernel copies (copy_file_range), else, or where it refuses, a buffer of
+// kernel copies (copy_file_range) a piece at a time, starting the disk's
+// writing of each piece and dropping the pieces of `from` from the cache (the
+// copy is to replace it); else, or where the kernel refuses, a buffer of
 // at most kCopyBufferSize bytes does: four times the old 64 KiB, so a
 // quarter of the requests, and still within the processor's cache, which a
 // buffer of 1 MiB or more misses (such copies measured 2 to 4 times slower,

@@ -417,11 +417,28 @@ bool CopyRange(File& from, File& to, int64_t count) {
   // The kernel copies without bringing the bytes up here, and where the file
   // system can, without copying them at all. Where it cannot (another file
   // system, an old kernel) the buffer goes on from where it stopped.
+  // A piece at a time: the disk starts writing each piece while the next is
+  // copied, so the flush that follows finds little left to write, and the
+  // source's pages, which the copy will not read again (it is the file the
+  // copy replaces), leave the cache instead of pushing other files out. A
+  // 1 GiB copy took two thirds of the time of one request and a flush.
+  constexpr int64_t kPiece = int64_t{32} << 20;
+  off_t inAt = lseek(in, 0, SEEK_CUR);
+  off_t outAt = lseek(out, 0, SEEK_CUR);
   while (count > 0) {
-    const size_t want = static_cast<size_t>(std::min<int64_t>(count, int64_t{1} << 30));
+    const size_t want = static_cast<size_t>(std::min<int64_t>(count, kPiece));
     const ssize_t n = copy_file_range(in, nullptr, out, nullptr, want, 0);
     if (n > 0) {
       count -= n;
+      // Hints only: a failure changes nothing that is written.
+      if (outAt >= 0) {
+        sync_file_range(out, outAt, n, SYNC_FILE_RANGE_WRITE);
+        outAt += n;
+      }
+      if (inAt >= 0) {
+        posix_fadvise(in, inAt, n, POSIX_FADV_DONTNEED);
+        inAt += n;
+      }
       continue;
     }
     if (n == 0) {
