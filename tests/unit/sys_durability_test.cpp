@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -285,27 +286,39 @@ TEST(OpenAlways, OpensWhatIsThereWithItsSizeOrCreatesButNeverTruncates) {
 TEST(Append, WritesAtTheEndWhateverAnotherWriterAddedAndCanTakeItsWriteBack) {
   TempFolder dir;
   const std::string list = dir / "list.txt";
+  const auto otherAppends = [&](const char* line) {
+    sys::File other;
+    int64_t end = 0;
+    ASSERT_TRUE(other.Open(list, sys::OpenMode::OpenAlways, &end));
+    ASSERT_TRUE(other.Seek(end) && other.Write(line, std::strlen(line)) && other.Close());
+  };
   sys::File ours;
   int64_t size = -1;
   ASSERT_TRUE(ours.Open(list, sys::OpenMode::Append, &size));  // created
   EXPECT_EQ(size, 0);
-  ASSERT_TRUE(ours.Write("one\r\n", 5));
-  {
-    sys::File other;  // another program adds a line while ours is open
-    int64_t end = 0;
-    ASSERT_TRUE(other.Open(list, sys::OpenMode::OpenAlways, &end));
-    ASSERT_TRUE(other.Seek(end) && other.Write("two\r\n", 5) && other.Close());
-  }
+  ASSERT_TRUE(ours.Write("one\r\n", 5) && ours.Close());
+  otherAppends("two\r\n");  // another program between two lines
+  ASSERT_TRUE(ours.Open(list, sys::OpenMode::Append, &size));
+  EXPECT_EQ(size, 10);
   ASSERT_TRUE(ours.Write("three\r\n", 7));
+#ifndef _WIN32
+  // POSIX lets another program write while the list is open: each write
+  // still goes to the end. (Windows keeps other writers out meanwhile.)
+  otherAppends("four\r\n");
+  ASSERT_TRUE(ours.Write("five\r\n", 6));
+  const std::string expected = "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\n";
+#else
+  const std::string expected = "one\r\ntwo\r\nthree\r\n";
+#endif
   ASSERT_TRUE(ours.Close());
-  EXPECT_EQ(ReadWhole(list), "one\r\ntwo\r\nthree\r\n");
+  EXPECT_EQ(ReadWhole(list), expected);
 
   // A line taken back: the file ends where it ended when it was opened.
   ASSERT_TRUE(ours.Open(list, sys::OpenMode::Append, &size));
-  EXPECT_EQ(size, 17);
+  EXPECT_EQ(size, static_cast<int64_t>(expected.size()));
   ASSERT_TRUE(ours.Write("half", 4));
   ASSERT_TRUE(ours.Seek(size) && ours.Truncate() && ours.Close());
-  EXPECT_EQ(ReadWhole(list), "one\r\ntwo\r\nthree\r\n");
+  EXPECT_EQ(ReadWhole(list), expected);
 
   EXPECT_FALSE(ours.Open(dir.path(), sys::OpenMode::Append));
   EXPECT_EQ(sys::LastError(), sys::kErrorAccessDenied);
