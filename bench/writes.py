@@ -191,13 +191,17 @@ def file_list(args):
         'dialog Id3Desc press "OK"',
         "expect-end"])
     paths = [os.path.join(args.corpus, f) for f in folders]
+    minimal_list = os.path.join(work, "minimal-list.txt")
     programs = [
         ("tagwright file list", lambda: run([args.tagwright, "--script", list_script, "--quiet"], env)),
         ("minimal reader", lambda: run([args.minimal] + paths)),
+        # The floor of any file list with a line appended per file: the
+        # reader, the host's look at each entry and the list reopened per line.
+        ("minimal list", lambda: run([args.minimal, "--list", minimal_list] + paths)),
     ]
 
     def fresh(_name):
-        for leftover in (listed, registry):
+        for leftover in (listed, registry, minimal_list):
             if os.path.exists(leftover):
                 os.remove(leftover)
 
@@ -216,7 +220,11 @@ def file_list(args):
            [("tagwright / minimal (cpu, aim <= 2)",
              lambda m: m["tagwright file list"][1] / m["minimal reader"][1]),
             ("tagwright / minimal (wall)",
-             lambda m: m["tagwright file list"][0] / m["minimal reader"][0])])
+             lambda m: m["tagwright file list"][0] / m["minimal reader"][0]),
+            ("minimal list / minimal reader (cpu: the floor of the ratio)",
+             lambda m: m["minimal list"][1] / m["minimal reader"][1]),
+            ("tagwright / minimal list (cpu)",
+             lambda m: m["tagwright file list"][1] / m["minimal list"][1])])
 
 
 def big_source(work):

@@ -26,9 +26,16 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
   if (!platform::ListFolderEntries(folder, entries)) return false;
-  std::sort(entries->begin(), entries->end(), [](const FAR_FIND_DATA& a, const FAR_FIND_DATA& b) {
-    return NameLess(a.cFileName, b.cFileName);
+  // The entries are large: their order is found first, then each is moved once.
+  std::vector<size_t> order(entries->size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [entries](size_t a, size_t b) {
+    return NameLess((*entries)[a].cFileName, (*entries)[b].cFileName);
   });
+  std::vector<FAR_FIND_DATA> sorted;
+  sorted.reserve(entries->size());
+  for (size_t i : order) sorted.push_back((*entries)[i]);
+  entries->swap(sorted);
   return true;
 }
 

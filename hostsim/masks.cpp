@@ -55,12 +55,14 @@ std::vector<Token> Tokenize(const std::string& mask) {
   return tokens;
 }
 
-bool TokenMatches(const Token& t, char c) {
+// `up`: the OEM upper-case table, looked up once per match.
+bool TokenMatches(const Token& t, char c, const unsigned char* up) {
   switch (t.kind) {
     case Token::Any: return true;
-    case Token::Literal: return Up(t.literal) == Up(c);
+    case Token::Literal:
+      return up[static_cast<unsigned char>(t.literal)] == up[static_cast<unsigned char>(c)];
     case Token::Class: {
-      unsigned char u = Up(c);
+      unsigned char u = up[static_cast<unsigned char>(c)];
       for (size_t k = 0; k + 1 < t.set.size(); k += 2) {
         unsigned char first = static_cast<unsigned char>(t.set[k]);
         unsigned char last = static_cast<unsigned char>(t.set[k + 1]);
@@ -76,13 +78,14 @@ bool TokenMatches(const Token& t, char c) {
 // Every token but '*' takes exactly one character, so one remembered star
 // position suffices for backtracking.
 bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
+  const unsigned char* up = OemCase().upper;
   size_t t = 0, n = 0;
   size_t starToken = std::string::npos, starName = 0;
   while (n < name.size()) {
     if (t < tokens.size() && tokens[t].kind == Token::Star) {
       starToken = t++;
       starName = n;
-    } else if (t < tokens.size() && TokenMatches(tokens[t], name[n])) {
+    } else if (t < tokens.size() && TokenMatches(tokens[t], name[n], up)) {
       ++t;
       ++n;
     } else if (starToken != std::string::npos) {

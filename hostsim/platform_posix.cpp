@@ -35,25 +35,54 @@ std::string IconvName(unsigned codePage) {
   return "CP" + std::to_string(codePage);
 }
 
+// One byte alone: its character, or kNoChar.
+char32_t DecodeAlone(iconv_t cd, unsigned char byte) {
+  char in = static_cast<char>(byte);
+  unsigned char out[8] = {};
+  char* inPtr = &in;
+  size_t inLeft = 1;
+  char* outPtr = reinterpret_cast<char*>(out);
+  size_t outLeft = sizeof(out);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  if (r == static_cast<size_t>(-1) || sizeof(out) - outLeft != 4) return kNoChar;
+  return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
+                               static_cast<uint32_t>(out[3]) << 24);
+}
+
 bool LoadWithIconv(unsigned codePage, CodePageTable* table) {
   iconv_t cd = iconv_open("UTF-32LE", IconvName(codePage).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  for (int b = 0; b < 256; ++b) {
-    char in = static_cast<char>(b);
-    unsigned char out[8] = {};
-    char* inPtr = &in;
-    size_t inLeft = 1;
-    char* outPtr = reinterpret_cast<char*>(out);
-    size_t outLeft = sizeof(out);
+  // The bytes in runs, each run in one conversion (a conversion per byte
+  // costs iconv's set-up 256 times); a byte without a character ends a run
+  // and is decoded alone. Where the characters do not line up with the bytes
+  // (a code page that joins a letter and its accent), every byte alone.
+  char bytes[256];
+  for (int b = 0; b < 256; ++b) bytes[b] = static_cast<char>(b);
+  uint32_t units[512];
+  int b = 0;
+  bool aligned = true;
+  while (b < 256) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (r == static_cast<size_t>(-1) || sizeof(out) - outLeft != 4) {
-      (*table)[b] = kNoChar;
-    } else {
-      (*table)[b] = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 |
-                                          static_cast<uint32_t>(out[3]) << 24);
+    char* inPtr = bytes + b;
+    size_t inLeft = static_cast<size_t>(256 - b);
+    char* outPtr = reinterpret_cast<char*>(units);
+    size_t outLeft = sizeof(units);
+    const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    const size_t taken = static_cast<size_t>(256 - b) - inLeft;
+    if ((sizeof(units) - outLeft) / sizeof(uint32_t) != taken) {
+      aligned = false;
+      break;
     }
+    for (size_t i = 0; i < taken; ++i) (*table)[b + static_cast<int>(i)] = units[i];
+    b += static_cast<int>(taken);
+    if (r != static_cast<size_t>(-1) || b >= 256) break;
+    (*table)[b] = DecodeAlone(cd, static_cast<unsigned char>(b));
+    ++b;
   }
+  if (!aligned)
+    for (int each = 0; each < 256; ++each)
+      (*table)[each] = DecodeAlone(cd, static_cast<unsigned char>(each));
   iconv_close(cd);
   return true;
 }

@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <iconv.h>
+
+#include "sys/posix/posix_internal.h"
+#endif
+
 #include <string>
 #include <vector>
 
@@ -193,6 +199,25 @@ TEST(SysText, PairFollowsTheLocalesLanguage) {
                                                              : std::nullopt);
     EXPECT_EQ(sys::OemCodePage(), c.pages.oem) << (c.lcAll ? c.lcAll : "-") << " " << (c.lang ? c.lang : "-");
     EXPECT_EQ(sys::AnsiCodePage(), c.pages.ansi) << (c.lcAll ? c.lcAll : "-");
+  }
+}
+#endif
+
+#ifndef _WIN32
+// The tables are built from runs of bytes converted at once; each entry must
+// be what the byte converted alone gives, in code pages with holes (1253,
+// 1255), with characters that combine (1258) and without any (KOI8-R).
+TEST(SysText, TablesBuiltFromRunsMatchBytesDecodedAlone) {
+  for (const char* name : {"CP437", "CP737", "CP850", "CP866", "CP1250", "CP1251", "CP1252",
+                           "CP1253", "CP1255", "CP1257", "CP1258", "KOI8-R", "ISO-8859-5"}) {
+    SCOPED_TRACE(name);
+    iconv_t cd = iconv_open("UTF-16LE", name);
+    if (cd == reinterpret_cast<iconv_t>(-1)) continue;
+    char16_t table[256];
+    sys::posix::DecodeBytes(cd, table, 0xFFFF);
+    for (int b = 0; b < 256; ++b)
+      EXPECT_EQ(table[b], sys::posix::DecodeByte(cd, static_cast<uint8_t>(b), 0xFFFF)) << b;
+    iconv_close(cd);
   }
 }
 #endif

@@ -34,6 +34,9 @@ class CodePageTable {
 // slots its code pages leave empty (0x98 of 1251, 0x81 of 1252), so these
 // survive a round trip.
 char16_t DecodeByte(void* iconvToUtf16, uint8_t byte, char16_t missing);
+// DecodeByte of every byte into `table256`, through as few conversions as the
+// code page allows (one, where every byte has a character of its own).
+void DecodeBytes(void* iconvToUtf16, char16_t* table256, char16_t missing);
 
 const CodePageTable& OemTable();
 const CodePageTable& AnsiTable();

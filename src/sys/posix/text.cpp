@@ -210,13 +210,47 @@ char16_t DecodeByte(void* iconvToUtf16, uint8_t byte, char16_t missing) {
   return missing;
 }
 
+void DecodeBytes(void* iconvToUtf16, char16_t* table, char16_t missing) {
+  // A conversion per byte costs iconv's set-up each time; the bytes in a row
+  // cost it once. Each byte of a single-byte code page gives one unit, so the
+  // units of a run line up with its bytes; a byte without a character stops
+  // the run and is decoded alone. A code page that joins characters (a base
+  // and its accent) or gives a pair for a byte breaks the count: then every
+  // byte is decoded alone, as the tables have it.
+  const auto cd = static_cast<iconv_t>(iconvToUtf16);
+  char bytes[256];
+  for (int b = 0; b < 256; ++b) bytes[b] = static_cast<char>(b);
+  char16_t units[512];
+  int b = 0;
+  while (b < 256) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* inPtr = bytes + b;
+    size_t inLeft = static_cast<size_t>(256 - b);
+    char* outPtr = reinterpret_cast<char*>(units);
+    size_t outLeft = sizeof units;
+    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    const size_t taken = static_cast<size_t>(256 - b) - inLeft;
+    const size_t given = (sizeof units - outLeft) / sizeof(char16_t);
+    if (given != taken) {
+      for (int each = 0; each < 256; ++each)
+        table[each] = DecodeByte(iconvToUtf16, static_cast<uint8_t>(each), missing);
+      return;
+    }
+    for (size_t i = 0; i < taken; ++i) table[b + static_cast<int>(i)] = units[i];
+    b += static_cast<int>(taken);
+    if (done != static_cast<size_t>(-1) || b >= 256) break;
+    table[b] = DecodeByte(iconvToUtf16, static_cast<uint8_t>(b), missing);
+    ++b;
+  }
+}
+
 CodePageTable::CodePageTable(unsigned codePage) {
   std::memset(fromBmp_, 0, sizeof fromBmp_);
   const std::string name = "CP" + std::to_string(codePage);
   iconv_t cd = iconv_open("UTF-16LE", name.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return;
+  DecodeBytes(cd, toUnicode_, kNone);
   toUnicode_[0] = 0;
-  for (int b = 1; b < 256; ++b) toUnicode_[b] = DecodeByte(cd, static_cast<uint8_t>(b), kNone);
   iconv_close(cd);
   for (int b = 255; b >= 0; --b)  // the lowest byte wins when two share a character
     if (toUnicode_[b] != kNone) fromBmp_[toUnicode_[b]] = static_cast<uint16_t>(b + 1);

@@ -39,7 +39,7 @@ const Table* TableOf(unsigned codePage) {
   iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
   slot = std::make_unique<Table>();
-  for (int b = 0; b < 256; ++b) (*slot)[b] = posix::DecodeByte(cd, static_cast<uint8_t>(b), kReplacement);
+  posix::DecodeBytes(cd, slot->data(), kReplacement);
   iconv_close(cd);
   return slot.get();
 }
