@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 namespace hostsim {
 
@@ -41,18 +42,43 @@ const std::vector<CharTableInfo>& CharTables() {
   return infos;
 }
 
+namespace {
+
+// EncodeChar over one table, through a map made once instead of a search of
+// the table per character.
+class Encoder {
+ public:
+  explicit Encoder(const CodePageTable& table) : table_(table) {
+    for (int b = 255; b >= 0; --b)  // the lowest byte wins, as EncodeChar finds it
+      if (table[b] != kNoChar) bytes_[table[b]] = b;
+  }
+  int operator()(char32_t c) const {
+    if (c == kNoChar) return -1;
+    if (c < 0x80 && table_[c] == c) return static_cast<int>(c);
+    const auto found = bytes_.find(c);
+    return found != bytes_.end() ? found->second : -1;
+  }
+
+ private:
+  const CodePageTable& table_;
+  std::unordered_map<char32_t, int> bytes_;
+};
+
+}  // namespace
+
 bool BuildCharTable(const CharTableInfo& info, const CodePageTable& oem, CharTableSet* set) {
   CodePageTable table;
   if (!LoadCodePage(info.codePage, &table)) return false;
   std::memset(set, 0, sizeof(*set));
+  const Encoder toOemByte(oem), toTableByte(table);
   for (int b = 0; b < 256; ++b) {
-    int toOem = EncodeChar(oem, table[b]);
+    int toOem = toOemByte(table[b]);
     set->DecodeTable[b] = static_cast<unsigned char>(toOem >= 0 ? toOem : '?');
-    int fromOem = EncodeChar(table, oem[b]);
+    int fromOem = toTableByte(oem[b]);
     set->EncodeTable[b] = static_cast<unsigned char>(fromOem >= 0 ? fromOem : '?');
     char32_t c = table[b];
-    int up = c == kNoChar ? -1 : EncodeChar(table, UnicodeUpper(c));
-    int low = c == kNoChar ? -1 : EncodeChar(table, UnicodeLower(c));
+    int up = c == kNoChar ? -1 : toTableByte(UnicodeUpper(c));
+    int low = c == kNoChar ? -1 : toTableByte(UnicodeLower(c));
     set->UpperTable[b] = static_cast<unsigned char>(up >= 0 ? up : b);
     set->LowerTable[b] = static_cast<unsigned char>(low >= 0 ? low : b);
   }
