@@ -121,6 +121,8 @@ const CompiledMask& Compile(const std::string& mask) {
 }
 
 bool MatchWithDotRules(const std::string& mask, const std::string& name) {
+  // The masks of a whole folder: every name, with or without a dot.
+  if (mask == "*" || mask == "*.*") return true;
   const CompiledMask& compiled = Compile(mask);
   bool nameHasDot = name.find('.') != std::string::npos;
   if (MatchTokens(compiled.tokens, name)) return true;

@@ -16,6 +16,9 @@ struct MaskCase {
 
 // Lists as ProcessName(PN_CMPNAMELIST) takes them.
 const MaskCase kListCases[] = {
+    {"*", "README", true},
+    {"*.*", "README", true},  // a name without a dot has an empty extension
+    {"*.*", ".profile", true},
     {"*.mp3", "song.mp3", true},
     {"*.mp3", "SONG.MP3", true},  // letters ignore case
     {"*.mp3", "song.mp3.bak", false},
