@@ -158,8 +158,11 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
   const bool v1First = setupItems[SetupV1First].Selected != 0;
   std::string nameTemplate = host::ItemText(setupItems[SetupName]);
   tags::FromOem(nameTemplate, tags::TagCodePage);
+  // A name without markers (one list for the whole walk) is its own value.
   std::string listName =
-      UpToZero(FormatTagTemplate(audio, fullPath, nameTemplate, v1First, counter));
+      nameTemplate.find('%') == std::string::npos
+          ? UpToZero(nameTemplate)
+          : UpToZero(FormatTagTemplate(audio, fullPath, nameTemplate, v1First, counter));
   tags::ToOem(listName, tags::TagCodePage);
 
   std::string lineTemplate = host::ItemText(setupItems[SetupFormat]);
