@@ -135,9 +135,9 @@ int OwnerOf(const std::string& id23, std::optional<int> slot, uint8_t version) {
 // The frame as 2.3 writes it, for a 2.3 frame: its own bytes; a compressed one
 // is written inflated (its content was read inflated), or as it was when it
 // does not inflate.
-Bytes CarryV3(const FrameRef& frame, ByteView raw, const std::optional<ByteView>& content) {
+Bytes CarryV3(const FrameRef& frame, Bytes&& raw, const std::optional<ByteView>& content) {
   const bool compressed = (frame.flags[1] & kV3Compressed) != 0;
-  if (!compressed || !content) return Bytes(raw.begin(), raw.end());
+  if (!compressed || !content) return std::move(raw);  // a picture is not copied again
   Bytes body;
   if (frame.flags[1] & kV3Grouped) {
     // The group byte follows the 4-byte decompressed size.
@@ -196,16 +196,8 @@ bool ReadOldFrames(sys::File& file, const TagInfo& info, std::vector<OldFrame>& 
     OldFrame old;
     old.id = frame.id;
     old.readable = content.has_value();
-    if (content) old.content.assign(content->begin(), content->end());
-    if (info.Version == 3) {
-      old.out = CarryV3(frame, raw, content);
-    } else if (info.Version == 4) {
-      if (!content) {
-        ++*dropped;  // encrypted, or compressed beyond reading
-        return true;
-      }
-      old.out = CarryV4(frame, data, old.content);
-    } else {
+    const std::optional<int> slot = SlotOf(frame.id, info.Version);
+    if (info.Version == 2) {
       std::optional<ConvertedFrame> converted = ConvertV22Frame(frame.id, data);
       if (!converted) {
         ++*dropped;  // no 2.3 equivalent
@@ -214,8 +206,22 @@ bool ReadOldFrames(sys::File& file, const TagInfo& info, std::vector<OldFrame>& 
       old.id = converted->id;
       AppendFrame(old.out, converted->id, converted->content);
     }
-    const std::optional<int> slot = SlotOf(frame.id, info.Version);
     old.owner = OwnerOf(old.id, slot, info.Version);
+    // The content is kept for a frame that a field owns (COMM and WXXX among
+    // them until the choice below): a new frame of the field keeps parts of
+    // it. Other frames, a picture for one, are carried without that copy.
+    if (content && (old.owner != kNoOwner || info.Version == 4))
+      old.content.assign(content->begin(), content->end());
+    if (info.Version == 3) {
+      old.out = CarryV3(frame, std::move(raw), content);
+    } else if (info.Version == 4) {
+      if (!content) {
+        ++*dropped;  // encrypted, or compressed beyond reading
+        return true;
+      }
+      old.out = CarryV4(frame, data, old.content);
+      if (old.owner == kNoOwner) Bytes().swap(old.content);
+    }
     const bool isComment = old.owner == static_cast<int>(Field::Comment);
     if (isComment || old.owner == static_cast<int>(Field::URL)) {
       const size_t which = isComment ? 0 : 1;
