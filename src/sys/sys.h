@@ -81,6 +81,9 @@ class File {
   // position (which is unspecified afterwards); `*got` is how many came (fewer
   // only at the end of the file).
   bool ReadAt(int64_t position, void* buffer, size_t size, size_t* got);
+  // Exactly `size` bytes from `position`, or fails (ERROR_HANDLE_EOF when the
+  // file ends first): ReadExact without the seek before it.
+  bool ReadExactAt(int64_t position, void* buffer, size_t size);
   // Gives this file the owner, group and permission bits of the file under
   // `path`, so that a copy which is to take that file's place opens it to
   // nobody new. Done before the copy's Flush, the one flush carries both.
@@ -270,13 +273,13 @@ enum : uint32_t {
 // `count` - 1 after it (all after it by default) fail with ERROR_WRITE_FAULT;
 // 0 switches it off. A single failure shows what the clean-up after it does.
 // Counted operations:
-// Open, Read, ReadExact, ReadAt, Write, Seek, SeekFromEnd, Size, Truncate,
+// Open, Read, ReadExact, ReadAt (ReadExactAt too), Write, Seek, SeekFromEnd, Size, Truncate,
 // Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes,
 // SetFileTimes, CreateFolder, CanListFolder, Identity, IdentityOf,
 // TakeOwnerAndModeOf, CopyRange (once per call), and each sync that
-// SyncWritten makes (of a file, a folder or a file system). Once a test has
-// called this, every copy of this layer in the process (the plug-in module's
-// too) counts and fails together.
+// SyncWritten makes (of a file, a folder or a file system). Every copy of this
+// layer in the process (the plug-in module's too) counts into one state, and
+// fails together.
 void FailFileOperationsFrom(int n, int count = 0x7FFFFFFF);
 // For tests of what another program may do meanwhile: `action(context)` runs
 // once, just before the Nth counted file operation from now (no failures are

@@ -172,7 +172,7 @@ std::optional<TagBody> OpenBody(sys::File& file, const TagInfo& info, int64_t ta
   if (!inMemory && !extent.wholeTagUnsynchronised)
     return TagBody(file, info.FileSize, static_cast<int64_t>(kHeaderSize), extent.size);
   Bytes bytes(static_cast<size_t>(extent.size));
-  if (!file.Seek(static_cast<int64_t>(kHeaderSize)) || !file.ReadExact(bytes.data(), bytes.size()))
+  if (!file.ReadExactAt(static_cast<int64_t>(kHeaderSize), bytes.data(), bytes.size()))
     return std::nullopt;
   return InMemory(std::move(bytes), extent);
 }

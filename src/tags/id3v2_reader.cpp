@@ -123,7 +123,7 @@ void HeaderFromBytes(ByteView header, int64_t fileSize, TagInfo& info) {
 
 bool ReadTagHeaderFrom(sys::File& file, int64_t fileSize, TagInfo& info) {
   uint8_t header[kHeaderSize];
-  if (!file.Seek(0) || !file.ReadExact(header, sizeof header)) return false;
+  if (!file.ReadExactAt(0, header, sizeof header)) return false;
   HeaderFromBytes(header, fileSize, info);
   return true;
 }

@@ -77,7 +77,7 @@ bool WriteInPlace(sys::File& file, const std::string& fileName, const Bytes& ima
   // write: a large tag whose picture stays where it was is not written again,
   // and an interrupted write can damage no more than the changed range.
   Bytes old(image.size());
-  if (!file.Seek(0) || !file.ReadExact(old.data(), old.size())) return false;
+  if (!file.ReadExactAt(0, old.data(), old.size())) return false;
   const size_t from = FirstDifference(image.data(), old.data(), image.size());
   if (from == image.size()) return true;
   const size_t to = DifferenceEnd(image.data(), old.data(), from, image.size());

@@ -97,6 +97,12 @@ TEST(SysFiles, ReadAtReadsAtItsPositionWhateverTheCurrentOne) {
     EXPECT_EQ(std::string(buffer, got), c.expected) << c.at;
   }
   EXPECT_FALSE(file.ReadAt(-1, buffer, 1, nullptr));
+  // The exact form: all the bytes asked for, or the end of the file is said.
+  ASSERT_TRUE(file.Seek(9));
+  ASSERT_TRUE(file.ReadExactAt(2, buffer, 5));
+  EXPECT_EQ(std::string(buffer, 5), "23456");
+  EXPECT_FALSE(file.ReadExactAt(7, buffer, 4));
+  EXPECT_EQ(sys::LastError(), sys::kErrorHandleEof);
   // Counted by the fault injection like any read.
   sys::FailFileOperationsFrom(1);
   size_t got = 99;
