@@ -111,9 +111,9 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
 
   // As the host: file names in OEM from here on (the Host did it already).
   platform::UseOemFileNames();
-  // The host's copy of the system layer takes the fault injection state
-  // first: the state every copy shares then outlives every module.
-  sys::FileOperationCount();
+  // The host's copy of the system layer shares its fault injection state
+  // first: the state every copy uses then outlives every module.
+  sys::ShareFileOperationState();
   std::string why;
   handle_ = platform::OpenModule(moduleName_, &why);
   if (handle_ == nullptr) {

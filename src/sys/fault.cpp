@@ -2,10 +2,10 @@
 // so that tests can prove a failed write at any step loses nothing.
 //
 // A scenario test arms it in the test program while the plug-in module, with a
-// copy of this layer of its own, does the writing; so the state lives in the
-// copy that asked for it first and the others find it through the
-// environment. A host program asks before it loads a module, so that the
-// state outlives every module.
+// copy of this layer of its own, does the writing; so the state that a copy
+// shares (a host program before it loads a module, a test when it arms) is
+// published through the environment and the other copies find it. A module
+// never publishes its own: it could be unloaded while the address stays.
 #include <atomic>
 
 #include "sys/internal.h"
@@ -28,17 +28,13 @@ struct FaultState {
 FaultState g_own;
 std::atomic<FaultState*> g_shared{nullptr};
 
-// The state every copy of this layer in the process uses: the one a copy
-// published first, or this copy's own, published now. Looked up once: every
-// file operation asks.
+// The state this copy uses: the one published in the process when it first
+// asks, else its own. Looked up once: every file operation asks.
 FaultState* Shared() {
   FaultState* state = g_shared.load(std::memory_order_acquire);
   if (state != nullptr) return state;
   state = static_cast<FaultState*>(detail::FindPublishedAddress(kStateVariable));
-  if (state == nullptr) {
-    detail::PublishAddress(kStateVariable, &g_own);
-    state = &g_own;
-  }
+  if (state == nullptr) state = &g_own;
   g_shared.store(state, std::memory_order_release);
   return state;
 }
@@ -47,7 +43,14 @@ FaultState& State() { return *Shared(); }
 
 }  // namespace
 
+void ShareFileOperationState() {
+  FaultState* state = Shared();
+  if (detail::FindPublishedAddress(kStateVariable) == nullptr)
+    detail::PublishAddress(kStateVariable, state);
+}
+
 void FailFileOperationsFrom(int n, int count) {
+  ShareFileOperationState();
   FaultState* state = Shared();
   state->failFrom = n < 0 ? 0 : n;
   state->failCount = count < 0 ? 0 : count;

@@ -277,9 +277,10 @@ enum : uint32_t {
 // Flush, Close, DeleteFile, MoveFile, ReplaceFile, SetAttributes,
 // SetFileTimes, CreateFolder, CanListFolder, Identity, IdentityOf,
 // TakeOwnerAndModeOf, CopyRange (once per call), and each sync that
-// SyncWritten makes (of a file, a folder or a file system). Every copy of this
-// layer in the process (the plug-in module's too) counts into one state, and
-// fails together.
+// SyncWritten makes (of a file, a folder or a file system). Once a test has
+// called this, or the host program ShareFileOperationState, every copy of
+// this layer in the process (the plug-in module's too) counts and fails
+// together.
 void FailFileOperationsFrom(int n, int count = 0x7FFFFFFF);
 // For tests of what another program may do meanwhile: `action(context)` runs
 // once, just before the Nth counted file operation from now (no failures are
@@ -287,6 +288,11 @@ void FailFileOperationsFrom(int n, int count = 0x7FFFFFFF);
 void RunBeforeFileOperation(int n, void (*action)(void*), void* context);
 // Number of counted file operations since the last FailFileOperationsFrom.
 int FileOperationCount();
+// Makes this copy's state the one every copy of this layer in the process
+// finds from then on (FailFileOperationsFrom does it too). A host program
+// calls it before it loads a module, so that the module counts and fails
+// with the host.
+void ShareFileOperationState();
 
 // ---------------------------------------------------------------- registry
 //
