@@ -51,7 +51,9 @@ char32_t DecodeAlone(iconv_t cd, unsigned char byte) {
 }
 
 bool LoadWithIconv(unsigned codePage, CodePageTable* table) {
-  iconv_t cd = iconv_open("UTF-32LE", IconvName(codePage).c_str());
+  // UCS-4LE is built into the C library's converter (UTF-32LE would load a
+  // module of its own) and gives the same characters.
+  iconv_t cd = iconv_open("UCS-4LE", IconvName(codePage).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   // The bytes in runs, each run in one conversion (a conversion per byte
   // costs iconv's set-up 256 times); a byte without a character ends a run

@@ -211,13 +211,19 @@ TEST(SysText, TablesBuiltFromRunsMatchBytesDecodedAlone) {
   for (const char* name : {"CP437", "CP737", "CP850", "CP866", "CP1250", "CP1251", "CP1252",
                            "CP1253", "CP1255", "CP1257", "CP1258", "KOI8-R", "ISO-8859-5"}) {
     SCOPED_TRACE(name);
-    iconv_t cd = iconv_open("UTF-16LE", name);
-    if (cd == reinterpret_cast<iconv_t>(-1)) continue;
+    iconv_t cd = iconv_open(sys::posix::kIconvUnits, name);  // the C library has all of them
+    iconv_t utf16 = iconv_open("UTF-16LE", name);
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    ASSERT_NE(utf16, reinterpret_cast<iconv_t>(-1));
     char16_t table[256];
     sys::posix::DecodeBytes(cd, table, 0xFFFF);
-    for (int b = 0; b < 256; ++b)
+    for (int b = 0; b < 256; ++b) {
       EXPECT_EQ(table[b], sys::posix::DecodeByte(cd, static_cast<uint8_t>(b), 0xFFFF)) << b;
+      // The built-in units are UTF-16's.
+      EXPECT_EQ(table[b], sys::posix::DecodeByte(utf16, static_cast<uint8_t>(b), 0xFFFF)) << b;
+    }
     iconv_close(cd);
+    iconv_close(utf16);
   }
 }
 #endif

@@ -40,7 +40,8 @@ constexpr char kAttributeName[] = "user.tagwright.attributes";
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
-bool IsReadOnlyFile(const struct stat& st) { return S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR); }
+bool IsReadOnlyMode(mode_t mode) { return S_ISREG(mode) && !(mode & S_IWUSR); }
+bool IsReadOnlyFile(const struct stat& st) { return IsReadOnlyMode(st.st_mode); }
 
 std::string FolderOf(const std::string& native) {
   const size_t slash = native.find_last_of('/');
@@ -248,19 +249,22 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
     SetErrno(errno, native.c_str());
     return false;
   }
-  struct stat st;
-  const bool known = fstat(fd, &st) == 0;
+  // Only the type, mode and size are asked for: a look at the times would
+  // make the file system give every later write of ours a fine-grained
+  // timestamp (and an inode update) instead of a coarse one.
+  struct statx st;
+  const bool known = statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_SIZE, &st) == 0;
   if (!known && size != nullptr) {
     SetErrno(errno);
     close(fd);
     return false;
   }
-  if (known && (S_ISDIR(st.st_mode) || (mode != OpenMode::Read && !created && IsReadOnlyFile(st)))) {
+  if (known && (S_ISDIR(st.stx_mode) || (mode != OpenMode::Read && !created && IsReadOnlyMode(st.stx_mode)))) {
     close(fd);
     SetLastError(kErrorAccessDenied);
     return false;
   }
-  if (size != nullptr) *size = st.st_size;
+  if (size != nullptr) *size = static_cast<int64_t>(st.stx_size);
   handle_ = fd;
   return true;
 }

@@ -28,8 +28,14 @@ class CodePageTable {
   uint16_t fromBmp_[0x10000];  // byte + 1, 0 = none
 };
 
+// The target of the code page tables' iconv descriptors: UCS-2LE is built
+// into the C library's converter, where UTF-16LE loads a module of its own
+// (a start-up cost), and gives the same units for a single-byte code page,
+// all of whose characters are in the BMP.
+inline constexpr char kIconvUnits[] = "UCS-2LE";
+
 // The UTF-16 unit of one byte through an iconv descriptor that converts to
-// UTF-16LE; `missing` where the code page has no character for it, except that
+// kIconvUnits; `missing` where the code page has no character for it, except that
 // 0x80..0x9F stay the C1 control characters, as Windows gives them for the
 // slots its code pages leave empty (0x98 of 1251, 0x81 of 1252), so these
 // survive a round trip.

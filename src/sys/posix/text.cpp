@@ -247,7 +247,7 @@ void DecodeBytes(void* iconvToUtf16, char16_t* table, char16_t missing) {
 CodePageTable::CodePageTable(unsigned codePage) {
   std::memset(fromBmp_, 0, sizeof fromBmp_);
   const std::string name = "CP" + std::to_string(codePage);
-  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+  iconv_t cd = iconv_open(kIconvUnits, name.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return;
   DecodeBytes(cd, toUnicode_, kNone);
   toUnicode_[0] = 0;

@@ -36,7 +36,7 @@ const Table* TableOf(unsigned codePage) {
   auto found = tables.find(codePage);
   if (found != tables.end()) return found->second.get();
   std::unique_ptr<Table>& slot = tables[codePage];
-  iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
+  iconv_t cd = iconv_open(posix::kIconvUnits, IconvName(codePage).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
   slot = std::make_unique<Table>();
   posix::DecodeBytes(cd, slot->data(), kReplacement);
