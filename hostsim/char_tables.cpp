@@ -1,8 +1,10 @@
 #include "hostsim/char_tables.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace hostsim {
 
@@ -44,24 +46,26 @@ const std::vector<CharTableInfo>& CharTables() {
 
 namespace {
 
-// EncodeChar over one table, through a map made once instead of a search of
-// the table per character.
+// EncodeChar over one table, through its characters sorted once instead of
+// a search of the table per character.
 class Encoder {
  public:
   explicit Encoder(const CodePageTable& table) : table_(table) {
-    for (int b = 255; b >= 0; --b)  // the lowest byte wins, as EncodeChar finds it
-      if (table[b] != kNoChar) bytes_[table[b]] = b;
+    for (int b = 0; b < 256; ++b)
+      if (table[b] != kNoChar) bytes_.push_back({table[b], b});
+    // The lowest byte first where two share a character, as EncodeChar finds it.
+    std::sort(bytes_.begin(), bytes_.end());
   }
   int operator()(char32_t c) const {
     if (c == kNoChar) return -1;
     if (c < 0x80 && table_[c] == c) return static_cast<int>(c);
-    const auto found = bytes_.find(c);
-    return found != bytes_.end() ? found->second : -1;
+    const auto found = std::lower_bound(bytes_.begin(), bytes_.end(), std::pair<char32_t, int>{c, -1});
+    return found != bytes_.end() && found->first == c ? found->second : -1;
   }
 
  private:
   const CodePageTable& table_;
-  std::unordered_map<char32_t, int> bytes_;
+  std::vector<std::pair<char32_t, int>> bytes_;
 };
 
 }  // namespace

@@ -228,6 +228,24 @@ TEST(SysText, TablesBuiltFromRunsMatchBytesDecodedAlone) {
 }
 #endif
 
+#ifndef _WIN32
+// The reverse lookup gives back every byte's character (the lowest byte where
+// two share one), and nothing for characters the code page lacks, also in
+// the blocks it uses and next to them.
+TEST(SysText, ReverseLookupOfWholeCodePages) {
+  for (unsigned page : {437u, 850u, 866u, 1250u, 1251u, 1252u, 1253u, 1255u}) {
+    SCOPED_TRACE(page);
+    const sys::posix::CodePageTable table(page);
+    ASSERT_TRUE(table.Valid());
+    std::vector<int> lowest(0x10000, -1);
+    for (int b = 255; b >= 0; --b)
+      if (table.ToUnicode(static_cast<uint8_t>(b)) != 0xFFFF) lowest[table.ToUnicode(static_cast<uint8_t>(b))] = b;
+    for (uint32_t c = 0; c < 0x10000; ++c) ASSERT_EQ(table.FromUnicode(c), lowest[c]) << std::hex << c;
+    EXPECT_EQ(table.FromUnicode(0x1F600), -1);
+  }
+}
+#endif
+
 TEST(SysEnvironment, SetEmptyAndMissingVariables) {
   const std::string name = "TAGWRIGHT_TEST_" + std::to_string(systest::ProcessId());
   std::string value = "unchanged";

@@ -1,8 +1,10 @@
 // Internal to the POSIX system layer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sys::posix {
 
@@ -23,9 +25,16 @@ class CodePageTable {
   int FromUnicode(char32_t c) const;
 
  private:
+  using Block = std::array<uint16_t, 256>;  // byte + 1, 0 = none
+
   bool valid_ = false;
   char16_t toUnicode_[256];
-  uint16_t fromBmp_[0x10000];  // byte + 1, 0 = none
+  // The reverse lookup by blocks of 256 characters, only those holding one
+  // of the code page's characters (a few): blockOf_[c >> 8] is 1 + the index
+  // of c's block in blocks_, 0 for none. A whole BMP table would be 128 KiB
+  // to clear for every table at start-up.
+  uint16_t blockOf_[256] = {};
+  std::vector<Block> blocks_;
 };
 
 // The target of the code page tables' iconv descriptors: UCS-2LE is built

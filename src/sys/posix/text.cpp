@@ -245,22 +245,32 @@ void DecodeBytes(void* iconvToUtf16, char16_t* table, char16_t missing) {
 }
 
 CodePageTable::CodePageTable(unsigned codePage) {
-  std::memset(fromBmp_, 0, sizeof fromBmp_);
   const std::string name = "CP" + std::to_string(codePage);
   iconv_t cd = iconv_open(kIconvUnits, name.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return;
   DecodeBytes(cd, toUnicode_, kNone);
   toUnicode_[0] = 0;
   iconv_close(cd);
-  for (int b = 255; b >= 0; --b)  // the lowest byte wins when two share a character
-    if (toUnicode_[b] != kNone) fromBmp_[toUnicode_[b]] = static_cast<uint16_t>(b + 1);
+  for (int b = 255; b >= 0; --b) {  // the lowest byte wins when two share a character
+    const char16_t c = toUnicode_[b];
+    if (c == kNone) continue;
+    uint16_t& block = blockOf_[c >> 8];
+    if (block == 0) {
+      blocks_.emplace_back().fill(0);
+      block = static_cast<uint16_t>(blocks_.size());
+    }
+    blocks_[block - 1][c & 0xFF] = static_cast<uint16_t>(b + 1);
+  }
   valid_ = true;
 }
 
 int CodePageTable::FromUnicode(char32_t c) const {
   if (c == 0) return 0;
-  if (c > 0xFFFF || fromBmp_[c] == 0) return -1;
-  return fromBmp_[c] - 1;
+  if (c > 0xFFFF) return -1;
+  const uint16_t block = blockOf_[c >> 8];
+  if (block == 0) return -1;
+  const uint16_t entry = blocks_[block - 1][c & 0xFF];
+  return entry == 0 ? -1 : entry - 1;
 }
 
 const CodePageTable& OemTable() { return *InForce().oem; }
