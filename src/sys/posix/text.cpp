@@ -5,6 +5,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -87,13 +88,29 @@ struct Pages {
   Pair pair;
   const CodePageTable* oem;
   const CodePageTable* ansi;
+  // The byte of the other code page for each byte ('?' where it lacks the
+  // character): the conversions between the two are a lookup per byte.
+  std::array<char, 256> oemToAnsi;
+  std::array<char, 256> ansiToOem;
 };
+
+uint8_t Convert(const CodePageTable& from, const CodePageTable& to, uint8_t byte) {
+  if (byte < 0x80) return byte;
+  const char16_t c = from.ToUnicode(byte);
+  const int converted = c == kNone ? -1 : to.FromUnicode(c);
+  return converted < 0 ? '?' : static_cast<uint8_t>(converted);
+}
 
 Pages ReadPages() {
   const Pair pair = CurrentPair();
   const CodePageTable* oem = LoadTable(pair.oem);
   const CodePageTable* ansi = LoadTable(pair.ansi);
-  return {pair, oem != nullptr ? oem : LoadTable(437), ansi != nullptr ? ansi : LoadTable(1252)};
+  Pages pages{pair, oem != nullptr ? oem : LoadTable(437), ansi != nullptr ? ansi : LoadTable(1252), {}, {}};
+  for (int b = 0; b < 256; ++b) {
+    pages.oemToAnsi[b] = static_cast<char>(Convert(*pages.oem, *pages.ansi, static_cast<uint8_t>(b)));
+    pages.ansiToOem[b] = static_cast<char>(Convert(*pages.ansi, *pages.oem, static_cast<uint8_t>(b)));
+  }
+  return pages;
 }
 
 Pages& InForce() {
@@ -178,17 +195,8 @@ long DecodeUtf8(const std::string& text, size_t* pos) {
   return static_cast<long>(c);
 }
 
-uint8_t Convert(const CodePageTable& from, const CodePageTable& to, uint8_t byte) {
-  if (byte < 0x80) return byte;
-  const char16_t c = from.ToUnicode(byte);
-  const int converted = c == kNone ? -1 : to.FromUnicode(c);
-  return converted < 0 ? '?' : static_cast<uint8_t>(converted);
-}
-
-void ConvertBytes(const CodePageTable& from, const CodePageTable& to, const char* in, char* out,
-                  size_t size) {
-  for (size_t i = 0; i < size; ++i)
-    out[i] = static_cast<char>(Convert(from, to, static_cast<uint8_t>(in[i])));
+void ConvertBytes(const std::array<char, 256>& table, const char* in, char* out, size_t size) {
+  for (size_t i = 0; i < size; ++i) out[i] = table[static_cast<uint8_t>(in[i])];
 }
 
 }  // namespace
@@ -320,11 +328,11 @@ void OemToChar(const char* in, char* out) {
 }
 
 void CharToOemBuff(const char* in, char* out, size_t size) {
-  posix::ConvertBytes(posix::AnsiTable(), posix::OemTable(), in, out, size);
+  posix::ConvertBytes(posix::InForce().ansiToOem, in, out, size);
 }
 
 void OemToCharBuff(const char* in, char* out, size_t size) {
-  posix::ConvertBytes(posix::OemTable(), posix::AnsiTable(), in, out, size);
+  posix::ConvertBytes(posix::InForce().oemToAnsi, in, out, size);
 }
 
 std::string WideToAnsi(const char16_t* text, size_t length) {
@@ -345,10 +353,26 @@ std::string WideToAnsi(const char16_t* text, size_t length) {
   return out;
 }
 
+namespace {
+
+// Eight bytes at a time: paths are mostly ASCII and checked per file operation.
+bool IsAscii(const std::string& text) {
+  const char* p = text.data();
+  size_t left = text.size();
+  for (; left >= 8; p += 8, left -= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (word & 0x8080808080808080u) return false;
+  }
+  for (; left > 0; ++p, --left)
+    if (static_cast<uint8_t>(*p) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
 std::string NativePath(const std::string& oemPath) {
-  bool ascii = true;
-  for (const char byte : oemPath) ascii = ascii && static_cast<uint8_t>(byte) < 0x80;
-  if (ascii) {
+  if (IsAscii(oemPath)) {
     return oemPath;  // the same in every OEM code page, without building its table
   }
   const posix::CodePageTable& oem = posix::OemTable();
