@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/mpeg_audio.h"
@@ -76,8 +77,9 @@ long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
 }
 
 // A list file is text: a zero byte from a tag would end the line for most readers.
-std::string UpToZero(const std::string& text) {
-  return text.substr(0, strnlen(text.c_str(), text.size()));
+std::string UpToZero(std::string text) {
+  text.resize(strnlen(text.c_str(), text.size()));
+  return text;
 }
 
 }  // namespace
@@ -161,7 +163,7 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
   // A name without markers (one list for the whole walk) is its own value.
   std::string listName =
       nameTemplate.find('%') == std::string::npos
-          ? UpToZero(nameTemplate)
+          ? UpToZero(std::move(nameTemplate))
           : UpToZero(FormatTagTemplate(audio, fullPath, nameTemplate, v1First, counter));
   tags::ToOem(listName, tags::TagCodePage);
 

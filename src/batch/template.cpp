@@ -310,21 +310,27 @@ std::string WithUpperFirst(const char* latin) {
 
 std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
                               const std::string& tmpl, bool preferID3v1, int counter) {
-  std::string r(tmpl.c_str());
+  // The template ends at its first zero. The result is built from the left:
+  // a value once put in is never scanned for markers.
+  const std::string_view text(tmpl.c_str());
+  std::string r;
+  r.reserve(text.size() + 64);
   const TagSource tag{analysis.ID3v1(), analysis.ID3v2(),
                       (preferID3v1 && analysis.ID3v1().Present()) ||
                           (!preferID3v1 && !analysis.ID3v2().Present())};
 
   size_t p = 0;
-  while (p + 1 < r.size()) {
-    if (r[p] != '%') {
+  size_t copied = 0;  // the template up to here is in r
+  while (p + 1 < text.size()) {
+    if (text[p] != '%') {
       ++p;
       continue;
     }
-    const char c = r[p + 1];
-    if (c == '%') {
-      r.erase(p + 1, 1);
-      ++p;
+    const char c = text[p + 1];
+    if (c == '%') {  // "%%" is one "%"
+      r.append(text, copied, p + 1 - copied);
+      p += 2;
+      copied = p;
       continue;
     }
     if (!IsMarker(c)) {
@@ -333,16 +339,19 @@ std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::strin
     }
     const char marker = UpperAscii(c);
     std::string value = MarkerValue(marker, analysis, fullName, tag, counter);
-    const OptionBlock block = ReadOptionBlock(r, p, marker);
+    const OptionBlock block = ReadOptionBlock(text, p, marker);
     if (block.start) value = std::to_string(int64_t{counter} + *block.start);
     if (block.options) {
       const Options& o = *block.options;
       value = PadAndCut(value, static_cast<int>(std::min<int64_t>(o.width, kMaxTemplateWidth)),
                         o.alignment, o.pad, o.cut);
     }
-    r.replace(p, block.end - p, value);
-    p += value.size();
+    r.append(text, copied, p - copied);
+    r += value;
+    p = block.end;
+    copied = p;
   }
+  r.append(text, copied);
   return r;
 }
 
