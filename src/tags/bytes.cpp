@@ -2,21 +2,6 @@
 
 namespace tags {
 
-namespace {
-
-std::optional<uint32_t> ReadBE(ByteView data, size_t offset, size_t width) {
-  if (offset > data.size() || data.size() - offset < width) return std::nullopt;
-  uint32_t value = 0;
-  for (size_t i = 0; i < width; ++i) value = (value << 8) | data[offset + i];
-  return value;
-}
-
-}  // namespace
-
-std::optional<uint32_t> ReadBE16(ByteView data, size_t offset) { return ReadBE(data, offset, 2); }
-std::optional<uint32_t> ReadBE24(ByteView data, size_t offset) { return ReadBE(data, offset, 3); }
-std::optional<uint32_t> ReadBE32(ByteView data, size_t offset) { return ReadBE(data, offset, 4); }
-
 std::optional<uint32_t> ReadSyncSafe32(ByteView data, size_t offset) {
   if (offset > data.size() || data.size() - offset < 4) return std::nullopt;
   uint32_t value = 0;

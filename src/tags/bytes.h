@@ -14,10 +14,16 @@ using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
 
 // Big-endian unsigned numbers of 2, 3 or 4 bytes at `offset`; nothing when
-// fewer bytes are left.
-std::optional<uint32_t> ReadBE16(ByteView data, size_t offset);
-std::optional<uint32_t> ReadBE24(ByteView data, size_t offset);
-std::optional<uint32_t> ReadBE32(ByteView data, size_t offset);
+// fewer bytes are left. Inline: frame headers are read with them.
+inline std::optional<uint32_t> ReadBE(ByteView data, size_t offset, size_t width) {
+  if (offset > data.size() || data.size() - offset < width) return std::nullopt;
+  uint32_t value = 0;
+  for (size_t i = 0; i < width; ++i) value = (value << 8) | data[offset + i];
+  return value;
+}
+inline std::optional<uint32_t> ReadBE16(ByteView data, size_t offset) { return ReadBE(data, offset, 2); }
+inline std::optional<uint32_t> ReadBE24(ByteView data, size_t offset) { return ReadBE(data, offset, 3); }
+inline std::optional<uint32_t> ReadBE32(ByteView data, size_t offset) { return ReadBE(data, offset, 4); }
 
 // A 4-byte "synchsafe" number (ID3v2.4 section 6.2): 7 bits per byte, most
 // significant first. Nothing when fewer than 4 bytes are left or a byte has its
