@@ -26,9 +26,10 @@ std::string_view TrimTrailing(std::string_view text) {
   return text;
 }
 
-std::string FieldFromBlock(const ID3v1Tag::Block& block, size_t at, size_t size) {
+// Assigned, not returned: a field keeps its memory from one file to the next.
+void FieldFromBlock(const ID3v1Tag::Block& block, size_t at, size_t size, std::string* field) {
   std::string_view raw(reinterpret_cast<const char*>(block.data() + at), size);
-  return std::string(TrimTrailing(raw));
+  field->assign(TrimTrailing(raw));
 }
 
 void PutField(ID3v1Tag::Block& block, size_t at, const std::string& text, size_t capacity) {
@@ -95,15 +96,15 @@ void ID3v1Tag::Parse(const Block& block) {
   const bool v11 = (block[kZeroAt] == 0 && block[kTrackAt] != 0) ||
                    (block[kZeroAt] == 0x20 && block[kTrackAt] != 0x20);
   version_ = v11 ? 2 : 1;
-  title_ = FieldFromBlock(block, kTitleAt, kTextCapacity);
-  artist_ = FieldFromBlock(block, kArtistAt, kTextCapacity);
-  album_ = FieldFromBlock(block, kAlbumAt, kTextCapacity);
-  year_ = FieldFromBlock(block, kYearAt, kYearCapacity);
+  FieldFromBlock(block, kTitleAt, kTextCapacity, &title_);
+  FieldFromBlock(block, kArtistAt, kTextCapacity, &artist_);
+  FieldFromBlock(block, kAlbumAt, kTextCapacity, &album_);
+  FieldFromBlock(block, kYearAt, kYearCapacity, &year_);
   if (v11) {
-    comment_ = FieldFromBlock(block, kCommentAt, kTextCapacity - 2);
+    FieldFromBlock(block, kCommentAt, kTextCapacity - 2, &comment_);
     track_ = block[kTrackAt];
   } else {
-    comment_ = FieldFromBlock(block, kCommentAt, kTextCapacity);
+    FieldFromBlock(block, kCommentAt, kTextCapacity, &comment_);
   }
   genre_ = block[kGenreAt];
 }
