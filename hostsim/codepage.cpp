@@ -180,9 +180,17 @@ std::string OemToUtf8(const std::string& oem) {
 
 bool Utf8ToOem(const std::string& utf8, std::string* oem) {
   const CodePageTable& table = OemTable();
-  oem->clear();
+  // The ASCII the table keeps as it is (all of it, in the code pages the host
+  // uses) is copied in one piece: most names are nothing else.
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    if (b >= 0x80 || table[b] != b) break;
+    ++i;
+  }
+  oem->assign(utf8, 0, i);
   bool exact = true;
-  for (size_t i = 0; i < utf8.size();) {
+  while (i < utf8.size()) {
     unsigned char b = static_cast<unsigned char>(utf8[i]);
     char32_t c;
     size_t extra;

@@ -29,12 +29,15 @@ Progress progress;
 
 void ShowBar(int fullCells) {
   fullCells = std::clamp(fullCells, 0, kBarCells);
-  std::string text = "\n";
-  text.append(static_cast<size_t>(fullCells), kFullCell);
-  text.append(static_cast<size_t>(kBarCells - fullCells), kEmptyCell);
+  // Drawn on every step of a walk: made on the stack.
+  char text[1 + kBarCells + 1];
+  text[0] = '\n';
+  std::memset(text + 1, kFullCell, static_cast<size_t>(fullCells));
+  std::memset(text + 1 + fullCells, kEmptyCell, static_cast<size_t>(kBarCells - fullCells));
+  text[1 + kBarCells] = '\0';
   // Without buttons the host draws the box and returns at once; it stays on
   // screen until ProgressEnd restores what was under it.
-  Message(FMSG_ALLINONE, nullptr, text.c_str());
+  Message(FMSG_ALLINONE, nullptr, text);
 }
 
 // Appends `text` to `out` as a printf %s with the given flags, width and
