@@ -65,21 +65,41 @@ constexpr host::DialogItemSpec kSetupSpecs[] = {
 // clang-format on
 static_assert(host::ItemsInPlace(kSetupSpecs, SetupItemCount));
 
-// Kept filled after the dialog closed: the walk reads both templates and the
-// tag order from here for every file.
+// Kept filled after the dialog closed: the walk reads the tag order from
+// here for every file.
 FarDialogItem setupItems[SetupItemCount];
+
+// A list file is text: a zero byte from a tag would end the line for most readers.
+std::string UpToZero(std::string text) {
+  text.resize(strnlen(text.c_str(), text.size()));
+  return text;
+}
+
+// The two templates of the confirmed dialog in the tags' code page, taken
+// from its items once instead of for every file.
+struct Templates {
+  std::string name;
+  bool nameHasMarkers = false;
+  std::string fixedName;  // without markers: the one list of the whole walk
+  std::string line;
+};
+Templates templates;
+
+void TakeTemplates() {
+  templates.name = host::ItemText(setupItems[SetupName]);
+  tags::FromOem(templates.name, tags::TagCodePage);
+  templates.nameHasMarkers = templates.name.find('%') != std::string::npos;
+  templates.fixedName = UpToZero(templates.name);
+  tags::ToOem(templates.fixedName, tags::TagCodePage);
+  templates.line = host::ItemText(setupItems[SetupFormat]);
+  tags::FromOem(templates.line, tags::TagCodePage);
+}
 
 long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
   // Esc (-1) stores nothing, so it is not checked.
   if (msg == DN_CLOSE && param1 >= 0 && !CheckTemplateWidths(dialog, {SetupFormat, SetupName}))
     return 0;
   return host::DefDlgProc(dialog, msg, param1, param2);
-}
-
-// A list file is text: a zero byte from a tag would end the line for most readers.
-std::string UpToZero(std::string text) {
-  text.resize(strnlen(text.c_str(), text.size()));
-  return text;
 }
 
 }  // namespace
@@ -151,6 +171,7 @@ bool FileListSetup() {
   bool confirmed = host::RunSchemeDialog(dialog);
   // The list lives only as long as this call.
   setupItems[SetupTable].ListItems = nullptr;
+  if (confirmed) TakeTemplates();
   return confirmed;
 }
 
@@ -158,18 +179,14 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
                    bool& interactive) {
   (void)interactive;
   const bool v1First = setupItems[SetupV1First].Selected != 0;
-  std::string nameTemplate = host::ItemText(setupItems[SetupName]);
-  tags::FromOem(nameTemplate, tags::TagCodePage);
-  // A name without markers (one list for the whole walk) is its own value.
-  std::string listName =
-      nameTemplate.find('%') == std::string::npos
-          ? UpToZero(std::move(nameTemplate))
-          : UpToZero(FormatTagTemplate(audio, fullPath, nameTemplate, v1First, counter));
-  tags::ToOem(listName, tags::TagCodePage);
+  std::string formattedName;
+  if (templates.nameHasMarkers) {
+    formattedName = UpToZero(FormatTagTemplate(audio, fullPath, templates.name, v1First, counter));
+    tags::ToOem(formattedName, tags::TagCodePage);
+  }
+  const std::string& listName = templates.nameHasMarkers ? formattedName : templates.fixedName;
 
-  std::string lineTemplate = host::ItemText(setupItems[SetupFormat]);
-  tags::FromOem(lineTemplate, tags::TagCodePage);
-  std::string line = UpToZero(FormatTagTemplate(audio, fullPath, lineTemplate, v1First, counter));
+  std::string line = UpToZero(FormatTagTemplate(audio, fullPath, templates.line, v1First, counter));
   tags::Recode(line, tags::TagCodePage, tags::ListCodePage);
   if (AppendListLine(listName, line)) return true;
   // A list that cannot take the line is said; the user goes on with the

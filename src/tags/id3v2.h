@@ -168,6 +168,7 @@ class ID3v2Tag {
   uint16_t track_;
   std::string trackText_, year_, genre_, comment_, fullComment_, composer_, origArtist_,
       encodedBy_, copyright_, language_, url_;
+  std::array<std::string, kSlotCount> slots_;  // a load's frame texts, before FillFromSlots
 };
 
 }  // namespace tags

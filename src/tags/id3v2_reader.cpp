@@ -52,17 +52,21 @@ enum Slot : size_t {
 constexpr size_t kSlotZeros = 4;
 
 // The text of a slot's frame as its field takes it (comment and link without
-// their description).
-std::string SlotText(size_t slot, ByteView content) {
+// their description), into `out`.
+void SlotText(size_t slot, ByteView content, std::string* out) {
   std::array<uint8_t, kSlotDataSize> bytes;
   const size_t kept = std::min(content.size(), kSlotDataSize);
   const size_t size = kept + std::min(kSlotDataSize - kept, kSlotZeros);
   std::copy_n(content.begin(), kept, bytes.begin());
   std::fill(bytes.begin() + kept, bytes.begin() + size, uint8_t{0});
   const ByteView slotBytes(bytes.data(), size);
-  if (slot == kComment) return StripDescription(slotBytes, true);
-  if (slot == kUrl) return StripDescription(slotBytes, false);
-  return DecodeText(slotBytes);
+  if (slot == kComment) {
+    *out = StripDescription(slotBytes, true);
+  } else if (slot == kUrl) {
+    *out = StripDescription(slotBytes, false);
+  } else {
+    DecodeText(slotBytes, out);
+  }
 }
 
 // Reads the slot frames of the tag into `texts`; a later frame of a slot
@@ -93,7 +97,7 @@ void ReadSlots(BufferedFile& file, int64_t tagSize, const TagInfo& info, SlotTex
     const auto index = static_cast<size_t>(*slot);
     if (index == kComment && !comment.Offer(HasEmptyDescription(*content, true))) return true;
     if (index == kUrl && !url.Offer(HasEmptyDescription(*content, false))) return true;
-    texts[index] = SlotText(index, *content);
+    SlotText(index, *content, &texts[index]);
     if (index != kComment) return true;
     if (whole || static_cast<int64_t>(want) == frame.dataSize) {
       fullComment = StripDescription(*content, true);
@@ -195,14 +199,15 @@ bool ID3v2Tag::LoadFrom(BufferedFile& file) {
   version_ = info.Version;
   tagSize_ = TagTotalSize(info);
   if (version_ < 2 || version_ > 4 || tagSize_ <= 0) return true;
-  SlotTexts texts;
+  // The slots keep their memory from one file to the next.
+  for (std::string& text : slots_) text.clear();
   std::string fullComment;
   try {
-    ReadSlots(file, tagSize_, info, texts, fullComment);
+    ReadSlots(file, tagSize_, info, slots_, fullComment);
   } catch (const std::bad_alloc&) {
     // A tag too large to hold: the slots read so far stand.
   }
-  FillFromSlots(texts);
+  FillFromSlots(slots_);
   fullComment_ = fullComment.size() > comment_.size() ? std::move(fullComment) : comment_;
   return true;
 }

@@ -11,12 +11,12 @@ namespace {
 constexpr char16_t kByteOrderMark = 0xFEFF;
 constexpr char16_t kReplacement = 0xFFFD;
 
-std::string TrimBlanks(std::string_view text) {
+std::string_view TrimmedView(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
   while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
-  return std::string(text.substr(begin, end - begin));
+  return text.substr(begin, end - begin);
 }
 
 // UTF-16 units of `data` up to the first zero unit. A leading byte order mark
@@ -132,19 +132,29 @@ std::u16string StringUnits(ByteView text, uint8_t encoding) {
   return units;
 }
 
-std::string DecodeText(ByteView data) {
-  if (data.empty()) return std::string();
+void DecodeText(ByteView data, std::string* out) {
+  if (data.empty()) {
+    out->clear();
+    return;
+  }
   const ByteView rest = data.subspan(1);
   switch (data[0]) {
     case kUtf16:
     case kUtf16BE:
     case kUtf8:
-      return TrimBlanks(ToAnsi(StringUnits(rest, data[0])));
+      out->assign(TrimmedView(ToAnsi(StringUnits(rest, data[0]))));
+      return;
     default:
       // The encoding byte itself is one of the blanks trimmed here; zero bytes
       // inside (separators of several values) stay.
-      return TrimBlanks(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+      out->assign(TrimmedView(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
   }
+}
+
+std::string DecodeText(ByteView data) {
+  std::string out;
+  DecodeText(data, &out);
+  return out;
 }
 
 std::string StripDescription(ByteView data, bool withLanguage) {

@@ -17,6 +17,8 @@ enum Encoding : uint8_t { kLatin1 = 0, kUtf16 = 1, kUtf16BE = 2, kUtf8 = 3 };
 // they stand, Unicode converted to the system's ANSI code page and ended at
 // the first zero character. Bytes of 0x20 or below are removed from both ends.
 std::string DecodeText(ByteView data);
+// The same into `out`, whose memory is used again.
+void DecodeText(ByteView data, std::string* out);
 
 // COMM (`withLanguage`) or WXXX data: the text after the content description.
 // Empty when the description has no terminator.
