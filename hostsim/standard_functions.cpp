@@ -375,8 +375,12 @@ bool Search(const std::string& folder, const MaskList& masks, FRSUSERFUNC func, 
             void* param, int depth) {
   std::vector<FAR_FIND_DATA> entries;
   if (!ListFolder(folder, &entries)) return true;
+  // The folder's part of every full path is laid down once.
+  std::string full = JoinPath(folder, "");
+  const size_t folderLength = full.size();
   for (const FAR_FIND_DATA& e : entries) {
-    std::string full = JoinPath(folder, e.cFileName);
+    full.resize(folderLength);
+    full += e.cFileName;
     bool matches = MatchMaskList(masks, e.cFileName);
     if (matches && func(&e, full.c_str(), param) == 0) return false;
     bool isFolder = (e.dwFileAttributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0;

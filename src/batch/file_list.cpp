@@ -104,7 +104,7 @@ long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
 
 }  // namespace
 
-bool AppendListLine(const std::string& listName, const std::string& line) {
+bool AppendListLine(const std::string& listName, std::string line) {
   if (listName.empty()) {
     sys::SetLastError(sys::kErrorPathNotFound);
     return false;
@@ -115,8 +115,8 @@ bool AppendListLine(const std::string& listName, const std::string& line) {
   sys::File file;
   int64_t end = 0;
   if (!file.Open(listName, sys::OpenMode::Append, &end)) return false;
-  const std::string bytes = line + "\r\n";
-  if (!file.Write(bytes.data(), bytes.size())) {
+  line += "\r\n";
+  if (!file.Write(line.data(), line.size())) {
     // Half a line would join the next one; the list keeps what it had. The
     // failure reported stays the write's.
     const sys::KeepLastError keep;
@@ -188,7 +188,7 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
 
   std::string line = UpToZero(FormatTagTemplate(audio, fullPath, templates.line, v1First, counter));
   tags::Recode(line, tags::TagCodePage, tags::ListCodePage);
-  if (AppendListLine(listName, line)) return true;
+  if (AppendListLine(listName, std::move(line))) return true;
   // A list that cannot take the line is said; the user goes on with the
   // other files (whose lines may go to other lists) or stops.
   return host::ReportFileFailure(MCannotWriteList, listName);

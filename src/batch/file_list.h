@@ -14,6 +14,6 @@ namespace batch {
 // is taken back, so the file ends where it ended before. False when the file
 // could not be opened or the line could not be written (an empty name cannot
 // be opened); LastError() then tells why.
-bool AppendListLine(const std::string& listName, const std::string& line);
+bool AppendListLine(const std::string& listName, std::string line);
 
 }  // namespace batch

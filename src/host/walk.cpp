@@ -222,9 +222,12 @@ int AnalyzeAndRun(const std::string& path, bool single, Invocation& invocation) 
 int ProcessMatchingFile(const std::string& path, void* param, Invocation& invocation) {
   const bool single = param == kSingle;
   if (ResetCounter && !single) {
-    std::string folder = sys::FolderPart(path);
+    // The folder part, compared where it stands (this runs for every file).
+    const size_t cut = path.find_last_of(sys::kPathSeparators);
+    const std::string_view folder =
+        cut == std::string::npos ? std::string_view() : std::string_view(path).substr(0, cut + 1);
     if (folder != LastDir) {
-      LastDir = std::move(folder);
+      LastDir.assign(folder);
       Counter = 0;
     }
   }
@@ -321,8 +324,9 @@ bool SetUp(Invocation& invocation) {
 // files passed the masks already.
 void Replay(const Listing& listing, int* stop) {
   FAR_FIND_DATA data;
+  std::string fullName;  // one string for every entry
   for (const Listing::Entry& entry : listing.entries) {
-    const std::string fullName(listing.paths, entry.at, entry.length);
+    fullName.assign(listing.paths, entry.at, entry.length);
     int result = kSkipped;
     if ((entry.attributes & FAR_FILE_ATTRIBUTE_DIRECTORY) != 0) {
       std::memset(&data, 0, sizeof data);

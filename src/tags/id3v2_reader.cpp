@@ -61,9 +61,9 @@ void SlotText(size_t slot, ByteView content, std::string* out) {
   std::fill(bytes.begin() + kept, bytes.begin() + size, uint8_t{0});
   const ByteView slotBytes(bytes.data(), size);
   if (slot == kComment) {
-    *out = StripDescription(slotBytes, true);
+    StripDescription(slotBytes, true, out);
   } else if (slot == kUrl) {
-    *out = StripDescription(slotBytes, false);
+    StripDescription(slotBytes, false, out);
   } else {
     DecodeText(slotBytes, out);
   }

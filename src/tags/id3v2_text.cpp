@@ -132,22 +132,33 @@ std::u16string StringUnits(ByteView text, uint8_t encoding) {
   return units;
 }
 
-void DecodeText(ByteView data, std::string* out) {
-  if (data.empty()) {
-    out->clear();
-    return;
-  }
-  const ByteView rest = data.subspan(1);
-  switch (data[0]) {
+namespace {
+
+// DecodeText of `text` after an encoding byte of 0x20 or below (which the
+// trimming would drop), into `out`.
+void DecodeAfterEncoding(uint8_t encoding, ByteView text, std::string* out) {
+  switch (encoding) {
     case kUtf16:
     case kUtf16BE:
     case kUtf8:
-      out->assign(TrimmedView(ToAnsi(StringUnits(rest, data[0]))));
+      out->assign(TrimmedView(ToAnsi(StringUnits(text, encoding))));
       return;
     default:
-      // The encoding byte itself is one of the blanks trimmed here; zero bytes
-      // inside (separators of several values) stay.
-      out->assign(TrimmedView(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
+      // Zero bytes inside (separators of several values) stay.
+      out->assign(TrimmedView(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
+  }
+}
+
+}  // namespace
+
+void DecodeText(ByteView data, std::string* out) {
+  if (data.empty()) {
+    out->clear();
+  } else if (data[0] <= 0x20) {
+    DecodeAfterEncoding(data[0], data.subspan(1), out);
+  } else {
+    // Not an encoding at all: the byte is read as text with the rest.
+    out->assign(TrimmedView(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
   }
 }
 
@@ -157,20 +168,32 @@ std::string DecodeText(ByteView data) {
   return out;
 }
 
-std::string StripDescription(ByteView data, bool withLanguage) {
-  if (data.empty()) return std::string();
+void StripDescription(ByteView data, bool withLanguage, std::string* out) {
+  out->clear();
+  if (data.empty()) return;
   const uint8_t encoding = data[0];
   const size_t skip = withLanguage ? 4 : 1;
-  if (data.size() <= skip) return std::string();
+  if (data.size() <= skip) return;
   const size_t terminator = FindTerminator(data, skip, encoding);
-  if (terminator == std::string::npos) return std::string();
+  if (terminator == std::string::npos) return;
   const ByteView text = data.subspan(terminator + TerminatorSize(encoding));
   // The link of a WXXX frame is always ISO-8859-1 (ID3v2.3 section 4.3.2).
+  const uint8_t textEncoding = withLanguage ? encoding : static_cast<uint8_t>(kLatin1);
+  if (textEncoding <= 0x20) {
+    DecodeAfterEncoding(textEncoding, text, out);
+    return;
+  }
   Bytes decoded;
   decoded.reserve(text.size() + 1);
-  decoded.push_back(withLanguage ? encoding : static_cast<uint8_t>(kLatin1));
+  decoded.push_back(textEncoding);
   decoded.insert(decoded.end(), text.begin(), text.end());
-  return DecodeText(decoded);
+  DecodeText(decoded, out);
+}
+
+std::string StripDescription(ByteView data, bool withLanguage) {
+  std::string out;
+  StripDescription(data, withLanguage, &out);
+  return out;
 }
 
 uint16_t ParseTrackNumber(const std::string& text) {

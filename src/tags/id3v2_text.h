@@ -23,6 +23,7 @@ void DecodeText(ByteView data, std::string* out);
 // COMM (`withLanguage`) or WXXX data: the text after the content description.
 // Empty when the description has no terminator.
 std::string StripDescription(ByteView data, bool withLanguage);
+void StripDescription(ByteView data, bool withLanguage, std::string* out);
 
 // A track number as the track frame gives it ("3/12", "+4", "$1F", "0x10"):
 // the part before "/", read as a signed decimal or hexadecimal integer;

@@ -312,6 +312,27 @@ TEST_F(ID3v2Read, LaterFramesReplaceEarlierOnesAndPaddingEndsTheWalk) {
   EXPECT_EQ(padded.Artist(), "");
 }
 
+// One tag object goes through the files of a walk: nothing of a file stays
+// for the next one, also where the next one's frame is not taken.
+TEST_F(ID3v2Read, ALoadKeepsNothingOfThePreviousFile) {
+  const std::string other = dir_.File("u.mp3");
+  WriteAll(other, Cat({Tag(3, Cat({FrameV3("TIT2", Latin1("A title longer than a short string")),
+                                   FrameV3("TPE1", Latin1("An artist longer than a short string")),
+                                   FrameV3("COMM", Cat({Latin1("eng"), {0}, Text("A comment")}))})),
+                       Audio(400)}));
+  ID3v2Tag tag;
+  ASSERT_TRUE(tag.Load(other));
+  ASSERT_EQ(tag.Artist(), "An artist longer than a short string");
+  // An encoding byte of 7 is not text the reader takes.
+  WriteAll(file_, Cat({Tag(3, Cat({FrameV3("TIT2", Latin1("B")), FrameV3("TPE1", Bytes{7, 'x', 'y'})})),
+                       Audio(400)}));
+  ASSERT_TRUE(tag.Load(file_));
+  EXPECT_EQ(tag.Title(), "B");
+  EXPECT_EQ(tag.Artist(), "");
+  EXPECT_EQ(tag.Comment(), "");
+  EXPECT_EQ(tag.FullComment(), "");
+}
+
 TEST_F(ID3v2Read, FrameFlagsDecideWhatIsRead) {
   struct Case {
     const char* what;

@@ -214,7 +214,8 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
     handle_ = -1;
   }
   if (detail::InjectFault()) return false;
-  const std::string native = NativePath(path);
+  std::string storage;
+  const std::string& native = posix::NativeForm(path, &storage);
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::Read: flags |= O_RDONLY; break;

@@ -53,6 +53,10 @@ char16_t DecodeByte(void* iconvToUtf16, uint8_t byte, char16_t missing);
 // code page allows (one, where every byte has a character of its own).
 void DecodeBytes(void* iconvToUtf16, char16_t* table256, char16_t missing);
 
+// NativePath without a copy where none is needed: `path` itself where it is
+// ASCII (the same in every OEM code page), else its UTF-8 form in `storage`.
+const std::string& NativeForm(const std::string& path, std::string* storage);
+
 const CodePageTable& OemTable();
 const CodePageTable& AnsiTable();
 

@@ -371,6 +371,16 @@ bool IsAscii(const std::string& text) {
 
 }  // namespace
 
+namespace posix {
+
+const std::string& NativeForm(const std::string& path, std::string* storage) {
+  if (IsAscii(path)) return path;
+  *storage = NativePath(path);
+  return *storage;
+}
+
+}  // namespace posix
+
 std::string NativePath(const std::string& oemPath) {
   if (IsAscii(oemPath)) {
     return oemPath;  // the same in every OEM code page, without building its table
