@@ -78,21 +78,23 @@ std::string UpToZero(std::string text) {
 // The two templates of the confirmed dialog in the tags' code page, taken
 // from its items once instead of for every file.
 struct Templates {
-  std::string name;
+  TagTemplate name;
   bool nameHasMarkers = false;
   std::string fixedName;  // without markers: the one list of the whole walk
-  std::string line;
+  TagTemplate line;
 };
 Templates templates;
 
 void TakeTemplates() {
-  templates.name = host::ItemText(setupItems[SetupName]);
-  tags::FromOem(templates.name, tags::TagCodePage);
-  templates.nameHasMarkers = templates.name.find('%') != std::string::npos;
-  templates.fixedName = UpToZero(templates.name);
+  std::string name = host::ItemText(setupItems[SetupName]);
+  tags::FromOem(name, tags::TagCodePage);
+  templates.nameHasMarkers = name.find('%') != std::string::npos;
+  templates.name = TagTemplate(name);
+  templates.fixedName = UpToZero(name);
   tags::ToOem(templates.fixedName, tags::TagCodePage);
-  templates.line = host::ItemText(setupItems[SetupFormat]);
-  tags::FromOem(templates.line, tags::TagCodePage);
+  std::string line = host::ItemText(setupItems[SetupFormat]);
+  tags::FromOem(line, tags::TagCodePage);
+  templates.line = TagTemplate(line);
 }
 
 long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
@@ -181,12 +183,12 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
   const bool v1First = setupItems[SetupV1First].Selected != 0;
   std::string formattedName;
   if (templates.nameHasMarkers) {
-    formattedName = UpToZero(FormatTagTemplate(audio, fullPath, templates.name, v1First, counter));
+    formattedName = UpToZero(templates.name.Format(audio, fullPath, v1First, counter));
     tags::ToOem(formattedName, tags::TagCodePage);
   }
   const std::string& listName = templates.nameHasMarkers ? formattedName : templates.fixedName;
 
-  std::string line = UpToZero(FormatTagTemplate(audio, fullPath, templates.line, v1First, counter));
+  std::string line = UpToZero(templates.line.Format(audio, fullPath, v1First, counter));
   tags::Recode(line, tags::TagCodePage, tags::ListCodePage);
   if (AppendListLine(listName, std::move(line))) return true;
   // A list that cannot take the line is said; the user goes on with the

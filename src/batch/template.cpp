@@ -308,19 +308,21 @@ std::string WithUpperFirst(const char* latin) {
 
 }  // namespace
 
-std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
-                              const std::string& tmpl, bool preferID3v1, int counter) {
-  // The template ends at its first zero. The result is built from the left:
-  // a value once put in is never scanned for markers.
-  const std::string_view text(tmpl.c_str());
-  std::string r;
-  r.reserve(text.size() + 64);
-  const TagSource tag{analysis.ID3v1(), analysis.ID3v2(),
-                      (preferID3v1 && analysis.ID3v1().Present()) ||
-                          (!preferID3v1 && !analysis.ID3v2().Present())};
+// Literal text, then the marker's value (none after the last literal).
+struct TagTemplate::Piece {
+  std::string literal;  // "%%" already made one "%"
+  char marker = 0;
+  std::optional<int64_t> start;
+  std::optional<Options> options;
+};
 
+TagTemplate::TagTemplate(const std::string& tmpl) {
+  // The template ends at its first zero. A marker's block is read from the
+  // template alone, so where the blocks are never depends on the values.
+  const std::string_view text(tmpl.c_str());
+  Piece piece;
   size_t p = 0;
-  size_t copied = 0;  // the template up to here is in r
+  size_t copied = 0;  // the template up to here is in the pieces
   while (p + 1 < text.size()) {
     if (text[p] != '%') {
       ++p;
@@ -328,7 +330,7 @@ std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::strin
     }
     const char c = text[p + 1];
     if (c == '%') {  // "%%" is one "%"
-      r.append(text, copied, p + 1 - copied);
+      piece.literal.append(text, copied, p + 1 - copied);
       p += 2;
       copied = p;
       continue;
@@ -337,22 +339,51 @@ std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::strin
       ++p;
       continue;
     }
-    const char marker = UpperAscii(c);
-    std::string value = MarkerValue(marker, analysis, fullName, tag, counter);
-    const OptionBlock block = ReadOptionBlock(text, p, marker);
-    if (block.start) value = std::to_string(int64_t{counter} + *block.start);
-    if (block.options) {
-      const Options& o = *block.options;
-      value = PadAndCut(value, static_cast<int>(std::min<int64_t>(o.width, kMaxTemplateWidth)),
-                        o.alignment, o.pad, o.cut);
-    }
-    r.append(text, copied, p - copied);
-    r += value;
+    piece.marker = UpperAscii(c);
+    const OptionBlock block = ReadOptionBlock(text, p, piece.marker);
+    piece.literal.append(text, copied, p - copied);
+    piece.start = block.start;
+    piece.options = block.options;
+    pieces_.push_back(std::move(piece));
+    piece = Piece();
     p = block.end;
     copied = p;
   }
-  r.append(text, copied);
+  piece.literal.append(text, copied);
+  if (!piece.literal.empty()) pieces_.push_back(std::move(piece));
+}
+
+TagTemplate::TagTemplate(const TagTemplate&) = default;
+TagTemplate::TagTemplate(TagTemplate&&) noexcept = default;
+TagTemplate& TagTemplate::operator=(const TagTemplate&) = default;
+TagTemplate& TagTemplate::operator=(TagTemplate&&) noexcept = default;
+TagTemplate::~TagTemplate() = default;
+
+std::string TagTemplate::Format(const audio::MPEGaudio& analysis, const std::string& fullName,
+                                bool preferID3v1, int counter) const {
+  const TagSource tag{analysis.ID3v1(), analysis.ID3v2(),
+                      (preferID3v1 && analysis.ID3v1().Present()) ||
+                          (!preferID3v1 && !analysis.ID3v2().Present())};
+  std::string r;
+  r.reserve(128);
+  for (const Piece& piece : pieces_) {
+    r += piece.literal;
+    if (piece.marker == 0) continue;
+    std::string value = piece.start ? std::to_string(int64_t{counter} + *piece.start)
+                                    : MarkerValue(piece.marker, analysis, fullName, tag, counter);
+    if (piece.options) {
+      const Options& o = *piece.options;
+      value = PadAndCut(value, static_cast<int>(std::min<int64_t>(o.width, kMaxTemplateWidth)),
+                        o.alignment, o.pad, o.cut);
+    }
+    r += value;
+  }
   return r;
+}
+
+std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
+                              const std::string& tmpl, bool preferID3v1, int counter) {
+  return TagTemplate(tmpl).Format(analysis, fullName, preferID3v1, counter);
 }
 
 std::optional<ClampedWidth> FindClampedWidth(std::string_view tmpl) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace audio {
 class MPEGaudio;
@@ -38,6 +39,24 @@ inline constexpr int kMaxTemplateWidth = 511;
 // again. Never fails; malformed markers and blocks stay as literal text.
 std::string FormatTagTemplate(const audio::MPEGaudio& analysis, const std::string& fullName,
                               const std::string& tmpl, bool preferID3v1, int counter);
+
+// A template read once and formatted for many files, as FormatTagTemplate
+// does it.
+class TagTemplate {
+ public:
+  explicit TagTemplate(const std::string& tmpl = std::string());
+  TagTemplate(const TagTemplate&);
+  TagTemplate(TagTemplate&&) noexcept;
+  TagTemplate& operator=(const TagTemplate&);
+  TagTemplate& operator=(TagTemplate&&) noexcept;
+  ~TagTemplate();
+  std::string Format(const audio::MPEGaudio& analysis, const std::string& fullName,
+                     bool preferID3v1, int counter) const;
+
+ private:
+  struct Piece;
+  std::vector<Piece> pieces_;
+};
 
 // An option block that FormatTagTemplate uses with a width above
 // kMaxTemplateWidth: where its width starts in the template (0-based) and the

@@ -77,6 +77,24 @@ struct Case {
   const char* expected;
 };
 
+// A template read once gives, file after file, what formatting it anew gives.
+TEST_F(TemplateTest, ATemplateReadOnceFormatsEveryFileAlike) {
+  const std::string tmpl = "%0{1,R,3,0}. %3 - %2 %%%G{L,6,_} %0{10} %Z%";
+  const TagTemplate once(tmpl);
+  const std::string names[] = {Sep("C:\\Music\\take 1.mp3"), Sep("D:\\a.mpeg")};
+  int counter = 0;
+  for (const char* title : {"Song", "Another song", ""}) {
+    audio_.ID3v2().SetTitle(title);
+    audio_.ID3v2().SetArtist(std::string("Band of ") + title);
+    for (const std::string& name : names) {
+      ++counter;
+      EXPECT_EQ(once.Format(audio_, name, false, counter), Format(tmpl, counter, name)) << title;
+    }
+  }
+  EXPECT_EQ(once.Format(audio_, names[0], false, 4), "005. Band of -  %.mp3__ 14 %Z%");
+  EXPECT_EQ(TagTemplate().Format(audio_, names[0], false, 1), "");
+}
+
 TEST_F(TemplateTest, WorkedExamples) {
   SongByBand();
   const Case cases[] = {
