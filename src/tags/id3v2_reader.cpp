@@ -54,6 +54,13 @@ constexpr size_t kSlotZeros = 4;
 // The text of a slot's frame as its field takes it (comment and link without
 // their description), into `out`.
 void SlotText(size_t slot, ByteView content, std::string* out) {
+  if (slot != kComment && slot != kUrl && !content.empty() && content[0] == kLatin1 &&
+      content.size() <= kSlotDataSize) {
+    // The zeros that would follow are trimmed with the other blanks: the
+    // content is read where it stands (most frames are such).
+    DecodeText(content, out);
+    return;
+  }
   std::array<uint8_t, kSlotDataSize> bytes;
   const size_t kept = std::min(content.size(), kSlotDataSize);
   const size_t size = kept + std::min(kSlotDataSize - kept, kSlotZeros);
