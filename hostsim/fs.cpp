@@ -26,9 +26,9 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
   if (!platform::ListFolderEntries(folder, entries)) return false;
-  // The entries are large: their order is found first, then each is moved
-  // once. Each name is put in capitals once (NameLess's order), not at
-  // every comparison.
+  // The entries are large: their order is found first, then they are put in
+  // it where they are. Each name is put in capitals once (NameLess's order),
+  // not at every comparison.
   const CaseTables& cases = OemCase();
   std::vector<std::string> upper(entries->size());
   for (size_t i = 0; i < upper.size(); ++i) {
@@ -43,10 +43,24 @@ bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) 
     if (c != 0) return c < 0;
     return std::strcmp((*entries)[a].cFileName, (*entries)[b].cFileName) < 0;
   });
-  std::vector<FAR_FIND_DATA> sorted;
-  sorted.reserve(entries->size());
-  for (size_t i : order) sorted.push_back((*entries)[i]);
-  entries->swap(sorted);
+  // Entry j takes the one at order[j], cycle by cycle; a placed entry's
+  // order becomes its own index.
+  std::vector<FAR_FIND_DATA>& e = *entries;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (order[i] == i) continue;
+    const FAR_FIND_DATA first = e[i];
+    size_t j = i;
+    for (;;) {
+      const size_t from = order[j];
+      order[j] = j;
+      if (from == i) {
+        e[j] = first;
+        break;
+      }
+      e[j] = e[from];
+      j = from;
+    }
+  }
   return true;
 }
 

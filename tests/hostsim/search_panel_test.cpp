@@ -81,6 +81,28 @@ TEST_F(Tree, RecursiveSearchGoesInNameOrderFolderBeforeContent) {
   EXPECT_EQ(found.sizes[1], 5u);
 }
 
+// Many entries, made in an order far from the name order: each keeps its own
+// data as the search puts them in order.
+TEST_F(Tree, EntriesKeepTheirDataInNameOrder) {
+  dir.Folder("many");
+  for (int i : {17, 3, 29, 0, 11, 25, 8, 31, 14, 1, 22, 5, 19, 27, 9, 2, 30, 12, 6, 24, 16, 28, 4,
+                20, 13, 26, 7, 23, 10, 18, 21, 15}) {
+    const std::string name = (i % 2 ? "n" : "N") + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    dir.File(Sep("many\\") + name, std::string(static_cast<size_t>(i), 'x'));
+  }
+  Search("*", FRS_RECUR);
+  std::vector<uint32_t> sizes;
+  for (size_t k = 0; k < found.names.size(); ++k) {
+    if (found.names[k].rfind(Sep("many\\"), 0) != 0) continue;
+    const std::string name = found.names[k].substr(5);
+    EXPECT_EQ(found.sizes[k], static_cast<uint32_t>(std::stoi(name.substr(1)))) << name;
+    sizes.push_back(found.sizes[k]);
+  }
+  ASSERT_EQ(sizes.size(), 32u);
+  // "N00" < "n01" < "N02" ...: capitals do not count.
+  for (uint32_t i = 0; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], i);
+}
+
 TEST_F(Tree, WithoutRecursionOnlyTheFolderItself) {
   Search("*", 0);
   EXPECT_EQ(found.names, (std::vector<std::string>{"A.mp3", "b.mp3", "c.txt", "sub", "Zed"}));
