@@ -79,6 +79,18 @@ bool TokenMatches(const Token& t, char c, const unsigned char* up) {
 // position suffices for backtracking.
 bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
   const unsigned char* up = OemCase().upper;
+  // "*" then literal characters (an extension's mask): the end of the name.
+  if (!tokens.empty() && tokens[0].kind == Token::Star) {
+    size_t literals = 0;
+    while (1 + literals < tokens.size() && tokens[1 + literals].kind == Token::Literal) ++literals;
+    if (1 + literals == tokens.size()) {
+      if (name.size() < literals) return false;
+      const size_t from = name.size() - literals;
+      for (size_t i = 0; i < literals; ++i)
+        if (!TokenMatches(tokens[1 + i], name[from + i], up)) return false;
+      return true;
+    }
+  }
   size_t t = 0, n = 0;
   size_t starToken = std::string::npos, starName = 0;
   while (n < name.size()) {
@@ -110,10 +122,21 @@ struct CompiledMask {
 
 const CompiledMask& Compile(const std::string& mask) {
   thread_local std::unordered_map<std::string, CompiledMask> compiled;
+  // A walk asks about every name with the same mask.
+  thread_local const std::pair<const std::string, CompiledMask>* last = nullptr;
+  if (last != nullptr && last->first == mask) return last->second;
   auto found = compiled.find(mask);
-  if (found != compiled.end()) return found->second;
-  if (compiled.size() >= 64) compiled.clear();  // bounded: masks typed in a session
-  CompiledMask& made = compiled[mask];
+  if (found != compiled.end()) {
+    last = &*found;
+    return found->second;
+  }
+  if (compiled.size() >= 64) {  // bounded: masks typed in a session
+    compiled.clear();
+    last = nullptr;
+  }
+  auto madeAt = compiled.emplace(mask, CompiledMask()).first;
+  last = &*madeAt;
+  CompiledMask& made = madeAt->second;
   made.tokens = Tokenize(mask);
   made.hasDot = mask.find('.') != std::string::npos;
   if (!made.hasDot) made.withExtension = Tokenize(mask + ".*");

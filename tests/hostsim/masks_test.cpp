@@ -23,6 +23,8 @@ const MaskCase kListCases[] = {
     {"*.mp3", "SONG.MP3", true},  // letters ignore case
     {"*.mp3", "song.mp3.bak", false},
     {"*.mp3", "song.mp2", false},
+    {"*.mp3", "mp3", false},  // shorter than what follows the star
+    {"*.mp3", ".mp3", true},
     {"*.mp?", "song.mp2", true},
     {"?.mp3", "ab.mp3", false},
     {"f*.ex?", "ftp.exe", true},  // the documentation's examples
