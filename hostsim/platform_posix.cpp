@@ -150,6 +150,9 @@ bool ListFolderEntries(const std::string& folder, std::vector<FAR_FIND_DATA>* en
   // Each entry is looked at relative to the open folder: no path is built
   // and walked again per name.
   const int at = dirfd(dir);
+  // Room for a usual folder at once: the entries are large to move as the
+  // list grows.
+  entries->reserve(64);
   std::string oemName;
   for (;;) {
     errno = 0;
