@@ -254,7 +254,13 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   // make the file system give every later write of ours a fine-grained
   // timestamp (and an inode update) instead of a coarse one.
   struct statx st;
-  const bool known = statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_SIZE, &st) == 0;
+  bool known = statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_SIZE, &st) == 0;
+  if (!known && errno == ENOSYS) {  // a kernel or sandbox without statx
+    struct stat old;
+    known = fstat(fd, &old) == 0;
+    st.stx_mode = static_cast<uint16_t>(old.st_mode);
+    st.stx_size = static_cast<uint64_t>(old.st_size);
+  }
   if (!known && size != nullptr) {
     SetErrno(errno);
     close(fd);
