@@ -10,12 +10,6 @@
 
 namespace hostsim {
 
-bool NameLess(const char* a, const char* b) {
-  int c = CompareNoCase(a, b);
-  if (c != 0) return c < 0;
-  return std::strcmp(a, b) < 0;
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   // '/' ends a folder on both systems (Windows takes it for '\\').
@@ -26,9 +20,10 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
   if (!platform::ListFolderEntries(folder, entries)) return false;
-  // The entries are large: their order is found first, then they are put in
-  // it where they are. Each name is put in capitals once (NameLess's order),
-  // not at every comparison.
+  // Name order without regard to case over the OEM code page, then byte
+  // order. The entries are large: their order is found first, then they are
+  // put in it where they are. Each name is put in capitals once, not at every
+  // comparison.
   const CaseTables& cases = OemCase();
   std::vector<std::string> upper(entries->size());
   for (size_t i = 0; i < upper.size(); ++i) {

@@ -40,7 +40,4 @@ bool ReadWholeFile(const std::string& path, std::string* content);
 // Replaces the content (through a temporary file, so that a failure keeps the old one).
 bool WriteWholeFile(const std::string& path, const std::string& content);
 
-// Case-insensitive name order over the OEM code page, then byte order.
-bool NameLess(const char* a, const char* b);
-
 }  // namespace hostsim

@@ -222,10 +222,8 @@ int AnalyzeAndRun(const std::string& path, bool single, Invocation& invocation) 
 int ProcessMatchingFile(const std::string& path, void* param, Invocation& invocation) {
   const bool single = param == kSingle;
   if (ResetCounter && !single) {
-    // The folder part, compared where it stands (this runs for every file).
-    const size_t cut = path.find_last_of(sys::kPathSeparators);
-    const std::string_view folder =
-        cut == std::string::npos ? std::string_view() : std::string_view(path).substr(0, cut + 1);
+    // Compared where it stands: this runs for every file.
+    const std::string_view folder = sys::FolderPartView(path);
     if (folder != LastDir) {
       LastDir.assign(folder);
       Counter = 0;

@@ -4,10 +4,12 @@
 
 namespace sys {
 
-std::string FolderPart(const std::string& path) {
+std::string_view FolderPartView(std::string_view path) {
   const size_t last = path.find_last_of(kPathSeparators);
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+  return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
 }
+
+std::string FolderPart(const std::string& path) { return std::string(FolderPartView(path)); }
 
 std::string NamePart(const std::string& path) {
   const size_t last = path.find_last_of(kPathSeparators);

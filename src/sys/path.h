@@ -4,11 +4,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sys {
 
 // Everything up to and including the last separator; empty without one.
 std::string FolderPart(const std::string& path);
+// The same, as a view into `path`.
+std::string_view FolderPartView(std::string_view path);
 // Everything after the last separator; the whole path without one.
 std::string NamePart(const std::string& path);
 
