@@ -125,6 +125,18 @@ class TerminalHost(unittest.TestCase):
         x, y = out.split()
         return int(x), int(y)
 
+    def tab(self):
+        """Tab, then the cursor once it has moved: the focus always goes to another
+        place, and a cursor read at once may still show where it was."""
+        before = self.cursor()
+        self.keys("Tab")
+        deadline = time.monotonic() + PATIENCE
+        while True:
+            now = self.cursor()
+            if now != before or time.monotonic() > deadline:
+                return now
+            time.sleep(0.05)
+
     def open_tag_editor(self, title="Morning Tone"):
         """The tag editor on Song.mp3, from the panel through the two menus."""
         self.keys("Down", "F11")
@@ -183,11 +195,11 @@ class TerminalHostTest(TerminalHost):
         shown = self.wait_for("[ Comment ]")
         row = next(i for i, l in enumerate(shown.split("\n")) if "[ Comment ]" in l)
         # Tab until the cursor stands on the button that edits the ID3v2 comment.
+        x, y = self.cursor()
         for _ in range(40):
-            x, y = self.cursor()
             if y == row and shown.split("\n")[row][x - 2:x] == "[ ":
                 break
-            self.keys("Tab")
+            x, y = self.tab()
         else:
             self.fail("Tab never reached the comment button:\n" + self.screen())
         self.keys("Enter")
@@ -375,12 +387,7 @@ class SmallTerminalTest(TerminalHost):
         """Tabs through the dialog; per step the screen's lines and the cursor."""
         seen = []
         for _ in range(steps):
-            before = self.cursor()
-            self.keys("Tab")
-            # The focus always moves to another place: wait until the cursor has.
-            deadline = time.monotonic() + PATIENCE
-            while self.cursor() == before and time.monotonic() < deadline:
-                time.sleep(0.05)
+            self.tab()
             seen.append(self.assert_on_screen(self.wait_for(title)))
         return seen
 
