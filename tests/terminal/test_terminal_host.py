@@ -126,15 +126,18 @@ class TerminalHost(unittest.TestCase):
         return int(x), int(y)
 
     def tab(self):
-        """Tab, then the cursor once it has moved: the focus always goes to another
-        place, and a cursor read at once may still show where it was."""
+        """Tab, then the cursor once it has moved and two reads in a row agree: the
+        focus always goes to another place, a read at once may still show where it
+        was, and one while the terminal draws may show where it draws."""
         before = self.cursor()
         self.keys("Tab")
         deadline = time.monotonic() + PATIENCE
+        previous = None
         while True:
             now = self.cursor()
-            if now != before or time.monotonic() > deadline:
+            if (now != before and now == previous) or time.monotonic() > deadline:
                 return now
+            previous = now
             time.sleep(0.05)
 
     def open_tag_editor(self, title="Morning Tone"):
