@@ -252,15 +252,10 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   }
   // Only the type, mode and size are asked for: a look at the times would
   // make the file system give every later write of ours a fine-grained
-  // timestamp (and an inode update) instead of a coarse one.
+  // timestamp (and an inode update) instead of a coarse one. Where the kernel
+  // or a sandbox has no statx, the C library answers it with fstatat.
   struct statx st;
   bool known = statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_SIZE, &st) == 0;
-  if (!known && errno == ENOSYS) {  // a kernel or sandbox without statx
-    struct stat old;
-    known = fstat(fd, &old) == 0;
-    st.stx_mode = static_cast<uint16_t>(old.st_mode);
-    st.stx_size = static_cast<uint64_t>(old.st_size);
-  }
   if (!known && size != nullptr) {
     SetErrno(errno);
     close(fd);
