@@ -255,7 +255,7 @@ bool File::Open(const std::string& path, OpenMode mode, int64_t* size) {
   // timestamp (and an inode update) instead of a coarse one. Where the kernel
   // or a sandbox has no statx, the C library answers it with fstatat.
   struct statx st;
-  bool known = statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_SIZE, &st) == 0;
+  const bool known = statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MODE | STATX_SIZE, &st) == 0;
   if (!known && size != nullptr) {
     SetErrno(errno);
     close(fd);
