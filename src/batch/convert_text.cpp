@@ -18,6 +18,7 @@
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
 #include "tags/unicode_text.h"
+#include "tags/utf8.h"
 #include "tagwright/messages.h"
 
 namespace batch {
@@ -97,18 +98,12 @@ long WINAPI ConfirmProc(HANDLE dialog, int msg, int param1, long param2) {
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 
-// Unicode text as the dialogs show it: OEM bytes, '?' for what the system's
-// code pages lack.
-std::string ShownText(const std::u16string& units) {
-  std::string text = units.empty() ? std::string() : sys::WideToAnsi(units.data(), units.size());
-  tags::CodePage ansi;
-  ansi.Kind = tags::CodePageKind::Ansi;
-  tags::ToOem(text, ansi);
-  return text;
-}
+// Unicode text as the dialogs show it: the host's text, '?' for what it lacks.
+std::string ShownText(const std::u16string& units) { return tags::ToHost(tags::Utf8FromUnits(units)); }
 
 // A field of the preview: 8-bit text that the conversion reads in each code
-// page, or text it leaves as it is (plain ASCII, Unicode frames).
+// page (its bytes), or text it leaves as it is (plain ASCII, Unicode frames;
+// UTF-8).
 struct PreviewField {
   std::string bytes;
   bool converted = false;
@@ -124,9 +119,7 @@ std::string PreviewLine(const SourceCodePage& page, size_t nameColumns,
     if (f.converted) {
       line += ShownText(page.decode(f.bytes));
     } else {
-      std::string text = f.bytes;
-      tags::ToOem(text, tags::TagCodePage);
-      line += text;
+      line += tags::ToHost(f.bytes);
     }
   }
   return line;
@@ -192,13 +185,22 @@ struct V1Copy {
   std::string text;
 };
 
-// The ID3v1 fields whose ID3v2 fields are empty.
+// The bytes of 8-bit tag text as the file holds them: the tag code page
+// reads them into the text and writes them back unchanged.
+std::string FileBytes(const std::string& text) {
+  std::string bytes;
+  tags::Utf8ToBytes(text, tags::TagCodePage, &bytes);
+  return bytes;
+}
+
+// The ID3v1 fields whose ID3v2 fields are empty, as the bytes of the ID3v1
+// tag, which the conversion reads in the chosen code page.
 std::vector<V1Copy> FieldsToCopy(const tags::ID3v1Tag& v1, const tags::ID3v2Tag& v2) {
   std::vector<V1Copy> copies;
   if (!v1.Present()) return copies;
   auto add = [&](const std::string& have, const std::string& from,
                  void (tags::ID3v2Tag::*set)(std::string_view)) {
-    if (have.empty() && !from.empty()) copies.push_back({set, from});
+    if (have.empty() && !from.empty()) copies.push_back({set, FileBytes(from)});
   };
   add(v2.Title(), v1.Title(), &tags::ID3v2Tag::SetTitle);
   add(v2.Artist(), v1.Artist(), &tags::ID3v2Tag::SetArtist);
@@ -220,8 +222,9 @@ std::vector<PreviewField> Preview(const tags::ID3v2Tag& v2, const std::vector<st
   std::vector<PreviewField> fields;
   for (const auto& [text, setter] : shown) {
     PreviewField f;
-    f.bytes = *text;
-    f.converted = std::find(texts.begin(), texts.end(), *text) != texts.end();
+    const std::string bytes = FileBytes(*text);
+    f.converted = std::find(texts.begin(), texts.end(), bytes) != texts.end();
+    f.bytes = f.converted ? bytes : *text;
     for (const V1Copy& c : copies)
       if (c.set == setter) f = {c.text, tags::HasHighBytes(c.text)};
     fields.push_back(f);
@@ -317,8 +320,8 @@ bool ConvertTagText(const std::string& fullPath, audio::MPEGaudio& audio, bool& 
     if (answer == Answer::Skip) return true;
   }
 
-  for (const V1Copy& c : copies) (v2.*c.set)(c.text);
-  v2.SetTextWriting({pages[chosen].decode, true});
+  for (const V1Copy& c : copies) (v2.*c.set)(tags::Utf8FromUnits(pages[chosen].decode(c.text)));
+  v2.SetTextWriting({true, pages[chosen].decode, true});
   if (!v2.Save(fullPath)) return host::ReportFileFailure(MCannotWriteTags, fullPath);
   host::ReportWriteNotes(fullPath, v2.Notes());
   return true;

@@ -75,8 +75,8 @@ std::string UpToZero(std::string text) {
   return text;
 }
 
-// The two templates of the confirmed dialog in the tags' code page, taken
-// from its items once instead of for every file.
+// The two templates of the confirmed dialog, taken from its items once
+// instead of for every file.
 struct Templates {
   TagTemplate name;
   bool nameHasMarkers = false;
@@ -86,15 +86,11 @@ struct Templates {
 Templates templates;
 
 void TakeTemplates() {
-  std::string name = host::ItemText(setupItems[SetupName]);
-  tags::FromOem(name, tags::TagCodePage);
+  const std::string name = host::ItemText(setupItems[SetupName]);
   templates.nameHasMarkers = name.find('%') != std::string::npos;
-  templates.name = TagTemplate(name);
+  templates.name = TagTemplate(tags::FromHost(name));
   templates.fixedName = UpToZero(name);
-  tags::ToOem(templates.fixedName, tags::TagCodePage);
-  std::string line = host::ItemText(setupItems[SetupFormat]);
-  tags::FromOem(line, tags::TagCodePage);
-  templates.line = TagTemplate(line);
+  templates.line = TagTemplate(tags::FromHost(host::ItemText(setupItems[SetupFormat])));
 }
 
 long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
@@ -117,7 +113,7 @@ bool AppendListLine(const std::string& listName, std::string line) {
   sys::File file;
   int64_t end = 0;
   if (!file.Open(listName, sys::OpenMode::Append, &end)) return false;
-  line += "\r\n";
+  line += sys::kLineEnd;
   if (!file.Write(line.data(), line.size())) {
     // Half a line would join the next one; the list keeps what it had. The
     // failure reported stays the write's.
@@ -133,7 +129,7 @@ bool AppendListLine(const std::string& listName, std::string line) {
 bool FileListSetup() {
   std::memset(setupItems, 0, sizeof(setupItems));
   host::BuildDialogItems(kSetupSpecs, setupItems, SetupItemCount);
-  std::vector<FarListItem> entries = host::CodePageListItems();
+  std::vector<FarListItem> entries = host::CodePageListItems(true);
   FarList list{static_cast<int>(entries.size()), entries.data()};
   setupItems[SetupTable].ListItems = &list;
   host::SchemeDialog dialog{
@@ -166,7 +162,7 @@ bool FileListSetup() {
         host::WriteString("FileListName", kSetupKey, host::ItemText(setupItems[SetupName]));
         host::WriteString("CharacterTable", kSetupKey,
                           host::CodePageSettingName(host::ItemText(setupItems[SetupTable])));
-        host::LoadCodePage("CharacterTable", kSetupKey, tags::ListCodePage);
+        host::LoadCodePage("CharacterTable", kSetupKey, tags::ListCodePage, true);
         host::WriteBool("TagOrder", kSetupKey, setupItems[SetupV1First].Selected != 0);
       },
   };
@@ -183,13 +179,13 @@ bool AddToFileList(const std::string& fullPath, audio::MPEGaudio& audio, int cou
   const bool v1First = setupItems[SetupV1First].Selected != 0;
   std::string formattedName;
   if (templates.nameHasMarkers) {
-    formattedName = UpToZero(templates.name.Format(audio, fullPath, v1First, counter));
-    tags::ToOem(formattedName, tags::TagCodePage);
+    formattedName = tags::ToHost(UpToZero(templates.name.Format(audio, fullPath, v1First, counter)));
   }
   const std::string& listName = templates.nameHasMarkers ? formattedName : templates.fixedName;
 
-  std::string line = UpToZero(templates.line.Format(audio, fullPath, v1First, counter));
-  tags::Recode(line, tags::TagCodePage, tags::ListCodePage);
+  std::string line;
+  tags::Utf8ToBytes(UpToZero(templates.line.Format(audio, fullPath, v1First, counter)), tags::ListCodePage,
+                    &line);
   if (AppendListLine(listName, std::move(line))) return true;
   // A list that cannot take the line is said; the user goes on with the
   // other files (whose lines may go to other lists) or stops.

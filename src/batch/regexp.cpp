@@ -4,6 +4,9 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <string_view>
+
+#include "tags/utf8.h"
 
 namespace batch {
 
@@ -33,11 +36,16 @@ bool Regexp::Compile(const std::string& pattern, std::string* error, int* positi
   matchedPairs_ = 0;
   int code = 0;
   PCRE2_SIZE offset = 0;
-  code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), 0, &code,
-                        &offset, nullptr);
+  // Pattern and subject are UTF-8: a character is matched whole, and \\w, \\d
+  // and \\b know the letters and digits of every script. A subject that is
+  // not valid UTF-8 is matched where it is.
+  code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                        PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF, &code, &offset, nullptr);
   if (code_ == nullptr) {
-    if (error != nullptr) *error = ErrorText(code) + " (pos " + std::to_string(offset) + ")";
-    if (position != nullptr) *position = static_cast<int>(std::min<PCRE2_SIZE>(offset, 0x7FFF));
+    // The position counts characters, as the user sees the pattern.
+    const size_t at = tags::CharCount(std::string_view(pattern).substr(0, std::min<size_t>(offset, pattern.size())));
+    if (error != nullptr) *error = ErrorText(code) + " (pos " + std::to_string(at) + ")";
+    if (position != nullptr) *position = static_cast<int>(std::min<size_t>(at, 0x7FFF));
     return false;
   }
   match_ = pcre2_match_data_create_from_pattern(code_, nullptr);

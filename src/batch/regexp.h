@@ -23,7 +23,7 @@ class Regexp {
 
   // False when the pattern does not compile: `error` is then the library's
   // text followed by " (pos N)", and `position` the offset N of the error in
-  // the pattern.
+  // the pattern, in characters (the pattern is UTF-8).
   bool Compile(const std::string& pattern, std::string* error, int* position);
 
   enum class Result { Match, NoMatch, Error };

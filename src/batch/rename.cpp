@@ -197,11 +197,9 @@ bool RenameConfirmation() { return setupItems[SetupConfirm].Selected != 0; }
 
 bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int counter,
                     bool& interactive) {
-  std::string tmpl = host::ItemText(setupItems[SetupFormat]);
-  tags::FromOem(tmpl, tags::TagCodePage);
-  std::string newName = FormatTagTemplate(audio, fullPath, tmpl,
-                                          setupItems[SetupV1First].Selected != 0, counter);
-  tags::ToOem(newName, tags::TagCodePage);
+  const std::string tmpl = tags::FromHost(host::ItemText(setupItems[SetupFormat]));
+  std::string newName = tags::ToHost(
+      FormatTagTemplate(audio, fullPath, tmpl, setupItems[SetupV1First].Selected != 0, counter));
   if (!interactive) return RenameFile(fullPath, newName) != RenameResult::Stop;
   bool askNoMore = false;
   if (!ConfirmRename(sys::NamePart(fullPath), newName, askNoMore)) return false;

@@ -17,6 +17,7 @@
 #include "host/operations.h"
 #include "sys/path.h"
 #include "tags/codepage.h"
+#include "tags/utf8.h"
 #include "tags/genres.h"
 #include "tagwright/messages.h"
 
@@ -39,16 +40,12 @@ struct FileContext {
 // case mode; Track has none of its own (empty).
 std::string FieldValue(const FileContext& file, const std::string& caseName, int valueItem,
                        bool preferID3v1) {
-  std::string value = TagCreationText(valueItem);
-  tags::FromOem(value, tags::TagCodePage);
+  std::string value = tags::FromHost(TagCreationText(valueItem));
   if (file.regexp != nullptr) value = file.regexp->Substitute(value);
   value = FormatTagTemplate(file.analysis, file.fullName, value, preferID3v1, file.counter);
   const CaseMode mode = CaseModeFor(caseName);
   if (mode.ChangesNothing()) return value;
-  tags::ToOem(value, tags::TagCodePage);
-  value = ApplyCaseMode(value, mode);
-  tags::FromOem(value, tags::TagCodePage);
-  return value;
+  return ApplyCaseMode(value, mode);
 }
 
 std::string CaseName(const TagCreationField& field) {
@@ -117,8 +114,8 @@ int32_t TrackNumber(std::string_view text) {
 
 std::string ApplyCaseMode(std::string text, const CaseMode& mode) {
   switch (mode.letters) {
-    case LetterCase::Upper: host::LStrupr(text.data()); break;
-    case LetterCase::Lower: host::LStrlwr(text.data()); break;
+    case LetterCase::Upper: text = tags::UpperText(text); break;
+    case LetterCase::Lower: text = tags::LowerText(text); break;
     case LetterCase::FirstCapital: text = CapitalizeFirst(text); break;
     case LetterCase::WordsCapital: text = CapitalizeWords(text); break;
     case LetterCase::Swapped: text = SwapCase(text); break;
@@ -135,15 +132,14 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
     if (counter >= 0 && static_cast<size_t>(counter) < lines->size()) {
       subject = (*lines)[static_cast<size_t>(counter)];
     }
-    tags::Recode(subject, tags::ListCodePage, tags::TagCodePage);
+    subject = tags::BytesToUtf8(subject, tags::ListCodePage);
   } else {
-    subject = fullPath;
-    tags::FromOem(subject, tags::TagCodePage);
+    subject = tags::FromHost(fullPath);
   }
 
   // The expression is used as typed; it is compiled once for the files that
   // follow with the same text.
-  const std::string pattern = TagCreationText(CreateRegexp);
+  const std::string pattern = tags::FromHost(TagCreationText(CreateRegexp));
   static Regexp regexp;
   static std::string compiled;
   static bool valid = false;
@@ -184,9 +180,7 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
 
   const bool renaming = TagCreationChecked(FileNameField().checkItem);
   auto newName = [&] {
-    std::string name = FieldValue(file, FileNameField().name, FileNameField().valueItem, v2Prefer);
-    tags::ToOem(name, tags::TagCodePage);
-    return name;
+    return tags::ToHost(FieldValue(file, FileNameField().name, FileNameField().valueItem, v2Prefer));
   };
 
   if (interactive) {

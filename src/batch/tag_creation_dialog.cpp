@@ -253,7 +253,7 @@ std::string TagCreationText(int item) { return host::ItemText(createItems[item])
 bool TagCreationChecked(int item) { return createItems[item].Selected != 0; }
 
 bool ValidateRegexp(HANDLE dialog) {
-  const std::string pattern = host::ItemText(LiveItem(dialog, CreateRegexp));
+  const std::string pattern = tags::FromHost(host::ItemText(LiveItem(dialog, CreateRegexp)));
   if (pattern.empty()) return true;
   Regexp regexp;
   std::string error;
@@ -304,7 +304,7 @@ bool TagCreationSetup() {
   std::memset(createItems, 0, sizeof(createItems));
   host::BuildDialogItems(kCreateSpecs, createItems, CreateItemCount);
 
-  std::vector<FarListItem> tables = host::CodePageListItems();
+  std::vector<FarListItem> tables = host::CodePageListItems(true);
   FarList tableList{static_cast<int>(tables.size()), tables.data()};
   std::vector<FarListItem> genres;
   for (const std::string& name : tags::GenreChoiceList()) genres.push_back(host::ListEntry(name));
@@ -350,7 +350,7 @@ bool TagCreationSetup() {
         host::WriteString("FileListName", kTagCreationKey, host::ItemText(createItems[CreateListName]));
         host::WriteString("CharacterTable", kTagCreationKey,
                           host::CodePageSettingName(host::ItemText(createItems[CreateTable])));
-        host::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage);
+        host::LoadCodePage("CharacterTable", kTagCreationKey, tags::ListCodePage, true);
         host::WriteString("Regexp", kTagCreationKey, host::ItemText(createItems[CreateRegexp]));
         host::WriteBool("ExtractFromName", kTagCreationKey, createItems[CreateFromName].Selected != 0);
         host::WriteBool("Confirmation", kTagCreationKey, createItems[CreateConfirm].Selected != 0);

@@ -11,6 +11,7 @@
 #include "host/far_services.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
+#include "tags/utf8.h"
 
 namespace batch {
 
@@ -27,11 +28,10 @@ size_t LastPathSeparator(const std::string& path) {
   return path.find_last_of(sys::kBuiltPathSeparators);
 }
 
-// Path pieces are OEM; the result of an expansion is in the tag code page.
+// Path pieces are the host's text; the result of an expansion is UTF-8.
 std::string PathPiece(std::string piece, bool wide) {
   ReplaceIllegalNameChars(piece, wide);
-  tags::FromOem(piece, tags::TagCodePage);
-  return piece;
+  return tags::FromHost(piece);
 }
 
 // Marker E's folder: unlike sys::FolderPart, a '/' ends no folder on Windows.
@@ -205,7 +205,7 @@ struct Options {
   // The width field within the option text, when one was written.
   size_t widthAt = 0;
   size_t widthLength = 0;
-  char pad = ' ';
+  std::string pad = " ";  // one character
   CutSide cut = CutSide::None;
 };
 
@@ -234,11 +234,11 @@ Options ParseOptions(std::string_view text) {
     options.widthLength = fields[1].size();
   }
   if (fields[2].empty()) {
-    options.pad = ' ';
+    options.pad = " ";
   } else if (fields[2] == "\\}") {
-    options.pad = '}';
+    options.pad = "}";
   } else {
-    options.pad = fields[2][0];
+    options.pad = fields[2].substr(0, tags::PrefixBytes(fields[2], 1));
   }
   switch (fields[3].empty() ? '\0' : UpperAscii(fields[3][0])) {
     case 'L': options.cut = CutSide::KeepLeft; break;
@@ -302,7 +302,7 @@ constexpr std::array<const char*, 32> kTransliteration = {
 
 std::string WithUpperFirst(const char* latin) {
   std::string text = latin;
-  if (!text.empty()) text[0] = host::LUpper(text[0]);
+  if (!text.empty()) text[0] = UpperAscii(text[0]);
   return text;
 }
 
@@ -415,24 +415,31 @@ std::optional<ClampedWidth> FindClampedWidth(std::string_view tmpl) {
   return std::nullopt;
 }
 
-std::string PadAndCut(const std::string& value, int width, Alignment alignment, char pad,
+std::string PadAndCut(const std::string& value, int width, Alignment alignment, std::string_view pad,
                       CutSide cut) {
+  // Widths count characters, never bytes of one.
   width = std::clamp(width, 0, kMaxTemplateWidth);
   const size_t w = static_cast<size_t>(width);
-  if (value.size() > w) {
+  const size_t length = tags::IsAscii(value) ? value.size() : tags::CharCount(value);
+  if (length > w) {
     switch (cut) {
-      case CutSide::KeepLeft: return value.substr(0, w);
-      case CutSide::KeepRight: return value.substr(value.size() - w);
+      case CutSide::KeepLeft: return value.substr(0, tags::PrefixBytes(value, w));
+      case CutSide::KeepRight: return value.substr(tags::SuffixStart(value, w));
       case CutSide::None: return value;
     }
     return value;
   }
-  const size_t surplus = w - value.size();
+  const size_t surplus = w - length;
+  auto fill = [&](size_t n) {
+    std::string text;
+    text.reserve(n * pad.size());
+    for (size_t i = 0; i < n; ++i) text += pad;
+    return text;
+  };
   switch (alignment) {
-    case Alignment::Left: return value + std::string(surplus, pad);
-    case Alignment::Right: return std::string(surplus, pad) + value;
-    case Alignment::Centre:
-      return std::string(surplus / 2, pad) + value + std::string(surplus / 2 + surplus % 2, pad);
+    case Alignment::Left: return value + fill(surplus);
+    case Alignment::Right: return fill(surplus) + value;
+    case Alignment::Centre: return fill(surplus / 2) + value + fill(surplus / 2 + surplus % 2);
     case Alignment::None: return value;
   }
   return value;
@@ -455,26 +462,25 @@ void ReplaceIllegalNameChars(std::string& text, bool wide) {
 }
 
 std::string CapitalizeFirst(std::string_view text) {
-  std::string result(text);
-  if (result.empty()) return result;
-  host::LStrlwr(result.data() + 1);
-  result[0] = host::LUpper(result[0]);
-  return result;
+  if (text.empty()) return std::string();
+  size_t at = 0;
+  std::string result;
+  tags::AppendUtf8(result, tags::UpperChar(tags::NextChar(text, &at)));
+  return result + tags::LowerText(text.substr(at));
 }
 
 std::string CapitalizeWords(std::string_view text) {
   std::string result;
   result.reserve(text.size());
   bool wordStart = true;
-  for (char c : text) {
-    if (!host::LIsAlpha(c)) {
-      result += c;
+  for (size_t at = 0; at < text.size();) {
+    const char32_t c = tags::NextChar(text, &at);
+    if (!tags::IsLetter(c)) {
+      tags::AppendUtf8(result, c);
       wordStart = true;
-    } else if (wordStart) {
-      result += host::LUpper(c);
-      wordStart = false;
     } else {
-      result += host::LLower(c);
+      tags::AppendUtf8(result, wordStart ? tags::UpperChar(c) : tags::LowerChar(c));
+      wordStart = false;
     }
   }
   return result;
@@ -483,32 +489,30 @@ std::string CapitalizeWords(std::string_view text) {
 std::string SwapCase(std::string_view text) {
   std::string result;
   result.reserve(text.size());
-  for (char c : text) result += host::LIsLower(c) ? host::LUpper(c) : host::LLower(c);
+  for (size_t at = 0; at < text.size();) {
+    const char32_t c = tags::NextChar(text, &at);
+    const char32_t lower = tags::LowerChar(c);
+    tags::AppendUtf8(result, lower == c ? tags::UpperChar(c) : lower);
+  }
   return result;
 }
 
 std::string Transliterate(std::string_view text) {
+  constexpr char32_t kCapitalA = 0x0410, kSmallA = 0x0430, kCapitalYo = 0x0401, kSmallYo = 0x0451;
   std::string result;
   result.reserve(text.size() * 2);
-  for (char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 128 && byte <= 159) {
-      result += WithUpperFirst(kTransliteration[byte - 128]);
-    } else if ((byte >= 160 && byte <= 175) || (byte >= 224 && byte <= 239)) {
-      // The host's upper case of a small letter indexes the table; a host
-      // whose case table does not map it leaves the byte as it is.
-      const unsigned char upper = static_cast<unsigned char>(host::LUpper(c));
-      if (upper >= 128 && upper <= 159) {
-        result += kTransliteration[upper - 128];
-      } else {
-        result += c;
-      }
-    } else if (byte == 240) {
+  for (size_t at = 0; at < text.size();) {
+    const char32_t c = tags::NextChar(text, &at);
+    if (c >= kCapitalA && c < kCapitalA + 32) {
+      result += WithUpperFirst(kTransliteration[c - kCapitalA]);
+    } else if (c >= kSmallA && c < kSmallA + 32) {
+      result += kTransliteration[c - kSmallA];
+    } else if (c == kCapitalYo) {
       result += 'E';
-    } else if (byte == 241) {
+    } else if (c == kSmallYo) {
       result += 'e';
     } else {
-      result += c;
+      tags::AppendUtf8(result, c);
     }
   }
   return result;

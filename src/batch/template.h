@@ -77,7 +77,7 @@ enum class CutSide { None, KeepLeft, KeepRight };
 // names (an odd surplus puts the extra byte on the right when centring), or,
 // when it is longer, keeps its first or last `width` bytes as `cut` says. A
 // width above kMaxTemplateWidth is taken as kMaxTemplateWidth.
-std::string PadAndCut(const std::string& value, int width, Alignment alignment, char pad,
+std::string PadAndCut(const std::string& value, int width, Alignment alignment, std::string_view pad,
                       CutSide cut);
 
 // Replaces, up to the terminating zero, every byte of the narrow set
@@ -85,12 +85,12 @@ std::string PadAndCut(const std::string& value, int width, Alignment alignment, 
 char* ReplaceIllegalNameChars(char* buffer, bool wide);
 void ReplaceIllegalNameChars(std::string& text, bool wide);
 
-// Case modifiers over OEM text, through the host's case functions.
+// Case modifiers over UTF-8 text, by the system's Unicode letter case.
 std::string CapitalizeFirst(std::string_view text);
 std::string CapitalizeWords(std::string_view text);
 std::string SwapCase(std::string_view text);
-// Cyrillic letters of code page 866 become Latin ones (Ж -> Zh, ш -> sh,
-// Ъ and Ь -> '); every other byte is copied.
+// Russian Cyrillic letters become Latin ones (Ж -> Zh, ш -> sh, Ъ and Ь -> ',
+// Ё -> E); every other character is copied.
 std::string Transliterate(std::string_view text);
 
 }  // namespace batch

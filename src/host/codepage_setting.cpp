@@ -14,8 +14,8 @@ constexpr int kMaxHostTables = 1024;
 
 }  // namespace
 
-void LoadCodePage(const std::string& valueName, const std::string& subkey,
-                  tags::CodePage& codePage) {
+void LoadCodePage(const std::string& valueName, const std::string& subkey, tags::CodePage& codePage,
+                  bool withUtf8) {
   using tags::CodePageKind;
   const std::string setting = ReadString(valueName, subkey, tags::kWindowsText);
   if (setting == tags::kWindowsText) {
@@ -24,6 +24,10 @@ void LoadCodePage(const std::string& valueName, const std::string& subkey,
   }
   if (setting == tags::kDosText) {
     codePage.Kind = CodePageKind::Oem;
+    return;
+  }
+  if (withUtf8 && setting == tags::kUtf8Text) {
+    codePage.Kind = CodePageKind::Utf8;
     return;
   }
   // A name the host no longer has falls back to "Windows text"; Table may keep

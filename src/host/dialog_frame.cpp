@@ -261,9 +261,10 @@ std::string CodePageSettingName(const std::string& shown) {
   return shown;
 }
 
-std::vector<FarListItem> CodePageListItems() {
+std::vector<FarListItem> CodePageListItems(bool withUtf8) {
   constexpr int kMostHostTables = 256;
   std::vector<FarListItem> entries{ListEntry(Msg(MDosText)), ListEntry(Msg(MWindowsText))};
+  if (withUtf8) entries.push_back(ListEntry(tags::kUtf8Text));
   // Each table is asked for with a whole buffer: a host may refuse a smaller
   // one, and the name is needed anyway.
   for (int n = 0; n < kMostHostTables; ++n) {

@@ -106,9 +106,9 @@ std::string ItemText(const FarDialogItem& item);
 FarListItem ListEntry(const std::string& text, DWORD flags = 0);
 
 // The code page choices of the dialogs: "Dos text", "Windows text" (by the
-// names of the language file), and when the host has character tables a
-// separator and their names in its order.
-std::vector<FarListItem> CodePageListItems();
+// names of the language file), with `withUtf8` "UTF-8" (for text files), and
+// when the host has character tables a separator and their names in its order.
+std::vector<FarListItem> CodePageListItems(bool withUtf8 = false);
 // A code page setting as its choice is shown, and back: the settings keep
 // "Dos text" and "Windows text" in every language; table names pass as they are.
 std::string CodePageShownName(const std::string& setting);

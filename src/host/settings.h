@@ -79,9 +79,10 @@ void LoadConfig();
 
 // Reads the code page setting `valueName` under `subkey` (default "Windows
 // text") into `codePage`. A table name is looked up among the host's tables
-// ignoring case; a name the host does not have means "Windows text".
-void LoadCodePage(const std::string& valueName, const std::string& subkey,
-                  tags::CodePage& codePage);
+// ignoring case; a name the host does not have means "Windows text". With
+// `withUtf8` (the text files of the batch operations), "UTF-8" is UTF-8.
+void LoadCodePage(const std::string& valueName, const std::string& subkey, tags::CodePage& codePage,
+                  bool withUtf8 = false);
 
 // The key operations take full key paths below `root`.
 

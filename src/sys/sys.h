@@ -209,11 +209,14 @@ inline constexpr const char* kPathSeparators = "\\/:";
 inline constexpr const char* kBuiltPathSeparators = "\\:";
 // Whether a path may start with a drive ("C:").
 inline constexpr bool kDrives = true;
+// The end of a line of the text files the plug-in writes.
+inline constexpr const char* kLineEnd = "\r\n";
 #else
 inline constexpr char kPathSeparator = '/';
 inline constexpr const char* kPathSeparators = "/";
 inline constexpr const char* kBuiltPathSeparators = "/";
 inline constexpr bool kDrives = false;
+inline constexpr const char* kLineEnd = "\n";
 #endif
 
 // The name under which the file system knows an OEM path: on POSIX its UTF-8
@@ -375,6 +378,12 @@ std::string WideToAnsi(const char16_t* text, size_t length);
 // the code page lacks becomes U+FFFD. Empty when the system has no such code
 // page.
 std::u16string CodePageToWide(unsigned codePage, const char* text, size_t length);
+// Unicode letter case of one character, by the system's tables (the C
+// library's C.UTF-8 locale on POSIX, CharUpperW and its kin on Windows); a
+// character without a case, or beyond what the system knows, stays.
+char32_t UpperCase(char32_t c);
+char32_t LowerCase(char32_t c);
+bool IsLetter(char32_t c);
 
 // ---------------------------------------------------------------- environment
 

@@ -34,6 +34,7 @@ char* ToOem(char* buffer, const CodePage& codePage) {
       MapBytes(buffer, codePage.Table.DecodeTable);
       break;
     case CodePageKind::Oem:
+    case CodePageKind::Utf8:
       break;
   }
   return buffer;
@@ -49,6 +50,7 @@ char* FromOem(char* buffer, const CodePage& codePage) {
       MapBytes(buffer, codePage.Table.EncodeTable);
       break;
     case CodePageKind::Oem:
+    case CodePageKind::Utf8:
       break;
   }
   return buffer;

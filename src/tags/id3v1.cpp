@@ -5,7 +5,9 @@
 
 #include "sys/sys.h"
 #include "tags/buffered_file.h"
+#include "tags/codepage.h"
 #include "tags/genres.h"
+#include "tags/utf8.h"
 #include "tags/write_access.h"
 
 namespace tags {
@@ -26,15 +28,19 @@ std::string_view TrimTrailing(std::string_view text) {
   return text;
 }
 
-// Assigned, not returned: a field keeps its memory from one file to the next.
+// The field's bytes in the tag code page, as UTF-8. Assigned, not returned: a
+// field keeps its memory from one file to the next.
 void FieldFromBlock(const ID3v1Tag::Block& block, size_t at, size_t size, std::string* field) {
   std::string_view raw(reinterpret_cast<const char*>(block.data() + at), size);
-  field->assign(TrimTrailing(raw));
+  BytesToUtf8(TrimTrailing(raw), TagCodePage, field);
 }
 
+// The field's text in the tag code page (the setters made it fit).
 void PutField(ID3v1Tag::Block& block, size_t at, const std::string& text, size_t capacity) {
+  std::string bytes;
+  Utf8ToBytes(text, TagCodePage, &bytes);
   std::fill_n(block.data() + at, capacity, uint8_t{0});
-  std::memcpy(block.data() + at, text.data(), std::min(text.size(), capacity));
+  std::memcpy(block.data() + at, bytes.data(), std::min(bytes.size(), capacity));
 }
 
 // Reads the last 128 bytes; `*found` is false for a file shorter than that.
@@ -238,11 +244,15 @@ bool ID3v1Tag::Save(const std::string& fileName) {
 
 void ID3v1Tag::SetCapped(std::string& field, std::string_view text, size_t capacity,
                          uint32_t bit) {
-  text = text.substr(0, kSetterInputLimit);
-  text = TrimTrailing(text);
-  text = text.substr(0, capacity);
-  if (text != field) changed_ |= bit;
-  field.assign(text);
+  text = text.substr(0, PrefixBytes(text, kSetterInputLimit));
+  // What the field holds is what the block will: the text in the tag code
+  // page, cut to the field's bytes, read back.
+  std::string bytes;
+  Utf8ToBytes(TrimTrailing(text), TagCodePage, &bytes);
+  bytes.resize(std::min(bytes.size(), capacity));
+  const std::string value = BytesToUtf8(TrimTrailing(bytes), TagCodePage);
+  if (value != field) changed_ |= bit;
+  field = value;
   present_ = present_ || !field.empty();
 }
 

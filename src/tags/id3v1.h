@@ -1,8 +1,8 @@
 // The ID3v1 tag: a 128-byte block at the very end of an MPEG audio file.
 //
-// Text is held as the bytes found in the file (no code page conversion here).
-// Every text field has a fixed capacity (30 bytes, the year 4). A save keeps
-// the bytes of every field that was not changed as they were in the file.
+// Text is held as UTF-8, read from and written in the tag code page. Every
+// text field has a fixed capacity (30 bytes, the year 4). A save keeps the
+// bytes of every field that was not changed as they were in the file.
 #pragma once
 
 #include <array>
@@ -48,8 +48,9 @@ class ID3v1Tag {
   // Cuts the tag off the file's end; true also for a file without a tag.
   bool Strip(const std::string& fileName);
 
-  // Setters: trailing bytes of 0x20 or below are removed, then the text is cut
-  // to the field's capacity. A non-empty value makes the tag present. A value
+  // Setters take UTF-8: trailing characters of 0x20 or below are removed,
+  // then the text in the tag code page is cut to the field's capacity (a
+  // character the code page lacks becomes '?'). A non-empty value makes the tag present. A value
   // other than the field's marks the field as changed.
   void SetTitle(std::string_view text);
   void SetArtist(std::string_view text);

@@ -5,9 +5,8 @@
 // nothing else: the object knows which fields were set to a new value, and
 // every frame of the old tag that no changed field replaces is written back as
 // it was (a 2.3 frame byte for byte, a 2.2 or 2.4 frame converted to the 2.3
-// layout without loss where 2.3 can hold it). Text is held as single bytes:
-// ISO 8859-1 text as found, UTF-16 and UTF-8 text converted to the system's
-// ANSI code page.
+// layout without loss where 2.3 can hold it). Text is held as UTF-8: Unicode
+// frames as they are, 8-bit frames read through the tag code page.
 #pragma once
 
 #include <array>
@@ -31,14 +30,15 @@ class ID3v1Tag;
 
 constexpr int kSlotCount = 16;
 
-// How a save writes 8-bit text (bytes of 128 or above). Without `toUnicode`
-// the frames it builds hold the bytes as they stand under encoding 0; with it,
-// such text is written in UTF-16 with byte order mark, converted by
-// `toUnicode`, and plain ASCII stays under encoding 0. With `convertOld` as
-// well, every frame of the old tag that holds such text under encoding 0
-// (text frames, comments, lyrics) is converted likewise, and nothing else of
-// it changes.
+// How a save writes text. The frames it builds hold ASCII under encoding 0;
+// other text in UTF-16 with byte order mark when `unicode` is set, else as
+// bytes of the tag code page under encoding 0 (UTF-16 all the same for text
+// the code page cannot hold, which so is not lost). With `convertOld`, every
+// frame of the old tag that holds 8-bit text beyond ASCII under encoding 0
+// (text frames, comments, lyrics) is converted to UTF-16, its bytes read by
+// `toUnicode`, and nothing else of it changes.
 struct TextWriting {
+  bool unicode = false;
   std::function<std::u16string(std::string_view)> toUnicode;
   bool convertOld = false;
 };

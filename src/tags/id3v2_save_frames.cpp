@@ -12,6 +12,8 @@
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_text.h"
 #include "tags/unicode_text.h"
+#include "tags/utf8.h"
+#include "tags/codepage.h"
 
 namespace tags::id3v2 {
 
@@ -51,14 +53,15 @@ void AppendUnits(Bytes& out, const std::u16string& units) {
   }
 }
 
-// The zero-separated strings of 8-bit `text` in UTF-16, each with its byte
-// order mark and separated by a zero unit; a terminator at the very end stays
-// one and starts no empty string.
-void AppendUtf16Strings(Bytes& out, std::string_view text, const TextWriting& writing) {
+// The zero-separated strings of `text` in UTF-16, each with its byte order
+// mark and separated by a zero unit; a terminator at the very end stays one
+// and starts no empty string. `units` reads one string.
+template <typename Units>
+void AppendUtf16Strings(Bytes& out, std::string_view text, Units units) {
   size_t at = 0;
   while (true) {
     const size_t end = text.find('\0', at);
-    AppendUnits(out, writing.toUnicode(text.substr(at, end == std::string_view::npos ? end : end - at)));
+    AppendUnits(out, units(text.substr(at, end == std::string_view::npos ? end : end - at)));
     if (end == std::string_view::npos) return;
     out.push_back(0);
     out.push_back(0);
@@ -67,18 +70,26 @@ void AppendUtf16Strings(Bytes& out, std::string_view text, const TextWriting& wr
   }
 }
 
-bool WritesUnicode(std::string_view text, const TextWriting& writing) {
-  return writing.toUnicode && HasHighBytes(text);
+// UTF-8 text as 8-bit bytes of the tag code page, when it is to be written so:
+// ASCII always, other text when Unicode is not asked for and the code page
+// holds every character.
+bool EightBit(std::string_view text, const TextWriting& writing, std::string* bytes) {
+  if (IsAscii(text)) {
+    bytes->assign(text);
+    return true;
+  }
+  return !writing.unicode && Utf8ToBytes(text, TagCodePage, bytes);
 }
 
 Bytes TextContent(std::string_view text, const TextWriting& writing = {}) {
-  if (WritesUnicode(text, writing)) {
+  std::string bytes;
+  if (!EightBit(text, writing, &bytes)) {
     Bytes content = {kUtf16};
-    AppendUtf16Strings(content, text, writing);
+    AppendUtf16Strings(content, text, UnitsFromUtf8);
     return content;
   }
-  Bytes content(1 + text.size(), kLatin1);
-  std::copy(text.begin(), text.end(), content.begin() + 1);
+  Bytes content(1 + bytes.size(), kLatin1);
+  std::copy(bytes.begin(), bytes.end(), content.begin() + 1);
   return content;
 }
 
@@ -241,76 +252,89 @@ bool ReadOldFrames(sys::File& file, const TagInfo& info, std::vector<OldFrame>& 
 
 // ---------------------------------------------------------------- new frames
 
-// A description in the text of the frame's encoding, as ISO-8859-1 bytes
-// for a frame written under encoding 0. Characters beyond ISO-8859-1 go
-// through the system's ANSI code page, as the reader's text does.
-std::string DescriptionBytes(ByteView content, size_t at, uint8_t encoding) {
-  const ByteView rest = content.subspan(std::min(at, content.size()));
+// The description of an old COMM or WXXX frame, which a new one keeps: its
+// bytes when it is 8-bit text (kept as they are), and its text.
+struct Description {
+  bool eightBit = true;
+  std::string bytes;  // when eightBit
+  std::string text;   // UTF-8
+};
+
+Description OldDescription(const OldFrame* old, size_t at) {
+  Description d;
+  if (!old || !old->readable || old->content.size() < at) return d;
+  const uint8_t encoding = old->content[0];
+  const ByteView rest = ByteView(old->content).subspan(at);
   if (encoding == kLatin1) {
     const auto end = std::find(rest.begin(), rest.end(), uint8_t{0});
-    return std::string(rest.begin(), end);
+    d.bytes.assign(rest.begin(), end);
+    d.text = BytesToUtf8(d.bytes, TagCodePage);
+    return d;
   }
-  const std::u16string units = StringUnits(rest, encoding);
-  if (std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x100; }))
-    return std::string(units.begin(), units.end());
-  return sys::WideToAnsi(units.data(), units.size());
+  d.text = Utf8FromUnits(StringUnits(rest, encoding));
+  // A Unicode description beyond ASCII stays in Unicode.
+  d.eightBit = IsAscii(d.text);
+  if (d.eightBit) d.bytes = d.text;
+  return d;
+}
+
+// A description and a text after it: 8-bit when both can be, else UTF-16.
+void AppendDescribed(Bytes& content, const Description& d, std::string_view text,
+                     const TextWriting& writing) {
+  std::string bytes;
+  const bool descriptionEightBit = d.eightBit && (IsAscii(d.bytes) || !writing.unicode);
+  if (descriptionEightBit && EightBit(text, writing, &bytes)) {
+    content.insert(content.end(), d.bytes.begin(), d.bytes.end());
+    content.push_back(0);
+    content.insert(content.end(), bytes.begin(), bytes.end());
+    return;
+  }
+  content[0] = kUtf16;
+  AppendUnits(content, UnitsFromUtf8(d.text));
+  content.push_back(0);
+  content.push_back(0);
+  AppendUtf16Strings(content, text, UnitsFromUtf8);
 }
 
 // COMM: the old frame's language and description stay; a new comment is in
-// English with an empty description. Written in UTF-16 (a description in
-// Unicode kept as it was) when the text or an 8-bit description needs it.
+// English with an empty description.
 Bytes CommentContent(const std::string& text, const OldFrame* old, const TextWriting& writing) {
   Bytes content = {kLatin1, 'e', 'n', 'g'};
-  std::string description;
-  std::u16string unicodeDescription;
-  bool descriptionInUnicode = false;
-  if (old && old->readable && old->content.size() >= 4) {
+  if (old && old->readable && old->content.size() >= 4)
     std::copy_n(old->content.begin() + 1, 3, content.begin() + 1);
-    description = DescriptionBytes(old->content, 4, old->content[0]);
-    if (old->content[0] != kLatin1) {
-      descriptionInUnicode = true;
-      unicodeDescription = StringUnits(ByteView(old->content).subspan(4), old->content[0]);
-    }
-  }
-  // A description in Unicode beyond ASCII stays in Unicode, which keeps what
-  // the ANSI code page would lose.
-  const bool unicodeBeyondAscii =
-      std::any_of(unicodeDescription.begin(), unicodeDescription.end(), [](char16_t u) { return u >= 0x80; });
-  if (writing.toUnicode && (HasHighBytes(text) || HasHighBytes(description) || unicodeBeyondAscii)) {
-    content[0] = kUtf16;
-    AppendUnits(content, descriptionInUnicode ? unicodeDescription : writing.toUnicode(description));
-    content.push_back(0);
-    content.push_back(0);
-    AppendUnits(content, writing.toUnicode(text));
-    return content;
-  }
-  content.insert(content.end(), description.begin(), description.end());
-  content.push_back(0);
-  content.insert(content.end(), text.begin(), text.end());
+  AppendDescribed(content, OldDescription(old, 4), text, writing);
   return content;
 }
 
-// WXXX: the old frame's description stays.
+// WXXX: the old frame's description stays. The link itself is 8-bit text
+// whatever the encoding (which applies to the description only).
 Bytes LinkContent(const std::string& url, const OldFrame* old) {
   Bytes content = {kLatin1};
-  if (old && old->readable && !old->content.empty()) {
-    const std::string description = DescriptionBytes(old->content, 1, old->content[0]);
-    content.insert(content.end(), description.begin(), description.end());
+  const Description d = OldDescription(old, 1);
+  if (d.eightBit) {
+    content.insert(content.end(), d.bytes.begin(), d.bytes.end());
+    content.push_back(0);
+  } else {
+    content[0] = kUtf16;
+    AppendUnits(content, UnitsFromUtf8(d.text));
+    content.push_back(0);
+    content.push_back(0);
   }
-  content.push_back(0);
-  content.insert(content.end(), url.begin(), url.end());
+  std::string bytes;
+  Utf8ToBytes(url, TagCodePage, &bytes);
+  content.insert(content.end(), bytes.begin(), bytes.end());
   return content;
 }
 
 // TRCK: the number, followed by the old frame's "/total".
-Bytes TrackContent(uint16_t track, const OldFrame* old) {
+Bytes TrackContent(uint16_t track, const OldFrame* old, const TextWriting& writing) {
   std::string text = std::to_string(track);
   if (old && old->readable) {
     const std::string oldText = DecodeText(old->content);
     const size_t slash = oldText.find('/');
     if (slash != std::string::npos) text += oldText.substr(slash);
   }
-  return TextContent(text);
+  return TextContent(text, writing);
 }
 
 struct NewFrame {
@@ -351,7 +375,7 @@ Bytes BuildFrame(const ID3v2Tag& tag, const NewFrame& spec, const OldFrame* old,
                  const TextWriting& writing) {
   Bytes out;
   if (spec.field == Field::Track) {
-    if (tag.Track() != 0) AppendFrame(out, spec.id, TrackContent(tag.Track(), old));
+    if (tag.Track() != 0) AppendFrame(out, spec.id, TrackContent(tag.Track(), old, writing));
     return out;
   }
   const std::string& text = FieldText(tag, spec.field);
@@ -401,7 +425,7 @@ void ConvertOldFrame(OldFrame& f, const TextWriting& writing) {
   converted[0] = kUtf16;
   const ByteView text = content->subspan(1 + prefix);
   AppendUtf16Strings(converted, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
-                     writing);
+                     writing.toUnicode);
   Bytes out;
   AppendFrame(out, f.id, converted, {f.out[8], 0});
   f.out = std::move(out);

@@ -2,7 +2,8 @@
 
 #include <limits>
 
-#include "sys/sys.h"
+#include "tags/codepage.h"
+#include "tags/utf8.h"
 
 namespace tags::id3v2 {
 
@@ -40,10 +41,6 @@ std::u16string Utf16Units(ByteView data, bool bigEndian) {
     units.push_back(unit);
   }
   return units;
-}
-
-std::string ToAnsi(const std::u16string& units) {
-  return units.empty() ? std::string() : sys::WideToAnsi(units.data(), units.size());
 }
 
 // Offset of the terminator of the string that starts at `from`, or npos;
@@ -140,12 +137,17 @@ void DecodeAfterEncoding(uint8_t encoding, ByteView text, std::string* out) {
   switch (encoding) {
     case kUtf16:
     case kUtf16BE:
-    case kUtf8:
-      out->assign(TrimmedView(ToAnsi(StringUnits(text, encoding))));
+    case kUtf8: {
+      Utf8FromUnits(StringUnits(text, encoding), out);
+      const std::string_view trimmed = TrimmedView(*out);
+      if (trimmed.size() != out->size()) *out = std::string(trimmed);
       return;
+    }
     default:
-      // Zero bytes inside (separators of several values) stay.
-      out->assign(TrimmedView(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
+      // 8-bit text is in the tag code page. Zero bytes inside (separators of
+      // several values) stay.
+      BytesToUtf8(TrimmedView(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())),
+                  TagCodePage, out);
   }
 }
 
@@ -157,8 +159,9 @@ void DecodeText(ByteView data, std::string* out) {
   } else if (data[0] <= 0x20) {
     DecodeAfterEncoding(data[0], data.subspan(1), out);
   } else {
-    // Not an encoding at all: the byte is read as text with the rest.
-    out->assign(TrimmedView(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
+    // Not an encoding at all: the byte is read as 8-bit text with the rest.
+    BytesToUtf8(TrimmedView(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())),
+                TagCodePage, out);
   }
 }
 

@@ -13,9 +13,9 @@ namespace tags::id3v2 {
 
 enum Encoding : uint8_t { kLatin1 = 0, kUtf16 = 1, kUtf16BE = 2, kUtf8 = 3 };
 
-// Frame data (encoding byte first) to single-byte text: ISO-8859-1 bytes as
-// they stand, Unicode converted to the system's ANSI code page and ended at
-// the first zero character. Bytes of 0x20 or below are removed from both ends.
+// Frame data (encoding byte first) to UTF-8: 8-bit text through the tag code
+// page (zero bytes inside stay), Unicode ended at the first zero character.
+// Characters of 0x20 or below are removed from both ends.
 std::string DecodeText(ByteView data);
 // The same into `out`, whose memory is used again.
 void DecodeText(ByteView data, std::string* out);

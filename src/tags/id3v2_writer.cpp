@@ -203,8 +203,7 @@ bool ID3v2Tag::Save(const std::string& fileName, ID3v1Tag* alsoV1) {
     info.FileSize = size;
     // Nor is a tag whose frames cannot be read.
     TextWriting configured;
-    if (WriteUnicodeText)
-      configured.toUnicode = [](std::string_view text) { return ToUnicode(text, TagCodePage); };
+    configured.unicode = WriteUnicodeText;
     const std::optional<Bytes> frames =
         SavedFrames(file, info, *this, &dropped_, writing_ ? *writing_ : configured);
     if (!frames) return false;

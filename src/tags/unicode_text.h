@@ -1,5 +1,5 @@
-// Tag text (single bytes in a tag code page) as Unicode: for the frames a save
-// writes in UTF-16 and for converting old 8-bit tags.
+// Unicode in the frames a save writes, and 8-bit text of old tags read as
+// Unicode for converting them.
 #pragma once
 
 #include <string>
@@ -10,19 +10,16 @@
 namespace tags {
 
 // The configuration's "Write ID3v2 text in Unicode": the text frames a save
-// builds are written in UTF-16 when they hold a byte of 128 or above. Off by
-// default. Set when the configuration is loaded.
+// builds are written in UTF-16 when they hold a character beyond ASCII;
+// without it, in the tag code page. Off by default. Set when the
+// configuration is loaded.
 extern bool WriteUnicodeText;
 
 // Whether `text` holds a byte of 128 or above.
 bool HasHighBytes(std::string_view text);
 
-// `text`, in the code page `codePage` names, as UTF-16 units. A host table
-// decodes to OEM first; bytes below 128 are taken as ASCII.
+// 8-bit `text`, in the code page `codePage` names, as UTF-16 units (see
+// BytesToUtf8).
 std::u16string ToUnicode(std::string_view text, const CodePage& codePage);
-
-// The Windows code page number of "Windows text" (ANSI) and "Dos text" (OEM);
-// 0 for a host table, which has none.
-unsigned CodePageNumber(const CodePage& codePage);
 
 }  // namespace tags

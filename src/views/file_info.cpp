@@ -7,6 +7,8 @@
 #include <iterator>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "audio/mpeg_audio.h"
 #include "host/dialog_frame.h"
@@ -15,6 +17,8 @@
 #include "tagwright/messages.h"
 #include "tags/codepage.h"
 #include "tags/genres.h"
+#include "tags/unicode_text.h"
+#include "tags/utf8.h"
 #include "views/file_info.h"
 #include "views/file_info_internal.h"
 
@@ -172,12 +176,8 @@ void FormatAudioLines(ViewState& s, const audio::MPEGaudio& a) {
   PutText(items[AudioItem::SampleRateLine], line);
 }
 
-// The text of an item converted from OEM to the tag code page.
-std::string TagText(const FarDialogItem& item) {
-  std::string text = host::ItemText(item);
-  tags::FromOem(text, tags::TagCodePage);
-  return text;
-}
+// The text of an item as tag text.
+std::string TagText(const FarDialogItem& item) { return tags::FromHost(host::ItemText(item)); }
 
 // A masked track field holds blanks where nothing was typed: only digits make
 // a track number, so a field of blanks counts as empty.
@@ -257,10 +257,7 @@ TagAction ApplyID3v2(ViewState& s, FarDialogItem* items) {
   set(items[FileInfoItem::V2Year], s.filled[FileInfoItem::V2Year], &tags::ID3v2Tag::SetYear);
   set(items[FileInfoItem::V2Genre], s.filled[FileInfoItem::V2Genre], &tags::ID3v2Tag::SetGenre);
   std::string comment = CommentText(s, items[FileInfoItem::V2Comment]);
-  if (comment != s.commentRead) {
-    tags::FromOem(comment, tags::TagCodePage);
-    tag.SetComment(comment);
-  }
+  if (comment != s.commentRead) tag.SetComment(tags::FromHost(comment));
   const FarDialogItem& track = items[FileInfoItem::V2Track];
   if (Edited(track, s.filled[FileInfoItem::V2Track]) && HasTrack(track))
     tag.SetTrack(static_cast<uint16_t>(host::Atoi(track.Data)));
@@ -274,6 +271,52 @@ TagAction ApplyID3v2(ViewState& s, FarDialogItem* items) {
   set(extra[ExtraItem::EncodedBy], s.extraFilled[ExtraItem::EncodedBy],
       &tags::ID3v2Tag::SetEncodedBy);
   return ActionFor(tag, items[FileInfoItem::V2Check]);
+}
+
+// The first character of an edited field that the tag code page cannot hold,
+// where the field is written in it: every ID3v1 field, the ID3v2 fields unless
+// they are written in Unicode. Nothing of the tags is changed here: the user
+// may still go back to the dialog.
+std::optional<std::pair<char32_t, std::string>> FirstUnencodable(const ViewState& s,
+                                                                   FarDialogItem* items) {
+  std::vector<std::string> texts;
+  auto edited = [&](const FarDialogItem& item, const std::string& filled) {
+    if (Edited(item, filled)) texts.push_back(TagText(item));
+  };
+  if (items[FileInfoItem::V1Check].Selected != 0) {
+    for (int item : {FileInfoItem::V1Title, FileInfoItem::V1Artist, FileInfoItem::V1Album,
+                     FileInfoItem::V1Year, FileInfoItem::V1Comment})
+      edited(items[item], s.filled[item]);
+  }
+  if (items[FileInfoItem::V2Check].Selected != 0 && !tags::WriteUnicodeText) {
+    for (int item : {FileInfoItem::V2Title, FileInfoItem::V2Artist, FileInfoItem::V2Album,
+                     FileInfoItem::V2Year, FileInfoItem::V2Genre})
+      edited(items[item], s.filled[item]);
+    const std::string comment = CommentText(s, items[FileInfoItem::V2Comment]);
+    if (comment != s.commentRead) texts.push_back(tags::FromHost(comment));
+    for (int item : {ExtraItem::Composer, ExtraItem::OrigArtist, ExtraItem::Copyright,
+                     ExtraItem::Url, ExtraItem::EncodedBy})
+      edited(s.extra[item], s.extraFilled[item]);
+  }
+  for (const std::string& text : texts) {
+    if (const char32_t c = tags::FirstUnencodable(text, tags::TagCodePage)) return {{c, text}};
+  }
+  return std::nullopt;
+}
+
+// Asks before a save that would write a character the tag code page lacks;
+// true to go on.
+bool ConfirmUnencodable(const ViewState& s, FarDialogItem* items) {
+  const auto found = FirstUnencodable(s, items);
+  if (!found) return true;
+  std::string character;
+  tags::AppendUtf8(character, found->first);
+  char code[16];
+  std::snprintf(code, sizeof code, " (U+%04X)", static_cast<unsigned>(found->first));
+  const std::string shown = tags::ToHost(character) + code;
+  const std::string body = host::FormatMsg(MUnencodable, {shown.c_str(), tags::ToHost(found->second).c_str()}) +
+                           "\n" + host::Msg(MSaveAnyway);
+  return host::Warning(FMSG_MB_YESNO, body) == 0;
 }
 
 template <typename Tag>
@@ -305,6 +348,7 @@ namespace detail {
 bool SaveTags(ViewState& s, FarDialogItem* items) {
   tags::ID3v1Tag& v1 = s.audio->ID3v1();
   tags::ID3v2Tag& v2 = s.audio->ID3v2();
+  if (!ConfirmUnencodable(s, items)) return false;
   const TagAction v1Action = ApplyID3v1(s, items);
   const TagAction v2Action = ApplyID3v2(s, items);
   bool done;

@@ -40,14 +40,11 @@ std::string GetText(HANDLE dialog, int item) {
 // The target keeps its own type, flags, history and list.
 void CopyItemText(HANDLE dialog, int from, int to) { SetText(dialog, to, GetText(dialog, from)); }
 
-std::string Oem(const std::string& tagText) {
-  std::string text = tagText;
-  tags::ToOem(text, tags::TagCodePage);
-  return text;
-}
+// Tag text as the host shows it.
+std::string Shown(const std::string& tagText) { return tags::ToHost(tagText); }
 
-void PutOem(FarDialogItem& item, const std::string& tagText) {
-  const std::string text = Oem(tagText);
+void PutShown(FarDialogItem& item, const std::string& tagText) {
+  const std::string text = Shown(tagText);
   const size_t n = std::min(text.size(), sizeof(item.Data) - 1);
   std::memcpy(item.Data, text.data(), n);
   item.Data[n] = '\0';
@@ -96,12 +93,12 @@ void FillFromTags(HANDLE dialog) {
   ViewState& s = State();
   const tags::ID3v1Tag& v1 = s.audio->ID3v1();
   if (v1.Present()) {
-    SetText(dialog, I::V1Title, Oem(v1.Title()));
-    SetText(dialog, I::V1Artist, Oem(v1.Artist()));
-    SetText(dialog, I::V1Album, Oem(v1.Album()));
-    SetText(dialog, I::V1Year, Oem(v1.Year()));
-    SetText(dialog, I::V1Genre, Oem(v1.Genre()));
-    SetText(dialog, I::V1Comment, Oem(v1.Comment()));
+    SetText(dialog, I::V1Title, Shown(v1.Title()));
+    SetText(dialog, I::V1Artist, Shown(v1.Artist()));
+    SetText(dialog, I::V1Album, Shown(v1.Album()));
+    SetText(dialog, I::V1Year, Shown(v1.Year()));
+    SetText(dialog, I::V1Genre, Shown(v1.Genre()));
+    SetText(dialog, I::V1Comment, Shown(v1.Comment()));
     // A tag without a track shows an empty field, also after a re-read that
     // follows an edit of the field.
     SetText(dialog, I::V1Track, v1.Track() != 0 ? TrackText(v1.Track()) : std::string());
@@ -110,22 +107,22 @@ void FillFromTags(HANDLE dialog) {
 
   const tags::ID3v2Tag& v2 = s.audio->ID3v2();
   if (v2.Present()) {
-    SetText(dialog, I::V2Title, Oem(v2.Title()));
-    SetText(dialog, I::V2Artist, Oem(v2.Artist()));
-    SetText(dialog, I::V2Album, Oem(v2.Album()));
-    SetText(dialog, I::V2Year, Oem(v2.Year()));
-    SetText(dialog, I::V2Genre, Oem(v2.Genre()));
-    SetText(dialog, I::V2Comment, Oem(v2.Comment()));
+    SetText(dialog, I::V2Title, Shown(v2.Title()));
+    SetText(dialog, I::V2Artist, Shown(v2.Artist()));
+    SetText(dialog, I::V2Album, Shown(v2.Album()));
+    SetText(dialog, I::V2Year, Shown(v2.Year()));
+    SetText(dialog, I::V2Genre, Shown(v2.Genre()));
+    SetText(dialog, I::V2Comment, Shown(v2.Comment()));
     SetText(dialog, I::V2Track, v2.Track() != 0 ? TrackText(v2.Track()) : std::string());
     // The extra fields' dialog is not open: its items are filled directly.
-    PutOem(s.extra[ExtraItem::Composer], v2.Composer());
-    PutOem(s.extra[ExtraItem::OrigArtist], v2.OrigArtist());
-    PutOem(s.extra[ExtraItem::Copyright], v2.Copyright());
-    PutOem(s.extra[ExtraItem::Url], v2.URL());
-    PutOem(s.extra[ExtraItem::EncodedBy], v2.EncodedBy());
+    PutShown(s.extra[ExtraItem::Composer], v2.Composer());
+    PutShown(s.extra[ExtraItem::OrigArtist], v2.OrigArtist());
+    PutShown(s.extra[ExtraItem::Copyright], v2.Copyright());
+    PutShown(s.extra[ExtraItem::Url], v2.URL());
+    PutShown(s.extra[ExtraItem::EncodedBy], v2.EncodedBy());
   }
   SetID3v2Side(dialog, v2.Present());
-  RememberFilled(dialog, v2.Present() ? Oem(v2.FullComment()) : std::string());
+  RememberFilled(dialog, v2.Present() ? Shown(v2.FullComment()) : std::string());
 }
 
 void CopyToID3v1(HANDLE dialog) {

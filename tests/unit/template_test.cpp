@@ -344,8 +344,8 @@ TEST_F(TemplateTest, WidthsAboveTheLimitAreClamped) {
   EXPECT_EQ(Format("%F{L,1000,,L}", 0, longName), std::string(511, 'n'));
   EXPECT_EQ(Format("%F{L,1000}", 0, longName), std::string(600, 'n'));  // no cut: as it is
 
-  EXPECT_EQ(PadAndCut("x", 1500000000, Alignment::Right, '.', CutSide::None).size(), 511u);
-  EXPECT_EQ(PadAndCut(std::string(600, 'y'), 2000, Alignment::Left, ' ', CutSide::KeepRight),
+  EXPECT_EQ(PadAndCut("x", 1500000000, Alignment::Right, ".", CutSide::None).size(), 511u);
+  EXPECT_EQ(PadAndCut(std::string(600, 'y'), 2000, Alignment::Left, " ", CutSide::KeepRight),
             std::string(511, 'y'));
 }
 

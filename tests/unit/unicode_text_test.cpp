@@ -122,10 +122,12 @@ class UnicodeSave : public ::testing::Test {
   const std::string privet_ = InCodePage(u"Привет", 1251);
 };
 
-// Changed fields with 8-bit text are written in UTF-16; ASCII stays under
-// encoding 0, unchanged frames as they were, the hidden parts of a replaced
-// frame (comment language and description, track total) with them.
-TEST_F(UnicodeSave, ChangedEightBitFieldsAreWrittenInUtf16) {
+// Under the option, changed fields beyond ASCII are written in UTF-16; ASCII
+// stays under encoding 0, unchanged frames as they were, the hidden parts of
+// a replaced frame (comment language and description, track total) with them.
+TEST_F(UnicodeSave, ChangedFieldsBeyondAsciiAreWrittenInUtf16) {
+  const CodePage savedPage = TagCodePage;
+  TagCodePage.Kind = CodePageKind::Ansi;  // 1251 here
   const std::string album = InCodePage(u"Группа крови", 1251);
   const std::string bio = InCodePage(u"Био", 1251);
   const Bytes frames = Cat({
@@ -133,10 +135,10 @@ TEST_F(UnicodeSave, ChangedEightBitFieldsAreWrittenInUtf16) {
       FrameV3("COMM", Cat({Latin1("rus"), Text(bio), {0}, Text("old")})),
       FrameV3("TRCK", Latin1("3/12")),
   });
-  const WrittenTag parsed = Save(3, frames, {From(1251), false}, [&](ID3v2Tag& tag) {
-    tag.SetTitle(privet_);
+  const WrittenTag parsed = Save(3, frames, {true}, [&](ID3v2Tag& tag) {
+    tag.SetTitle("Привет");
     tag.SetArtist("Kino");
-    tag.SetComment(InCodePage(u"Новый", 1251));
+    tag.SetComment("Новый");
     tag.SetTrack(4);
   });
   const std::vector<Frame> expected = {
@@ -156,52 +158,89 @@ TEST_F(UnicodeSave, ChangedEightBitFieldsAreWrittenInUtf16) {
   }
 
   // A description in Unicode beyond ASCII is kept as it was, in UTF-16 also
-  // under a new ASCII comment; an ASCII one leaves an ASCII comment under
-  // encoding 0.
+  // under a new ASCII comment and without the option; an ASCII one leaves an
+  // ASCII comment under encoding 0, and an 8-bit one its bytes.
   const Bytes unicodeDescription =
       FrameV3("COMM", Cat({{1}, Text("eng"), Utf16(u"Описание"), {0, 0}, Utf16(u"x")}));
-  WrittenTag kept = Save(3, unicodeDescription, {From(1251), false}, [](ID3v2Tag& tag) { tag.SetComment("plain"); });
+  WrittenTag kept = Save(3, unicodeDescription, {false}, [](ID3v2Tag& tag) { tag.SetComment("plain"); });
   ASSERT_EQ(kept.frames.size(), 1u);
   EXPECT_EQ(kept.frames[0].data, Cat({{1}, Text("eng"), Utf16(u"Описание"), {0, 0}, Utf16(u"plain")}));
-  kept = Save(3, unicodeDescription, {From(1251), false}, [&](ID3v2Tag& tag) { tag.SetComment(privet_); });
+  kept = Save(3, unicodeDescription, {false}, [&](ID3v2Tag& tag) { tag.SetComment("Привет"); });
   EXPECT_EQ(kept.frames[0].data, Cat({{1}, Text("eng"), Utf16(u"Описание"), {0, 0}, Utf16(u"Привет")}));
   const Bytes asciiDescription = FrameV3("COMM", Cat({{1}, Text("eng"), Utf16(u"Notes"), {0, 0}, Utf16(u"x")}));
-  kept = Save(3, asciiDescription, {From(1251), false}, [](ID3v2Tag& tag) { tag.SetComment("plain"); });
+  kept = Save(3, asciiDescription, {false}, [](ID3v2Tag& tag) { tag.SetComment("plain"); });
   EXPECT_EQ(kept.frames[0].data, Cat({Latin1("eng"), Text("Notes"), {0}, Text("plain")}));
+  const Bytes eightBitDescription = FrameV3("COMM", Cat({Latin1("rus"), Text(bio), {0}, Text("x")}));
+  kept = Save(3, eightBitDescription, {false}, [](ID3v2Tag& tag) { tag.SetComment("Новый"); });
+  EXPECT_EQ(kept.frames[0].data, Cat({Latin1("rus"), Text(bio), {0}, Text(InCodePage(u"Новый", 1251))}));
+  TagCodePage = savedPage;
 }
 
-// The configuration's option writes from the tag code page, and what it
-// wrote reads back as the same text.
-TEST_F(UnicodeSave, TheOptionConvertsFromTheTagCodePageAndReadsBack) {
+// The configuration's option: on, text beyond ASCII is written in UTF-16;
+// off, in the tag code page, whichever it is ("Dos text" too), and in UTF-16
+// where the code page lacks a character. Each reads back as it was set.
+TEST_F(UnicodeSave, TheOptionAndTheTagCodePageDecideHowTextIsWritten) {
   const bool saved = WriteUnicodeText;
   const CodePage savedPage = TagCodePage;
-  WriteUnicodeText = true;
-  TagCodePage.Kind = CodePageKind::Ansi;
-  WriteAll(file_, audio_);
-  {
+  struct Case {
+    bool unicode;
+    CodePageKind page;
+    std::string text;
+    Bytes frame;
+  };
+  const Case cases[] = {
+      {true, CodePageKind::Ansi, "Привет", Cat({{1}, Utf16(u"Привет")})},
+      {true, CodePageKind::Oem, "Ёлка №5", Cat({{1}, Utf16(u"Ёлка №5")})},
+      {false, CodePageKind::Ansi, "Привет", Latin1(privet_)},
+      {false, CodePageKind::Oem, "Привет", Latin1(InCodePage(u"Привет", 866))},
+      {false, CodePageKind::Ansi, "Ωmega Группа", Cat({{1}, Utf16(u"Ωmega Группа")})},
+      {false, CodePageKind::Ansi, "Plain", Latin1("Plain")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text + (c.unicode ? " in Unicode" : " 8-bit"));
+    WriteUnicodeText = c.unicode;
+    TagCodePage.Kind = c.page;
+    WriteAll(file_, audio_);
     ID3v2Tag tag;
     ASSERT_TRUE(tag.Load(file_));
-    tag.SetTitle(privet_);
-    tag.SetAlbum("Plain");
+    tag.SetTitle(c.text);
     ASSERT_TRUE(tag.Save(file_));
+    const WrittenTag parsed = Parse23(ReadAll(file_));
+    const Frame* title = Find(parsed, "TIT2");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->data, c.frame);
+    ID3v2Tag again;
+    ASSERT_TRUE(again.Load(file_));
+    EXPECT_EQ(again.Title(), c.text);
   }
   WriteUnicodeText = saved;
   TagCodePage = savedPage;
-  const WrittenTag parsed = Parse23(ReadAll(file_));
-  const Frame* title = Find(parsed, "TIT2");
-  ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->data, Cat({{1}, Utf16(sys::CodePageToWide(sys::AnsiCodePage(), privet_.data(), privet_.size()))}));
-  EXPECT_EQ(Find(parsed, "TALB")->data, Latin1("Plain"));
-  ID3v2Tag again;
-  ASSERT_TRUE(again.Load(file_));
-  EXPECT_EQ(again.Title(), privet_);
+}
 
-  // Off, as by default: the bytes as they stand.
-  ID3v2Tag off;
-  ASSERT_TRUE(off.Load(file_));
-  off.SetArtist(privet_);
-  ASSERT_TRUE(off.Save(file_));
-  EXPECT_EQ(Find(Parse23(ReadAll(file_)), "TPE1")->data, Latin1(privet_));
+// A UTF-16 frame reads as its text whatever the tag code page; an edit of
+// another field leaves it byte for byte, an edit of it writes the new text.
+TEST_F(UnicodeSave, UnicodeFramesNeverPassThroughACodePage) {
+  const CodePage savedPage = TagCodePage;
+  const bool saved = WriteUnicodeText;
+  WriteUnicodeText = true;
+  for (CodePageKind page : {CodePageKind::Oem, CodePageKind::Ansi}) {
+    TagCodePage.Kind = page;
+    const Bytes title = FrameV3("TIT2", Cat({{1}, Utf16(u"Перемен")}));
+    const Bytes frames = Cat({title, FrameV3("TPE1", Cat({{3}, Text("東京")}))});
+    WriteAll(file_, Cat({Tag(3, frames, 64), audio_}));
+    ID3v2Tag tag;
+    ASSERT_TRUE(tag.Load(file_));
+    EXPECT_EQ(tag.Title(), "Перемен");
+    EXPECT_EQ(tag.Artist(), "東京");
+    tag.SetAlbum("Live");
+    ASSERT_TRUE(tag.Save(file_));
+    EXPECT_EQ(Find(Parse23(ReadAll(file_)), "TIT2")->data, Cat({{1}, Utf16(u"Перемен")}));
+    tag.SetTitle(tag.Title() + " (live)");
+    ASSERT_TRUE(tag.Save(file_));
+    EXPECT_EQ(Find(Parse23(ReadAll(file_)), "TIT2")->data, Cat({{1}, Utf16(u"Перемен (live)")}));
+  }
+  TagCodePage = savedPage;
+  WriteUnicodeText = saved;
 }
 
 // A conversion rewrites exactly the frames with 8-bit text under encoding 0:
@@ -229,7 +268,7 @@ TEST_F(UnicodeSave, ConversionTouchesOnlyEightBitTextFrames) {
   ASSERT_TRUE(texts.has_value());
   EXPECT_EQ(*texts, (std::vector<std::string>{title, artist, artist, lyrics, artist}));
 
-  const WrittenTag parsed = Save(3, frames, {From(20866), true}, [](ID3v2Tag&) {});
+  const WrittenTag parsed = Save(3, frames, {true, From(20866), true}, [](ID3v2Tag&) {});
   ASSERT_EQ(parsed.frames.size(), 10u);
   EXPECT_EQ(parsed.frames[1], (Frame{"TIT2", {0, 0}, Cat({{1}, Utf16(u"Кукушка"), {0, 0}})}));
   EXPECT_EQ(parsed.frames[4],
@@ -248,15 +287,14 @@ TEST_F(UnicodeSave, ConversionTouchesOnlyEightBitTextFrames) {
   EXPECT_TRUE(ID3v2Tag::EightBitTexts(file_)->empty());
   ID3v2Tag again;
   ASSERT_TRUE(again.Load(file_));
-  const std::u16string reread = sys::CodePageToWide(sys::AnsiCodePage(), again.Title().data(), again.Title().size());
-  EXPECT_EQ(reread.size(), 7u);
+  EXPECT_EQ(again.Title(), "Кукушка");
 }
 
 // A 2.4 tag is converted as it is carried into 2.3.
 TEST_F(UnicodeSave, ConversionOfAVersion4Tag) {
   const std::string title = InCodePage(u"Дорога", 866);
   const Bytes frames = Cat({FrameV4("TIT2", Latin1(title)), FrameV4("TPE1", Cat({{3}, Text("Ария")}))});
-  const WrittenTag parsed = Save(4, frames, {From(866), true}, [](ID3v2Tag&) {});
+  const WrittenTag parsed = Save(4, frames, {true, From(866), true}, [](ID3v2Tag&) {});
   ASSERT_EQ(parsed.frames.size(), 2u);
   EXPECT_EQ(parsed.frames[0].data, Cat({{1}, Utf16(u"Дорога")}));
   EXPECT_EQ(parsed.frames[1].data, Cat({{1}, Utf16(u"Ария")}));
@@ -324,7 +362,7 @@ TEST_F(UnicodeSave, PlainAsciiIsLeftAsItIs) {
   EXPECT_FALSE(HasHighBytes("Hello"));
   ID3v2Tag tag;
   ASSERT_TRUE(tag.Load(file_));
-  tag.SetTextWriting({From(1251), true});
+  tag.SetTextWriting({true, From(1251), true});
   ASSERT_TRUE(tag.Save(file_));
   EXPECT_EQ(ReadAll(file_), before);
 }

@@ -2,6 +2,8 @@
 // once per code page through iconv. KOI8-R and KOI8-U have Windows numbers that
 // iconv does not know; they go by their names.
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include <array>
 #include <map>
@@ -22,10 +24,16 @@ std::string IconvName(unsigned codePage) {
   switch (codePage) {
     case 20866: return "KOI8-R";
     case 21866: return "KOI8-U";
-    case 28591: return "ISO-8859-1";
-    case 28595: return "ISO-8859-5";
-    default: return "CP" + std::to_string(codePage);
+    default: break;
   }
+  // 28591 to 28599 are ISO-8859-1 to -9.
+  if (codePage >= 28591 && codePage <= 28599) return "ISO-8859-" + std::to_string(codePage - 28590);
+  return "CP" + std::to_string(codePage);
+}
+
+locale_t UnicodeLocale() {
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return locale;
 }
 
 // Null when iconv has no such code page.
@@ -53,6 +61,21 @@ std::u16string CodePageToWide(unsigned codePage, const char* text, size_t length
   out.reserve(length);
   for (size_t i = 0; i < length; ++i) out.push_back((*table)[static_cast<uint8_t>(text[i])]);
   return out;
+}
+
+char32_t UpperCase(char32_t c) {
+  const locale_t locale = UnicodeLocale();
+  return locale == nullptr ? c : static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), locale));
+}
+
+char32_t LowerCase(char32_t c) {
+  const locale_t locale = UnicodeLocale();
+  return locale == nullptr ? c : static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), locale));
+}
+
+bool IsLetter(char32_t c) {
+  const locale_t locale = UnicodeLocale();
+  return locale != nullptr && iswalpha_l(static_cast<wint_t>(c), locale) != 0;
 }
 
 }  // namespace sys

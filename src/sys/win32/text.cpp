@@ -64,4 +64,21 @@ std::u16string CodePageToWide(unsigned codePage, const char* text, size_t length
   return out;
 }
 
+// Characters beyond the 16-bit plane have no case here.
+char32_t UpperCase(char32_t c) {
+  if (c > 0xFFFF) return c;
+  wchar_t w = static_cast<wchar_t>(c);
+  CharUpperBuffW(&w, 1);
+  return w;
+}
+
+char32_t LowerCase(char32_t c) {
+  if (c > 0xFFFF) return c;
+  wchar_t w = static_cast<wchar_t>(c);
+  CharLowerBuffW(&w, 1);
+  return w;
+}
+
+bool IsLetter(char32_t c) { return c <= 0xFFFF && IsCharAlphaW(static_cast<wchar_t>(c)) != 0; }
+
 }  // namespace sys
