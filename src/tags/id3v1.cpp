@@ -250,7 +250,7 @@ void ID3v1Tag::SetCapped(std::string& field, std::string_view text, size_t capac
   std::string bytes;
   Utf8ToBytes(TrimTrailing(text), TagCodePage, &bytes);
   bytes.resize(std::min(bytes.size(), capacity));
-  const std::string value = BytesToUtf8(TrimTrailing(bytes), TagCodePage);
+  const std::string value = BytesToUtf8(bytes, TagCodePage);
   if (value != field) changed_ |= bit;
   field = value;
   present_ = present_ || !field.empty();

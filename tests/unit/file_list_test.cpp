@@ -35,12 +35,14 @@ TEST_F(AppendListLine, CreatesTheListThenAppendsAfterWhatItHolds) {
   const std::string list = dir_ / "list.txt";
   EXPECT_TRUE(batch::AppendListLine(list, "one"));
   EXPECT_TRUE(batch::AppendListLine(list, ""));
-  EXPECT_EQ(ReadWhole(list), "one\r\n\r\n");
+  // Lines end as the system's text files do.
+  const std::string end = sys::kLineEnd;
+  EXPECT_EQ(ReadWhole(list), "one" + end + end);
   // A list written by someone else, without a final line break, is kept byte for byte.
   const std::string other = dir_ / "other.txt";
   ASSERT_TRUE(WriteWhole(other, std::string("head\0er", 7)));
   EXPECT_TRUE(batch::AppendListLine(other, "\x8F\xE0\xA8"));
-  EXPECT_EQ(ReadWhole(other), std::string("head\0er\x8F\xE0\xA8\r\n", 12));
+  EXPECT_EQ(ReadWhole(other), std::string("head\0er\x8F\xE0\xA8", 10) + end);
 }
 
 TEST_F(AppendListLine, ANameThatCannotBeOpenedFailsAndCreatesNothing) {

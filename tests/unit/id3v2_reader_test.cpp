@@ -7,6 +7,7 @@
 #include "sys/sys.h"
 #include "tag_test_support.h"
 #include "tags/id3v1.h"
+#include "tags/codepage.h"
 #include "tags/id3v2.h"
 
 namespace tags {
@@ -197,9 +198,11 @@ TEST_F(ID3v2Read, CommentAndLinkSkipTheirDescriptions) {
   EXPECT_EQ(Loaded(Tag(3, FrameV3("WXXX", utf16Link))).URL(), "http://y");
 }
 
-TEST_F(ID3v2Read, UnicodeTextBecomesAnsi) {
+// Unicode text is read as it is, in every encoding, whatever the tag code
+// page; 8-bit text through the tag code page.
+TEST_F(ID3v2Read, UnicodeTextIsReadAsItIs) {
   const std::u16string word = u"\u00FFvAr\u00E9";  // y-diaeresis has 0xFF as its low byte
-  const std::string ansi = sys::WideToAnsi(word.data(), word.size());
+  const std::string utf8 = "\xC3\xBFvAr\xC3\xA9";
   auto utf16 = [&](bool bigEndian, bool mark) {
     Bytes out;
     if (mark) out = bigEndian ? Bytes{0xFE, 0xFF} : Bytes{0xFF, 0xFE};
@@ -221,9 +224,16 @@ TEST_F(ID3v2Read, UnicodeTextBecomesAnsi) {
       {"UTF-8", Cat({{3}, Text("\xC3\xBFvAr\xC3\xA9"), {0}, Text("second value")})},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Loaded(Tag(4, FrameV4("TIT2", c.data))).Title(), ansi) << c.what;
-    EXPECT_EQ(Loaded(Tag(3, FrameV3("TPE1", c.data))).Artist(), ansi) << c.what;
+    EXPECT_EQ(Loaded(Tag(4, FrameV4("TIT2", c.data))).Title(), utf8) << c.what;
+    EXPECT_EQ(Loaded(Tag(3, FrameV3("TPE1", c.data))).Artist(), utf8) << c.what;
   }
+  const CodePage saved = TagCodePage;
+  TagCodePage.Kind = CodePageKind::Oem;  // 866 here
+  EXPECT_EQ(Loaded(Tag(3, FrameV3("TPE1", cases[0].data))).Artist(), utf8);
+  EXPECT_EQ(Loaded(Tag(3, FrameV3("TPE1", Latin1("\x8A\xA8\xAD\xAE")))).Artist(), "Кино");
+  TagCodePage.Kind = CodePageKind::Ansi;  // 1251
+  EXPECT_EQ(Loaded(Tag(3, FrameV3("TPE1", Latin1("\xCA\xE8\xED\xEE")))).Artist(), "Кино");
+  TagCodePage = saved;
   // Unknown encodings are not read.
   EXPECT_EQ(Loaded(Tag(3, FrameV3("TIT2", Cat({{4}, Text("Title")})))).Title(), "");
 }
@@ -368,7 +378,7 @@ TEST_F(ID3v2Read, FrameFlagsDecideWhatIsRead) {
   };
   for (const Case& c : v4) {
     const ID3v2Tag tag = Loaded(Tag(4, Cat({c.frame, FrameV4("TPE1", Latin1("After"))})));
-    EXPECT_EQ(tag.Title(), c.title) << c.what;
+    EXPECT_EQ(tag.Title(), BytesToUtf8(c.title, TagCodePage)) << c.what;
     EXPECT_EQ(tag.Artist(), "After") << c.what;
   }
 }
@@ -391,7 +401,7 @@ TEST_F(ID3v2Read, UnsynchronisationOfTheWholeTagIsUndone) {
                         Text("TP1"), {0, 0, 6}, Latin1("After")});
   for (const auto& [version, body] : {std::pair{uint8_t{2}, v2}, std::pair{uint8_t{3}, v3}}) {
     const ID3v2Tag tag = Loaded(Cat({Header(version, 0x80, static_cast<uint32_t>(body.size())), body}));
-    EXPECT_EQ(tag.Title(), "A\xFF\xFF") << int{version};
+    EXPECT_EQ(tag.Title(), BytesToUtf8("A\xFF\xFF", TagCodePage)) << int{version};
     EXPECT_EQ(tag.Artist(), "After") << int{version};
     EXPECT_EQ(tag.TagSize(), static_cast<int64_t>(body.size() + 10));
   }
@@ -400,7 +410,7 @@ TEST_F(ID3v2Read, UnsynchronisationOfTheWholeTagIsUndone) {
   const Bytes v4Title = {0, 'B', 0xFF, 0x00, 0xF0};  // "B" FF F0
   const ID3v2Tag v4 =
       Loaded(Tag(4, Cat({FrameV4("TIT2", v4Title), FrameV4("TPE1", Latin1("After"))}), 0, 0x80));
-  EXPECT_EQ(v4.Title(), "B\xFF\xF0");
+  EXPECT_EQ(v4.Title(), BytesToUtf8("B\xFF\xF0", TagCodePage));
   EXPECT_EQ(v4.Artist(), "After");
 }
 

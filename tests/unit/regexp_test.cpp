@@ -64,10 +64,13 @@ TEST(Regexp, SearchFindsTheFirstMatchAnywhere) {
   EXPECT_EQ(re.Execute("no digits", &error), Regexp::Result::NoMatch);
   EXPECT_EQ(re.Substitute("<$&>"), "<>");
 
-  // The subject may hold bytes above 127 and zero bytes.
+  // The subject may hold zero bytes; a character beyond ASCII is matched whole.
   ASSERT_TRUE(re.Compile("b(.)c", &error, &position));
-  ASSERT_EQ(re.Execute(std::string("a\0b\xE9" "c", 5), &error), Regexp::Result::Match);
-  EXPECT_EQ(re.Substitute("$1"), "\xE9");
+  ASSERT_EQ(re.Execute(std::string("a\0b\xC3\xA9" "c", 6), &error), Regexp::Result::Match);
+  EXPECT_EQ(re.Substitute("$1"), "\xC3\xA9");
+  ASSERT_TRUE(re.Compile("(\\w+) (\\w+)", &error, &position));
+  ASSERT_EQ(re.Execute("Группа Крови", &error), Regexp::Result::Match);
+  EXPECT_EQ(re.Substitute("$2, $1"), "Крови, Группа");
 }
 
 TEST(Regexp, CompileErrorsGiveTextAndPosition) {

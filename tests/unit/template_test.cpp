@@ -14,6 +14,7 @@
 #include "audio/mpeg_audio.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
+#include "tags/utf8.h"
 #include "test_host.h"
 
 namespace batch {
@@ -290,14 +291,27 @@ TEST_F(TemplateTest, PathMarkers) {
     EXPECT_EQ(Format("%E|%F|%G", 0, c.fullName), c.expected) << c.fullName;
 }
 
-TEST_F(TemplateTest, PathMarkersAreConvertedToTheTagCodePage) {
-  CharTableSet koi8{};
-  for (int b = 0; b < 256; ++b) koi8.EncodeTable[b] = koi8.DecodeTable[b] = static_cast<uint8_t>(b);
-  koi8.EncodeTable[0x80] = 0xE1;  // 866 "А" -> KOI8-R "А"
-  koi8.EncodeTable[0xA0] = 0xC1;  // "а"
-  tags::TagCodePage.Kind = tags::CodePageKind::HostTable;
-  std::memcpy(&tags::TagCodePage.Table, &koi8, sizeof koi8);
-  EXPECT_EQ(Format("%E%F%G", 0, Sep("C:\\\x80\\\xA0.\x80")), Sep("C:\\\xE1\\\xC1.\xE1"));
+// Paths are the host's text (OEM 866 here): their pieces are read into UTF-8,
+// whatever the tag code page.
+TEST_F(TemplateTest, PathMarkersAreReadFromTheHostsText) {
+  for (tags::CodePageKind page : {tags::CodePageKind::Ansi, tags::CodePageKind::HostTable}) {
+    tags::TagCodePage.Kind = page;
+    EXPECT_EQ(Format("%E%F%G", 0, Sep("C:\\\x80\\\xA0.\x80")), Sep("C:\\А\\а.А"));
+  }
+}
+
+// Widths, alignment, cuts and the pad character count characters of UTF-8
+// text, never bytes.
+TEST_F(TemplateTest, WidthsCountCharacters) {
+  audio_.ID3v2().SetTitle("Ωmega");
+  audio_.ID3v2().SetArtist("Группа");
+  audio_.ID3v2().SetAlbum("東京");
+  EXPECT_EQ(Format("[%2{R,8,*}]"), "[***Ωmega]");
+  EXPECT_EQ(Format("[%2{L,7}]"), "[Ωmega  ]");
+  EXPECT_EQ(Format("[%3{L,3, ,L}|%3{L,3, ,R}]"), "[Гру|ппа]");
+  EXPECT_EQ(Format("[%4{C,6,·}]"), "[··東京··]");
+  EXPECT_EQ(Format("[%4{L,1, ,L}]"), "[東]");
+  EXPECT_EQ(Format("[%3{L,6, ,L}]"), "[Группа]");
 }
 
 TEST_F(TemplateTest, AudioMarkers) {
@@ -408,9 +422,6 @@ class CaseModifiers : public ::testing::Test {
   testhost::TestHost host_;
 };
 
-// Code page 866 texts.
-const std::string kPrivetMir = "\xAF\xE0\xA8\xA2\xA5\xE2 \x8C\x88\x90";  // "привет МИР"
-
 TEST_F(CaseModifiers, TransliterateTheWholeAlphabet) {
   const char* const latin[32] = {"a", "b",  "v",  "g",  "d",   "e", "zh", "z", "i", "j",  "k",
                                  "l", "m",  "n",  "o",  "p",   "r", "s",  "t", "u", "f",  "h",
@@ -418,16 +429,26 @@ TEST_F(CaseModifiers, TransliterateTheWholeAlphabet) {
   for (int i = 0; i < 32; ++i) {
     std::string upper = latin[i];
     upper[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[0])));
-    const char capital = static_cast<char>(0x80 + i);
-    const char small = static_cast<char>(i < 16 ? 0xA0 + i : 0xE0 + i - 16);
-    EXPECT_EQ(Transliterate(std::string(1, capital)), upper) << i;
-    EXPECT_EQ(Transliterate(std::string(1, small)), latin[i]) << i;
+    std::string capital, small;
+    tags::AppendUtf8(capital, static_cast<char32_t>(0x0410 + i));
+    tags::AppendUtf8(small, static_cast<char32_t>(0x0430 + i));
+    EXPECT_EQ(Transliterate(capital), upper) << i;
+    EXPECT_EQ(Transliterate(small), latin[i]) << i;
   }
-  EXPECT_EQ(Transliterate("\xF0\xF1"), "Ee");
-  EXPECT_EQ(Transliterate(kPrivetMir), "privet MIR");
-  EXPECT_EQ(Transliterate("\x86\xE3\xE0\xAD\xA0\xAB 1-\xA9"), "Zhurnal 1-j");
-  // Pseudo-graphics and ASCII pass unchanged.
-  EXPECT_EQ(Transliterate("a\xB0\xDF\xF2\xFF"), "a\xB0\xDF\xF2\xFF");
+  EXPECT_EQ(Transliterate("Ёё"), "Ee");
+  EXPECT_EQ(Transliterate("привет МИР"), "privet MIR");
+  EXPECT_EQ(Transliterate("Журнал 1-й"), "Zhurnal 1-j");
+  // Other scripts, symbols and ASCII pass unchanged.
+  EXPECT_EQ(Transliterate("a░Ωé東"), "a░Ωé東");
+}
+
+// Letter case is Unicode's: Cyrillic, Greek and accented Latin letters change
+// whatever code page the host works in.
+TEST_F(CaseModifiers, CaseOfEveryScript) {
+  EXPECT_EQ(CapitalizeFirst("ГРУППА крови"), "Группа крови");
+  EXPECT_EQ(CapitalizeWords("ωmega éLAN группа-крови 2x"), "Ωmega Élan Группа-Крови 2X");
+  EXPECT_EQ(SwapCase("Ωmega Bjørk"), "ωMEGA bJØRK");
+  EXPECT_EQ(CapitalizeFirst(""), "");
 }
 
 }  // namespace
