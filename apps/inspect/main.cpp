@@ -21,6 +21,7 @@
 
 #include "audio/mpeg_audio.h"
 #include "sys/sys.h"
+#include "tags/codepage.h"
 #include "tags/codepage_guess.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
@@ -44,8 +45,9 @@ const char kUsage[] =
     "MPEG audio properties and its ID3v1 and ID3v2 tags as the Tagwright plug-in\n"
     "reads them.\n"
     "\n"
-    "  --codepage N  code page of the tag text (default: the system's ANSI code\n"
-    "                page, 1252 or 1251; 866 for DOS text)\n"
+    "  --codepage N  code page of 8-bit tag text, the ID3v1 tag and ID3v2 frames\n"
+    "                without Unicode (default: the system's ANSI code page, 1252\n"
+    "                or 1251; 866 for DOS text)\n"
     "  --codepage guess\n"
     "                guess the code page of each file's 8-bit tag text among\n"
     "                1251, 866, 20866 (KOI8-R) and 1252, as the plug-in's\n"
@@ -61,9 +63,11 @@ const char kUsage[] =
     "frame's position in the file (tags included). \"vbr\" names the header in\n"
     "the first frame that counts the file's frames: \"Xing\" or \"VBRI\" (variable\n"
     "bit rate), \"Info\" (LAME's, in a constant bit rate file), or null. Tag text\n"
-    "is converted to UTF-8; a byte the code page does not define, and a byte of\n"
-    "a file name that is not UTF-8, is written as the four characters \\xNN (its\n"
-    "value in hex).\n"
+    "is written in UTF-8, in every locale: the text of Unicode frames as it is,\n"
+    "8-bit text converted from the code page (a byte the code page does not\n"
+    "define becomes the C1 control of its value, else U+F7NN). A byte of a file\n"
+    "name that is not UTF-8 is written as the four characters \\xNN (its value\n"
+    "in hex).\n"
     "\n"
     "Exit status: 0 when every file was read, 1 when some could not be, 2 for\n"
     "bad usage.\n";
@@ -168,17 +172,19 @@ class JsonLine {
   bool first_ = true;
 };
 
-// A candidate of --codepage guess.
-struct GuessPage {
-  unsigned number;
-  inspect::ByteDecoder decoder;
-};
+// The tag code page that reads 8-bit text in the Windows code page `number`.
+tags::CodePage PageOfNumber(unsigned number) {
+  tags::CodePage page;
+  page.Kind = tags::CodePageKind::HostTable;
+  std::snprintf(page.Table.TableName, sizeof page.Table.TableName, "CP%u", number);
+  return page;
+}
 
 class Inspector {
  public:
-  explicit Inspector(inspect::ByteDecoder decoder) : decoder_(std::move(decoder)) {}
-  Inspector(inspect::ByteDecoder decoder, std::vector<GuessPage> guessPages)
-      : decoder_(std::move(decoder)), guessPages_(std::move(guessPages)) {}
+  // `guessPages`: the candidates of --codepage guess, none without it.
+  Inspector(unsigned codePage, std::vector<unsigned> guessPages)
+      : codePage_(codePage), guessPages_(std::move(guessPages)) {}
 
   void Named(const fs::path& path) {
     std::error_code error;
@@ -272,6 +278,7 @@ class Inspector {
   bool Analyze(const std::string& name) {
     guessed_.reset();
     eightBit_.clear();
+    tags::TagCodePage = PageOfNumber(codePage_);
     if (const auto oem = inspect::Utf8ToOem(name)) return audio_.Analyze(*oem) && Guess(*oem);
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -286,25 +293,30 @@ class Inspector {
 
   // --codepage guess: the code page of the file's 8-bit text (that of its
   // ID3v2 frames under encoding 0 and of its ID3v1 tag), scored as the
-  // plug-in's conversion scores it. False when the tag cannot be read.
+  // plug-in's conversion scores it; the file is then read again in it. False
+  // when the tag cannot be read.
   bool Guess(const std::string& path) {
     if (guessPages_.empty()) return true;
     const auto texts = tags::ID3v2Tag::EightBitTexts(path);
     if (!texts) return false;
     eightBit_ = *texts;
+    // The ID3v1 fields' bytes: the code page that read them writes them back.
     const tags::ID3v1Tag& v1 = audio_.ID3v1();
-    for (const std::string* field : {&v1.Title(), &v1.Artist(), &v1.Album(), &v1.Comment()})
-      if (tags::HasHighBytes(*field)) eightBit_.push_back(*field);
+    for (const std::string* field : {&v1.Title(), &v1.Artist(), &v1.Album(), &v1.Comment()}) {
+      std::string bytes;
+      tags::Utf8ToBytes(*field, tags::TagCodePage, &bytes);
+      if (tags::HasHighBytes(bytes)) eightBit_.push_back(bytes);
+    }
     if (eightBit_.empty()) return true;
     std::vector<tags::TextDecoder> decoders;
-    for (const GuessPage& page : guessPages_) {
-      const unsigned number = page.number;
+    for (const unsigned number : guessPages_) {
       decoders.push_back([number](std::string_view text) {
         return sys::CodePageToWide(number, text.data(), text.size());
       });
     }
     guessed_ = tags::GuessCodePage(eightBit_, decoders);
-    return true;
+    tags::TagCodePage = PageOfNumber(guessPages_[*guessed_]);
+    return audio_.Analyze(path);
   }
 
   void Unread(const std::string& path, const std::string& error) {
@@ -349,7 +361,7 @@ class Inspector {
     if (!guessPages_.empty()) {
       line_.Key("codepage");
       if (guessed_) {
-        line_.Value(guessPages_[*guessed_].number);
+        line_.Value(guessPages_[*guessed_]);
       } else {
         line_.Null();
       }
@@ -427,24 +439,18 @@ class Inspector {
   // (text of Unicode frames, which the tag holds in the ANSI code page) as
   // without one.
   template <size_t N>
-  void Text(const char (&key)[N], const std::string& bytes) {
+  void Text(const char (&key)[N], const std::string& text) {
     line_.Key(key);
-    const inspect::ByteDecoder& decoder =
-        guessed_ && std::find(eightBit_.begin(), eightBit_.end(), bytes) != eightBit_.end()
-            ? guessPages_[*guessed_].decoder
-            : decoder_;
-    if (std::all_of(bytes.begin(), bytes.end(), [&decoder](char c) {
-          const auto b = static_cast<unsigned char>(c);
-          return decoder.Same(b) && JsonLine::IsPlain(b);
-        })) {
-      line_.PlainValue(bytes);
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return JsonLine::IsPlain(static_cast<unsigned char>(c)); })) {
+      line_.PlainValue(text);
     } else {
-      line_.Value(decoder.Decode(bytes));
+      line_.Value(inspect::SanitizeUtf8(text));
     }
   }
 
-  inspect::ByteDecoder decoder_;
-  std::vector<GuessPage> guessPages_;
+  unsigned codePage_;
+  std::vector<unsigned> guessPages_;
   std::optional<size_t> guessed_;
   std::vector<std::string> eightBit_;
   audio::MPEGaudio audio_;
@@ -504,22 +510,21 @@ int main(int argc, char** argv) {
   if (paths.empty()) return Usage("no file or folder named");
 
   const unsigned tagCodePage = codePage.value_or(sys::AnsiCodePage());
-  auto decoder = inspect::ByteDecoder::ForCodePage(tagCodePage);
-  if (!decoder) {
+  if (!inspect::KnownCodePage(tagCodePage)) {
     return Usage(("code page " + std::to_string(tagCodePage) + " is not known").c_str());
   }
 
   static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  std::vector<GuessPage> guessPages;
+  std::vector<unsigned> guessPages;
   if (guess) {
     for (const unsigned number : {1251u, 866u, 20866u, 1252u}) {
-      auto candidate = inspect::ByteDecoder::ForCodePage(number);
-      if (!candidate) return Usage(("code page " + std::to_string(number) + " is not known").c_str());
-      guessPages.push_back({number, std::move(*candidate)});
+      if (!inspect::KnownCodePage(number))
+        return Usage(("code page " + std::to_string(number) + " is not known").c_str());
+      guessPages.push_back(number);
     }
   }
-  Inspector inspector(std::move(*decoder), std::move(guessPages));
+  Inspector inspector(tagCodePage, std::move(guessPages));
   for (const std::string& path : paths) inspector.Named(path);
   if (std::fflush(stdout) != 0) return kExitSomeUnread;
   return inspector.AllRead() ? kExitAllRead : kExitSomeUnread;

@@ -70,32 +70,11 @@ size_t Utf8SequenceLength(const std::string& s, size_t i) {
 
 }  // namespace
 
-std::optional<ByteDecoder> ByteDecoder::ForCodePage(unsigned codePage) {
+bool KnownCodePage(unsigned codePage) {
   iconv_t cd = iconv_open("UTF-8", IconvName(codePage).c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  ByteDecoder decoder;
-  for (int b = 0; b < 256; ++b) {
-    const auto utf8 = Convert(cd, std::string(1, static_cast<char>(b)));
-    decoder.table_[b] = utf8 && !utf8->empty() ? *utf8 : Escaped(static_cast<unsigned char>(b));
-    decoder.same_[b] = decoder.table_[b] == std::string(1, static_cast<char>(b));
-  }
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   iconv_close(cd);
-  return decoder;
-}
-
-std::string ByteDecoder::Decode(const std::string& bytes) const {
-  std::string out;
-  out.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size();) {
-    // Runs of bytes that stand for themselves go over in one piece.
-    size_t end = i;
-    while (end < bytes.size() && same_[static_cast<unsigned char>(bytes[end])]) ++end;
-    out.append(bytes, i, end - i);
-    if (end == bytes.size()) break;
-    out += table_[static_cast<unsigned char>(bytes[end])];
-    i = end + 1;
-  }
-  return out;
+  return true;
 }
 
 std::string SanitizeUtf8(const std::string& text) {

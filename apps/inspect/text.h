@@ -1,27 +1,15 @@
-// Text conversions of tagwright-inspect: tag bytes to UTF-8, native file names
-// to the OEM text the analysis takes.
+// Text conversions of tagwright-inspect: code pages it can read, UTF-8 it
+// prints, native file names to the OEM text the analysis takes.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 
 namespace inspect {
 
-// A single-byte code page turned into UTF-8, one byte at a time. A byte the
-// code page does not define is written as the four characters \xNN.
-class ByteDecoder {
- public:
-  // Nothing when iconv does not know the code page.
-  static std::optional<ByteDecoder> ForCodePage(unsigned codePage);
-  std::string Decode(const std::string& bytes) const;
-  // The byte decodes to itself.
-  bool Same(unsigned char byte) const { return same_[byte]; }
-
- private:
-  std::array<std::string, 256> table_;
-  std::array<bool, 256> same_{};  // the byte is its own UTF-8 (ASCII, mostly)
-};
+// Whether iconv knows the Windows code page `codePage` (1251, 866, 20866 for
+// KOI8-R, 28592 for ISO-8859-2 ...).
+bool KnownCodePage(unsigned codePage);
 
 // Valid UTF-8 as it stands; every byte of an invalid sequence as \xNN.
 std::string SanitizeUtf8(const std::string& text);

@@ -11,7 +11,6 @@
 
 #include "sys/sys.h"
 #include "tags/codepage.h"
-#include "tags/text_order.h"
 #include "tags/utf8.h"
 
 namespace tags {
@@ -79,8 +78,17 @@ const Codec& CodecOfNumber(unsigned number) {
   return *slot;
 }
 
-// A host table whose name is a known code page reads bytes as that code page
-// does; another one through its decoding to OEM.
+bool SameAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// A host table whose name is a known code page ("CP" and its number too)
+// reads bytes as that code page does; another one through its decoding to OEM.
 unsigned NumberOfTableName(const char* name) {
   struct Known {
     const char* name;
@@ -94,7 +102,11 @@ unsigned NumberOfTableName(const char* name) {
       {"CP866", 866},         {"CP437", 437},
   };
   for (const Known& k : kKnown)
-    if (HostTextOrder.compareNoCase(name, k.name) == 0) return k.number;
+    if (SameAsciiNoCase(name, k.name)) return k.number;
+  const std::string_view text(name);
+  if (text.size() > 2 && text.size() <= 7 && SameAsciiNoCase(text.substr(0, 2), "CP") &&
+      text.find_first_not_of("0123456789", 2) == std::string_view::npos)
+    return static_cast<unsigned>(std::stoul(std::string(text.substr(2))));
   return 0;
 }
 

@@ -42,11 +42,13 @@ class Inspect : public ::testing::Test {
   }
 
   // `withErrors`: stderr is kept in Result::err (read after the run).
-  Result Run(const std::string& arguments, bool withErrors = false) {
+  // `locale`, when given, is the program's LC_ALL.
+  Result Run(const std::string& arguments, bool withErrors = false, const char* locale = nullptr) {
     Result r;
     const fs::path errors = dir_ / ".stderr";
     const std::string sink = withErrors ? Quoted(errors) : std::string("/dev/null");
-    FILE* pipe = popen((program_ + " " + arguments + " 2>" + sink).c_str(), "r");
+    const std::string env = locale ? std::string("env -u TAGWRIGHT_CODEPAGES LC_ALL=") + locale + " " : "";
+    FILE* pipe = popen((env + program_ + " " + arguments + " 2>" + sink).c_str(), "r");
     if (!pipe) return r;
     char buffer[4096];
     size_t got;
@@ -152,10 +154,36 @@ TEST_F(Inspect, TagTextIsConvertedFromTheChosenCodePage) {
   WriteMp3(dir_ / "t.mp3", "Caf\xE9 \x81");
   Result r = Run("--codepage 1252 " + Quoted(dir_ / "t.mp3"));
   ASSERT_EQ(r.lines.size(), 1u);
-  EXPECT_EQ(r.lines[0]["id3v1"]["title"], "Caf\xC3\xA9 \\x81");
+  EXPECT_EQ(r.lines[0]["id3v1"]["title"], "Caf\xC3\xA9 \xC2\x81");  // U+0081, a C1 control
   r = Run("--codepage=866 " + Quoted(dir_ / "t.mp3"));
   ASSERT_EQ(r.lines.size(), 1u);
   EXPECT_EQ(r.lines[0]["id3v1"]["title"], "Caf\xD1\x89 \xD0\x91");
+}
+
+// Unicode frames come out as they are in every locale and whatever the code
+// page of 8-bit text: frames that mutagen wrote in UTF-16, UTF-16BE and UTF-8.
+TEST_F(Inspect, UnicodeFramesComeOutAsTheyAreInEveryLocale) {
+  const fs::path file = dir_ / "u.mp3";
+  WriteMp3(file);
+  const std::string write =
+      "python3 -c 'import sys\n"
+      "from mutagen.id3 import ID3, TIT2, TPE1, TALB\n"
+      "t = ID3()\n"
+      "t.add(TIT2(encoding=1, text=[\"\u03a9mega \u0413\u0440\u0443\u043f\u043f\u0430\"]))\n"
+      "t.add(TPE1(encoding=3, text=[\"Bj\u00f8rk \u00fc\"]))\n"
+      "t.add(TALB(encoding=2, text=[\"\u6771\u4eac\"]))\n"
+      "t.save(sys.argv[1], v2_version=4)' " + Quoted(file) + " 2>/dev/null";
+  if (std::system(write.c_str()) != 0) GTEST_SKIP() << "mutagen missing";
+  for (const char* locale : {"C.UTF-8", "en_US.UTF-8", "ru_RU.UTF-8"}) {
+    for (const char* option : {"", "--codepage 1251 ", "--codepage 866 "}) {
+      SCOPED_TRACE(std::string(locale) + " " + option);
+      const Result r = Run(std::string(option) + Quoted(file), false, locale);
+      ASSERT_EQ(r.lines.size(), 1u) << r.out;
+      EXPECT_EQ(r.lines[0]["id3v2"]["title"], "Ωmega Группа");
+      EXPECT_EQ(r.lines[0]["id3v2"]["artist"], "Bjørk ü");
+      EXPECT_EQ(r.lines[0]["id3v2"]["album"], "東京");
+    }
+  }
 }
 
 // With a guess each file's 8-bit text is read in its own code page: "Цой" in
