@@ -166,7 +166,7 @@ TEST_F(Inspect, UnicodeFramesComeOutAsTheyAreInEveryLocale) {
   const fs::path file = dir_ / "u.mp3";
   WriteMp3(file);
   const std::string write =
-      "python3 -c 'import sys\n"
+      "/usr/bin/python3 -c 'import sys\n"
       "from mutagen.id3 import ID3, TIT2, TPE1, TALB\n"
       "t = ID3()\n"
       "t.add(TIT2(encoding=1, text=[\"\u03a9mega \u0413\u0440\u0443\u043f\u043f\u0430\"]))\n"
