@@ -1,7 +1,10 @@
 #include "batch_scenario.h"
 
+#include <cstdio>
+
 #include "hostsim/fs.h"
 #include "sys/sys.h"
+#include "tags/codepage.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
 
@@ -44,16 +47,23 @@ void BatchScenario::MakeMp3(const std::string& relative, const Tags& t) {
     ASSERT_TRUE(f.Write(audio.data(), audio.size()));
     ASSERT_TRUE(f.Close());
   }
-  // The same texts in either kind of tag.
+  // The same texts in either kind of tag, their bytes as they stand: read as
+  // ISO-8859-1, which has a character for every byte, and written so.
+  tags::CodePage latin1;
+  latin1.Kind = tags::CodePageKind::HostTable;
+  std::snprintf(latin1.Table.TableName, sizeof latin1.Table.TableName, "ISO-8859-1");
+  const tags::CodePage saved = tags::TagCodePage;
+  tags::TagCodePage = latin1;
   auto writeTag = [&](auto&& tag) {
     ASSERT_TRUE(tag.Load(path));
-    tag.SetTitle(t.title);
-    tag.SetArtist(t.artist);
-    tag.SetAlbum(t.album);
+    tag.SetTitle(tags::BytesToUtf8(t.title, latin1));
+    tag.SetArtist(tags::BytesToUtf8(t.artist, latin1));
+    tag.SetAlbum(tags::BytesToUtf8(t.album, latin1));
     ASSERT_TRUE(tag.Save(path)) << path;
   };
   if (t.v2) writeTag(tags::ID3v2Tag());
   if (t.v1) writeTag(tags::ID3v1Tag());
+  tags::TagCodePage = saved;
 }
 
 bool BatchScenario::Exists(const std::string& relative) const {

@@ -12,6 +12,7 @@
 
 namespace {
 
+using scenario::ListText;
 using scenario::PluginScenario;
 
 // Keeps every message shown and lets the test act when the screen changes
@@ -149,7 +150,7 @@ TEST_F(EndOfWalk, AFailedSyncAtTheEndIsSaidLikeAFailedWrite) {
       }
     }
   }
-  EXPECT_EQ(ReadFile("M\\a.lst"), "a\r\na\r\n");
+  EXPECT_EQ(ReadFile("M\\a.lst"), ListText("a\r\na\r\n"));
 }
 
 // Whatever single file operation of a save fails, from the reading of the

@@ -17,6 +17,7 @@
 
 namespace {
 
+using scenario::ListText;
 using scenario::PluginScenario;
 using scenario::Quoted;
 
@@ -207,7 +208,7 @@ TEST_F(Failures, AListFileThatCannotTakeALineIsSaid) {
            "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("ERRORTYPE"), std::string::npos) << output_;
-  EXPECT_EQ(ReadFile("b.lst"), "b\r\n");
+  EXPECT_EQ(ReadFile("b.lst"), ListText("b\r\n"));
 
   // One list for all, in a folder that does not exist: No stops at the first file.
   ASSERT_TRUE(
@@ -283,7 +284,7 @@ TEST_F(Failures, AFolderThatCannotBeReadIsSaid) {
       << host_->failure() << output_;
   ASSERT_EQ(driver_->messages.size(), 1u);
   ExpectFailureWarning(driver_->messages[0], sys::kErrorWriteFault);
-  EXPECT_EQ(ReadFile("list.txt"), "z\r\n");
+  EXPECT_EQ(ReadFile("list.txt"), ListText("z\r\n"));
 
   // A folder met inside the walk (0sub comes first in M): stopping there
   // ends the walk before a.mp3, b.mp3 and z.mp3.
@@ -297,7 +298,7 @@ TEST_F(Failures, AFolderThatCannotBeReadIsSaid) {
                "expect-end\n",
                [](FaultDriver& d) { d.afterDialog = [] { sys::FailFileOperationsFrom(2, 1); }; }))
       << host_->failure() << output_;
-  EXPECT_EQ(ReadFile("list.txt"), "z\r\n");
+  EXPECT_EQ(ReadFile("list.txt"), ListText("z\r\n"));
 }
 
 // Both tags written on a read-only file, one of them by a rebuild through a

@@ -7,6 +7,7 @@
 
 namespace {
 
+using scenario::ListText;
 using scenario::BatchScenario;
 using scenario::Quoted;
 
@@ -43,8 +44,8 @@ TEST_F(FileListScenario, OneListPerAlbumAppendedRunAfterRunWithTheCounterRestart
   const std::string listName = Path("lists\\%4.txt");
   const std::string format = "%0{1,R,3,0}. %3 - %2";
   ASSERT_TRUE(Play(Run(listName, format))) << host_->failure() << "\n" << Transcript();
-  EXPECT_EQ(ReadFile("lists\\First.txt"), "001. Band - Song\r\n002. Band - Other\r\n");
-  EXPECT_EQ(ReadFile("lists\\Second.txt"), "001. Group - Third\r\n");
+  EXPECT_EQ(ReadFile("lists\\First.txt"), ListText("001. Band - Song\r\n002. Band - Other\r\n"));
+  EXPECT_EQ(ReadFile("lists\\Second.txt"), ListText("001. Group - Third\r\n"));
   EXPECT_EQ(RegValue("FileListDialog", "FileListName"), listName);
   EXPECT_EQ(RegValue("FileListDialog", "Format"), format);
   EXPECT_EQ(RegValue("FileListDialog", "CharacterTable"), "Windows text");
@@ -60,8 +61,8 @@ TEST_F(FileListScenario, OneListPerAlbumAppendedRunAfterRunWithTheCounterRestart
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile("lists\\First.txt"),
-            "001. Band - Song\r\n002. Band - Other\r\n001. Band - Song\r\n002. Band - Other\r\n");
-  EXPECT_EQ(ReadFile("lists\\Second.txt"), "001. Group - Third\r\n001. Group - Third\r\n");
+            ListText("001. Band - Song\r\n002. Band - Other\r\n001. Band - Song\r\n002. Band - Other\r\n"));
+  EXPECT_EQ(ReadFile("lists\\Second.txt"), ListText("001. Group - Third\r\n001. Group - Third\r\n"));
 }
 
 TEST_F(FileListScenario, WithoutTheRestartTheCounterRunsOnAcrossFolders) {
@@ -69,7 +70,7 @@ TEST_F(FileListScenario, WithoutTheRestartTheCounterRunsOnAcrossFolders) {
   Start();
   ASSERT_TRUE(Play(Run(Path("lists\\all.txt"), "%0{1,R,3,0}. %2")))
       << host_->failure() << "\n" << Transcript();
-  EXPECT_EQ(ReadFile("lists\\all.txt"), "001. Song\r\n002. Other\r\n003. Third\r\n");
+  EXPECT_EQ(ReadFile("lists\\all.txt"), ListText("001. Song\r\n002. Other\r\n003. Third\r\n"));
 }
 
 // The warning names the list; No stops the walk, the files keep their marks.
@@ -106,9 +107,9 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
     const char* list;
     std::string line;
   } cases[] = {
-      {"Dos text", "dos.txt", std::string(kArtist866) + " - Song\r\n"},
-      {"Windows text", "win.txt", std::string(kArtist1251) + " - Song\r\n"},
-      {"KOI8-R", "koi.txt", std::string(kArtistKoi8) + " - Song\r\n"},
+      {"Dos text", "dos.txt", ListText(std::string(kArtist866) + " - Song\r\n")},
+      {"Windows text", "win.txt", ListText(std::string(kArtist1251) + " - Song\r\n")},
+      {"KOI8-R", "koi.txt", ListText(std::string(kArtistKoi8) + " - Song\r\n")},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(Play("panel ru select k.mp3\n"
@@ -133,7 +134,7 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
   EXPECT_EQ(ReadFile(std::string("lists\\") + kAlbum866 + ".txt"),
-            std::string(kArtistKoi8) + " - Song\r\n");
+            std::string(kArtistKoi8) + ListText(" - Song\r\n"));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include "scenario_support.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -28,6 +30,14 @@ int Pid() {
 }
 
 }  // namespace
+
+std::string ListText(std::string text) {
+  for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) {
+    text.replace(at, 2, sys::kLineEnd);
+    at += std::strlen(sys::kLineEnd);
+  }
+  return text;
+}
 
 std::string ModulePath() {
 #if defined(_WIN32)

@@ -23,6 +23,10 @@ namespace scenario {
 // The plug-in module this build made (under Wine a Windows path on drive Z:).
 std::string ModulePath();
 
+// A list file's expected text, in which "\r\n" stands for the end of a line
+// as the plug-in writes it on this system.
+std::string ListText(std::string text);
+
 // Sets the variable, or removes it when `value` is empty.
 void SetEnv(const char* name, const std::optional<std::string>& value);
 std::optional<std::string> GetEnv(const char* name);

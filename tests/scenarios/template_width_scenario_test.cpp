@@ -8,6 +8,7 @@
 
 namespace {
 
+using scenario::ListText;
 using scenario::BatchScenario;
 using scenario::Quoted;
 
@@ -82,7 +83,7 @@ TEST_F(TemplateWidthScenario, FileListDialogChecksTheLineAndTheListName) {
                    "dialog Id3Desc press \"OK\"\n"
                    "expect-end\n"))
       << host_->failure() << "\n" << Transcript();
-  EXPECT_EQ(ReadFile("music\\list.txt"), "Song..|\r\n");
+  EXPECT_EQ(ReadFile("music\\list.txt"), ListText("Song..|\r\n"));
 }
 
 TEST_F(TemplateWidthScenario, TagCreationChecksTheTemplatesOfTheTickedFields) {

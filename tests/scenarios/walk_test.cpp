@@ -10,6 +10,7 @@
 
 namespace {
 
+using scenario::ListText;
 using scenario::PluginScenario;
 using scenario::Quoted;
 
@@ -376,7 +377,7 @@ TEST_F(Walk, TheFileListShowsProgressAndCountsPerFolder) {
         << host_->failure() << output_;
     // d, e, a and noise pass the masks: four steps, noise's included.
     EXPECT_EQ(PluginScenario::Bars(output_), (std::vector<int>{0, 10, 21, 32, 43}));
-    EXPECT_EQ(ReadFile(list), reset ? "0 d\r\n1 e\r\n0 a\r\n" : "0 d\r\n1 e\r\n2 a\r\n");
+    EXPECT_EQ(ReadFile(list), ListText(reset ? "0 d\r\n1 e\r\n0 a\r\n" : "0 d\r\n1 e\r\n2 a\r\n"));
   }
 }
 
