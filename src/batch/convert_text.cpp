@@ -111,8 +111,8 @@ struct PreviewField {
 
 std::string PreviewLine(const SourceCodePage& page, size_t nameColumns,
                         const std::vector<PreviewField>& fields) {
-  std::string line = page.name.substr(0, nameColumns);
-  line.resize(nameColumns + 1, ' ');
+  std::string line(tags::HostPrefix(page.name, nameColumns));
+  line.append(nameColumns + 1 - tags::HostCharCount(line), ' ');
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) line += " / ";
     const PreviewField& f = fields[i];
@@ -155,11 +155,13 @@ Answer Confirm(const std::string& fullPath, const std::vector<SourceCodePage>& p
   std::memset(items, 0, sizeof items);
   host::BuildDialogItems(specs.data(), items, ConfirmItemCount);
   char shortName[kConfirmWidth];
-  std::snprintf(shortName, sizeof shortName, "%s", fullPath.c_str());
+  const std::string_view fits = tags::HostPrefix(fullPath, SIZE_MAX, sizeof shortName - 1);
+  fits.copy(shortName, fits.size());
+  shortName[fits.size()] = '\0';
   host::TruncPathStr(shortName, kConfirmWidth - 10);
   host::SetItemText(items[ConfirmFile], shortName);
   size_t nameColumns = 0;
-  for (const SourceCodePage& p : pages) nameColumns = std::max(nameColumns, p.name.size());
+  for (const SourceCodePage& p : pages) nameColumns = std::max(nameColumns, tags::HostCharCount(p.name));
   nameColumns = std::min(nameColumns, kMostNameColumns);
   std::vector<FarListItem> entries;
   for (size_t i = 0; i < pages.size(); ++i)

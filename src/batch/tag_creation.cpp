@@ -54,7 +54,7 @@ std::string CaseName(const TagCreationField& field) {
 
 // Returns whether the tag changed.
 bool SetID3v1Field(tags::ID3v1Tag& tag, TagField field, const std::string& text) {
-  const std::string_view value = std::string_view(text).substr(0, kId3v1SetterLimit);
+  const std::string_view value = std::string_view(text).substr(0, tags::PrefixBytes(text, kId3v1SetterLimit));
   switch (field) {
     case TagField::Title: tag.SetTitle(value); break;
     case TagField::Artist: tag.SetArtist(value); break;

@@ -72,6 +72,11 @@ extern CodePage HostCodePage;
 std::string ToHost(std::string_view utf8);
 // The host's text to UTF-8.
 std::string FromHost(std::string_view hostText);
+// The characters of the host's text (its bytes but under UTF-8).
+size_t HostCharCount(std::string_view hostText);
+// The longest start of the host's text of at most `chars` characters and at
+// most `bytes` bytes that ends on a character's boundary.
+std::string_view HostPrefix(std::string_view hostText, size_t chars, size_t bytes = SIZE_MAX);
 
 // In-place conversions of a zero-terminated 8-bit text; each stops at the first
 // zero byte and returns `buffer`.

@@ -216,4 +216,20 @@ std::string ToHost(std::string_view utf8) {
 
 std::string FromHost(std::string_view hostText) { return BytesToUtf8(hostText, HostCodePage); }
 
+size_t HostCharCount(std::string_view hostText) {
+  return HostCodePage.Kind == CodePageKind::Utf8 ? CharCount(hostText) : hostText.size();
+}
+
+std::string_view HostPrefix(std::string_view hostText, size_t chars, size_t bytes) {
+  if (HostCodePage.Kind != CodePageKind::Utf8) return hostText.substr(0, std::min(chars, bytes));
+  size_t end = 0;
+  for (size_t n = 0; n < chars && end < hostText.size(); ++n) {
+    size_t next = end;
+    NextChar(hostText, &next);
+    if (next > bytes) break;
+    end = next;
+  }
+  return hostText.substr(0, end);
+}
+
 }  // namespace tags

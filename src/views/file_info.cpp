@@ -130,11 +130,12 @@ constexpr int kCompactHeight = 19;
 constexpr int kCompactFrameBottom = 17;
 constexpr int kFileInfoTitleLength = 64;
 constexpr int kExtraTitleLength = 40;
-// ID3v1 setters are handed at most this much; the tag cuts to its own sizes.
+// ID3v1 setters are handed at most this many characters; the tag cuts to its
+// own sizes.
 constexpr size_t kV1TextLimit = 255;
 
 void PutText(FarDialogItem& item, std::string_view text) {
-  const size_t n = std::min(text.size(), sizeof(item.Data) - 1);
+  const size_t n = tags::HostPrefix(text, SIZE_MAX, sizeof(item.Data) - 1).size();
   std::memcpy(item.Data, text.data(), n);
   item.Data[n] = '\0';
 }
@@ -215,7 +216,7 @@ TagAction ApplyID3v1(ViewState& s, FarDialogItem* items) {
   auto set = [&](int item, void (tags::ID3v1Tag::*setter)(std::string_view)) {
     if (!Edited(items[item], s.filled[item])) return;
     const std::string text = TagText(items[item]);
-    (tag.*setter)(std::string_view(text).substr(0, kV1TextLimit));
+    (tag.*setter)(std::string_view(text).substr(0, tags::PrefixBytes(text, kV1TextLimit)));
   };
   set(FileInfoItem::V1Title, &tags::ID3v1Tag::SetTitle);
   set(FileInfoItem::V1Artist, &tags::ID3v1Tag::SetArtist);

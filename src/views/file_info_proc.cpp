@@ -25,7 +25,7 @@ constexpr int kLastPrintableKey = 127;
 void SetText(HANDLE dialog, int item, const std::string& text) {
   FarDialogItem copy{};
   if (host::SendDlgMessagePtr(dialog, DM_GETDLGITEM, item, &copy) == 0) return;
-  const size_t n = std::min(text.size(), sizeof(copy.Data) - 1);
+  const size_t n = tags::HostPrefix(text, SIZE_MAX, sizeof(copy.Data) - 1).size();
   std::memcpy(copy.Data, text.data(), n);
   copy.Data[n] = '\0';
   host::SendDlgMessagePtr(dialog, DM_SETDLGITEM, item, &copy);
@@ -45,7 +45,7 @@ std::string Shown(const std::string& tagText) { return tags::ToHost(tagText); }
 
 void PutShown(FarDialogItem& item, const std::string& tagText) {
   const std::string text = Shown(tagText);
-  const size_t n = std::min(text.size(), sizeof(item.Data) - 1);
+  const size_t n = tags::HostPrefix(text, SIZE_MAX, sizeof(item.Data) - 1).size();
   std::memcpy(item.Data, text.data(), n);
   item.Data[n] = '\0';
 }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "host/settings.h"
 #include "settings_sandbox.h"
 #include "sys/sys.h"
+#include "tags/utf8.h"
 
 namespace {
 
@@ -155,6 +157,106 @@ TEST_F(CodePageTest, RecodeGoesThroughOemUnlessBothNameTheSameCodePage) {
   std::strcpy(other.Table.TableName, "KOI8-U");
   tags::Recode(text, koi8, other);
   EXPECT_EQ(text, std::string("xxxxxxxxxxx"));
+}
+
+// 8-bit text and UTF-8: every byte of every kind of code page reads as a
+// character of its own and writes back as itself, so that a text read and
+// written again keeps its bytes, also where the code page defines no
+// character (0x98 of 1251, several bytes of 1253).
+TEST_F(CodePageTest, EveryByteReadsAsACharacterAndWritesBackAsItself) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  std::vector<CodePage> pages(5);
+  pages[0].Kind = CodePageKind::Oem;
+  pages[1].Kind = CodePageKind::Ansi;
+  for (size_t i = 2; i < pages.size(); ++i) pages[i].Kind = CodePageKind::HostTable;
+  const CharTableSet koi8 = Koi8Table();
+  std::memcpy(&pages[2].Table, &koi8, sizeof koi8);
+  std::strcpy(pages[3].Table.TableName, "CP1253");
+  std::strcpy(pages[4].Table.TableName, "ISO-8859-2");
+  for (const CodePage& page : pages) {
+    SCOPED_TRACE(page.Table.TableName);
+    const std::string text = tags::BytesToUtf8(all, page);
+    EXPECT_EQ(tags::CharCount(text), 255u);
+    EXPECT_EQ(tags::UnitsFromUtf8(text).find(u'\xFFFD'), std::u16string::npos);
+    std::string back;
+    EXPECT_TRUE(tags::Utf8ToBytes(text, page, &back));
+    EXPECT_EQ(back, all);
+  }
+  EXPECT_EQ(tags::BytesToUtf8(kAnsi, pages[1]), "Привет, Ёё!");
+  EXPECT_EQ(tags::BytesToUtf8(kOem, pages[0]), "Привет, Ёё!");
+  EXPECT_EQ(tags::BytesToUtf8(kKoi8, pages[2]), "Привет, Ёё!");
+  EXPECT_EQ(tags::BytesToUtf8("\xD9\xEC\xE5\xE3\xE1", pages[3]), "Ωμεγα");
+  EXPECT_EQ(tags::BytesToUtf8("\xA3\xF3\xE6", pages[4]), "Łóć");
+  // Zero bytes (separators of several values) stay.
+  EXPECT_EQ(tags::BytesToUtf8(std::string("a\0\xCF", 3), pages[1]), std::string("a\0П", 4));
+}
+
+// A character the code page lacks is said, and '?' stands for it.
+TEST_F(CodePageTest, CharactersTheCodePageLacksAreSaid) {
+  CodePage ansi;
+  ansi.Kind = CodePageKind::Ansi;
+  std::string bytes;
+  EXPECT_FALSE(tags::Utf8ToBytes("Ωmega Привет", ansi, &bytes));
+  EXPECT_EQ(bytes, "?mega " + kAnsi.substr(0, 6));
+  EXPECT_EQ(tags::FirstUnencodable("Привет Ωmega 東京", ansi), U'Ω');
+  EXPECT_EQ(tags::FirstUnencodable("Привет, Ёё!", ansi), 0u);
+  CodePage utf8;
+  utf8.Kind = CodePageKind::Utf8;
+  EXPECT_EQ(tags::FirstUnencodable("東京", utf8), 0u);
+  EXPECT_TRUE(tags::Utf8ToBytes("東京", utf8, &bytes));
+  EXPECT_EQ(bytes, "東京");
+}
+
+// A host table whose name names no code page reads through its own
+// decoding to OEM.
+TEST_F(CodePageTest, AnUnknownTableReadsThroughItsDecodingToOem) {
+  CodePage page;
+  page.Kind = CodePageKind::HostTable;
+  const CharTableSet koi8 = Koi8Table();
+  std::memcpy(&page.Table, &koi8, sizeof koi8);
+  std::strcpy(page.Table.TableName, "My own KOI8");
+  EXPECT_EQ(tags::BytesToUtf8(kKoi8, page), "Привет, Ёё!");
+  std::string bytes;
+  EXPECT_TRUE(tags::Utf8ToBytes("Привет, Ёё!", page, &bytes));
+  EXPECT_EQ(bytes, kKoi8);
+}
+
+// The host's text is cut on characters' boundaries when it is UTF-8, and
+// counted in characters; OEM text is one byte a character.
+TEST_F(CodePageTest, HostTextIsCutOnCharacterBoundaries) {
+  const CodePage saved = tags::HostCodePage;
+  tags::HostCodePage.Kind = CodePageKind::Utf8;
+  EXPECT_EQ(tags::HostPrefix("Группа", 3), "Гру");
+  EXPECT_EQ(tags::HostPrefix("Группа", 10, 5), "Гр");
+  EXPECT_EQ(tags::HostPrefix("東京", 5, 5), "東");
+  EXPECT_EQ(tags::HostCharCount("Café 東京"), 7u);
+  EXPECT_EQ(tags::ToHost("Ωmega"), "Ωmega");
+  tags::HostCodePage.Kind = CodePageKind::Oem;
+  EXPECT_EQ(tags::HostPrefix(kOem, 3), kOem.substr(0, 3));
+  EXPECT_EQ(tags::HostCharCount(kOem), kOem.size());
+  EXPECT_EQ(tags::ToHost("Привет, Ёё!"), kOem);
+  EXPECT_EQ(tags::ToHost("Ωmega"), "?mega");
+  EXPECT_EQ(tags::FromHost(kOem), "Привет, Ёё!");
+  tags::HostCodePage = saved;
+}
+
+// UTF-8 read one character at a time: malformed and cut sequences give
+// U+FFFD for one byte and are passed, surrogate pairs join.
+TEST(Utf8, CharactersAreReadWholeAndMalformedBytesOneByOne) {
+  const std::string text = "a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80\xC3\x28\xE6\x9D";
+  std::vector<char32_t> chars;
+  for (size_t at = 0; at < text.size();) chars.push_back(tags::NextChar(text, &at));
+  EXPECT_EQ(chars, (std::vector<char32_t>{U'a', U'é', U'東', U'\U0001F600', 0xFFFD, U'(', 0xFFFD, 0xFFFD}));
+  EXPECT_EQ(tags::CharCount("Ωmega"), 5u);
+  EXPECT_EQ(tags::PrefixBytes("Ωmega", 2), 3u);
+  EXPECT_EQ(tags::SuffixStart("Ωmega", 4), 2u);
+  EXPECT_EQ(tags::SuffixStart("ab", 4), 0u);
+  const std::u16string units = u"x\U0001F600\xD800y";
+  EXPECT_EQ(tags::Utf8FromUnits(units), "x\U0001F600\xEF\xBF\xBDy");
+  EXPECT_EQ(tags::UnitsFromUtf8("x\U0001F600y"), u"x\U0001F600y");
+  EXPECT_TRUE(tags::IsAscii("plain text of more than eight bytes"));
+  EXPECT_FALSE(tags::IsAscii("plain text of more than eight bytesé"));
 }
 
 }  // namespace
