@@ -600,10 +600,36 @@ std::vector<std::string> RawFrames(const std::string& file) {
   return frames;
 }
 
+// UTF-16 with byte order mark, as the writer writes it.
 std::string Utf16(const std::u16string& text) {
   std::string out = "\xFF\xFE";
   for (char16_t c : text) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   return out;
+}
+
+// A typed character that the tag code page ("Windows text", 1251) cannot
+// hold is said before the save: No goes back to the view with nothing
+// written; Yes writes "?" for it into ID3v1 and the text in UTF-16 into
+// ID3v2, which so loses nothing.
+TEST_F(FileInfoView, ACharacterTheTagCodePageLacksIsSaidBeforeTheSave) {
+  if (sys::OemCodePage() != 866 || sys::AnsiCodePage() != 1251) {
+    GTEST_SKIP() << "needs OEM 866 and ANSI 1251 (TAGWRIGHT_CODEPAGES or a Russian locale)";
+  }
+  const std::string content = Id3v2(Text("TIT2", "Old")) + Mp3Audio() + Id3v1(kV1);
+  Put("box.mp3", content);
+  const std::string typed =
+      "dialog Id3Edit set \"Title\" \"Ёлка ╬\"\n"
+      "dialog Id3Edit set \"Title\"#2 \"Ёлка ╬\"\n"
+      "dialog Id3Edit press \"Save\"\n"
+      "message expect \"cannot hold the character ╬ (U+256C)\" expect \"Ёлка ╬\" expect \"Save all the same?\" ";
+  ASSERT_TRUE(Play("box.mp3", typed + "button 1\n"
+                   "dialog Id3Edit expect \"Title\"#2 \"Ёлка ╬\"\n"
+                   "dialog Id3Edit press \"Cancel\"\n"));
+  EXPECT_EQ(Get("box.mp3"), content);
+  ASSERT_TRUE(Play("box.mp3", typed + "button 0\n"));
+  const std::string file = Get("box.mp3");
+  EXPECT_EQ(ReadV1(file)->title, "\xA8\xEB\xEA\xE0 ?");
+  EXPECT_EQ(RawFrames(file)[0], Frame("TIT2", "\x01" + Utf16(u"Ёлка ╬")));
 }
 
 // Only the field the user changed is written: text the OEM code page cannot
