@@ -109,8 +109,8 @@ TEST_F(FileListScenario, CyrillicTagsAreWrittenInTheListsCharacterTable) {
   } cases[] = {
       {"Dos text", "dos.txt", ListText(std::string(kArtist866) + " - Song\r\n")},
       {"Windows text", "win.txt", ListText(std::string(kArtist1251) + " - Song\r\n")},
-      {"KOI8-R", "koi.txt", ListText(std::string(kArtistKoi8) + " - Song\r\n")},
       {"UTF-8", "utf8.txt", ListText("Кино - Song\r\n")},
+      {"KOI8-R", "koi.txt", ListText(std::string(kArtistKoi8) + " - Song\r\n")},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(Play("panel ru select k.mp3\n"
