@@ -56,7 +56,7 @@ bool ConfigDialog() {
   host::SetItemText(items[ConfigItem::TagCP], CodePageShownName(ReadString("TagCP", kSubkey, tags::kWindowsText)));
   items[ConfigItem::ResetCounter].Selected = ReadBool("ResetCounter", kSubkey, true) ? 1 : 0;
   items[ConfigItem::KeepFileTime].Selected = ReadBool("KeepFileTime", kSubkey, false) ? 1 : 0;
-  items[ConfigItem::WriteUnicode].Selected = ReadBool("WriteUnicode", kSubkey, false) ? 1 : 0;
+  items[ConfigItem::WriteUnicode].Selected = ReadBool("WriteUnicode", kSubkey, WriteUnicodeByDefault()) ? 1 : 0;
 
   const int closedBy = Dialog(-1, -1, kWidth, kHeight, "Id3Config", items, ConfigItem::Count);
   // The list lives only as long as this call; the kept items must not point at it.

@@ -240,13 +240,21 @@ bool StoreSettingsChange(const std::function<void()>& change) {
   return false;
 }
 
+bool WriteUnicodeByDefault() {
+  // Where the host speaks UTF-8 (Linux), every other program reads 8-bit tag
+  // text as ISO-8859-1 and its users type any script: Unicode is what they
+  // expect. Under FAR 1.70 the 8-bit tags of the DOS and Windows era stay the
+  // default.
+  return tags::HostCodePage.Kind == tags::CodePageKind::Utf8;
+}
+
 void LoadConfig() {
   ProcessExt = ReadString("ProcessExt", "ConfigDialog", "*.mp3");
   ExcludeExt = ReadString("ExcludeExt", "ConfigDialog", "");
   ResetCounter = ReadBool("ResetCounter", "ConfigDialog", true);
   LoadCodePage("TagCP", "ConfigDialog", tags::TagCodePage);
   tags::KeepFileTimes = ReadBool("KeepFileTime", "ConfigDialog", false);
-  tags::WriteUnicodeText = ReadBool("WriteUnicode", "ConfigDialog", false);
+  tags::WriteUnicodeText = ReadBool("WriteUnicode", "ConfigDialog", WriteUnicodeByDefault());
 }
 
 bool DeleteKey(sys::RegKey root, const std::string& path) {

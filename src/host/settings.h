@@ -76,6 +76,9 @@ bool StoreSettingsChange(const std::function<void()>& change);
 // the configuration in memory, then the tag code page from TagCP and whether
 // tag writes keep the file's times from KeepFileTime.
 void LoadConfig();
+// The default of "Write ID3v2 text in Unicode": on where the host's text is
+// UTF-8, off under FAR's OEM text.
+bool WriteUnicodeByDefault();
 
 // Reads the code page setting `valueName` under `subkey` (default "Windows
 // text") into `codePage`. A table name is looked up among the host's tables
