@@ -172,9 +172,15 @@ class JsonLine {
   bool first_ = true;
 };
 
-// The tag code page that reads 8-bit text in the Windows code page `number`.
+// The tag code page that reads 8-bit text in the Windows code page `number`:
+// the system's ANSI or OEM one as the plug-in names them, any other as a
+// host table named by its number.
 tags::CodePage PageOfNumber(unsigned number) {
   tags::CodePage page;
+  if (number == sys::AnsiCodePage() || number == sys::OemCodePage()) {
+    page.Kind = number == sys::AnsiCodePage() ? tags::CodePageKind::Ansi : tags::CodePageKind::Oem;
+    return page;
+  }
   page.Kind = tags::CodePageKind::HostTable;
   std::snprintf(page.Table.TableName, sizeof page.Table.TableName, "CP%u", number);
   return page;

@@ -23,6 +23,10 @@ constexpr char32_t kPrivateUse = 0xF700;
 
 struct Codec {
   std::array<char32_t, 256> decode{};
+  // Each byte's character in UTF-8 (at most 3 bytes: every character of an
+  // 8-bit code page is in the 16-bit plane) and its length.
+  std::array<std::array<char, 4>, 256> utf8{};
+  std::array<uint8_t, 256> utf8Length{};
   std::vector<std::pair<char32_t, uint8_t>> encode;  // sorted by character; bytes of 128 and above
   bool asciiIsAscii = true;  // bytes below 128 read as themselves
 
@@ -47,6 +51,12 @@ void Complete(Codec& codec) {
   }
   for (int b = 0; b < 128; ++b)
     if (codec.decode[static_cast<size_t>(b)] != static_cast<char32_t>(b)) codec.asciiIsAscii = false;
+  for (size_t b = 0; b < 256; ++b) {
+    std::string one;
+    AppendUtf8(one, codec.decode[b]);
+    std::copy(one.begin(), one.end(), codec.utf8[b].begin());
+    codec.utf8Length[b] = static_cast<uint8_t>(one.size());
+  }
   for (int b = codec.asciiIsAscii ? 128 : 0; b < 256; ++b)
     codec.encode.emplace_back(codec.decode[static_cast<size_t>(b)], static_cast<uint8_t>(b));
   // The lowest byte of a character wins where two bytes read alike.
@@ -73,9 +83,14 @@ std::unique_ptr<Codec> MakeCodec(unsigned number) {
 
 const Codec& CodecOfNumber(unsigned number) {
   static std::map<unsigned, std::unique_ptr<Codec>> codecs;
+  static unsigned lastNumber = 0;
+  static const Codec* last = nullptr;
+  if (last != nullptr && number == lastNumber) return *last;
   std::unique_ptr<Codec>& slot = codecs[number];
   if (!slot) slot = MakeCodec(number);
-  return *slot;
+  lastNumber = number;
+  last = slot.get();
+  return *last;
 }
 
 bool SameAsciiNoCase(std::string_view a, std::string_view b) {
@@ -110,24 +125,31 @@ unsigned NumberOfTableName(const char* name) {
   return 0;
 }
 
+// The last table asked for is kept: a walk asks for the same one for every
+// text. A name that names a code page decides alone.
 const Codec& CodecOfTable(const CodePageTable& table) {
-  static CodePageTable last{};
-  static Codec lastCodec;
-  static bool made = false;
-  if (made && std::memcmp(&last, &table, sizeof table) == 0) return lastCodec;
-  std::memcpy(&last, &table, sizeof table);
-  last.TableName[sizeof last.TableName - 1] = '\0';
-  const unsigned number = NumberOfTableName(last.TableName);
-  if (number != 0) {
-    lastCodec = CodecOfNumber(number);
+  static std::string lastName;
+  static uint8_t lastDecode[256];
+  static unsigned lastNumber = 0;
+  static const Codec* lastCodec = nullptr;
+  static Codec ownCodec;
+  const std::string_view name(table.TableName, strnlen(table.TableName, sizeof table.TableName));
+  if (lastCodec != nullptr && name == lastName &&
+      (lastNumber != 0 || std::memcmp(lastDecode, table.DecodeTable, sizeof lastDecode) == 0))
+    return *lastCodec;
+  lastName.assign(name);
+  std::memcpy(lastDecode, table.DecodeTable, sizeof lastDecode);
+  lastNumber = NumberOfTableName(lastName.c_str());
+  if (lastNumber != 0) {
+    lastCodec = &CodecOfNumber(lastNumber);
   } else {
     const Codec& oem = CodecOfNumber(sys::OemCodePage());
-    lastCodec = Codec();
-    for (size_t b = 0; b < 256; ++b) lastCodec.decode[b] = oem.decode[table.DecodeTable[b]];
-    Complete(lastCodec);
+    ownCodec = Codec();
+    for (size_t b = 0; b < 256; ++b) ownCodec.decode[b] = oem.decode[table.DecodeTable[b]];
+    Complete(ownCodec);
+    lastCodec = &ownCodec;
   }
-  made = true;
-  return lastCodec;
+  return *lastCodec;
 }
 
 const Codec& CodecOf(const CodePage& codePage) {
@@ -156,7 +178,8 @@ unsigned CodePageNumber(const CodePage& codePage) {
 
 void BytesToUtf8(std::string_view bytes, const CodePage& codePage, std::string* utf8) {
   // Every code page of Windows reads ASCII as ASCII; a host table may not.
-  if (IsAscii(bytes) && codePage.Kind != CodePageKind::HostTable) {
+  const bool ascii = IsAscii(bytes);
+  if (ascii && codePage.Kind != CodePageKind::HostTable) {
     utf8->assign(bytes);
     return;
   }
@@ -165,9 +188,19 @@ void BytesToUtf8(std::string_view bytes, const CodePage& codePage, std::string* 
     return;
   }
   const Codec& codec = CodecOf(codePage);
-  utf8->clear();
-  utf8->reserve(bytes.size() * 2);
-  for (const char b : bytes) AppendUtf8(*utf8, codec.decode[static_cast<uint8_t>(b)]);
+  if (ascii && codec.asciiIsAscii) {
+    utf8->assign(bytes);
+    return;
+  }
+  // Each byte's UTF-8 is copied as four bytes, of which its length count.
+  utf8->resize(bytes.size() * 3 + 1);
+  char* out = utf8->data();
+  for (const char b : bytes) {
+    const auto byte = static_cast<uint8_t>(b);
+    std::memcpy(out, codec.utf8[byte].data(), 4);
+    out += codec.utf8Length[byte];
+  }
+  utf8->resize(static_cast<size_t>(out - utf8->data()));
 }
 
 std::string BytesToUtf8(std::string_view bytes, const CodePage& codePage) {

@@ -102,17 +102,37 @@ size_t SuffixStart(std::string_view text, size_t chars) {
 }
 
 void Utf8FromUnits(std::u16string_view units, std::string* out) {
-  out->clear();
-  out->reserve(units.size());
+  // A unit takes at most 3 bytes; a pair of surrogates 4 for its 2 units.
+  out->resize(units.size() * 3);
+  char* p = out->data();
   for (size_t i = 0; i < units.size(); ++i) {
     char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      continue;
     }
-    AppendUtf8(*out, c);
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      if (c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+        ++i;
+        *p++ = static_cast<char>(0xF0 | (c >> 18));
+        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        continue;
+      }
+      c = kReplacementChar;  // a lone surrogate
+    }
+    *p++ = static_cast<char>(0xE0 | (c >> 12));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  out->resize(static_cast<size_t>(p - out->data()));
 }
 
 std::string Utf8FromUnits(std::u16string_view units) {
