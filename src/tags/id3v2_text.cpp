@@ -10,7 +10,6 @@ namespace tags::id3v2 {
 namespace {
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
-constexpr char16_t kReplacement = 0xFFFD;
 
 std::string_view TrimmedView(std::string_view text) {
   size_t begin = 0;
@@ -72,43 +71,13 @@ void AppendUtf16LE(Bytes& out, const std::u16string& units) {
 }  // namespace
 
 std::u16string Utf8ToUtf16(ByteView data) {
+  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
   std::u16string out;
-  size_t i = 0;
-  while (i < data.size()) {
-    const uint8_t lead = data[i];
-    if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    }
-    size_t length = 0;
-    uint32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      code = lead & 0x07;
-    } else {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    size_t k = 1;
-    for (; k < length && i + k < data.size(); ++k) {
-      if ((data[i + k] & 0xC0) != 0x80) break;
-      code = (code << 6) | (data[i + k] & 0x3F);
-    }
-    if (k < length && i + k == data.size()) break;  // a sequence cut off at the end
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    if (k < length || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      out.push_back(kReplacement);
-      i += k;
-      continue;
-    }
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    bool cut = false;
+    char32_t code = NextChar(text, &at, &cut);
+    if (cut) break;  // a sequence cut off at the end
     if (code >= 0x10000) {
       code -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
@@ -116,7 +85,6 @@ std::u16string Utf8ToUtf16(ByteView data) {
     } else {
       out.push_back(static_cast<char16_t>(code));
     }
-    i += length;
   }
   return out;
 }

@@ -20,7 +20,7 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
-char32_t NextChar(std::string_view text, size_t* at) {
+char32_t NextChar(std::string_view text, size_t* at, bool* cut) {
   const size_t i = *at;
   const uint8_t lead = static_cast<uint8_t>(text[i]);
   if (lead < 0x80) {
@@ -42,24 +42,16 @@ char32_t NextChar(std::string_view text, size_t* at) {
     *at = i + 1;
     return kReplacementChar;
   }
-  if (text.size() - i < length) {
-    *at = i + 1;
-    return kReplacementChar;
-  }
-  for (size_t k = 1; k < length; ++k) {
+  size_t k = 1;
+  for (; k < length && i + k < text.size(); ++k) {
     const uint8_t b = static_cast<uint8_t>(text[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      *at = i + 1;
-      return kReplacementChar;
-    }
+    if ((b & 0xC0) != 0x80) break;
     code = (code << 6) | (b & 0x3F);
   }
+  *at = i + k;
+  if (cut != nullptr) *cut = k < length && i + k == text.size();
   const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-    *at = i + 1;
-    return kReplacementChar;
-  }
-  *at = i + length;
+  if (k < length || overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return kReplacementChar;
   return code;
 }
 

@@ -13,9 +13,10 @@ constexpr char32_t kReplacementChar = 0xFFFD;
 // Whether every byte of `text` is below 128 (eight bytes at a time).
 bool IsAscii(std::string_view text);
 
-// The character that starts at `*at`, which moves past it. A malformed or cut
-// sequence gives U+FFFD and moves one byte, so every byte is passed once.
-char32_t NextChar(std::string_view text, size_t* at);
+// The character that starts at `*at`, which moves past it. A malformed
+// sequence gives one U+FFFD for its lead byte and the continuation bytes that
+// follow it; `*cut`, when asked for, tells whether the text ended inside it.
+char32_t NextChar(std::string_view text, size_t* at, bool* cut = nullptr);
 
 void AppendUtf8(std::string& out, char32_t c);
 

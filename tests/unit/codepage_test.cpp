@@ -241,13 +241,16 @@ TEST_F(CodePageTest, HostTextIsCutOnCharacterBoundaries) {
   tags::HostCodePage = saved;
 }
 
-// UTF-8 read one character at a time: malformed and cut sequences give
-// U+FFFD for one byte and are passed, surrogate pairs join.
-TEST(Utf8, CharactersAreReadWholeAndMalformedBytesOneByOne) {
-  const std::string text = "a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80\xC3\x28\xE6\x9D";
+// UTF-8 read one character at a time: a malformed or cut sequence gives one
+// U+FFFD and is passed, a stray continuation byte one of its own, surrogate
+// pairs join.
+TEST(Utf8, CharactersAreReadWholeAndMalformedSequencesOnce) {
+  const std::string text = "a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80\xC3\x28\x80\xE6\x9D";
   std::vector<char32_t> chars;
-  for (size_t at = 0; at < text.size();) chars.push_back(tags::NextChar(text, &at));
+  bool cut = false;
+  for (size_t at = 0; at < text.size();) chars.push_back(tags::NextChar(text, &at, &cut));
   EXPECT_EQ(chars, (std::vector<char32_t>{U'a', U'é', U'東', U'\U0001F600', 0xFFFD, U'(', 0xFFFD, 0xFFFD}));
+  EXPECT_TRUE(cut);
   EXPECT_EQ(tags::CharCount("Ωmega"), 5u);
   EXPECT_EQ(tags::PrefixBytes("Ωmega", 2), 3u);
   EXPECT_EQ(tags::SuffixStart("Ωmega", 4), 2u);
