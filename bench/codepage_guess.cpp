@@ -277,8 +277,12 @@ bool Measure(const char* path, bool listWrong, Result* result) {
       if (file.empty()) continue;
       ++result->files;
       for (int g = 0; g < kGuessers; ++g) {
-        const bool right = ReadsRight(kGuessersRun[g](file, *language), file);
+        const std::string guess = kGuessersRun[g](file, *language);
+        const bool right = ReadsRight(guess, file);
         result->perFile[g].Add(page, right);
+        if (listWrong && !right)
+          std::printf("%-10s %-6s file %-6s -> %-12s %s\n", kGuesserNames[g], language->code, label,
+                      guess.empty() ? "?" : guess.c_str(), line.substr(line.find('\t') + 1).c_str());
         if (g == 0) {
           auto& counts = result->oursByLanguage[language->code];
           counts.second++;
