@@ -18,7 +18,8 @@ struct CharTableInfo {
   std::string name;
 };
 
-// The tables offered, numbered from 0: KOI8-R, KOI8-U, ISO-8859-5 (those the
+// The tables offered, numbered from 0: KOI8-R, KOI8-U, ISO-8859-5,
+// Windows-1250, ISO-8859-2, Windows-1253, ISO-8859-7, Windows-1257 (those the
 // system can describe).
 const std::vector<CharTableInfo>& CharTables();
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "hostsim/char_tables.h"
 #include "hostsim/codepage.h"
@@ -140,6 +141,39 @@ TEST(CharTables, AgainstCodePage437CyrillicHasNoEquivalent) {
   EXPECT_EQ(koi.DecodeTable[0xC1], '?');
   EXPECT_EQ(koi.DecodeTable['z'], 'z');
   EXPECT_EQ(koi.EncodeTable[0x87], '?');  // ç is not in KOI8-R
+}
+
+// The Central European, Greek and Baltic tables against the DOS code page of
+// their languages, which holds their letters; all offered after the Cyrillic ones.
+TEST(CharTables, CentralEuropeanGreekAndBalticAgainstTheirDosCodePages) {
+  struct Letter {
+    hostsim::CharTableInfo table;
+    unsigned oem;
+    unsigned char byte, oemByte, upper;
+  };
+  const Letter letters[] = {
+      {{1250, "Windows-1250"}, 852, 0xB3, 0x88, 0xA3},  // ł, Ł
+      {{28592, "ISO-8859-2"}, 852, 0xB1, 0xA5, 0xA1},   // ą, Ą
+      {{28592, "ISO-8859-2"}, 852, 0xBB, 0x9C, 0xAB},   // ť, Ť
+      {{1253, "Windows-1253"}, 737, 0xE1, 0x98, 0xC1},  // α, Α
+      {{28597, "ISO-8859-7"}, 737, 0xF2, 0xAA, 0xD3},   // ς, Σ
+      {{1257, "Windows-1257"}, 775, 0xEB, 0xD3, 0xCB},  // ė, Ė
+  };
+  for (const Letter& l : letters) {
+    SCOPED_TRACE(l.table.name);
+    hostsim::CodePageTable oem;
+    ASSERT_TRUE(hostsim::LoadCodePage(l.oem, &oem));
+    CharTableSet set;
+    ASSERT_TRUE(hostsim::BuildCharTable(l.table, oem, &set));
+    EXPECT_EQ(set.DecodeTable[l.byte], l.oemByte);
+    EXPECT_EQ(set.EncodeTable[l.oemByte], l.byte);
+    EXPECT_EQ(set.UpperTable[l.byte], l.upper);
+    EXPECT_EQ(set.LowerTable[l.upper], l.byte == 0xF2 ? 0xF3 : l.byte);  // Σ lowers to σ
+  }
+  std::vector<std::string> offered;
+  for (const hostsim::CharTableInfo& t : hostsim::CharTables()) offered.push_back(t.name);
+  EXPECT_EQ(offered, (std::vector<std::string>{"KOI8-R", "KOI8-U", "ISO-8859-5", "Windows-1250", "ISO-8859-2",
+                                               "Windows-1253", "ISO-8859-7", "Windows-1257"}));
 }
 
 TEST(CharTables, ServiceCountsFillsAndRefuses) {
