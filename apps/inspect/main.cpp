@@ -50,9 +50,12 @@ const char kUsage[] =
     "                or 1251; 866 for DOS text)\n"
     "  --codepage guess\n"
     "                guess the code page of each file's 8-bit tag text among\n"
-    "                1251, 866, 20866 (KOI8-R) and 1252, as the plug-in's\n"
-    "                conversion to Unicode does, and write the text converted\n"
-    "                from it; \"codepage\" names the guess (null: no 8-bit text)\n"
+    "                1251, 866, 20866 (KOI8-R), 21866 (KOI8-U), 28595\n"
+    "                (ISO-8859-5), 1250, 28592 (ISO-8859-2), 1253, 28597\n"
+    "                (ISO-8859-7), 1257 and 1252, as the plug-in's conversion to\n"
+    "                Unicode does with Russian Windows and DOS code pages, and\n"
+    "                write the text converted from it; \"codepage\" names the\n"
+    "                guess (null: no 8-bit text)\n"
     "  --help        this text\n"
     "\n"
     "\"analyzed\" is false when the file could not be read; \"valid\" tells whether\n"
@@ -171,6 +174,12 @@ class JsonLine {
   int depth_ = 0;
   bool first_ = true;
 };
+
+// The candidates of --codepage guess, in the order the plug-in's conversion
+// offers them on a Russian system: Windows and DOS text, the host's tables,
+// Western text.
+constexpr unsigned kGuessCodePages[] = {1251,  866,  20866, 21866, 28595, 1250,
+                                        28592, 1253, 28597, 1257,  1252};
 
 // The tag code page that reads 8-bit text in the Windows code page `number`:
 // the system's ANSI or OEM one as the plug-in names them, any other as a
@@ -524,7 +533,7 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   std::vector<unsigned> guessPages;
   if (guess) {
-    for (const unsigned number : {1251u, 866u, 20866u, 1252u}) {
+    for (const unsigned number : kGuessCodePages) {
       if (!inspect::KnownCodePage(number))
         return Usage(("code page " + std::to_string(number) + " is not known").c_str());
       guessPages.push_back(number);

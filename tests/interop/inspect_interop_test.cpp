@@ -187,14 +187,17 @@ TEST_F(Inspect, UnicodeFramesComeOutAsTheyAreInEveryLocale) {
 }
 
 // With a guess each file's 8-bit text is read in its own code page: "Цой" in
-// KOI8-R, 866 and 1251 comes out as the same UTF-8; ASCII has no code page.
+// KOI8-R, 866 and 1251 comes out as the same UTF-8, "Θάλασσα" is read in
+// 1253 and "Małgośka" in 1250; ASCII has no code page.
 TEST_F(Inspect, GuessReadsEachFileInItsOwnCodePage) {
   WriteMp3(dir_ / "a.mp3", "\xE3\xCF\xCA");
   WriteMp3(dir_ / "b.mp3", "\x96\xAE\xA9");
   WriteMp3(dir_ / "c.mp3", "\xD6\xEE\xE9");
   WriteMp3(dir_ / "d.mp3", "Plain");
+  WriteMp3(dir_ / "e.mp3", "\xC8\xDC\xEB\xE1\xF3\xF3\xE1");
+  WriteMp3(dir_ / "f.mp3", "Ma\xB3go\x9Cka");
   const Result r = Run("--codepage guess " + Quoted(dir_));
-  ASSERT_EQ(r.lines.size(), 4u) << r.out;
+  ASSERT_EQ(r.lines.size(), 6u) << r.out;
   const unsigned pages[] = {20866, 866, 1251};
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(r.lines[i]["codepage"], pages[i]) << r.out;
@@ -202,6 +205,10 @@ TEST_F(Inspect, GuessReadsEachFileInItsOwnCodePage) {
   }
   EXPECT_TRUE(r.lines[3]["codepage"].is_null());
   EXPECT_EQ(r.lines[3]["id3v1"]["title"], "Plain");
+  EXPECT_EQ(r.lines[4]["codepage"], 1253) << r.out;
+  EXPECT_EQ(r.lines[4]["id3v1"]["title"], "\xCE\x98\xCE\xAC\xCE\xBB\xCE\xB1\xCF\x83\xCF\x83\xCE\xB1") << r.out;
+  EXPECT_EQ(r.lines[5]["codepage"], 1250) << r.out;
+  EXPECT_EQ(r.lines[5]["id3v1"]["title"], "Ma\xC5\x82go\xC5\x9Bka") << r.out;
   EXPECT_EQ(Run("--codepage guess1 " + Quoted(dir_)).status, 2);
 }
 
