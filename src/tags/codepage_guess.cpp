@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace tags {
@@ -40,8 +41,13 @@ struct CharInfo {
   Kind kind = Kind::Symbol;
   Script script = kLatin;
   bool upper = false;
+  bool vowel = false;
   uint8_t letter = 0;
+  char16_t small = 0;  // of a letter, the small form
 };
+
+constexpr std::u16string_view kVowels[kScripts] = {
+    u"aeiouyàáâãäåæèéêëìíîïòóôõöøùúûüýÿāăąēėęěīįōőœūůűų", u"аеёиоуыэюяіїє", u"αεηιουωάέήίόύώϊϋΐΰ"};
 
 char16_t LatinSmall(char16_t c) {
   if (c < 0x100) return c >= 0xC0 && c <= 0xDE && c != 0xD7 ? c + 0x20 : c;
@@ -61,6 +67,21 @@ char16_t GreekSmall(char16_t c) {
   return c;
 }
 
+// The small form of a letter beyond ASCII, from its number.
+char16_t SmallOf(const CharInfo& info, char16_t c) {
+  switch (info.script) {
+    case kLatin: return info.letter == kOtherLatin ? c : static_cast<char16_t>(0xC0 + info.letter);
+    case kCyrillic:
+      if (info.letter < 32) return static_cast<char16_t>(0x430 + info.letter);
+      if (info.letter < 48) return static_cast<char16_t>(0x450 + info.letter - 32);
+      return info.letter == 48 ? u'ґ' : c;
+    case kGreek:
+      if (info.letter < 35) return static_cast<char16_t>(0x3AC + info.letter);
+      return info.letter == 35 ? u'ΐ' : c;
+    default: return c;
+  }
+}
+
 CharInfo Describe(char16_t c) {
   CharInfo info;
   auto letter = [&](Script script, bool upper, int number) {
@@ -68,11 +89,15 @@ CharInfo Describe(char16_t c) {
     info.script = script;
     info.upper = upper;
     info.letter = static_cast<uint8_t>(number);
+    info.small = SmallOf(info, c);
+    info.vowel = kVowels[script].find(info.small) != std::u16string_view::npos;
     return info;
   };
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
     info.kind = Kind::AsciiLetter;
     info.upper = c <= 'Z';
+    info.small = c | 0x20;
+    info.vowel = kVowels[kLatin].find(info.small) != std::u16string_view::npos;
     return info;
   }
   if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFD || (c >= 0xE000 && c <= 0xF8FF)) {
@@ -322,8 +347,10 @@ class Tally {
  public:
   Tally() : languages_(Languages()), table_(CharTable()) {
     sums_.fill(0);
-    asciiSums_.fill(0);
+    asciiCounts_.fill(0);
+    // kLanguageLetters lists the languages of a script together.
     for (size_t n = languages_.size(); n-- > 0;) first_[languages_[n].script] = n;
+    for (size_t n = 0; n < languages_.size(); ++n) end_[languages_[n].script] = n + 1;
   }
 
   void Add(std::u16string_view text);
@@ -334,11 +361,19 @@ class Tally {
   int Score() const {
     float best[kScripts] = {};
     float bestAscii = 0;
+    int present[kAsciiLetters];
+    int seenAscii = 0;
+    for (int a = 0; a < kAsciiLetters; ++a)
+      if (asciiCounts_[a] != 0) present[seenAscii++] = a;
     for (size_t n = 0; n < languages_.size(); ++n) {
       const Language& l = languages_[n];
-      const float sum = sums_[n] - l.rarity;
+      float ascii = 0;
+      if (l.script == kLatin) {
+        for (int k = 0; k < seenAscii; ++k) ascii += static_cast<float>(asciiCounts_[present[k]]) * l.ascii[present[k]];
+        if (n == first_[kLatin] || ascii > bestAscii) bestAscii = ascii;
+      }
+      const float sum = sums_[n] + ascii - l.rarity;
       if (n == first_[l.script] || sum > best[l.script]) best[l.script] = sum;
-      if (n == first_[kLatin] || asciiSums_[n] > bestAscii) bestAscii = asciiSums_[n];
     }
     float total = -static_cast<float>(cost_);
     // A script counts only where its letters are.
@@ -361,9 +396,10 @@ class Tally {
   // Whether a word beyond ASCII is all capitals, one starts with a small letter.
   bool capsWord_ = false;
   bool smallWord_ = false;
-  std::array<float, kLanguages> sums_;
-  std::array<float, kLanguages> asciiSums_;  // of the ASCII letters alone
-  std::array<size_t, kScripts> first_;       // the first language of each script
+  std::array<float, kLanguages> sums_;           // of the letters beyond ASCII
+  std::array<int, kAsciiLetters> asciiCounts_;  // of each ASCII letter
+  std::array<size_t, kScripts> first_;          // the first language of each script
+  std::array<size_t, kScripts> end_;            // past the last one
 };
 
 void Tally::Word(std::u16string_view word) {
@@ -384,14 +420,9 @@ void Tally::Word(std::u16string_view word) {
     const CharInfo info = Info(c);
     if (info.script != script) continue;
     if (info.kind == Kind::AsciiLetter) {
-      const int a = (c | 0x20) - 'a';
-      for (size_t n = 0; n < languages_.size(); ++n) {
-        sums_[n] += languages_[n].ascii[a];
-        asciiSums_[n] += languages_[n].ascii[a];
-      }
+      ++asciiCounts_[(c | 0x20) - 'a'];
     } else {
-      for (size_t n = 0; n < languages_.size(); ++n)
-        if (languages_[n].script == script) sums_[n] += languages_[n].weight[info.letter];
+      for (size_t n = first_[script]; n < end_[script]; ++n) sums_[n] += languages_[n].weight[info.letter];
     }
   }
   // Words of ASCII alone read alike in every candidate.
@@ -406,33 +437,20 @@ void Tally::Word(std::u16string_view word) {
   cost_ += Spelling(word, script, capitals);
 }
 
-// The small form of a letter.
-char16_t Small(const CharInfo& info, char16_t c) {
-  if (info.kind == Kind::AsciiLetter) return c | 0x20;
-  switch (info.script) {
-    case kLatin: return info.letter == kOtherLatin ? c : static_cast<char16_t>(0xC0 + info.letter);
-    case kCyrillic:
-      if (info.letter < 32) return static_cast<char16_t>(0x430 + info.letter);
-      if (info.letter < 48) return static_cast<char16_t>(0x450 + info.letter - 32);
-      return info.letter == 48 ? u'ґ' : c;
-    case kGreek:
-      if (info.letter < 35) return static_cast<char16_t>(0x3AC + info.letter);
-      return info.letter == 35 ? u'ΐ' : c;
-    default: return c;
-  }
-}
-
 bool OneOf(char16_t c, std::u16string_view letters) { return letters.find(c) != std::u16string_view::npos; }
 
-constexpr std::u16string_view kVowels[kScripts] = {
-    u"aeiouyàáâãäåæèéêëìíîïòóôõöøùúûüýÿāăąēėęěīįōőœūůűų", u"аеёиоуыэюяіїє", u"αεηιουωάέήίόύώϊϋΐΰ"};
 constexpr std::u16string_view kGreekStressed = u"άέήίόύώΐΰ";
 
 int Tally::Spelling(std::u16string_view word, Script script, bool capitals) const {
   char16_t small[kLongestSpelled];
+  bool vowels[kLongestSpelled];
   const size_t n = std::min(word.size(), kLongestSpelled);
-  for (size_t i = 0; i < n; ++i) small[i] = Small(Info(word[i]), word[i]);
-  auto vowel = [&](size_t i) { return i < n && OneOf(small[i], kVowels[script]); };
+  for (size_t i = 0; i < n; ++i) {
+    const CharInfo info = Info(word[i]);
+    small[i] = info.small;
+    vowels[i] = info.vowel && info.script == script;
+  }
+  auto vowel = [&](size_t i) { return i < n && vowels[i]; };
   auto after = [&](size_t i, auto test) { return i > 0 && test(i - 1); };
   int syllables = 0, stresses = 0, wrong = 0;
   for (size_t i = 0; i < n; ++i) {
