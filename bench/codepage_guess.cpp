@@ -35,10 +35,10 @@ struct Page {
 };
 
 const Page kPages[] = {
-    {"CP1251", "1251"},         {"CP866", "866"},           {"KOI8-R", "KOI8-R"},
-    {"KOI8-U", "KOI8-U"},       {"ISO-8859-5", "8859-5"},   {"CP1250", "1250"},
-    {"ISO-8859-2", "8859-2"},   {"CP1253", "1253"},         {"ISO-8859-7", "8859-7"},
-    {"CP1257", "1257"},         {"CP1252", "1252"},         {"ISO-8859-1", "8859-1"},
+    {"CP1251", "1251"},       {"CP866", "866"},         {"KOI8-R", "KOI8-R"},
+    {"KOI8-U", "KOI8-U"},     {"ISO-8859-5", "8859-5"}, {"CP1250", "1250"},
+    {"ISO-8859-2", "8859-2"}, {"CP1253", "1253"},       {"ISO-8859-7", "8859-7"},
+    {"CP1257", "1257"},       {"CP1252", "1252"},       {"ISO-8859-1", "8859-1"},
 };
 constexpr int kPageCount = sizeof kPages / sizeof kPages[0];
 
@@ -117,9 +117,10 @@ Decoder MakeDecoder(const char* name) {
   Decoder d;
   for (int b = 0; b < 256; ++b) {
     std::string le;
-    d.units[b] = Convert(std::string(1, static_cast<char>(b)), name, "UTF-16LE", &le) && le.size() == 2
-                     ? static_cast<char16_t>(static_cast<uint8_t>(le[0]) | static_cast<uint8_t>(le[1]) << 8)
-                     : static_cast<char16_t>(b < 0xA0 ? b : 0xFFFD);
+    d.units[b] =
+        Convert(std::string(1, static_cast<char>(b)), name, "UTF-16LE", &le) && le.size() == 2
+            ? static_cast<char16_t>(static_cast<uint8_t>(le[0]) | static_cast<uint8_t>(le[1]) << 8)
+            : static_cast<char16_t>(b < 0xA0 ? b : 0xFFFD);
   }
   return d;
 }
@@ -135,7 +136,8 @@ using Guesser = std::string (*)(const std::vector<Sample>&, const Language&);
 std::vector<Decoder>& CandidateDecoders() {
   static std::vector<Decoder> decoders;
   if (decoders.empty())
-    for (const char* label : kCandidates) decoders.push_back(MakeDecoder(kPages[PageNamed(label)].name));
+    for (const char* label : kCandidates)
+      decoders.push_back(MakeDecoder(kPages[PageNamed(label)].name));
   return decoders;
 }
 
@@ -270,8 +272,8 @@ bool Measure(const char* path, bool listWrong, Result* result) {
           const bool right = ReadsRight(guess, one);
           result->perText[g].Add(page, right);
           if (listWrong && !right)
-            std::printf("%-10s %-6s text %-6s -> %-12s %s\n", kGuesserNames[g], language->code, label,
-                        guess.empty() ? "?" : guess.c_str(), fields[i].c_str());
+            std::printf("%-10s %-6s text %-6s -> %-12s %s\n", kGuesserNames[g], language->code,
+                        label, guess.empty() ? "?" : guess.c_str(), fields[i].c_str());
         }
       }
       if (file.empty()) continue;
@@ -282,7 +284,8 @@ bool Measure(const char* path, bool listWrong, Result* result) {
         result->perFile[g].Add(page, right);
         if (listWrong && !right)
           std::printf("%-10s %-6s file %-6s -> %-12s %s\n", kGuesserNames[g], language->code, label,
-                      guess.empty() ? "?" : guess.c_str(), line.substr(line.find('\t') + 1).c_str());
+                      guess.empty() ? "?" : guess.c_str(),
+                      line.substr(line.find('\t') + 1).c_str());
         if (g == 0) {
           auto& counts = result->oursByLanguage[language->code];
           counts.second++;
@@ -301,7 +304,8 @@ void Report(const char* title, const char* path, const Result& r) {
   std::printf("per file (title, artist, album together):\n");
   for (int g = 0; g < kGuessers; ++g) r.perFile[g].Print(kGuesserNames[g]);
   std::printf("own scorer per file by language:");
-  for (const auto& [code, counts] : r.oursByLanguage) std::printf(" %s %d/%d", code.c_str(), counts.first, counts.second);
+  for (const auto& [code, counts] : r.oursByLanguage)
+    std::printf(" %s %d/%d", code.c_str(), counts.first, counts.second);
   std::printf("\n\n");
 }
 
@@ -321,7 +325,8 @@ void Speed(const char* path) {
     std::vector<std::string> texts;
     while (std::getline(ss, f, '\t')) {
       std::string bytes;
-      if (Convert(f, "UTF-8", kPages[PageNamed(language->pages[0])].name, &bytes)) texts.push_back(bytes);
+      if (Convert(f, "UTF-8", kPages[PageNamed(language->pages[0])].name, &bytes))
+        texts.push_back(bytes);
     }
     files.push_back(texts);
   }
@@ -332,7 +337,8 @@ void Speed(const char* path) {
   constexpr int kRounds = 200;
   for (int round = 0; round < kRounds; ++round)
     for (const auto& texts : files) sum += tags::GuessCodePage(texts, decoders);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("own scorer: %.1f us per file of three fields among %zu candidates (%zu)\n",
               1e6 * seconds / (kRounds * files.size()), decoders.size(), sum % 10);
 }
@@ -341,13 +347,15 @@ void Speed(const char* path) {
 
 int main(int argc, char** argv) {
   const char* tuned = argc > 1 ? argv[1] : "bench/data/tag_texts.tsv";
-  const char* heldOut = argc > 2 ? argv[2] : (argc > 1 ? nullptr : "bench/data/tag_texts_heldout.tsv");
+  const char* heldOut =
+      argc > 2 ? argv[2] : (argc > 1 ? nullptr : "bench/data/tag_texts_heldout.tsv");
   // VERBOSE=1 lists the wrong guesses on the tuned set, never on the held-out one.
   const bool verbose = std::getenv("VERBOSE") != nullptr;
   std::printf("Our candidates, in order:");
   for (const char* label : kCandidates) std::printf(" %s", label);
-  std::printf("\nuchardet names its own; enca is told the language where it has one (not for\n"
-              "west, el, ro), and text it cannot place counts as 1252.\n\n");
+  std::printf(
+      "\nuchardet names its own; enca is told the language where it has one (not for\n"
+      "west, el, ro), and text it cannot place counts as 1252.\n\n");
   Result tunedResult;
   if (!Measure(tuned, verbose, &tunedResult)) return 2;
   if (verbose) std::printf("\n");

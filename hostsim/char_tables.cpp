@@ -12,11 +12,13 @@ namespace {
 
 // Cyrillic code pages, then Central European, Greek and Baltic ones, under
 // the names the host's tables go by.
+// clang-format off
 const CharTableInfo kCandidates[] = {
     {20866, "KOI8-R"},       {21866, "KOI8-U"},       {28595, "ISO-8859-5"},
     {1250, "Windows-1250"},  {28592, "ISO-8859-2"},   {1253, "Windows-1253"},
     {28597, "ISO-8859-7"},   {1257, "Windows-1257"},
 };
+// clang-format on
 
 struct BuiltTable {
   CharTableInfo info;

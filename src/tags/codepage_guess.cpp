@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -51,7 +51,7 @@ constexpr std::u16string_view kVowels[kScripts] = {
 
 char16_t LatinSmall(char16_t c) {
   if (c < 0x100) return c >= 0xC0 && c <= 0xDE && c != 0xD7 ? c + 0x20 : c;
-  if (c == 0x178) return 0xFF;  // Ÿ
+  if (c == 0x178) return 0xFF;                           // Ÿ
   if (c == 0x138 || c == 0x149 || c == 0x17F) return c;  // small only
   // From Ĺ to ň and Ź to ž the capitals are odd, elsewhere even.
   if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 ? c + 1 : c;
@@ -112,7 +112,8 @@ CharInfo Describe(char16_t c) {
     const char16_t small = LatinSmall(c);
     return letter(kLatin, small != c, small - 0xC0);
   }
-  if (c >= 0x218 && c <= 0x21B) return letter(kLatin, c % 2 == 0, (c < 0x21A ? 0x15F : 0x163) - 0xC0);
+  if (c >= 0x218 && c <= 0x21B)
+    return letter(kLatin, c % 2 == 0, (c < 0x21A ? 0x15F : 0x163) - 0xC0);
   if (c >= 0x180 && c <= 0x24F && c != 0x192) return letter(kLatin, false, kOtherLatin);
   if (c >= 0x400 && c <= 0x40F) return letter(kCyrillic, true, c - 0x400 + 32);
   if (c >= 0x410 && c <= 0x42F) return letter(kCyrillic, true, c - 0x410);
@@ -130,6 +131,7 @@ CharInfo Describe(char16_t c) {
     info.kind = Kind::Box;
     return info;
   }
+  // clang-format off
   switch (c) {
     case 0x2019: case 0x2BC: case 0xB4:
       info.kind = Kind::Apostrophe;
@@ -141,6 +143,7 @@ CharInfo Describe(char16_t c) {
     default:
       break;
   }
+  // clang-format on
   return info;
 }
 
@@ -170,6 +173,7 @@ struct LanguageLetters {
   const char16_t* letters;  // each letter followed by its share, separated by spaces
 };
 
+// clang-format off
 constexpr LanguageLetters kLanguageLetters[] = {
     // Russian
     {kCyrillic, 0, u"о11 е8.5 а8 и7.4 н6.7 т6.3 с5.5 р4.7 в4.5 л4.4 к3.5 м3.2 д3 п2.8 у2.6 я2 ы1.9 "
@@ -260,6 +264,7 @@ constexpr LanguageLetters kLanguageLetters[] = {
              u"r5.5 s8 t6 u4.5 v3 w.001 x.001 y.001 z2 ā4 č.15 ē1.7 ģ.12 ī1.7 ķ.15 ļ.35 ņ.35 "
              u"š1.4 ū.5 ž.9"},
 };
+// clang-format on
 constexpr int kLanguages = sizeof kLanguageLetters / sizeof kLanguageLetters[0];
 
 // A letter beyond ASCII weighs about 4 ln(share per mille) - 8, so that
@@ -369,7 +374,8 @@ class Tally {
       const Language& l = languages_[n];
       float ascii = 0;
       if (l.script == kLatin) {
-        for (int k = 0; k < seenAscii; ++k) ascii += static_cast<float>(asciiCounts_[present[k]]) * l.ascii[present[k]];
+        for (int k = 0; k < seenAscii; ++k)
+          ascii += static_cast<float>(asciiCounts_[present[k]]) * l.ascii[present[k]];
         if (n == first_[kLatin] || ascii > bestAscii) bestAscii = ascii;
       }
       const float sum = sums_[n] + ascii - l.rarity;
@@ -396,7 +402,7 @@ class Tally {
   // Whether a word beyond ASCII is all capitals, one starts with a small letter.
   bool capsWord_ = false;
   bool smallWord_ = false;
-  std::array<float, kLanguages> sums_;           // of the letters beyond ASCII
+  std::array<float, kLanguages> sums_;          // of the letters beyond ASCII
   std::array<int, kAsciiLetters> asciiCounts_;  // of each ASCII letter
   std::array<size_t, kScripts> first_;          // the first language of each script
   std::array<size_t, kScripts> end_;            // past the last one
@@ -413,7 +419,8 @@ void Tally::Word(std::u16string_view word) {
     if (info.kind == Kind::Letter) ++beyondAscii;
   }
   // Letters of a second script in a word cost, and tell nothing of a language.
-  const Script script = static_cast<Script>(std::max_element(scripts, scripts + kScripts) - scripts);
+  const Script script =
+      static_cast<Script>(std::max_element(scripts, scripts + kScripts) - scripts);
   if (scripts[script] < letters) cost_ += 12 * (letters - scripts[script] + 1);
   seen_[script] = true;
   for (char16_t c : word) {
@@ -422,7 +429,8 @@ void Tally::Word(std::u16string_view word) {
     if (info.kind == Kind::AsciiLetter) {
       ++asciiCounts_[(c | 0x20) - 'a'];
     } else {
-      for (size_t n = first_[script]; n < end_[script]; ++n) sums_[n] += languages_[n].weight[info.letter];
+      for (size_t n = first_[script]; n < end_[script]; ++n)
+        sums_[n] += languages_[n].weight[info.letter];
     }
   }
   // Words of ASCII alone read alike in every candidate.
@@ -437,7 +445,9 @@ void Tally::Word(std::u16string_view word) {
   cost_ += Spelling(word, script, capitals);
 }
 
-bool OneOf(char16_t c, std::u16string_view letters) { return letters.find(c) != std::u16string_view::npos; }
+bool OneOf(char16_t c, std::u16string_view letters) {
+  return letters.find(c) != std::u16string_view::npos;
+}
 
 constexpr std::u16string_view kGreekStressed = u"άέήίόύώΐΰ";
 
@@ -453,6 +463,7 @@ int Tally::Spelling(std::u16string_view word, Script script, bool capitals) cons
   auto vowel = [&](size_t i) { return i < n && vowels[i]; };
   auto after = [&](size_t i, auto test) { return i > 0 && test(i - 1); };
   int syllables = 0, stresses = 0, wrong = 0;
+  // clang-format off
   for (size_t i = 0; i < n; ++i) {
     const char16_t c = small[i];
     if (vowel(i) && !after(i, vowel)) ++syllables;
@@ -493,6 +504,7 @@ int Tally::Spelling(std::u16string_view word, Script script, bool capitals) cons
       stresses += OneOf(c, kGreekStressed);
     }
   }
+  // clang-format on
   // Words not in capitals have a vowel (save Latin ones: krk, smrt); Greek
   // words of two syllables or more one stress mark.
   if (!capitals && n > 1 && syllables == 0 && script != kLatin) ++wrong;

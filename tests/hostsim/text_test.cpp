@@ -172,8 +172,9 @@ TEST(CharTables, CentralEuropeanGreekAndBalticAgainstTheirDosCodePages) {
   }
   std::vector<std::string> offered;
   for (const hostsim::CharTableInfo& t : hostsim::CharTables()) offered.push_back(t.name);
-  EXPECT_EQ(offered, (std::vector<std::string>{"KOI8-R", "KOI8-U", "ISO-8859-5", "Windows-1250", "ISO-8859-2",
-                                               "Windows-1253", "ISO-8859-7", "Windows-1257"}));
+  EXPECT_EQ(offered,
+            (std::vector<std::string>{"KOI8-R", "KOI8-U", "ISO-8859-5", "Windows-1250",
+                                      "ISO-8859-2", "Windows-1253", "ISO-8859-7", "Windows-1257"}));
 }
 
 TEST(CharTables, ServiceCountsFillsAndRefuses) {

@@ -206,7 +206,9 @@ TEST_F(Inspect, GuessReadsEachFileInItsOwnCodePage) {
   EXPECT_TRUE(r.lines[3]["codepage"].is_null());
   EXPECT_EQ(r.lines[3]["id3v1"]["title"], "Plain");
   EXPECT_EQ(r.lines[4]["codepage"], 1253) << r.out;
-  EXPECT_EQ(r.lines[4]["id3v1"]["title"], "\xCE\x98\xCE\xAC\xCE\xBB\xCE\xB1\xCF\x83\xCF\x83\xCE\xB1") << r.out;
+  EXPECT_EQ(r.lines[4]["id3v1"]["title"],
+            "\xCE\x98\xCE\xAC\xCE\xBB\xCE\xB1\xCF\x83\xCF\x83\xCE\xB1")
+      << r.out;
   EXPECT_EQ(r.lines[5]["codepage"], 1250) << r.out;
   EXPECT_EQ(r.lines[5]["id3v1"]["title"], "Ma\xC5\x82go\xC5\x9Bka") << r.out;
   EXPECT_EQ(Run("--codepage guess1 " + Quoted(dir_)).status, 2);

@@ -23,6 +23,7 @@ struct Spelled {
   std::string_view bytes;
 };
 
+// clang-format off
 const Spelled kSpelled[] = {
     {u"Їхав козак за Дунай", 21866, "\xB7\xC8\xC1\xD7 \xCB\xCF\xDA\xC1\xCB \xDA\xC1 \xE4\xD5\xCE\xC1\xCA"},
     {u"Пісня про рушник", 21866, "\xF0\xA6\xD3\xCE\xD1 \xD0\xD2\xCF \xD2\xD5\xDB\xCE\xC9\xCB"},
@@ -64,6 +65,7 @@ const Spelled kSpelled[] = {
     {u"Pūt, vējiņi", 1257, "P\xFBt, v\xE7ji\xF2i"},
     {u"Lūgšana", 1257, "L\xFBg\xF0" "ana"},
 };
+// clang-format on
 
 std::string InCodePage(std::u16string_view text, unsigned codePage) {
   for (const Spelled& s : kSpelled)
@@ -89,8 +91,8 @@ TextDecoder From(unsigned codePage) {
 
 // The texts of one file, each written in `codePage`, as the guess among
 // `pages` (in the order offered) reads them.
-std::vector<std::u16string> GuessedReading(const std::vector<std::u16string_view>& file, unsigned codePage,
-                                           const std::vector<unsigned>& pages) {
+std::vector<std::u16string> GuessedReading(const std::vector<std::u16string_view>& file,
+                                           unsigned codePage, const std::vector<unsigned>& pages) {
   std::vector<std::string> bytes;
   for (std::u16string_view text : file) bytes.push_back(InCodePage(text, codePage));
   std::vector<TextDecoder> decoders;
@@ -106,15 +108,17 @@ void ExpectEachReadAsWritten(const std::vector<std::u16string_view>& texts, unsi
                              const std::vector<unsigned>& pages) {
   for (std::u16string_view text : texts) {
     SCOPED_TRACE(testing::Message() << "written in " << codePage);
-    EXPECT_EQ(GuessedReading({text}, codePage, pages), std::vector<std::u16string>{std::u16string(text)});
+    EXPECT_EQ(GuessedReading({text}, codePage, pages),
+              std::vector<std::u16string>{std::u16string(text)});
   }
 }
 
 TEST(CodePageGuess, UkrainianInKoi8UIsNotTakenForKoi8RNor1251) {
   // KOI8-R has box drawing where KOI8-U has і, ї, є and ґ.
   const std::vector<unsigned> pages = {20866, 1251, 866, 28595, 21866};
-  ExpectEachReadAsWritten({u"Їхав козак за Дунай", u"Пісня про рушник", u"Єднаймося", u"Ґуцульський край"}, 21866,
-                          pages);
+  ExpectEachReadAsWritten(
+      {u"Їхав козак за Дунай", u"Пісня про рушник", u"Єднаймося", u"Ґуцульський край"}, 21866,
+      pages);
   ExpectEachReadAsWritten({u"Їхав козак за Дунай", u"Єднаймося"}, 1251, {21866, 20866, 866, 1251});
 }
 
@@ -133,30 +137,32 @@ TEST(CodePageGuess, RussianInKoi8IsReadByTheFirstOfKoi8RAndKoi8U) {
 
 TEST(CodePageGuess, CentralEuropeanTextIsNotTakenForWesternOrBaltic) {
   const std::vector<unsigned> pages = {1252, 1257, 28592, 1250};
-  ExpectEachReadAsWritten({u"Przeżyj to jeszcze raz", u"Małgośka", u"Długość dźwięku samotności", u"ŚPIEWAJ I TAŃCZ",
-                           u"Hříšná těla", u"Kde domov můj", u"Őszi éjszakák"},
+  ExpectEachReadAsWritten({u"Przeżyj to jeszcze raz", u"Małgośka", u"Długość dźwięku samotności",
+                           u"ŚPIEWAJ I TAŃCZ", u"Hříšná těla", u"Kde domov můj", u"Őszi éjszakák"},
                           1250, pages);
   // ISO-8859-2 has ą, ś, ź, ľ and ť where 1250 has other letters and signs.
-  ExpectEachReadAsWritten({u"Małgośka", u"Długość dźwięku samotności", u"Ľúbim ťa"}, 28592, {1252, 1250, 28592});
+  ExpectEachReadAsWritten({u"Małgośka", u"Długość dźwięku samotności", u"Ľúbim ťa"}, 28592,
+                          {1252, 1250, 28592});
 }
 
 TEST(CodePageGuess, WesternTextIsNotTakenForCentralEuropeanBalticOrGreek) {
-  ExpectEachReadAsWritten({u"Crème brûlée", u"Garçon", u"Où est la vérité", u"Così celeste", u"Señorita",
-                           u"Ça plane pour moi", u"Zoë"},
+  ExpectEachReadAsWritten({u"Crème brûlée", u"Garçon", u"Où est la vérité", u"Così celeste",
+                           u"Señorita", u"Ça plane pour moi", u"Zoë"},
                           1252, {1250, 1257, 1253, 1251, 1252});
 }
 
 TEST(CodePageGuess, GreekIsNotTakenForCyrillic) {
   const std::vector<unsigned> pages = {1251, 20866, 866, 28595, 1253};
-  ExpectEachReadAsWritten({u"Καλημέρα", u"Ένα το χελιδόνι", u"ΣΥΝΝΕΦΑ", u"Θάλασσα", u"Μην τον ρωτάς τον ουρανό"},
-                          1253, pages);
+  ExpectEachReadAsWritten(
+      {u"Καλημέρα", u"Ένα το χελιδόνι", u"ΣΥΝΝΕΦΑ", u"Θάλασσα", u"Μην τον ρωτάς τον ουρανό"}, 1253,
+      pages);
   // Ά is 0xB6 in ISO-8859-7, a sign in 1253.
   ExpectEachReadAsWritten({u"Άσπρο πάτο"}, 28597, {1251, 20866, 1253, 28597});
 }
 
 TEST(CodePageGuess, BalticTextIsNotTakenForWesternOrCentralEuropean) {
-  ExpectEachReadAsWritten({u"Laužo šviesa", u"Gulbės giesmė", u"Mėlynas dangus", u"Dziesmu svētki", u"Pūt, vējiņi",
-                           u"Lūgšana"},
+  ExpectEachReadAsWritten({u"Laužo šviesa", u"Gulbės giesmė", u"Mėlynas dangus", u"Dziesmu svētki",
+                           u"Pūt, vējiņi", u"Lūgšana"},
                           1257, {1252, 1250, 1253, 1251, 1257});
 }
 
@@ -177,8 +183,10 @@ TEST(CodePageGuess, AReadingThatLostLettersToQuestionMarksLoses) {
       if (c >= 0x80) c = u'?';
     return units;
   };
-  for (std::u16string_view text : {u"Przeżyj to jeszcze raz", u"Hříšná těla", u"Długość dźwięku samotności"}) {
-    EXPECT_EQ(GuessCodePage({InCodePage(text, 1250)}, {lossy, in1250}), 1u) << testing::PrintToString(std::u16string(text));
+  for (std::u16string_view text :
+       {u"Przeżyj to jeszcze raz", u"Hříšná těla", u"Długość dźwięku samotności"}) {
+    EXPECT_EQ(GuessCodePage({InCodePage(text, 1250)}, {lossy, in1250}), 1u)
+        << testing::PrintToString(std::u16string(text));
   }
 }
 
