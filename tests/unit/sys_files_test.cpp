@@ -380,9 +380,9 @@ TEST(SysFiles, OemNameReachesTheFileSystemAsItsCharacters) {
   struct stat st;
   EXPECT_EQ(stat(utf8.c_str(), &st), 0);
   EXPECT_EQ(sys::NativePath(path), utf8);
-  EXPECT_EQ(sys::OemFromNative("Привет.txt"), oemName);
+  EXPECT_EQ(sys::HostNameFromNative("Привет.txt"), oemName);
   // Characters that 866 lacks, and bytes that are not UTF-8, become '?'.
-  EXPECT_EQ(sys::OemFromNative("€ é \xFF."), "? ? ?.");
+  EXPECT_EQ(sys::HostNameFromNative("€ é \xFF."), "? ? ?.");
 #endif
 }
 
@@ -508,7 +508,7 @@ TEST(SysFiles, ANameTheOemCodePageCannotSpellIsToldFromAMissingOne) {
   std::FILE* made = std::fopen((dir.path() + "/Ария.mp3").c_str(), "w");  // a native name
   ASSERT_NE(made, nullptr);
   std::fclose(made);
-  const std::string shown = sys::OemFromNative("Ария.mp3");
+  const std::string shown = sys::HostNameFromNative("Ария.mp3");
   EXPECT_EQ(shown, "????.mp3");
   sys::File file;
   EXPECT_FALSE(file.Open(dir / shown, sys::OpenMode::Read));
