@@ -45,6 +45,7 @@ class TerminalHost(unittest.TestCase):
     registry_path = None
     # The locale the host runs in, and more MP3 files (name, title) beside Song and Zeta.
     locale = "C.UTF-8"
+    language = "English"
     more_files = ()
 
     def setUp(self):
@@ -67,10 +68,10 @@ class TerminalHost(unittest.TestCase):
         self.socket = "tagwright-test-%d" % os.getpid()
         env = dict(os.environ, TMUX_TMPDIR=self.dir)
         self.env = env
-        command = ("TAGWRIGHT_REGISTRY='%s' TAGWRIGHT_LANG=English TERM=xterm-256color LANG=%s "
+        command = ("TAGWRIGHT_REGISTRY='%s' TAGWRIGHT_LANG=%s TERM=xterm-256color LANG=%s "
                    "LC_ALL=%s EDITOR='%s' '%s' --plugin '%s' '%s'; echo $? > '%s'; sleep 60"
-                   % (self.registry, self.locale, self.locale, self.editor, ARGS.tagwright, ARGS.plugin,
-                      self.music, self.status))
+                   % (self.registry, self.language, self.locale, self.locale, self.editor, ARGS.tagwright,
+                      ARGS.plugin, self.music, self.status))
         subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "new-session", "-d", "-x", str(self.width),
                         "-y", str(self.height), command], check=True, env=env)
         self.wait_for("F10/q Quit")
@@ -495,6 +496,39 @@ class Utf8NamesTest(TerminalHost):
              os.path.join(self.music, "東京.mp3")],
             check=True, stdout=subprocess.PIPE)
         self.assertEqual(read.stdout.decode("utf-8").strip(), "Тест 東京 é")
+        self.quit()
+
+
+class Utf8RussianTest(TerminalHost):
+    """The Russian language and help files are written in 866; a host that speaks
+    UTF-8 shows them in UTF-8 whatever the locale's language."""
+    locale = "en_US.UTF-8"
+    language = "Russian"
+
+    def test_menus_dialogs_and_help_read_their_866_files(self):
+        self.keys("Down", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("Сведения о файле и редактор тегов")
+        self.keys("Escape")
+        self.wait_for("Сведения о файле", gone=True)
+        self.keys("c")
+        self.wait_for("Plugins configuration")
+        self.keys("Enter")
+        shown = self.wait_for("Настройка Tagwright")
+        self.assert_window_aligned(shown, "Настройка Tagwright")
+        self.keys("F1")  # the dialog's own topic
+        self.wait_for("Диалог настройки открывается из меню настройки плагинов")
+        self.keys("Escape")
+        self.wait_for("Диалог настройки открывается", gone=True)
+        self.keys("Escape")
+        self.wait_for("Настройка Tagwright", gone=True)
+        self.keys("F1")
+        self.wait_for("Terminal host keys")
+        self.keys("Tab", "Enter")
+        self.wait_for("Tagwright показывает и изменяет теги ID3")
+        self.keys("Escape")
+        self.wait_for("Tagwright показывает", gone=True)
         self.quit()
 
 
