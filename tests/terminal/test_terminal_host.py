@@ -479,17 +479,22 @@ class Utf8NamesTest(TerminalHost):
             self.assert_window_aligned(shown, name)
             self.keys("Escape")
             self.wait_for(title, gone=True)
-        # A title typed in three scripts, saved: the tag holds it (ID3v1 cannot,
-        # which the plug-in says before it saves).
+        # A title typed in three scripts, saved: the tag holds it. (Where the
+        # plug-in says that ID3v1 cannot, the save goes on with Enter.)
         self.open_by_command_line("東京.mp3", "Tokyo Tone")
         self.keys("M-i")  # T&itle of ID3v2
         self.keys("C-y")
         self.keys("Тест 東京 é", literal=True)
         self.wait_for("Тест 東京 é")
         self.keys("M-v")  # Sa&ve
-        self.wait_for("The tag code page cannot hold")
-        self.keys("Enter")
-        self.wait_for("Тест 東京 é", gone=True)
+        deadline = time.monotonic() + PATIENCE
+        while "Тест 東京 é" in self.screen():
+            if "cannot hold" in self.screen():
+                self.keys("Enter")
+                self.wait_for("cannot hold", gone=True)
+            if time.monotonic() > deadline:
+                self.fail("the tag editor did not close after Save:\n" + self.screen())
+            time.sleep(0.05)
         read = subprocess.run(
             ["/usr/bin/python3", "-c",
              "import sys, mutagen.id3; print(mutagen.id3.ID3(sys.argv[1])['TIT2'].text[0])",
