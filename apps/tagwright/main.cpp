@@ -49,7 +49,7 @@ void Usage() {
       "plug-in could not be loaded.\n",
       stderr);
   std::fprintf(stderr,
-               "The host's text: %s, UTF-8 in a UTF-8 locale, else OEM (TAGWRIGHT_HOST_TEXT=utf8\n"
+               "The host's text: %s (UTF-8 in a UTF-8 locale, else OEM; TAGWRIGHT_HOST_TEXT=utf8\n"
                "or oem decides instead).\n"
                "OEM and ANSI code pages (\"Dos text\" and \"Windows text\" of 8-bit tags): %u and\n"
                "%u, from TAGWRIGHT_CODEPAGES (OEM:ANSI, e.g. 866:1251), else from the locale's\n"
