@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -176,6 +177,26 @@ std::string OemToUtf8(const std::string& oem) {
   }
   out.resize(static_cast<size_t>(at - out.data()));
   return out;
+}
+
+std::string CodePageToUtf8(unsigned codePage, const std::string& text) {
+  static std::mutex mutex;
+  static std::map<unsigned, CodePageTable> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = tables.find(codePage);
+  if (found == tables.end()) {
+    CodePageTable table;
+    if (!LoadCodePage(codePage, &table)) {
+      table.fill(kNoChar);
+      for (char32_t c = 0; c < 0x80; ++c) table[c] = c;
+    }
+    found = tables.emplace(codePage, table).first;
+  }
+  std::string utf8;
+  utf8.reserve(text.size() * 2);
+  for (const unsigned char b : text)
+    AppendUtf8(found->second[b] == kNoChar ? U'?' : found->second[b], &utf8);
+  return utf8;
 }
 
 bool Utf8ToOem(const std::string& utf8, std::string* oem) {

@@ -36,4 +36,8 @@ bool Utf8ToOem(const std::string& utf8, std::string* oem);
 // UTF-8 of one character.
 void AppendUtf8(char32_t c, std::string* out);
 
+// Text of a single-byte code page as UTF-8; a byte the code page has no
+// character for becomes '?'. The tables are loaded once per code page.
+std::string CodePageToUtf8(unsigned codePage, const std::string& text);
+
 }  // namespace hostsim

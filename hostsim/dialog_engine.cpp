@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/hotkeys.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/transcript.h"
@@ -12,7 +13,8 @@ namespace hostsim {
 
 namespace {
 
-constexpr size_t kDataChars = 511;  // the 512-byte Data field and its terminator
+constexpr size_t kDataBytes = 511;  // the 512-byte Data field and its terminator
+constexpr size_t kNoLimit = static_cast<size_t>(-1);
 constexpr int kMaxListEntries = 1 << 20;
 constexpr DWORD kKeyCtrlY = KEY_CTRL | 'Y';
 
@@ -41,14 +43,13 @@ bool IsEditType(int type) {
   return type == DI_EDIT || type == DI_FIXEDIT || type == DI_PSWEDIT || type == DI_COMBOBOX;
 }
 
-bool IsMaskChar(char m) { return m == '9' || m == '#' || m == 'N' || m == 'A' || m == 'X'; }
+bool IsMaskChar(HostChar m) { return m == '9' || m == '#' || m == 'N' || m == 'A' || m == 'X'; }
 
 // The host's edit masks: 9 a digit, # a digit, blank or sign, N a letter or
 // digit, A a letter, X anything; other mask characters stand as they are.
-bool FitsMaskChar(char m, char c) {
-  unsigned char u = static_cast<unsigned char>(c);
+bool FitsMaskChar(HostChar m, HostChar c) {
   bool digit = c >= '0' && c <= '9';
-  bool letter = OemCase().isAlpha[u];
+  bool letter = HostIsAlpha(c);
   switch (m) {
     case '9': return digit;
     case '#': return digit || c == ' ' || c == '+' || c == '-';
@@ -59,9 +60,22 @@ bool FitsMaskChar(char m, char c) {
   }
 }
 
-bool IsPrintableKey(DWORD key) { return key >= 0x20 && key <= 0xFF && key != 0x7F; }
+// Texts are edited as characters of the host's text (host_text.h): the
+// cursor and the selection count characters, and a text goes back to bytes
+// only whole.
+std::u32string CharsOf(const std::string& text) {
+  std::u32string chars;
+  for (size_t at = 0; at < text.size();) chars.push_back(NextHostChar(text, &at));
+  return chars;
+}
 
-std::string CutTo(const std::string& s, size_t n) { return s.size() > n ? s.substr(0, n) : s; }
+std::string TextOf(const std::u32string& chars) {
+  std::string text;
+  for (const HostChar c : chars) AppendHostChar(c, &text);
+  return text;
+}
+
+int CharLength(const std::string& text) { return static_cast<int>(HostCharCount(text)); }
 
 }  // namespace
 
@@ -108,8 +122,9 @@ DialogEngine::DialogEngine(int x1, int y1, int x2, int y2, const char* helpTopic
       if (it.listPos < 0 && type == DI_COMBOBOX) it.listPos = FindEntry(it, it.text);
       if (it.listPos < 0 && type == DI_LISTBOX && !it.list.empty()) it.listPos = 0;
     }
-    it.maxLength = MaxLength(it);
-    it.cursor = static_cast<int>(it.text.size());
+    it.maxBytes = ByteRoom(it);
+    it.maxChars = CharRoom(it);
+    it.cursor = CharLength(it.text);
   }
   for (int i = 0; i < count && focus_ < 0; ++i) {
     if (items_[i].far.Focus && Focusable(i)) focus_ = i;
@@ -119,18 +134,35 @@ DialogEngine::DialogEngine(int x1, int y1, int x2, int y2, const char* helpTopic
   }
 }
 
-size_t DialogEngine::MaxLength(const Item& it) const {
+size_t DialogEngine::ByteRoom(const Item& it) const {
   int type = it.far.Type;
   if (IsEditType(type) && (it.far.Flags & DIF_VAREDIT) && type != DI_COMBOBOX) {
     return it.far.Ptr.PtrLength > 0 ? static_cast<size_t>(it.far.Ptr.PtrLength - 1) : 0;
   }
-  if (type == DI_FIXEDIT) {
-    if (!it.mask.empty()) return std::min(it.mask.size(), kDataChars);
+  return kDataBytes;
+}
+
+size_t DialogEngine::CharRoom(const Item& it) const {
+  if (it.far.Type == DI_FIXEDIT) {
+    if (!it.mask.empty()) return std::min(HostCharCount(it.mask), kDataBytes);
     if (it.far.X2 >= it.far.X1) {
-      return std::min(static_cast<size_t>(it.far.X2 - it.far.X1 + 1), kDataChars);
+      return std::min(static_cast<size_t>(it.far.X2 - it.far.X1 + 1), kDataBytes);
     }
   }
-  return kDataChars;
+  return kNoLimit;
+}
+
+bool DialogEngine::Fits(const Item& it, const std::string& text) const {
+  return text.size() <= it.maxBytes &&
+         (it.maxChars == kNoLimit || HostCharCount(text) <= it.maxChars);
+}
+
+std::string DialogEngine::LimitOf(const Item& it) const {
+  if (it.maxChars != kNoLimit && it.maxChars <= it.maxBytes)
+    return std::to_string(it.maxChars) + " characters";
+  if (!HostSpeaksUtf8()) return std::to_string(it.maxBytes) + " characters";
+  return std::to_string(it.maxBytes) + " bytes" +
+         (it.maxChars != kNoLimit ? " and " + std::to_string(it.maxChars) + " characters" : "");
 }
 
 void DialogEngine::LoadList(Item& it, const FarList* list) {
@@ -161,7 +193,7 @@ void DialogEngine::Start() {
     Item& it = items_[focus_];
     if ((it.far.Flags & DIF_SELECTONENTRY) && IsEditType(it.far.Type) && !it.text.empty()) {
       it.selStart = 0;
-      it.selEnd = static_cast<int>(it.text.size());
+      it.selEnd = CharLength(it.text);
     }
     CallProc(DN_GOTFOCUS, focus_, 0);
   }
@@ -309,11 +341,11 @@ bool DialogEngine::MoveFocus(int item) {
   }
   focus_ = item;
   Item& it = items_[item];
-  it.cursor = static_cast<int>(it.text.size());
+  it.cursor = CharLength(it.text);
   it.selStart = it.selEnd = -1;
   if ((it.far.Flags & DIF_SELECTONENTRY) && IsEditType(it.far.Type) && !it.text.empty()) {
     it.selStart = 0;
-    it.selEnd = static_cast<int>(it.text.size());
+    it.selEnd = it.cursor;
   }
   CallProc(DN_GOTFOCUS, item, 0);
   return true;
@@ -409,16 +441,19 @@ void DialogEngine::SelectEntry(int item, int entry, bool notify) {
   if (it.far.Type == DI_COMBOBOX && entry >= 0 && entry < static_cast<int>(it.list.size())) {
     std::string old = it.text;
     SetTextInternal(item, it.list[entry].text);
-    it.cursor = static_cast<int>(it.text.size());
+    it.cursor = CharLength(it.text);
     if (notify && it.text != old) EditChanged(item);
   }
 }
 
 void DialogEngine::SetTextInternal(int item, const std::string& text) {
   Item& it = items_[item];
-  size_t limit = IsEditType(it.far.Type) ? it.maxLength : kDataChars;
-  it.text = CutTo(text, limit);
-  it.cursor = std::min(it.cursor, static_cast<int>(it.text.size()));
+  if (IsEditType(it.far.Type)) {
+    it.text = CutHostText(text, it.maxChars, it.maxBytes);
+  } else {
+    it.text = CutHostText(text, kNoLimit, kDataBytes);
+  }
+  it.cursor = std::min(it.cursor, CharLength(it.text));
   it.selStart = it.selEnd = -1;
   if (IsListType(it.far.Type) && it.far.Type == DI_COMBOBOX) {
     int k = FindEntry(it, it.text);
@@ -434,28 +469,31 @@ void DialogEngine::EditChanged(int item) {
 
 bool DialogEngine::FitsMask(const Item& it, const std::string& text) const {
   if (it.mask.empty()) return true;
-  if (text.size() > it.mask.size()) return false;
-  for (size_t p = 0; p < text.size(); ++p) {
-    if (!FitsMaskChar(it.mask[p], text[p])) return false;
+  const std::u32string mask = CharsOf(it.mask), chars = CharsOf(text);
+  if (chars.size() > mask.size()) return false;
+  for (size_t p = 0; p < chars.size(); ++p) {
+    if (!FitsMaskChar(mask[p], chars[p])) return false;
   }
   return true;
 }
 
-bool DialogEngine::InsertChar(int item, char c) {
+bool DialogEngine::InsertChar(int item, HostChar c) {
   Item& it = items_[item];
-  std::string t = it.text;
+  std::u32string t = CharsOf(it.text);
   int cur = std::min(it.cursor, static_cast<int>(t.size()));
-  if (it.selStart >= 0 && it.selEnd > it.selStart) {
-    t.erase(it.selStart, it.selEnd - it.selStart);
+  if (it.selStart >= 0 && it.selEnd > it.selStart && it.selStart < static_cast<int>(t.size())) {
+    t.erase(static_cast<size_t>(it.selStart), static_cast<size_t>(it.selEnd - it.selStart));
     cur = it.selStart;
   }
   if (!it.mask.empty()) {
+    const std::u32string mask = CharsOf(it.mask);
+    const int maskLength = static_cast<int>(mask.size());
     // Literal characters of the mask are stepped over (and filled in).
-    while (cur < static_cast<int>(it.mask.size()) && !IsMaskChar(it.mask[cur])) {
-      if (cur >= static_cast<int>(t.size())) t.push_back(it.mask[cur]);
+    while (cur < maskLength && !IsMaskChar(mask[cur])) {
+      if (cur >= static_cast<int>(t.size())) t.push_back(mask[cur]);
       ++cur;
     }
-    if (cur >= static_cast<int>(it.mask.size()) || !FitsMaskChar(it.mask[cur], c)) return false;
+    if (cur >= maskLength || !FitsMaskChar(mask[cur], c)) return false;
     while (static_cast<int>(t.size()) < cur) t.push_back(' ');
     if (cur < static_cast<int>(t.size())) {
       t[cur] = c;
@@ -463,10 +501,12 @@ bool DialogEngine::InsertChar(int item, char c) {
       t.push_back(c);
     }
   } else {
-    if (t.size() >= it.maxLength) return false;
     t.insert(t.begin() + cur, c);
   }
-  it.text = t;
+  std::string text = TextOf(t);
+  // A character that would not fit whole is not typed.
+  if (!Fits(it, text)) return false;
+  it.text = std::move(text);
   it.cursor = cur + 1;
   it.selStart = it.selEnd = -1;
   return true;
@@ -476,21 +516,24 @@ void DialogEngine::ApplyEditKey(int item, DWORD key) {
   Item& it = items_[item];
   bool readOnly = (it.far.Flags & DIF_READONLY) != 0;
   std::string before = it.text;
-  bool hasSelection = it.selStart >= 0 && it.selEnd > it.selStart;
+  std::u32string chars = CharsOf(it.text);
+  int len = static_cast<int>(chars.size());
+  bool hasSelection = it.selStart >= 0 && it.selEnd > it.selStart && it.selStart < len;
   auto dropSelection = [&] {
-    it.text.erase(it.selStart, it.selEnd - it.selStart);
+    chars.erase(static_cast<size_t>(it.selStart), static_cast<size_t>(it.selEnd - it.selStart));
+    it.text = TextOf(chars);
     it.cursor = it.selStart;
     it.selStart = it.selEnd = -1;
   };
-  int len = static_cast<int>(it.text.size());
-  if (IsPrintableKey(key)) {
-    if (!readOnly) InsertChar(item, static_cast<char>(key));
+  if (const HostChar typed = KeyChar(key); typed != 0) {
+    if (!readOnly) InsertChar(item, typed);
   } else if (key == KEY_BS) {
     if (readOnly) return;
     if (hasSelection) {
       dropSelection();
     } else if (it.cursor > 0 && it.cursor <= len) {
-      it.text.erase(it.cursor - 1, 1);
+      chars.erase(static_cast<size_t>(it.cursor - 1), 1);
+      it.text = TextOf(chars);
       --it.cursor;
     }
   } else if (key == KEY_DEL) {
@@ -498,7 +541,8 @@ void DialogEngine::ApplyEditKey(int item, DWORD key) {
     if (hasSelection) {
       dropSelection();
     } else if (it.cursor < len) {
-      it.text.erase(it.cursor, 1);
+      chars.erase(static_cast<size_t>(it.cursor), 1);
+      it.text = TextOf(chars);
     }
   } else if (key == kKeyCtrlY) {
     if (!readOnly) {
@@ -589,16 +633,18 @@ void DialogEngine::ProcessKey(DWORD key) {
   // Alt with an item's hot key, or the hot key alone where a character types
   // nothing (buttons, check boxes, radio buttons).
   const bool typing = IsEditLike(f) || IsDropDown(f) || t == DI_LISTBOX;
-  const unsigned char hot = HotkeyChar(key, !typing);
+  const HostChar hot = HotkeyChar(key, !typing);
   if (hot != 0 && ActivateHotkey(hot, key)) return;
   if (IsEditLike(f)) {
     ApplyEditKey(f, key);
-  } else if (IsDropDown(f) && IsPrintableKey(key)) {
+  } else if (IsDropDown(f) && KeyChar(key) != 0) {
     // A drop-down list jumps to the first entry starting with the letter.
     Item& it = items_[f];
-    char c[2] = {static_cast<char>(key), 0};
+    std::string c;
+    AppendHostChar(KeyChar(key), &c);
     for (size_t k = 0; k < it.list.size(); ++k) {
-      if (!(it.list[k].flags & LIF_SEPARATOR) && CompareNoCase(it.list[k].text.c_str(), c, 1) == 0) {
+      if (!(it.list[k].flags & LIF_SEPARATOR) &&
+          CompareNoCase(it.list[k].text.c_str(), c.c_str(), 1) == 0) {
         SelectEntry(f, static_cast<int>(k), true);
         break;
       }
@@ -606,7 +652,7 @@ void DialogEngine::ProcessKey(DWORD key) {
   }
 }
 
-int DialogEngine::HotkeyItem(unsigned char hot) const {
+int DialogEngine::HotkeyItem(HostChar hot) const {
   for (int i = 0; i < count(); ++i) {
     const Item& it = items_[i];
     const int t = it.far.Type;
@@ -617,7 +663,7 @@ int DialogEngine::HotkeyItem(unsigned char hot) const {
   return -1;
 }
 
-bool DialogEngine::ActivateHotkey(unsigned char hot, DWORD key) {
+bool DialogEngine::ActivateHotkey(HostChar hot, DWORD key) {
   const int item = HotkeyItem(hot);
   if (item < 0) return false;
   const int type = items_[item].far.Type;
@@ -668,9 +714,8 @@ bool DialogEngine::SetText(int item, const std::string& text, std::string* error
     *error = "item " + std::to_string(item) + " is read-only";
     return false;
   }
-  if (text.size() > it.maxLength) {
-    *error = "item " + std::to_string(item) + " takes at most " +
-             std::to_string(it.maxLength) + " characters";
+  if (!Fits(it, text)) {
+    *error = "item " + std::to_string(item) + " takes at most " + LimitOf(it);
     return false;
   }
   if (!FitsMask(it, text)) {
@@ -681,7 +726,7 @@ bool DialogEngine::SetText(int item, const std::string& text, std::string* error
   if (!MoveFocus(item)) return true;
   if (text != it.text) {
     SetTextInternal(item, text);
-    it.cursor = static_cast<int>(it.text.size());
+    it.cursor = CharLength(it.text);
     EditChanged(item);
   }
   return true;
@@ -761,9 +806,12 @@ bool DialogEngine::Type(int item, const std::string& text, std::string* error) {
     return false;
   }
   if (!MoveFocus(item)) return true;
-  for (char c : text) {
-    if (closed_) break;
-    ProcessKey(static_cast<unsigned char>(c));
+  // Each character as its key; a control character (\t, \r) is the key of
+  // its code. A byte that is no character of the host's text types nothing.
+  for (size_t at = 0; at < text.size() && !closed_;) {
+    const HostChar c = NextHostChar(text, &at);
+    const DWORD key = c < 0x20 ? c : CharKey(c);
+    if (key != 0) ProcessKey(key);
   }
   return true;
 }
@@ -826,13 +874,13 @@ void DialogEngine::FillFarItem(int item, FarDialogItem* out) const {
   if (varEdit) {
     auto& ptr = f.Ptr;
     if (ptr.PtrData != nullptr && ptr.PtrLength > 0) {
-      size_t n = std::min(it.text.size(), static_cast<size_t>(ptr.PtrLength - 1));
+      size_t n = HostFitBytes(it.text, static_cast<size_t>(ptr.PtrLength - 1));
       std::memcpy(ptr.PtrData, it.text.data(), n);
       ptr.PtrData[n] = '\0';
     }
   } else {
     std::memset(f.Data, 0, sizeof(f.Data));
-    size_t n = std::min(it.text.size(), kDataChars);
+    size_t n = HostFitBytes(it.text, kDataBytes);
     std::memcpy(f.Data, it.text.data(), n);
   }
   *out = f;
@@ -868,9 +916,10 @@ void DialogEngine::ApplyFarItem(int item, const FarDialogItem& in) {
     it.list.clear();
     it.listPos = -1;
   }
-  it.maxLength = MaxLength(it);
+  it.maxBytes = ByteRoom(it);
+  it.maxChars = CharRoom(it);
   SetTextInternal(item, text);
-  it.cursor = std::min(it.cursor, static_cast<int>(it.text.size()));
+  it.cursor = std::min(it.cursor, CharLength(it.text));
 }
 
 // ---------------------------------------------------------------- DM_ messages
@@ -946,7 +995,7 @@ std::optional<long> DialogEngine::SendItemText(int msg, int param1, long param2)
       if (data == nullptr || data->PtrData == nullptr) return length;
       // PtrLength is the room of the buffer: the text and its terminator fit it.
       if (data->PtrLength <= 0) return 0;
-      size_t n = std::min(it->text.size(), static_cast<size_t>(data->PtrLength - 1));
+      size_t n = HostFitBytes(it->text, static_cast<size_t>(data->PtrLength - 1));
       std::memcpy(data->PtrData, it->text.data(), n);
       data->PtrData[n] = '\0';
       data->PtrLength = static_cast<int>(n);
@@ -958,7 +1007,7 @@ std::optional<long> DialogEngine::SendItemText(int msg, int param1, long param2)
       if (!valid) return 0;
       char* dest = reinterpret_cast<char*>(param2);
       // The destination holds an item text: 512 bytes at most are written.
-      size_t n = std::min(it->text.size(), kDataChars);
+      size_t n = HostFitBytes(it->text, kDataBytes);
       if (dest != nullptr) {
         std::memcpy(dest, it->text.data(), n);
         dest[n] = '\0';
@@ -970,7 +1019,7 @@ std::optional<long> DialogEngine::SendItemText(int msg, int param1, long param2)
       auto* data = reinterpret_cast<const FarDialogItemData*>(param2);
       std::string text;
       if (data->PtrData != nullptr) {
-        size_t cap = data->PtrLength > 0 ? static_cast<size_t>(data->PtrLength) : kDataChars + 1;
+        size_t cap = data->PtrLength > 0 ? static_cast<size_t>(data->PtrLength) : kDataBytes + 1;
         text.assign(data->PtrData, strnlen(data->PtrData, cap));
       }
       SetTextInternal(param1, text);
@@ -993,11 +1042,12 @@ std::optional<long> DialogEngine::SendEditField(int msg, int param1, long param2
   Item* it = valid ? &items_[param1] : nullptr;
   switch (msg) {
     case DM_SETMAXTEXTLENGTH: {
+      // In characters; the field's bytes stay a limit of their own.
       if (!valid) return 0;
-      long previous = static_cast<long>(it->maxLength);
-      size_t ceiling = MaxLength(*it);
-      it->maxLength = std::min(static_cast<size_t>(std::max(param2, 0L)), ceiling);
-      if (it->text.size() > it->maxLength) SetTextInternal(param1, it->text);
+      long previous = static_cast<long>(std::min(it->maxChars, it->maxBytes));
+      size_t ceiling = std::min(CharRoom(*it), ByteRoom(*it));
+      it->maxChars = std::min(static_cast<size_t>(std::max(param2, 0L)), ceiling);
+      if (!Fits(*it, it->text)) SetTextInternal(param1, it->text);
       return previous;
     }
     case DM_GETCURSORPOS: {
@@ -1010,7 +1060,7 @@ std::optional<long> DialogEngine::SendEditField(int msg, int param1, long param2
     case DM_SETCURSORPOS: {
       if (!valid || param2 == 0) return 0;
       const auto* c = reinterpret_cast<const FarCoord*>(param2);
-      it->cursor = std::clamp(static_cast<int>(c->X), 0, static_cast<int>(it->text.size()));
+      it->cursor = std::clamp(static_cast<int>(c->X), 0, CharLength(it->text));
       it->selStart = it->selEnd = -1;
       return 1;
     }
@@ -1192,7 +1242,7 @@ std::optional<long> DialogEngine::SendListPosition(int msg, int param1, long par
     case DM_LISTFINDSTRING: {
       const auto* f = reinterpret_cast<const FarListFind*>(param2);
       if (!valid || f == nullptr || f->Pattern == nullptr) return -1;
-      size_t plen = strnlen(f->Pattern, 512);
+      size_t plen = HostCharCount(std::string_view(f->Pattern, strnlen(f->Pattern, 512)));
       for (int k = std::max(f->StartIndex, 0); k < static_cast<int>(it->list.size()); ++k) {
         const std::string& t = it->list[k].text;
         bool match = (f->Flags & LIFIND_EXACTMATCH)
@@ -1210,7 +1260,7 @@ std::optional<long> DialogEngine::SendListPosition(int msg, int param1, long par
       info->SelectPos = it->listPos;
       info->TopPos = it->listTop;
       for (const auto& e : it->list) {
-        info->MaxLength = std::max(info->MaxLength, static_cast<int>(e.text.size()));
+        info->MaxLength = std::max(info->MaxLength, CharLength(e.text));
       }
       return 1;
     }
@@ -1265,7 +1315,7 @@ std::optional<long> DialogEngine::SendListChange(int msg, int param1, long param
       if (!valid || !IsListType(it->far.Type)) return -1;
       const char* s = reinterpret_cast<const char*>(param2);
       ListEntry e;
-      if (s != nullptr) e.text = CutTo(std::string(s, strnlen(s, 128)), 127);
+      if (s != nullptr) e.text = CutHostText(std::string_view(s, strnlen(s, 128)), kNoLimit, 127);
       it->list.push_back(e);
       return static_cast<long>(it->list.size() - 1);
     }
@@ -1308,7 +1358,7 @@ std::optional<long> DialogEngine::SendListData(int msg, int param1, long param2)
       const ListEntry& e = it->list[g->ItemIndex];
       std::memset(&g->Item, 0, sizeof(g->Item));
       g->Item.Flags = e.flags | (g->ItemIndex == it->listPos ? static_cast<DWORD>(LIF_SELECTED) : 0u);
-      std::memcpy(g->Item.Text, e.text.data(), std::min(e.text.size(), sizeof(g->Item.Text) - 1));
+      std::memcpy(g->Item.Text, e.text.data(), HostFitBytes(e.text, sizeof(g->Item.Text) - 1));
       return 1;
     }
     case DM_LISTGETDATA: {
@@ -1348,10 +1398,7 @@ std::optional<long> DialogEngine::SendListData(int msg, int param1, long param2)
       auto* t = reinterpret_cast<FarListTitles*>(param2);
       if (!valid || t == nullptr) return 0;
       auto put = [](const std::string& s, char* dest, int room) {
-        if (dest == nullptr || room <= 0) return;
-        size_t n = std::min(s.size(), static_cast<size_t>(room - 1));
-        std::memcpy(dest, s.data(), n);
-        dest[n] = '\0';
+        if (room > 0) CopyToField(s, dest, static_cast<size_t>(room));
       };
       put(it->listTitle, t->Title, t->TitleLen);
       put(it->listBottom, t->Bottom, t->BottomLen);

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "far/plugin_api.h"
+#include "hostsim/host_text.h"
 
 namespace hostsim {
 
@@ -122,9 +123,10 @@ class DialogEngine {
     int listTop = 0;
     std::string listTitle;
     std::string listBottom;
-    size_t maxLength = 511;
-    int cursor = 0;
-    int selStart = -1;  // selection [selStart, selEnd) or -1
+    size_t maxBytes = 511;                      // the room of its field
+    size_t maxChars = static_cast<size_t>(-1);  // a fixed width, a mask, DM_SETMAXTEXTLENGTH
+    int cursor = 0;                             // in characters
+    int selStart = -1;                          // selection [selStart, selEnd) in characters, or -1
     int selEnd = -1;
     bool unchanged = true;
     long userData = 0;
@@ -158,17 +160,23 @@ class DialogEngine {
   void NextFocus(int step);
   // The first visible, enabled label, button, check box or radio button
   // whose hot key is `hot`, or -1.
-  int HotkeyItem(unsigned char hot) const;
+  int HotkeyItem(HostChar hot) const;
   // Acts on the item of hot key `hot` as the host does: DN_HOTKEY (a zero
   // answer refuses), then the focus moves to it (from a label, to the next
   // item that takes the focus) and a button is pressed, a check box toggled,
   // a radio button chosen. False when no item has that hot key.
-  bool ActivateHotkey(unsigned char hot, DWORD key);
+  bool ActivateHotkey(HostChar hot, DWORD key);
   void ApplyEditKey(int item, DWORD key);
-  bool InsertChar(int item, char c);
+  bool InsertChar(int item, HostChar c);
   void EditChanged(int item);
   bool FitsMask(const Item& it, const std::string& text) const;
-  size_t MaxLength(const Item& it) const;
+  // The bytes an item's field holds, and the characters it takes at most
+  // (none but the bytes: -1).
+  size_t ByteRoom(const Item& it) const;
+  size_t CharRoom(const Item& it) const;
+  bool Fits(const Item& it, const std::string& text) const;
+  // The limit that `Fits` applies, in words.
+  std::string LimitOf(const Item& it) const;
   void SetTextInternal(int item, const std::string& text);
   void LoadList(Item& it, const FarList* list);
   void FillFarItem(int item, FarDialogItem* out) const;

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "hostsim/codepage.h"
-#include "hostsim/oem_case.h"
+#include "hostsim/host_text.h"
 #include "hostsim/platform.h"
 #include "sys/sys.h"
 
@@ -20,17 +19,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {
   if (!platform::ListFolderEntries(folder, entries)) return false;
-  // Name order without regard to case over the OEM code page, then byte
-  // order. The entries are large: their order is found first, then they are
-  // put in it where they are. Each name is put in capitals once, not at every
+  // Name order without regard to case (CompareNoCase over the host's text),
+  // then byte order. The entries are large: their order is found first, then
+  // they are put in it where they are. Each name is folded once, not at every
   // comparison.
-  const CaseTables& cases = OemCase();
-  std::vector<std::string> upper(entries->size());
-  for (size_t i = 0; i < upper.size(); ++i) {
-    const char* name = (*entries)[i].cFileName;
-    upper[i].assign(name);
-    for (char& c : upper[i]) c = static_cast<char>(cases.upper[static_cast<unsigned char>(c)]);
-  }
+  std::vector<std::u32string> upper(entries->size());
+  for (size_t i = 0; i < upper.size(); ++i) upper[i] = FoldedKey((*entries)[i].cFileName);
   std::vector<size_t> order(entries->size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {

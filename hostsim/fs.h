@@ -1,4 +1,5 @@
-// The real file system as the host shows it to a plug-in: OEM names, find
+// The real file system as the host shows it to a plug-in: names in the host's
+// text (host_text.h), find
 // data with Windows attributes and times, and paths joined with '\' (which
 // the system layer reads as a separator on POSIX too). Files are read and
 // written through the system layer; folders are listed here.
@@ -23,9 +24,9 @@ bool ListFolder(const std::string& folder, std::vector<FAR_FIND_DATA>* entries);
 // Find data of one file or folder; false when it does not exist.
 bool FindOne(const std::string& path, FAR_FIND_DATA* data);
 
-// The path as the operating system takes it: on POSIX the OEM bytes as UTF-8
-// with '\' read as '/', as the system layer converts them; on Windows as it is.
-std::string NativePath(const std::string& oem);
+// The path as the operating system takes it: on POSIX an OEM path as UTF-8, a
+// UTF-8 path as it is, as the system layer converts them; on Windows as it is.
+std::string NativePath(const std::string& hostPath);
 
 // `folder` + '\' (unless it ends with '\' or '/') + `name`.
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "hostsim/driver.h"
+#include "hostsim/host_text.h"
 #include "hostsim/platform.h"
 
 namespace hostsim {
@@ -79,11 +80,12 @@ bool Host::AnswerWithEscape(const std::string& what) {
 
 namespace {
 
-// The lines of a box and the widest of them, which decide the place it takes.
+// The lines of a box and the widest of them in characters, which decide the
+// place it takes.
 std::pair<size_t, size_t> BoxShape(const std::string& text) {
   size_t lines = 1, widest = 0, width = 0;
-  for (char c : text) {
-    if (c == '\n') {
+  for (size_t at = 0; at < text.size();) {
+    if (NextHostChar(text, &at) == '\n') {
       ++lines;
       width = 0;
     } else {

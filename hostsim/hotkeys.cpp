@@ -1,17 +1,17 @@
 #include "hostsim/hotkeys.h"
 
-#include "hostsim/oem_case.h"
+#include <set>
+
+#include "hostsim/host_text.h"
 
 namespace hostsim {
 
 namespace {
 
-unsigned char Upper(char c) { return OemCase().upper[static_cast<unsigned char>(c)]; }
+bool IsLetterOrDigit(HostChar c) { return (c >= '0' && c <= '9') || HostIsAlpha(c); }
 
-bool IsLetterOrDigit(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return (c >= '0' && c <= '9') || OemCase().isAlpha[u];
-}
+// The character at byte `at` of `text`.
+HostChar CharAt(const std::string& text, size_t at) { return NextHostChar(text, &at); }
 
 }  // namespace
 
@@ -33,46 +33,48 @@ std::string StripAmpersands(const std::string& text, int* position) {
   return out;
 }
 
-unsigned char HotkeyOf(const std::string& text) {
+HostChar HotkeyOf(const std::string& text) {
   int position;
   std::string shown = StripAmpersands(text, &position);
-  if (position < 0 || shown[position] == ' ') return 0;
-  return Upper(shown[position]);
+  if (position < 0) return 0;
+  const HostChar c = CharAt(shown, static_cast<size_t>(position));
+  return c == ' ' ? 0 : HostUpper(c);
 }
 
-unsigned char HotkeyChar(DWORD key, bool plainToo) {
+HostChar HotkeyChar(DWORD key, bool plainToo) {
   const DWORD modifiers = key & (KEY_CTRL | KEY_ALT | KEY_SHIFT | KEY_RCTRL | KEY_RALT);
-  const DWORD base = key & ~static_cast<DWORD>(KEY_CTRL | KEY_ALT | KEY_SHIFT | KEY_RCTRL | KEY_RALT);
-  if (base <= 0x20 || base > 0xFF || base == 0x7F) return 0;
+  const HostChar c = KeyChar(key & ~modifiers);
+  if (c == 0 || c == ' ') return 0;
   const bool alt = (modifiers & (KEY_ALT | KEY_RALT)) != 0;
   const bool other = (modifiers & (KEY_CTRL | KEY_RCTRL)) != 0;
   if (other) return 0;
   if (!alt && (!plainToo || (modifiers & KEY_SHIFT))) return 0;
-  return Upper(static_cast<char>(base));
+  return HostUpper(c);
 }
 
 std::vector<MenuHotkey> AssignMenuHotkeys(const std::vector<std::string>& texts, bool automatic,
                                           bool reverse, bool showAmpersand) {
   std::vector<MenuHotkey> out(texts.size());
-  bool used[256] = {};
+  std::set<HostChar> used;
   for (size_t i = 0; i < texts.size(); ++i) {
     if (showAmpersand) {
       out[i].shown = texts[i];
       continue;
     }
     out[i].shown = StripAmpersands(texts[i], &out[i].position);
-    if (out[i].position >= 0) used[Upper(out[i].shown[out[i].position])] = true;
+    if (out[i].position >= 0)
+      used.insert(HostUpper(CharAt(out[i].shown, static_cast<size_t>(out[i].position))));
   }
   if (!automatic) return out;
   const int n = static_cast<int>(texts.size());
   for (int k = 0; k < n; ++k) {
     MenuHotkey& item = out[reverse ? n - 1 - k : k];
     if (item.position >= 0) continue;
-    for (size_t p = 0; p < item.shown.size(); ++p) {
-      const char c = item.shown[p];
-      if (IsLetterOrDigit(c) && !used[Upper(c)]) {
-        used[Upper(c)] = true;
-        item.position = static_cast<int>(p);
+    for (size_t p = 0; p < item.shown.size();) {
+      const size_t start = p;
+      const HostChar c = NextHostChar(item.shown, &p);
+      if (IsLetterOrDigit(c) && used.insert(HostUpper(c)).second) {
+        item.position = static_cast<int>(start);
         break;
       }
     }

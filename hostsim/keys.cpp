@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "hostsim/host_text.h"
 #include "hostsim/oem_case.h"
 
 namespace hostsim {
@@ -79,11 +80,15 @@ bool ParseKeyName(const std::string& name, DWORD* key) {
       return true;
     }
   }
-  if (base.size() == 1) {
-    unsigned char c = static_cast<unsigned char>(base[0]);
+  // One character of the host's text.
+  size_t end = 0;
+  HostChar c = NextHostChar(base, &end);
+  if (end == base.size()) {
     // With a modifier a letter is named by its capital, as the host codes it.
-    if (modifiers != 0) c = OemCase().upper[c];
-    *key = c | modifiers;
+    if (modifiers != 0) c = HostUpper(c);
+    const DWORD code = c < 0x20 ? c : CharKey(c);
+    if (code == 0 && c != 0) return false;
+    *key = code | modifiers;
     return true;
   }
   return false;
@@ -101,7 +106,10 @@ std::string KeyName(DWORD key) {
     if (k.key == base) return out + k.name;
   }
   if (base >= KEY_F1 && base <= KEY_F1 + 23) return out + "F" + std::to_string(base - KEY_F1 + 1);
-  if (base > 0x20 && base < 0x100 && base != 0x7F) return out + static_cast<char>(base);
+  if (const HostChar c = KeyChar(base); c > 0x20) {
+    AppendHostChar(c, &out);
+    return out;
+  }
   char hex[16];
   std::snprintf(hex, sizeof(hex), "0x%X", static_cast<unsigned>(base));
   return out + hex;

@@ -1,6 +1,7 @@
 // Key names for scripts and for FarKeyToName / FarNameToKey: "Down", "Enter",
 // "F6", "CtrlUp" (also written "Ctrl-Up" or "Ctrl+Up"), "ShiftTab", a single
-// character, or a number such as 0x128. Host key codes are the codes of DN_KEY
+// character of the host's text (its key code, host_text.h), or a number such
+// as 0x128. Names are the host's text. Host key codes are the codes of DN_KEY
 // and ACTL_POSTKEYSEQUENCE; menu break keys are Windows virtual keys with the
 // PKF_ modifiers in the high word.
 #pragma once

@@ -1,5 +1,7 @@
 #include "hostsim/lng.h"
 
+#include "hostsim/codepage.h"
+#include "hostsim/host_text.h"
 #include "hostsim/oem_case.h"
 
 namespace hostsim {
@@ -113,6 +115,20 @@ bool ParseLanguageFile(const std::string& content, const std::string& fileName,
   if (!haveLanguage) return fail(lineNumber == 0 ? 1 : lineNumber, "no .Language statement");
   if (file->messages.empty()) return fail(lineNumber, "no messages");
   return true;
+}
+
+unsigned LanguageCodePage(const std::string& languageName) {
+  for (const char* cyrillic : {"Russian", "Ukrainian", "Belarusian", "Bulgarian", "Serbian"})
+    if (CompareNoCase(languageName.c_str(), cyrillic) == 0) return 866;
+  if (CompareNoCase(languageName.c_str(), "Greek") == 0) return 737;
+  return 437;
+}
+
+void ToHostText(LanguageFile* file) {
+  if (!HostSpeaksUtf8()) return;
+  const unsigned codePage = LanguageCodePage(file->name);
+  for (std::string& message : file->messages) message = CodePageToUtf8(codePage, message);
+  file->description = CodePageToUtf8(codePage, file->description);
 }
 
 bool ChooseLanguage(const std::vector<LanguageFile>& files, const std::string& wanted,

@@ -18,9 +18,20 @@ struct LanguageFile {
   std::vector<std::string> messages;
 };
 
-// `content` is the file's bytes (OEM text). False with "<file>:<line>: reason".
+// `content` is the file's bytes (OEM text of the language's code page). False
+// with "<file>:<line>: reason".
 bool ParseLanguageFile(const std::string& content, const std::string& fileName,
                        LanguageFile* file, std::string* error);
+
+// The OEM code page a language's files are written in, as the host's users
+// write them: 866 for the Cyrillic languages (Russian, Ukrainian, Belarusian,
+// Bulgarian, Serbian), 737 for Greek, 437 for any other (English is ASCII).
+// The code page goes with the language, whatever the locale.
+unsigned LanguageCodePage(const std::string& languageName);
+// The file's texts (messages and description) as the host's text: converted
+// from the language's code page to UTF-8 where the host speaks UTF-8, as they
+// are in OEM.
+void ToHostText(LanguageFile* file);
 
 // Chooses among the parsed files of one module: the one whose language name
 // equals `wanted` (ignoring case), else English, else the first. Every file

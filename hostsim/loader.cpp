@@ -96,6 +96,7 @@ bool PluginModule::Load(const std::string& path, const std::string& language, st
     }
     LanguageFile file;
     if (!ParseLanguageFile(content, e.cFileName, &file, error)) return false;
+    ToHostText(&file);
     files.push_back(std::move(file));
   }
   std::string wanted = language;

@@ -26,7 +26,7 @@ class PluginModule {
   PluginModule(const PluginModule&) = delete;
   PluginModule& operator=(const PluginModule&) = delete;
 
-  // `path` in OEM text. `language` empty: $TAGWRIGHT_LANG, else English. A
+  // `path` in the host's text. `language` empty: $TAGWRIGHT_LANG, else English. A
   // missing or damaged language file, or a missing SetStartupInfo, is an
   // error here, before any export is called.
   bool Load(const std::string& path, const std::string& language, std::string* error);

@@ -3,46 +3,46 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "hostsim/oem_case.h"
+#include "hostsim/host_text.h"
 
 namespace hostsim {
 
 namespace {
 
-unsigned char Up(char c) { return OemCase().upper[static_cast<unsigned char>(c)]; }
-
 // One token of a mask: '?', '*', a literal character or a class in brackets.
+// Characters are those of the host's text (host_text.h), upper-cased.
 struct Token {
   enum Kind { Any, Star, Literal, Class } kind;
-  char literal = 0;
-  std::string set;  // Class: pairs of (first, last), upper-cased
+  HostChar literal = 0;
+  std::u32string set;  // Class: pairs of (first, last)
 };
 
 std::vector<Token> Tokenize(const std::string& mask) {
+  const std::u32string chars = FoldedKey(mask);
   std::vector<Token> tokens;
-  for (size_t i = 0; i < mask.size(); ++i) {
-    char c = mask[i];
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const HostChar c = chars[i];
     if (c == '*') {
       // Consecutive stars mean the same as one.
       if (tokens.empty() || tokens.back().kind != Token::Star) tokens.push_back({Token::Star});
     } else if (c == '?') {
       tokens.push_back({Token::Any});
-    } else if (c == '[' && mask.find(']', i + 2) != std::string::npos) {
+    } else if (c == '[' && chars.find(U']', i + 2) != std::u32string::npos) {
       // "[" followed by at least one character and a "]": a class. The
       // character right after "[" is always content, so "[]]" lists "]".
-      size_t close = mask.find(']', i + 2);
-      std::string content = mask.substr(i + 1, close - i - 1);
+      const size_t close = chars.find(U']', i + 2);
+      const std::u32string content = chars.substr(i + 1, close - i - 1);
       Token t{Token::Class};
       for (size_t k = 0; k < content.size(); ++k) {
         if (content[k] == ',') continue;
-        char first = content[k];
-        char last = first;
+        const HostChar first = content[k];
+        HostChar last = first;
         if (k + 2 < content.size() && content[k + 1] == '-' && content[k + 2] != ',') {
           last = content[k + 2];
           k += 2;
         }
-        t.set.push_back(static_cast<char>(Up(first)));
-        t.set.push_back(static_cast<char>(Up(last)));
+        t.set.push_back(first);
+        t.set.push_back(last);
       }
       tokens.push_back(t);
       i = close;
@@ -55,30 +55,25 @@ std::vector<Token> Tokenize(const std::string& mask) {
   return tokens;
 }
 
-// `up`: the OEM upper-case table, looked up once per match.
-bool TokenMatches(const Token& t, char c, const unsigned char* up) {
+// `c` is upper-cased already.
+bool TokenMatches(const Token& t, HostChar c) {
   switch (t.kind) {
     case Token::Any: return true;
-    case Token::Literal:
-      return up[static_cast<unsigned char>(t.literal)] == up[static_cast<unsigned char>(c)];
-    case Token::Class: {
-      unsigned char u = up[static_cast<unsigned char>(c)];
+    case Token::Literal: return t.literal == c;
+    case Token::Class:
       for (size_t k = 0; k + 1 < t.set.size(); k += 2) {
-        unsigned char first = static_cast<unsigned char>(t.set[k]);
-        unsigned char last = static_cast<unsigned char>(t.set[k + 1]);
-        if (u >= first && u <= last) return true;
+        if (c >= t.set[k] && c <= t.set[k + 1]) return true;
       }
       return false;
-    }
     case Token::Star: break;
   }
   return false;
 }
 
 // Every token but '*' takes exactly one character, so one remembered star
-// position suffices for backtracking.
-bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
-  const unsigned char* up = OemCase().upper;
+// position suffices for backtracking. `name` holds the name's characters,
+// upper-cased.
+bool MatchTokens(const std::vector<Token>& tokens, const std::u32string& name) {
   // "*" then literal characters (an extension's mask): the end of the name.
   if (!tokens.empty() && tokens[0].kind == Token::Star) {
     size_t literals = 0;
@@ -87,7 +82,7 @@ bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
       if (name.size() < literals) return false;
       const size_t from = name.size() - literals;
       for (size_t i = 0; i < literals; ++i)
-        if (!TokenMatches(tokens[1 + i], name[from + i], up)) return false;
+        if (!TokenMatches(tokens[1 + i], name[from + i])) return false;
       return true;
     }
   }
@@ -97,7 +92,7 @@ bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
     if (t < tokens.size() && tokens[t].kind == Token::Star) {
       starToken = t++;
       starName = n;
-    } else if (t < tokens.size() && TokenMatches(tokens[t], name[n], up)) {
+    } else if (t < tokens.size() && TokenMatches(tokens[t], name[n])) {
       ++t;
       ++n;
     } else if (starToken != std::string::npos) {
@@ -113,20 +108,23 @@ bool MatchTokens(const std::vector<Token>& tokens, const std::string& name) {
 
 // A mask's tokens, and without a dot in the mask those of the mask with ".*"
 // added; made once per mask, since a walk matches every name against the
-// same few masks.
+// same few masks. The tokens hold characters of the host's text as it was
+// when they were made.
 struct CompiledMask {
   std::vector<Token> tokens;
   std::vector<Token> withExtension;
   bool hasDot = false;
+  bool utf8 = false;
 };
 
 const CompiledMask& Compile(const std::string& mask) {
   thread_local std::unordered_map<std::string, CompiledMask> compiled;
   // A walk asks about every name with the same mask.
   thread_local const std::pair<const std::string, CompiledMask>* last = nullptr;
-  if (last != nullptr && last->first == mask) return last->second;
+  const bool utf8 = HostSpeaksUtf8();
+  if (last != nullptr && last->first == mask && last->second.utf8 == utf8) return last->second;
   auto found = compiled.find(mask);
-  if (found != compiled.end()) {
+  if (found != compiled.end() && found->second.utf8 == utf8) {
     last = &*found;
     return found->second;
   }
@@ -134,12 +132,13 @@ const CompiledMask& Compile(const std::string& mask) {
     compiled.clear();
     last = nullptr;
   }
-  auto madeAt = compiled.emplace(mask, CompiledMask()).first;
+  auto madeAt = compiled.insert_or_assign(mask, CompiledMask()).first;
   last = &*madeAt;
   CompiledMask& made = madeAt->second;
   made.tokens = Tokenize(mask);
   made.hasDot = mask.find('.') != std::string::npos;
   if (!made.hasDot) made.withExtension = Tokenize(mask + ".*");
+  made.utf8 = utf8;
   return made;
 }
 
@@ -147,14 +146,19 @@ bool MatchWithDotRules(const std::string& mask, const std::string& name) {
   // The masks of a whole folder: every name, with or without a dot.
   if (mask == "*" || mask == "*.*") return true;
   const CompiledMask& compiled = Compile(mask);
-  bool nameHasDot = name.find('.') != std::string::npos;
-  if (MatchTokens(compiled.tokens, name)) return true;
-  if (!nameHasDot && MatchTokens(compiled.tokens, name + ".")) return true;
-  if (!compiled.hasDot) {
-    if (MatchTokens(compiled.withExtension, name)) return true;
-    if (!nameHasDot && MatchTokens(compiled.withExtension, name + ".")) return true;
+  // The name's characters, upper-cased once for every mask and rule.
+  thread_local std::u32string chars;
+  FoldedKey(name, &chars);
+  const bool nameHasDot = name.find('.') != std::string::npos;
+  if (MatchTokens(compiled.tokens, chars)) return true;
+  if (!nameHasDot) {
+    chars.push_back(U'.');
+    const bool matches = MatchTokens(compiled.tokens, chars) ||
+                         (!compiled.hasDot && MatchTokens(compiled.withExtension, chars));
+    chars.pop_back();
+    if (matches) return true;
   }
-  return false;
+  return !compiled.hasDot && MatchTokens(compiled.withExtension, chars);
 }
 
 std::string Trim(const std::string& s) {
@@ -267,19 +271,25 @@ std::string GenerateName(const std::string& mask, const std::string& name) {
     *ext = dot == std::string::npos ? std::string() : s.substr(dot + 1);
     return dot != std::string::npos;
   };
+  // '*' takes the rest of the source, '?' its next character; any other
+  // character of the pattern stands for itself and passes one of the source.
   auto apply = [](const std::string& pattern, const std::string& source) {
     std::string out;
-    size_t pos = 0;
-    for (char c : pattern) {
+    size_t at = 0;  // in `source`
+    for (size_t p = 0; p < pattern.size();) {
+      const size_t start = p;
+      const HostChar c = NextHostChar(pattern, &p);
       if (c == '*') {
-        if (pos < source.size()) out += source.substr(pos);
-        pos = source.size();
-      } else if (c == '?') {
-        if (pos < source.size()) out.push_back(source[pos]);
-        ++pos;
+        out.append(source, at, std::string::npos);
+        at = source.size();
+        continue;
+      }
+      const size_t from = at;
+      if (at < source.size()) NextHostChar(source, &at);
+      if (c == '?') {
+        out.append(source, from, at - from);
       } else {
-        out.push_back(c);
-        ++pos;
+        out.append(pattern, start, p - start);
       }
     }
     return out;

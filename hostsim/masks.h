@@ -4,7 +4,8 @@
 //   several masks in a list separated by commas or semicolons, each of which
 //   may be put in double quotes (to hold a comma or a semicolon),
 //   an exclusion list after '|': names matching it do not match the whole.
-// Letters compare ignoring case over the OEM code page. Two rules about dots:
+// Characters are those of the host's text (a byte in OEM, a UTF-8 character
+// in UTF-8); letters compare ignoring case. Two rules about dots:
 // a name without an extension also matches as if it ended with a dot (so
 // "*.*" and "name." match "name"), and a mask without a dot also matches
 // names with an extension (so "*" and "name" match "name.txt").

@@ -1,6 +1,9 @@
 #include "hostsim/oem_case.h"
 
 #include <mutex>
+#include <string_view>
+
+#include "hostsim/host_text.h"
 
 namespace hostsim {
 
@@ -32,6 +35,19 @@ const CaseTables& OemCase() {
 }
 
 int CompareNoCase(const char* a, const char* b, size_t n) {
+  if (HostSpeaksUtf8()) {
+    // Character by character, each upper-cased; the end of a text (its zero)
+    // comes before every character.
+    const std::string_view x(a), y(b);
+    size_t i = 0, j = 0;
+    for (size_t k = 0; k < n; ++k) {
+      const HostChar cx = i < x.size() ? HostUpper(NextHostChar(x, &i)) : 0;
+      const HostChar cy = j < y.size() ? HostUpper(NextHostChar(y, &j)) : 0;
+      if (cx != cy) return cx < cy ? -1 : 1;
+      if (cx == 0) return 0;
+    }
+    return 0;
+  }
   const CaseTables& t = OemCase();
   for (size_t i = 0; i < n; ++i) {
     unsigned char ca = t.upper[static_cast<unsigned char>(a[i])];

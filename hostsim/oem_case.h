@@ -23,8 +23,10 @@ CaseTables BuildCaseTables(const CodePageTable& table);
 // For the process's OEM code page, built once.
 const CaseTables& OemCase();
 
-// Compares ignoring case over the OEM code page (each byte upper-cased, then
-// compared as unsigned bytes); at most `n` characters.
+// Compares texts of the host's text ignoring case: in OEM each byte
+// upper-cased by the OEM code page and compared as unsigned bytes, in UTF-8
+// each character upper-cased and compared by its value (host_text.h); at
+// most `n` characters.
 int CompareNoCase(const char* a, const char* b, size_t n = static_cast<size_t>(-1));
 
 }  // namespace hostsim

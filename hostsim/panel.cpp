@@ -5,6 +5,7 @@
 
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/transcript.h"
 
 namespace hostsim {
@@ -135,9 +136,7 @@ void Panel::FillInfo(PanelInfo* info, bool withItems) {
   info->ViewMode = 2;
   std::strcpy(info->ColumnTypes, "N,S,D");
   std::strcpy(info->ColumnWidths, "0,10,8");
-  size_t n = std::min(folder_.size(), sizeof(info->CurDir) - 1);
-  std::memcpy(info->CurDir, folder_.data(), n);
-  info->CurDir[n] = '\0';
+  CopyToField(folder_, info->CurDir, sizeof(info->CurDir));
   info->SortMode = 1;  // by name
   info->Flags = flags_;
 }

@@ -15,7 +15,7 @@ class Transcript;
 
 class Panel {
  public:
-  // Lists `folder` (absolute, OEM). The cursor goes to the first item after
+  // Lists `folder` (absolute, the host's text). The cursor goes to the first item after
   // "..", nothing is selected. False with a reason when it cannot be read.
   bool Open(const std::string& folder, std::string* error);
   // Reads the folder again, keeping the selection and the cursor by name.

@@ -18,6 +18,11 @@ namespace hostsim::platform {
 // false when it knows no such code page.
 bool LoadSystemCodePage(unsigned codePage, CodePageTable* table);
 
+// Columns a Unicode character takes on a terminal, by the system's tables
+// (wcwidth): 2 for East Asian wide characters, 0 for combining marks, -1 for
+// what is no printable character.
+int CharColumns(char32_t c);
+
 // From here on the system takes file names as OEM text, as the host sets it
 // before it calls into a plug-in (Windows; POSIX converts each name itself).
 void UseOemFileNames();

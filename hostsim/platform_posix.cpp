@@ -1,18 +1,22 @@
 // The stand-in on POSIX: code pages from iconv, the file system through
-// POSIX calls with OEM names converted to UTF-8, modules through dlopen.
+// POSIX calls with names in the host's text (OEM names converted to UTF-8,
+// UTF-8 names as they are), modules through dlopen.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <system_error>
 
 #include "hostsim/fs.h"
+#include "hostsim/host_text.h"
 #include "hostsim/platform.h"
 #include "sys/sys.h"
 
@@ -89,12 +93,6 @@ bool LoadWithIconv(unsigned codePage, CodePageTable* table) {
   return true;
 }
 
-void CopyName(const std::string& name, char* field, size_t size) {
-  size_t n = std::min(name.size(), size - 1);
-  std::memcpy(field, name.data(), n);
-  field[n] = '\0';
-}
-
 FarFileTime ToFileTime(const struct timespec& t) {
   // 100-nanosecond steps since 1601-01-01.
   constexpr uint64_t kEpochDifference = 11644473600ULL;
@@ -104,7 +102,7 @@ FarFileTime ToFileTime(const struct timespec& t) {
 }
 
 // `name` (native) in the folder open as `folder`, or AT_FDCWD for a path.
-bool Describe(int folder, const char* name, const std::string& oemName, FAR_FIND_DATA* data) {
+bool Describe(int folder, const char* name, const std::string& hostName, FAR_FIND_DATA* data) {
   struct stat link, target;
   if (fstatat(folder, name, &link, AT_SYMLINK_NOFOLLOW) != 0) return false;
   bool isLink = S_ISLNK(link.st_mode);
@@ -129,7 +127,7 @@ bool Describe(int folder, const char* name, const std::string& oemName, FAR_FIND
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
   }
-  CopyName(oemName, data->cFileName, sizeof(data->cFileName));
+  CopyToField(hostName, data->cFileName, sizeof(data->cFileName));
   return true;
 }
 
@@ -139,6 +137,18 @@ namespace platform {
 
 bool LoadSystemCodePage(unsigned codePage, CodePageTable* table) {
   return LoadWithIconv(codePage, table);
+}
+
+int CharColumns(char32_t c) {
+  // wcwidth reads the thread's locale: the Unicode one for the call, whatever
+  // locale the program set.
+  static const locale_t unicode =
+      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (unicode == static_cast<locale_t>(nullptr)) return 1;
+  const locale_t previous = uselocale(unicode);
+  const int columns = wcwidth(static_cast<wchar_t>(c));
+  uselocale(previous);
+  return columns;
 }
 
 void UseOemFileNames() {}
@@ -153,16 +163,16 @@ bool ListFolderEntries(const std::string& folder, std::vector<FAR_FIND_DATA>* en
   // Room for a usual folder at once: the entries are large to move as the
   // list grows.
   entries->reserve(64);
-  std::string oemName;
+  std::string hostName;
   for (;;) {
     errno = 0;
     const struct dirent* entry = readdir(dir);
     if (entry == nullptr) break;
     const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-    Utf8ToOem(name, &oemName);
+    Utf8ToHost(name, &hostName);
     FAR_FIND_DATA data;
-    if (Describe(at, name, oemName, &data)) entries->push_back(data);
+    if (Describe(at, name, hostName, &data)) entries->push_back(data);
   }
   const bool complete = errno == 0;
   closedir(dir);
@@ -191,9 +201,7 @@ void CloseModule(void* module) { dlclose(module); }
 
 }  // namespace platform
 
-std::string NativePath(const std::string& oem) {
-  return OemToUtf8(oem);
-}
+std::string NativePath(const std::string& hostPath) { return HostToUtf8(hostPath); }
 
 bool FindOne(const std::string& path, FAR_FIND_DATA* data) {
   std::string native = NativePath(path);
@@ -209,9 +217,9 @@ std::string AbsolutePath(const std::string& path) {
   if (ec) return path;
   std::string native = p.lexically_normal().string();
   if (native.size() > 1 && native.back() == '/') native.pop_back();
-  std::string oem;
-  Utf8ToOem(native, &oem);
-  return oem;
+  std::string hostPath;
+  Utf8ToHost(native, &hostPath);
+  return hostPath;
 }
 
 bool ChangeFolder(const std::string& folder) {
@@ -221,10 +229,10 @@ bool ChangeFolder(const std::string& folder) {
 std::string TemporaryFolder() {
   std::string dir;
   if (!sys::GetEnv("TMPDIR", &dir) || dir.empty()) dir = "/tmp";
-  std::string oem;
-  Utf8ToOem(dir, &oem);
-  if (oem.back() != '/') oem.push_back('/');
-  return oem;
+  std::string hostPath;
+  Utf8ToHost(dir, &hostPath);
+  if (hostPath.back() != '/') hostPath.push_back('/');
+  return hostPath;
 }
 
 }  // namespace hostsim

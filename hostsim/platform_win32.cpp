@@ -53,6 +53,9 @@ bool LoadSystemCodePage(unsigned codePage, CodePageTable* table) {
   return true;
 }
 
+// The host's text is OEM here: every character takes one column.
+int CharColumns(char32_t c) { return c < 0x20 ? -1 : 1; }
+
 void UseOemFileNames() { SetFileApisToOEM(); }
 
 bool ListFolderEntries(const std::string& folder, std::vector<FAR_FIND_DATA>* entries) {

@@ -8,6 +8,7 @@
 #include "hostsim/dialog_engine.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/item_labels.h"
 #include "hostsim/keys.h"
 #include "hostsim/loader.h"
@@ -158,14 +159,14 @@ class LineParser {
       if (t_.size() < 2) return Bad("names are missing");
       for (size_t i = 1; i < t_.size(); ++i) {
         std::string name;
-        if (!Oem(t_[i], &name)) return false;
+        if (!Host(t_[i], &name)) return false;
         s_->names.push_back(name);
       }
       return true;
     }
     if (is("cursor")) {
       s_->kind = Step::Cursor;
-      return Count(2) && Oem(t_[1], &s_->text);
+      return Count(2) && Host(t_[1], &s_->text);
     }
     if (is("invoke")) return ParseInvoke();
     if (is("menu")) return ParseMenu();
@@ -175,7 +176,7 @@ class LineParser {
     if (is("editor-content")) {
       s_->kind = Step::Editor;
       s_->action = "save";
-      return Count(2) && Oem(t_[1], &s_->text);
+      return Count(2) && Host(t_[1], &s_->text);
     }
     if (is("editor-unchanged")) {
       s_->kind = Step::Editor;
@@ -192,29 +193,29 @@ class LineParser {
       if (t_.size() == 2 && IsWord(t_[1], "none")) return true;
       for (size_t i = 1; i < t_.size(); ++i) {
         std::string name;
-        if (!Oem(t_[i], &name)) return false;
+        if (!Host(t_[i], &name)) return false;
         s_->names.push_back(name);
       }
       return true;
     }
     if (is("expect-output")) {
       s_->kind = Step::ExpectOutput;
-      return Count(2) && Oem(t_[1], &s_->text);
+      return Count(2) && Host(t_[1], &s_->text);
     }
     if (is("expect-file")) {
       s_->kind = Step::ExpectFile;
-      return Count(3) && Oem(t_[1], &s_->path) && Oem(t_[2], &s_->text);
+      return Count(3) && Host(t_[1], &s_->path) && Host(t_[2], &s_->text);
     }
     if (is("expect-no-file")) {
       s_->kind = Step::ExpectNoFile;
-      return Count(2) && Oem(t_[1], &s_->path);
+      return Count(2) && Host(t_[1], &s_->path);
     }
     if (is("echo")) {
       s_->kind = Step::Echo;
       std::string all;
       for (size_t i = 1; i < t_.size(); ++i) all += (i > 1 ? " " : "") + t_[i].text;
       Token joined{all, true};
-      return Oem(joined, &s_->text);
+      return Host(joined, &s_->text);
     }
     return Bad("unknown command \"" + cmd + "\"");
   }
@@ -228,11 +229,17 @@ class LineParser {
     if (t_.size() > n) return Bad("unexpected \"" + t_[n].text + "\"");
     return true;
   }
-  bool Oem(const Token& t, std::string* out) {
-    if (!Utf8ToOem(t.text, out)) {
+  // A token as the host's text.
+  bool Host(const Token& t, std::string* out) {
+    if (!Utf8ToHost(t.text, out)) {
       return Bad("\"" + t.text + "\" holds characters the OEM code page lacks");
     }
     return true;
+  }
+  // A key name, as the host's text.
+  bool Key(const Token& t, DWORD* key) {
+    std::string name;
+    return Utf8ToHost(t.text, &name) && ParseKeyName(name, key);
   }
   bool Num(size_t i, int* n, const char* what) {
     if (i >= t_.size()) return Bad(std::string(what) + " is missing");
@@ -247,7 +254,7 @@ class LineParser {
       itemToken_ = i;
       s_->ordinal = t_[i].ordinal;
       s_->after = t_[i].after;
-      return Oem(t_[i], &s_->label);
+      return Host(t_[i], &s_->label);
     }
     return Num(i, &s_->item, "the item number or label");
   }
@@ -255,7 +262,7 @@ class LineParser {
   bool ParsePanel() {
     s_->kind = Step::Panel;
     if (t_.size() < 2) return Bad("the folder is missing");
-    if (!Oem(t_[1], &s_->path)) return false;
+    if (!Host(t_[1], &s_->path)) return false;
     for (size_t i = 2; i < t_.size();) {
       if (IsWord(t_[i], "select")) {
         ++i;
@@ -263,13 +270,13 @@ class LineParser {
         while (i < t_.size() && !IsWord(t_[i], "cursor") && !IsWord(t_[i], "realnames") &&
                !IsWord(t_[i], "select")) {
           std::string name;
-          if (!Oem(t_[i++], &name)) return false;
+          if (!Host(t_[i++], &name)) return false;
           s_->names.push_back(name);
         }
         if (s_->names.size() == before) return Bad("select without names");
       } else if (IsWord(t_[i], "cursor")) {
         if (i + 1 >= t_.size()) return Bad("cursor without a name");
-        if (!Oem(t_[i + 1], &s_->cursor)) return false;
+        if (!Host(t_[i + 1], &s_->cursor)) return false;
         i += 2;
       } else if (IsWord(t_[i], "realnames")) {
         if (i + 1 >= t_.size() || !(IsWord(t_[i + 1], "on") || IsWord(t_[i + 1], "off"))) {
@@ -294,7 +301,7 @@ class LineParser {
     }
     if (IsWord(t_[1], "command")) {
       s_->action = "command";
-      return Count(3) && Oem(t_[2], &s_->text);
+      return Count(3) && Host(t_[2], &s_->text);
     }
     if (IsWord(t_[1], "info")) {
       s_->action = "info";
@@ -306,7 +313,7 @@ class LineParser {
   // An optional MATCH: a quoted word or "*".
   size_t Match(size_t i) {
     if (i < t_.size() && (t_[i].quoted || t_[i].text == "*")) {
-      Oem(t_[i], &s_->match);
+      Host(t_[i], &s_->match);
       return i + 1;
     }
     return i;
@@ -328,8 +335,7 @@ class LineParser {
     if (IsWord(a, "break")) {
       s_->action = "break";
       DWORD key;
-      if (i + 1 >= t_.size() || !ParseKeyName(t_[i + 1].text, &key) ||
-          !KeyToBreakKey(key, &s_->breakKey)) {
+      if (i + 1 >= t_.size() || !Key(t_[i + 1], &key) || !KeyToBreakKey(key, &s_->breakKey)) {
         return Bad("break needs a key name such as F6, Del or CtrlUp");
       }
       if (i + 2 < t_.size()) {
@@ -344,7 +350,7 @@ class LineParser {
   bool ParseDialog() {
     s_->kind = Step::Dialog;
     if (t_.size() < 3) return Bad("dialog MATCH ACTION");
-    if (!Oem(t_[1], &s_->match)) return false;
+    if (!Host(t_[1], &s_->match)) return false;
     const Token& a = t_[2];
     s_->action = a.text;
     for (char& c : s_->action) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
@@ -355,18 +361,18 @@ class LineParser {
     if (act == "check" || act == "uncheck" || act == "choose" || act == "focus" || act == "press") {
       return Count(4);
     }
-    if (act == "set" || act == "type") return Count(5) && Oem(t_[4], &s_->text);
+    if (act == "set" || act == "type") return Count(5) && Host(t_[4], &s_->text);
     if (act == "select") {
       if (!Count(5)) return false;
       s_->quotedText = t_[4].quoted;
-      if (t_[4].quoted) return Oem(t_[4], &s_->text);
+      if (t_[4].quoted) return Host(t_[4], &s_->text);
       return Num(4, &s_->number, "the entry number");
     }
     if (act == "key") {
       if (t_.size() < 5) return Bad("key names are missing");
       for (size_t i = 4; i < t_.size(); ++i) {
         DWORD key;
-        if (!ParseKeyName(t_[i].text, &key)) return Bad("unknown key \"" + t_[i].text + "\"");
+        if (!Key(t_[i], &key)) return Bad("unknown key \"" + t_[i].text + "\"");
         s_->keys.push_back(key);
       }
       return true;
@@ -375,7 +381,7 @@ class LineParser {
       if (t_.size() < 5) return Bad("expect what");
       if (t_[4].quoted) {
         s_->quotedText = true;
-        return Count(5) && Oem(t_[4], &s_->text);
+        return Count(5) && Host(t_[4], &s_->text);
       }
       static const char* const kStates[] = {"checked", "unchecked", "enabled", "disabled",
                                             "focused", "hidden", "visible"};
@@ -397,7 +403,7 @@ class LineParser {
   size_t Expects(size_t i) {
     while (i + 1 < t_.size() && IsWord(t_[i], "expect")) {
       std::string text;
-      if (!Oem(t_[i + 1], &text)) return t_.size() + 1;
+      if (!Host(t_[i + 1], &text)) return t_.size() + 1;
       s_->expects.push_back(text);
       i += 2;
     }
@@ -429,7 +435,7 @@ class LineParser {
     }
     if (i < t_.size()) {
       s_->action = "text";
-      return Count(i + 1) && Oem(t_[i], &s_->text);
+      return Count(i + 1) && Host(t_[i], &s_->text);
     }
     return Bad("answer the input box with a text or cancel");
   }
@@ -465,7 +471,7 @@ bool ParseScript(const std::string& utf8, std::vector<Step>* steps, std::string*
     step.line = lineNumber;
     std::string trimmed = line.substr(first);
     while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\r')) trimmed.pop_back();
-    Utf8ToOem(trimmed, &step.source);
+    Utf8ToHost(trimmed, &step.source);
     LineParser parser(tokens, &step);
     if (!parser.Parse(&why)) {
       *error = "line " + std::to_string(lineNumber) + ": " + why;
@@ -583,7 +589,7 @@ bool ScriptDriver::RunStep(const Step& s) {
       return true;
     }
     case Step::ExpectOutput:
-      if (!log.Contains(OemToUtf8(s.text), invocationStart_)) {
+      if (!log.Contains(HostToUtf8(s.text), invocationStart_)) {
         return Fail(s, "the transcript of the last invocation has no " + Quote(s.text));
       }
       return true;

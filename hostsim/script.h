@@ -24,7 +24,7 @@
 //   expect-file PATH TEXT | expect-no-file PATH | echo TEXT
 //
 // MATCH is a help topic or a title (ignoring case), or * for any. Texts are
-// converted to the OEM code page before the plug-in sees them.
+// converted to the host's text before the plug-in sees them.
 #pragma once
 
 #include <string>
@@ -52,15 +52,15 @@ struct Step {
   std::string match;   // Menu, Dialog: help topic or title; "*" or empty = any
   std::string action;  // the sub-command: "choose", "set", "menu", "configure" ...
   int item = -1;       // item, entry or button number
-  std::string label;   // Dialog: the item's OEM label when it is named so ("" = by number) ...
+  std::string label;   // Dialog: the item's label when it is named so ("" = by number) ...
   int ordinal = 1;     // ... which of the items of that label, from 1 ...
   int after = 0;       // ... and how many items after that one
   int number = -1;     // second number (break key item, expected cursor ...)
   bool quotedText = false;
-  std::string text;    // OEM text: the value, the path, the expected text
-  std::string path;    // Panel, ExpectFile: OEM path as written
-  std::vector<std::string> names;    // OEM names (panel, selection)
-  std::vector<std::string> expects;  // Message, InputBox: OEM texts that must appear
+  std::string text;                  // host's text: the value, the path, the expected text
+  std::string path;                  // Panel, ExpectFile: path (host's text) as written
+  std::vector<std::string> names;    // names (panel, selection), host's text
+  std::vector<std::string> expects;  // Message, InputBox: texts (host's text) that must appear
   std::vector<DWORD> keys;           // Dialog key
   int breakKey = 0;                  // Menu break
   DWORD panelFlags = PFLAGS_REALNAMES;
@@ -71,7 +71,7 @@ struct Step {
 bool ParseScript(const std::string& utf8, std::vector<Step>* steps, std::string* error);
 
 // Plays the steps. `module` may be null when a test calls the services
-// itself; `base` (OEM, absolute) is where relative paths start.
+// itself; `base` (host's text, absolute) is where relative paths start.
 class ScriptDriver : public Driver {
  public:
   ScriptDriver(Host& host, PluginModule* module, std::vector<Step> steps, std::string base);

@@ -13,6 +13,7 @@
 #include "hostsim/driver.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/keys.h"
 #include "hostsim/masks.h"
 #include "sys/sys.h"
@@ -626,8 +627,10 @@ int WINAPI InputBoxService(const char* Title, const char* SubTitle, const char* 
       continue;
     }
     if (static_cast<int>(text.size()) > req.maxLength) {
-      text.resize(req.maxLength);
-      Log().Add("  (the field takes " + std::to_string(req.maxLength) + " characters)");
+      // The bytes that fit, never half a character.
+      text.resize(HostFitBytes(text, static_cast<size_t>(req.maxLength)));
+      Log().Add("  (the field takes " + std::to_string(req.maxLength) +
+                (HostSpeaksUtf8() ? " bytes)" : " characters)"));
     }
     std::memcpy(DestText, text.data(), text.size());
     DestText[text.size()] = '\0';

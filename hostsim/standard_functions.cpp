@@ -1,5 +1,6 @@
-// FarStandardFunctions: number conversion, sorting, case over the OEM code
-// page, masks, the recursive search, temporary names, path helpers.
+// FarStandardFunctions: number conversion, sorting, case over the host's text
+// (the OEM code page, or Unicode where the host speaks UTF-8), masks, the
+// recursive search, temporary names, path helpers.
 //
 // Functions whose destination has no size in the interface (itoa, MkTemp,
 // AddEndSlash, GetPathRoot, ProcessName with PN_GENERATENAME ...) write at
@@ -10,10 +11,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/keys.h"
 #include "hostsim/masks.h"
 #include "hostsim/oem_case.h"
@@ -26,12 +29,8 @@ namespace {
 
 size_t Len(const char* s, size_t max = 65536) { return s != nullptr ? strnlen(s, max) : 0; }
 
-void PutText(const std::string& text, char* dest, size_t room) {
-  if (dest == nullptr || room == 0) return;
-  size_t n = std::min(text.size(), room - 1);
-  std::memcpy(dest, text.data(), n);
-  dest[n] = '\0';
-}
+// At most `room` bytes with the zero, never half a character.
+void PutText(const std::string& text, char* dest, size_t room) { CopyToField(text, dest, room); }
 
 // ---------------------------------------------------------------- numbers
 
@@ -163,25 +162,30 @@ void* WINAPI BsearchService(const void* key, const void* base, size_t nelem, siz
 
 // ---------------------------------------------------------------- case
 
-bool InByte(unsigned ch) { return ch < 256; }
-
-int WINAPI LIsLowerService(unsigned Ch) { return InByte(Ch) && OemCase().isLower[Ch]; }
-int WINAPI LIsUpperService(unsigned Ch) { return InByte(Ch) && OemCase().isUpper[Ch]; }
-int WINAPI LIsAlphaService(unsigned Ch) { return InByte(Ch) && OemCase().isAlpha[Ch]; }
-int WINAPI LIsAlphanumService(unsigned Ch) {
-  return InByte(Ch) && (OemCase().isAlpha[Ch] || (Ch >= '0' && Ch <= '9'));
+// One character: in OEM a byte (other values are none). In UTF-8 an ASCII
+// character or a Unicode value from U+0100; 0x80 to 0xFF are what a plug-in
+// that goes byte by byte passes, pieces of UTF-8 sequences that no case
+// change may touch.
+bool IsCharacter(unsigned ch) {
+  if (!HostSpeaksUtf8()) return ch < 256;
+  return ch < 0x80 || (ch >= 0x100 && ch <= 0x10FFFF);
 }
-unsigned WINAPI LUpperService(unsigned Ch) { return InByte(Ch) ? OemCase().upper[Ch] : Ch; }
-unsigned WINAPI LLowerService(unsigned Ch) { return InByte(Ch) ? OemCase().lower[Ch] : Ch; }
+
+int WINAPI LIsLowerService(unsigned Ch) { return IsCharacter(Ch) && HostIsLower(Ch); }
+int WINAPI LIsUpperService(unsigned Ch) { return IsCharacter(Ch) && HostIsUpper(Ch); }
+int WINAPI LIsAlphaService(unsigned Ch) { return IsCharacter(Ch) && HostIsAlpha(Ch); }
+int WINAPI LIsAlphanumService(unsigned Ch) {
+  return IsCharacter(Ch) && (HostIsAlpha(Ch) || (Ch >= '0' && Ch <= '9'));
+}
+unsigned WINAPI LUpperService(unsigned Ch) { return IsCharacter(Ch) ? HostUpper(Ch) : Ch; }
+unsigned WINAPI LLowerService(unsigned Ch) { return IsCharacter(Ch) ? HostLower(Ch) : Ch; }
 
 void WINAPI LUpperBufService(char* Buf, int Length) {
-  if (Buf == nullptr) return;
-  for (int i = 0; i < Length; ++i) Buf[i] = static_cast<char>(OemCase().upper[static_cast<unsigned char>(Buf[i])]);
+  if (Buf != nullptr && Length > 0) ChangeCaseInPlace(Buf, static_cast<size_t>(Length), true);
 }
 
 void WINAPI LLowerBufService(char* Buf, int Length) {
-  if (Buf == nullptr) return;
-  for (int i = 0; i < Length; ++i) Buf[i] = static_cast<char>(OemCase().lower[static_cast<unsigned char>(Buf[i])]);
+  if (Buf != nullptr && Length > 0) ChangeCaseInPlace(Buf, static_cast<size_t>(Length), false);
 }
 
 void WINAPI LStruprService(char* s1) {
@@ -197,6 +201,7 @@ int WINAPI LStricmpService(const char* s1, const char* s2) {
   return CompareNoCase(s1, s2);
 }
 
+// `n` characters.
 int WINAPI LStrnicmpService(const char* s1, const char* s2, int n) {
   if (n <= 0) return 0;
   if (s1 == nullptr || s2 == nullptr) return s1 == s2 ? 0 : (s1 == nullptr ? -1 : 1);
@@ -250,17 +255,19 @@ char* WINAPI RTrimService(char* Str) {
 
 char* WINAPI TrimService(char* Str) { return RTrimService(LTrimService(Str)); }
 
-// Longer than MaxLength: "..." and the end of the text (or just the start
-// when there is no room for the dots).
+// Longer than MaxLength characters: "..." and the end of the text (or just
+// the start when there is no room for the dots). Whole characters only.
 char* WINAPI TruncStrService(char* Str, int MaxLength) {
   if (Str == nullptr || MaxLength < 0) return Str;
-  size_t len = std::strlen(Str), max = static_cast<size_t>(MaxLength);
+  const std::string_view text(Str);
+  const size_t len = HostCharCount(text), max = static_cast<size_t>(MaxLength);
   if (len <= max) return Str;
   if (max > 3) {
-    std::memmove(Str + 3, Str + len - (max - 3), max - 3 + 1);
+    const size_t from = HostCharsBytes(text, len - (max - 3));
+    std::memmove(Str + 3, Str + from, text.size() - from + 1);
     std::memcpy(Str, "...", 3);
   } else {
-    Str[max] = '\0';
+    Str[HostCharsBytes(text, max)] = '\0';
   }
   return Str;
 }
@@ -278,16 +285,20 @@ size_t RootLength(const char* path) {
   return 0;
 }
 
-// Longer than MaxLength: the root kept, then "...", then the end of the path.
+// Longer than MaxLength characters: the root kept, then "...", then the end
+// of the path, in whole characters.
 char* WINAPI TruncPathStrService(char* Str, int MaxLength) {
   if (Str == nullptr || MaxLength < 0) return Str;
-  size_t len = std::strlen(Str), max = static_cast<size_t>(MaxLength);
+  const std::string_view text(Str);
+  const size_t len = HostCharCount(text), max = static_cast<size_t>(MaxLength);
   if (len <= max) return Str;
-  size_t root = RootLength(Str);
+  const size_t root = RootLength(Str);
+  const size_t rootChars = HostCharCount(text.substr(0, root));
   // The root, the dots and at least two characters of the end must fit.
-  if (root == 0 || root + 5 > max) return TruncStrService(Str, MaxLength);
-  size_t tail = max - root - 3;
-  std::memmove(Str + root + 3, Str + len - tail, tail + 1);
+  if (root == 0 || rootChars + 5 > max) return TruncStrService(Str, MaxLength);
+  const size_t tail = max - rootChars - 3;
+  const size_t from = HostCharsBytes(text, len - tail);
+  std::memmove(Str + root + 3, Str + from, text.size() - from + 1);
   std::memcpy(Str + root, "...", 3);
   return Str;
 }
@@ -410,8 +421,11 @@ void WINAPI FarRecursiveSearchService(const char* InitDir, const char* Mask, FRS
 char* WINAPI MkTempService(char* Dest, const char* Prefix) {
   if (Dest == nullptr) return nullptr;
   static std::atomic<unsigned> counter{static_cast<unsigned>(std::time(nullptr)) & 0xFFFFF};
-  std::string prefix = Prefix != nullptr && *Prefix != '\0' ? std::string(Prefix, Len(Prefix, 8))
-                                                             : std::string("FAR");
+  std::string prefix("FAR");
+  if (Prefix != nullptr && *Prefix != '\0') {
+    const std::string_view given(Prefix, Len(Prefix, 64));
+    prefix.assign(given.substr(0, HostFitBytes(given, 8)));
+  }
   std::string folder = TemporaryFolder();
   for (int attempt = 0; attempt < 1000; ++attempt) {
     char unique[16];

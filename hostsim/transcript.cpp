@@ -2,19 +2,19 @@
 
 #include <algorithm>
 
-#include "hostsim/codepage.h"
+#include "hostsim/host_text.h"
 
 namespace hostsim {
 
-void Transcript::Add(const std::string& oemLine) {
-  std::string line = oemLine;
+void Transcript::Add(const std::string& hostLine) {
+  std::string line = hostLine;
   for (const auto& [prefix, placeholder] : substitutions_) {
     for (size_t at = line.find(prefix); at != std::string::npos;
          at = line.find(prefix, at + placeholder.size())) {
       line.replace(at, prefix.size(), placeholder);
     }
   }
-  lines_.push_back(OemToUtf8(line));
+  lines_.push_back(HostToUtf8(line));
   if (echo_ != nullptr) {
     std::fputs(lines_.back().c_str(), echo_);
     std::fputc('\n', echo_);
@@ -22,16 +22,16 @@ void Transcript::Add(const std::string& oemLine) {
   }
 }
 
-void Transcript::AddSubstitution(const std::string& oemPrefix, const std::string& name) {
-  if (oemPrefix.empty()) return;
+void Transcript::AddSubstitution(const std::string& hostPrefix, const std::string& name) {
+  if (hostPrefix.empty()) return;
   std::string placeholder = "<" + name + ">";
   for (auto& s : substitutions_) {
-    if (s.first == oemPrefix) {
+    if (s.first == hostPrefix) {
       s.second = placeholder;
       return;
     }
   }
-  substitutions_.emplace_back(oemPrefix, placeholder);
+  substitutions_.emplace_back(hostPrefix, placeholder);
   // The longest prefix first, so that a folder inside another gets its own name.
   std::stable_sort(substitutions_.begin(), substitutions_.end(),
                    [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });

@@ -2,7 +2,7 @@
 // assertions: menus with their items, dialogs with their items before and
 // after, message texts and flags, boxes left on screen, panel updates.
 //
-// Lines are kept as UTF-8 (the plug-in's OEM text converted), with the
+// Lines are kept as UTF-8 (the host's text converted where it is OEM), with the
 // folders registered by AddSubstitution replaced by a placeholder, so that a
 // run under Windows ("Z:\work\x\a.mp3") and a native run ("/work/x/a.mp3")
 // give the same transcript but for the system's separator ("<panel>\a.mp3",
@@ -17,10 +17,10 @@ namespace hostsim {
 
 class Transcript {
  public:
-  // One line of OEM text.
-  void Add(const std::string& oemLine);
-  // Every occurrence of `oemPrefix` in later lines becomes "<name>".
-  void AddSubstitution(const std::string& oemPrefix, const std::string& name);
+  // One line of the host's text.
+  void Add(const std::string& hostLine);
+  // Every occurrence of `hostPrefix` in later lines becomes "<name>".
+  void AddSubstitution(const std::string& hostPrefix, const std::string& name);
 
   const std::vector<std::string>& lines() const { return lines_; }
   size_t size() const { return lines_.size(); }
@@ -39,7 +39,7 @@ class Transcript {
 
 // `text` in double quotes, control characters as \n, \t, \r or \xNN and
 // quotes as \"; backslashes stay as they are, for readable Windows paths.
-// OEM text stays OEM.
+// The host's text stays as it is.
 std::string Quote(const std::string& text);
 
 }  // namespace hostsim

@@ -288,13 +288,13 @@ class Inspector {
     Print(path, analyzed, error);
   }
 
-  // The analysis takes OEM text; a name without an OEM spelling is reached
-  // through its open descriptor.
+  // The analysis takes the host's text; a name without an OEM spelling (where
+  // the host's text is OEM) is reached through its open descriptor.
   bool Analyze(const std::string& name) {
     guessed_.reset();
     eightBit_.clear();
     tags::TagCodePage = PageOfNumber(codePage_);
-    if (const auto oem = inspect::Utf8ToOem(name)) return audio_.Analyze(*oem) && Guess(*oem);
+    if (const auto path = inspect::SysPath(name)) return audio_.Analyze(*path) && Guess(*path);
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       audio_.Reset();

@@ -96,7 +96,9 @@ std::string SanitizeUtf8(const std::string& text) {
   return out;
 }
 
-std::optional<std::string> Utf8ToOem(const std::string& name) {
+std::optional<std::string> SysPath(const std::string& name) {
+  // The system layer takes a UTF-8 host's paths as they are.
+  if (sys::HostTextIsUtf8()) return name;
   bool ascii = true;
   for (unsigned char c : name) ascii = ascii && c < 0x80;
   if (ascii) return name;  // the same in every OEM code page

@@ -1,5 +1,5 @@
 // Text conversions of tagwright-inspect: code pages it can read, UTF-8 it
-// prints, native file names to the OEM text the analysis takes.
+// prints, native file names to the host's text the analysis takes.
 #pragma once
 
 #include <optional>
@@ -14,8 +14,9 @@ bool KnownCodePage(unsigned codePage);
 // Valid UTF-8 as it stands; every byte of an invalid sequence as \xNN.
 std::string SanitizeUtf8(const std::string& text);
 
-// The name in the OEM code page of the system layer, when every character of
-// the UTF-8 name has an equivalent there.
-std::optional<std::string> Utf8ToOem(const std::string& name);
+// The name as the system layer takes paths: as it is where the host's text is
+// UTF-8 (sys::HostTextIsUtf8); else in the OEM code page, when every
+// character of the UTF-8 name has an equivalent there.
+std::optional<std::string> SysPath(const std::string& name);
 
 }  // namespace inspect

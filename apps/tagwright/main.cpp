@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/codepage.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/loader.h"
 #include "hostsim/script.h"
 #include "sys/sys.h"
@@ -49,23 +49,25 @@ void Usage() {
       "plug-in could not be loaded.\n",
       stderr);
   std::fprintf(stderr,
-               "OEM and ANSI code pages: %u and %u, from TAGWRIGHT_CODEPAGES (OEM:ANSI, e.g.\n"
-               "866:1251), else from the locale's language (ru, uk, be, bg, sr: 866:1251;\n"
-               "el: 737:1253; any other: 437:1252).\n",
-               sys::OemCodePage(), sys::AnsiCodePage());
+               "The host's text: %s (UTF-8 in a UTF-8 locale, else OEM; TAGWRIGHT_HOST_TEXT=utf8\n"
+               "or oem decides instead).\n"
+               "OEM and ANSI code pages (\"Dos text\" and \"Windows text\" of 8-bit tags): %u and\n"
+               "%u, from TAGWRIGHT_CODEPAGES (OEM:ANSI, e.g. 866:1251), else from the locale's\n"
+               "language (ru, uk, be, bg, sr: 866:1251; el: 737:1253; any other: 437:1252).\n",
+               sys::HostTextIsUtf8() ? "UTF-8" : "OEM", sys::OemCodePage(), sys::AnsiCodePage());
 }
 
-// A command-line argument as the host's OEM text.
-std::string ArgToOem(const char* arg) {
+// A command-line argument as the host's text.
+std::string ArgToHost(const char* arg) {
 #if defined(_WIN32)
   // Windows hands over ANSI text; the file functions were switched to OEM.
   std::string oem(arg);
   sys::CharToOem(oem.c_str(), &oem[0]);
   return oem;
 #else
-  std::string oem;
-  hostsim::Utf8ToOem(arg, &oem);
-  return oem;
+  std::string text;
+  hostsim::Utf8ToHost(arg, &text);
+  return text;
 #endif
 }
 
@@ -79,7 +81,7 @@ std::string ProgramFolder() {
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
   std::string utf8(buffer, n > 0 ? static_cast<size_t>(n) : 0);
   std::string path;
-  hostsim::Utf8ToOem(utf8, &path);
+  hostsim::Utf8ToHost(utf8, &path);
 #endif
   size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
@@ -119,7 +121,7 @@ int RunInteractive(hostsim::Host& host, const std::string& folderArg, const std:
   hostsim::PluginModule module;
   std::string error;
   if (!module.Load(plugin, language, &error)) {
-    std::fprintf(stderr, "tagwright: %s\n", hostsim::OemToUtf8(error).c_str());
+    std::fprintf(stderr, "tagwright: %s\n", hostsim::HostToUtf8(error).c_str());
     return kExitUsage;
   }
   module.SetStartupInfo();
@@ -128,7 +130,7 @@ int RunInteractive(hostsim::Host& host, const std::string& folderArg, const std:
   int status = hostsim::terminal::RunTerminalHost(host, module, folder);
   module.Unload();
   if (status == kExitMismatch) {
-    std::fprintf(stderr, "tagwright: %s\n", hostsim::OemToUtf8(host.failure()).c_str());
+    std::fprintf(stderr, "tagwright: %s\n", hostsim::HostToUtf8(host.failure()).c_str());
   }
   return status;
 #else
@@ -162,7 +164,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if ((arg == "--script" || arg == "--lang" || arg == "--plugin") && i + 1 < argc) {
-      std::string value = ArgToOem(argv[++i]);
+      std::string value = ArgToHost(argv[++i]);
       (arg == "--script" ? script : arg == "--lang" ? language : plugin) = value;
     } else if (arg == "--quiet") {
       quiet = true;
@@ -170,7 +172,7 @@ int main(int argc, char** argv) {
       Usage();
       return 0;
     } else if (arg.compare(0, 1, "-") != 0 && folder.empty()) {
-      folder = ArgToOem(argv[i]);
+      folder = ArgToHost(argv[i]);
     } else {
       std::fprintf(stderr, "tagwright: unknown argument %s\n", argv[i]);
       Usage();
@@ -185,14 +187,14 @@ int main(int argc, char** argv) {
 
   std::string text;
   if (!hostsim::ReadWholeFile(script, &text)) {
-    std::fprintf(stderr, "tagwright: cannot read %s\n", hostsim::OemToUtf8(script).c_str());
+    std::fprintf(stderr, "tagwright: cannot read %s\n", hostsim::HostToUtf8(script).c_str());
     return kExitUsage;
   }
   std::vector<hostsim::Step> steps;
   std::string error;
   if (!hostsim::ParseScript(text, &steps, &error)) {
-    std::fprintf(stderr, "tagwright: %s: %s\n", hostsim::OemToUtf8(script).c_str(),
-                 hostsim::OemToUtf8(error).c_str());
+    std::fprintf(stderr, "tagwright: %s: %s\n", hostsim::HostToUtf8(script).c_str(),
+                 hostsim::HostToUtf8(error).c_str());
     return kExitUsage;
   }
 
@@ -216,7 +218,7 @@ int main(int argc, char** argv) {
 
   hostsim::PluginModule module;
   if (!module.Load(plugin, language, &error)) {
-    std::fprintf(stderr, "tagwright: %s\n", hostsim::OemToUtf8(error).c_str());
+    std::fprintf(stderr, "tagwright: %s\n", hostsim::HostToUtf8(error).c_str());
     return kExitUsage;
   }
   module.SetStartupInfo();
@@ -230,7 +232,7 @@ int main(int argc, char** argv) {
   module.Unload();
   if (!ok) {
     // The transcript's own line: UTF-8, with the folders named as in the transcript.
-    std::string line = "FAILED: " + hostsim::OemToUtf8(host.failure());
+    std::string line = "FAILED: " + hostsim::HostToUtf8(host.failure());
     for (const auto& l : host.transcript().lines()) {
       if (l.compare(0, 8, "FAILED: ") == 0) line = l;
     }

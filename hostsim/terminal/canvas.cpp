@@ -3,51 +3,15 @@
 #include <algorithm>
 
 #include "hostsim/codepage.h"
+#include "hostsim/host_text.h"
+#include "hostsim/platform.h"
 
 namespace hostsim::terminal {
 
-namespace {
-
-// Decodes one UTF-8 character at `i`; malformed bytes give U+FFFD.
-char32_t NextChar(const std::string& s, size_t* i) {
-  unsigned char b = static_cast<unsigned char>(s[*i]);
-  int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-  if (extra == 0) {
-    ++*i;
-    return b;
-  }
-  if (extra < 0 || *i + extra >= s.size()) {
-    ++*i;
-    return U'\uFFFD';
-  }
-  char32_t c = b & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char n = static_cast<unsigned char>(s[*i + k]);
-    if ((n & 0xC0) != 0x80) {
-      ++*i;
-      return U'\uFFFD';
-    }
-    c = (c << 6) | (n & 0x3F);
-  }
-  *i += extra + 1;
-  return c;
-}
-
-}  // namespace
-
-char32_t OemDisplayChar(unsigned char byte) {
-  if (byte < 0x20 || byte == 0x7F) return U'?';
-  char32_t c = OemTable()[byte];
-  return c == kNoChar || c < 0x20 ? U'?' : c;
-}
-
-int Utf8Columns(const std::string& utf8) {
-  int n = 0;
-  for (size_t i = 0; i < utf8.size();) {
-    NextChar(utf8, &i);
-    ++n;
-  }
-  return n;
+char32_t DisplayChar(char32_t hostChar) {
+  const char32_t c = HostCharToUnicode(hostChar);
+  if (c == 0xFFFD && !HostSpeaksUtf8()) return U'?';  // a byte the OEM code page leaves empty
+  return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) ? U'?' : c;
 }
 
 Canvas::Canvas(int width, int height, Style fill)
@@ -58,22 +22,31 @@ Canvas::Canvas(int width, int height, Style fill)
 
 void Canvas::Put(int x, int y, char32_t c, Style style) {
   if (!Inside(x, y)) return;
-  chars_[static_cast<size_t>(y) * width_ + x] = c;
-  styles_[static_cast<size_t>(y) * width_ + x] = style;
+  const size_t row = static_cast<size_t>(y) * width_;
+  // Half of a wide character left alone would draw it still: blanked.
+  if (chars_[row + x] == kWideTail && x > 0) chars_[row + x - 1] = U' ';
+  if (x + 1 < width_ && chars_[row + x + 1] == kWideTail) chars_[row + x + 1] = U' ';
+  chars_[row + x] = c;
+  styles_[row + x] = style;
+  if (c != kWideTail && HostSpeaksUtf8() && platform::CharColumns(c) == 2) {
+    if (x + 1 < width_) {
+      if (x + 2 < width_ && chars_[row + x + 2] == kWideTail) chars_[row + x + 2] = U' ';
+      chars_[row + x + 1] = kWideTail;
+      styles_[row + x + 1] = style;
+    } else {
+      chars_[row + x] = U' ';  // no room for its second half
+    }
+  }
 }
 
-int Canvas::Oem(int x, int y, const std::string& oem, Style style, int maxWidth) {
-  int n = static_cast<int>(oem.size());
-  if (maxWidth >= 0) n = std::min(n, maxWidth);
-  for (int k = 0; k < n; ++k) Put(x + k, y, OemDisplayChar(static_cast<unsigned char>(oem[k])), style);
-  return n;
-}
-
-int Canvas::Utf8(int x, int y, const std::string& utf8, Style style, int maxWidth) {
+int Canvas::Text(int x, int y, const std::string& text, Style style, int maxWidth) {
   int n = 0;
-  for (size_t i = 0; i < utf8.size() && (maxWidth < 0 || n < maxWidth);) {
-    char32_t c = NextChar(utf8, &i);
-    Put(x + n++, y, c < 0x20 ? U'?' : c, style);
+  for (size_t at = 0; at < text.size();) {
+    const char32_t c = DisplayChar(NextHostChar(text, &at));
+    const int columns = HostSpeaksUtf8() ? std::max(platform::CharColumns(c), 1) : 1;
+    if (maxWidth >= 0 && n + columns > maxWidth) break;
+    Put(x + n, y, c, style);
+    n += columns;
   }
   return n;
 }
@@ -100,10 +73,10 @@ void Canvas::Frame(int x1, int y1, int x2, int y2, bool d, Style style, const st
   if (!title.empty()) {
     int room = x2 - x1 - 3;
     if (room <= 0) return;
-    int len = std::min(static_cast<int>(title.size()), room - 2 > 0 ? room - 2 : room);
+    int len = std::min(HostColumns(title), room - 2 > 0 ? room - 2 : room);
     int start = x1 + (x2 - x1 + 1 - (len + 2)) / 2;
     Put(start, y1, U' ', Style::DialogTitle);
-    Oem(start + 1, y1, title, Style::DialogTitle, len);
+    len = Text(start + 1, y1, title, Style::DialogTitle, len);
     Put(start + 1 + len, y1, U' ', Style::DialogTitle);
   }
 }
@@ -117,8 +90,8 @@ void Canvas::Separator(int x1, int x2, int y, bool doubleSides, bool doubleLine,
   Put(x2, y, right, style);
   if (!text.empty()) {
     int room = x2 - x1 - 1;
-    int len = std::min(static_cast<int>(text.size()), room);
-    Oem(x1 + 1 + (room - len) / 2, y, text, style, len);
+    int len = std::min(HostColumns(text), room);
+    Text(x1 + 1 + (room - len) / 2, y, text, style, len);
   }
 }
 
@@ -145,7 +118,8 @@ Style Canvas::styleAt(int x, int y) const {
 
 std::string Canvas::Row(int y) const {
   std::string out;
-  for (int x = 0; x < width_; ++x) AppendUtf8(at(x, y), &out);
+  for (int x = 0; x < width_; ++x)
+    if (at(x, y) != kWideTail) AppendUtf8(at(x, y), &out);
   return out;
 }
 

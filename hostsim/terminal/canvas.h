@@ -1,7 +1,9 @@
 // The terminal host draws every screen into a Canvas first: a grid of
 // characters with a style per cell. The screen layer copies it to the
-// terminal; tests read its rows as text. Text handed in as OEM bytes takes one
-// column per byte, as on the host's console.
+// terminal; tests read its rows as text. Text handed in is the host's text
+// (host_text.h): an OEM byte takes one column, as on the host's console; a
+// UTF-8 character its columns on the terminal, a wide one two cells, the
+// second of which holds kWideTail.
 #pragma once
 
 #include <string>
@@ -38,19 +40,19 @@ class Canvas {
   int width() const { return width_; }
   int height() const { return height_; }
 
-  // Cells outside the canvas are dropped.
+  // Cells outside the canvas are dropped. A wide character takes the next
+  // cell too; a character put over half of a wide one blanks the other half.
   void Put(int x, int y, char32_t c, Style style);
-  // OEM bytes, one column each, at most `maxWidth` columns (-1: to the edge).
-  // Control bytes show as '?'. Returns the columns written.
-  int Oem(int x, int y, const std::string& oem, Style style, int maxWidth = -1);
-  // UTF-8 text, one column per character.
-  int Utf8(int x, int y, const std::string& utf8, Style style, int maxWidth = -1);
+  // The host's text, at most `maxWidth` columns (-1: to the edge); a wide
+  // character that would cross that edge is left out. Control characters
+  // show as '?'. Returns the columns written.
+  int Text(int x, int y, const std::string& text, Style style, int maxWidth = -1);
   void Fill(int x1, int y1, int x2, int y2, Style style, char32_t c = U' ');
-  // A frame on the rectangle; `title` (OEM) centred in the top line.
+  // A frame on the rectangle; `title` (the host's text) centred in the top line.
   void Frame(int x1, int y1, int x2, int y2, bool doubleLine, Style style,
              const std::string& title = std::string());
   // A horizontal line from x1 to x2 that joins a frame's sides (double or
-  // single sides), with `text` (OEM) centred on it.
+  // single sides), with `text` (the host's text) centred on it.
   void Separator(int x1, int x2, int y, bool doubleSides, bool doubleLine, Style style,
                  const std::string& text = std::string());
   // A box with a shadow, filled: the frame of menus, messages and dialogs.
@@ -58,7 +60,7 @@ class Canvas {
 
   char32_t at(int x, int y) const;
   Style styleAt(int x, int y) const;
-  // Row `y` as UTF-8, trailing blanks kept.
+  // Row `y` as UTF-8, trailing blanks kept; a wide character once.
   std::string Row(int y) const;
 
   // A cursor outside the canvas is hidden.
@@ -81,9 +83,11 @@ class Canvas {
   int cursorX_ = -1, cursorY_ = -1;
 };
 
-// The character of an OEM byte for display: control bytes become '?'.
-char32_t OemDisplayChar(unsigned char byte);
-// Columns `text` (UTF-8) takes.
-int Utf8Columns(const std::string& utf8);
+// The second cell of a wide character.
+constexpr char32_t kWideTail = 0xFFFFFFFE;
+
+// The character a character of the host's text shows as: control
+// characters and what the terminal cannot show become '?'.
+char32_t DisplayChar(char32_t hostChar);
 
 }  // namespace hostsim::terminal

@@ -3,7 +3,8 @@
 // "@Name"; its first lines starting with '$' are its fixed header ("$ #Title#").
 // In the text, #...# is highlighted, ~text~@Topic@ is a link to a topic, and
 // "##", "~~" and "@@" stand for the characters themselves; a line starting
-// with '^' is centred. The text is OEM.
+// with '^' is centred. The text is the host's text (the terminal driver
+// converts a file from its language's code page where the host speaks UTF-8).
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@ namespace hostsim::terminal {
 
 struct HelpSpan {
   enum Kind { Plain, Bold, Link } kind = Plain;
-  std::string text;    // OEM, without the marks
+  std::string text;    // the host's text, without the marks
   std::string target;  // Link: the topic ("" for a link that leads outside the file)
 };
 
@@ -43,7 +44,7 @@ struct HelpFile {
 bool ParseHelpFile(const std::string& content, HelpFile* file, std::string* error);
 // One text line with its marks.
 HelpLine ParseHelpLine(const std::string& line);
-// The line as plain text, one column per byte.
+// The line as plain text.
 std::string PlainText(const HelpLine& line);
 
 }  // namespace hostsim::terminal

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "hostsim/host_text.h"
+
 namespace hostsim::terminal {
 
 bool HelpView::Open(const std::string& name) {
@@ -102,9 +104,9 @@ bool HelpView::Key(const KeyEvent& k) {
 void HelpView::Draw(Canvas& c) {
   if (topic_ == nullptr) return;
   // As wide as the topic's longest line needs, within the screen.
-  int longest = static_cast<int>(topic_->title.size()) + 4;
-  for (const auto& l : topic_->header) longest = std::max(longest, static_cast<int>(PlainText(l).size()));
-  for (const auto& l : topic_->body) longest = std::max(longest, static_cast<int>(PlainText(l).size()));
+  int longest = HostColumns(topic_->title) + 4;
+  for (const auto& l : topic_->header) longest = std::max(longest, HostColumns(PlainText(l)));
+  for (const auto& l : topic_->body) longest = std::max(longest, HostColumns(PlainText(l)));
   int windowWidth = std::clamp(longest + 4, std::min(60, c.width()), c.width());
   int x1 = (c.width() - windowWidth) / 2, y1 = 0, x2 = x1 + windowWidth - 1, y2 = c.height() - 1;
   c.Window(x1, y1, x2, y2, Style::Dialog);
@@ -114,7 +116,7 @@ void HelpView::Draw(Canvas& c) {
   int y = y1 + 1;
   auto drawLine = [&](const HelpLine& line, int row, int lineIndex) {
     int x = textLeft;
-    if (line.centred) x += std::max(0, (width - static_cast<int>(PlainText(line).size())) / 2);
+    if (line.centred) x += std::max(0, (width - HostColumns(PlainText(line))) / 2);
     for (int s = 0; s < static_cast<int>(line.spans.size()); ++s) {
       const HelpSpan& span = line.spans[s];
       Style st = span.kind == HelpSpan::Bold ? Style::Bold : Style::Dialog;
@@ -125,7 +127,7 @@ void HelpView::Draw(Canvas& c) {
       }
       int room = textLeft + width - x;
       if (room <= 0) break;
-      x += c.Oem(x, row, span.text, st, room);
+      x += c.Text(x, row, span.text, st, room);
     }
   };
   // The header lines other than the title stay above the text.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "hostsim/host_text.h"
 #include "hostsim/hotkeys.h"
 
 namespace hostsim::terminal {
@@ -11,14 +12,26 @@ namespace {
 
 bool IsBox(int type) { return type == DI_SINGLEBOX || type == DI_DOUBLEBOX; }
 
+// The character at byte `at` of `text`, as it shows.
+char32_t ShownChar(const std::string& text, size_t at) {
+  return DisplayChar(NextHostChar(text, &at));
+}
+
+// Puts the hot key character at byte `hot` of `shown` (drawn at x, `drawn`
+// columns of it) in its colour, when it was drawn.
+void MarkHotkey(Canvas& c, int x, int y, const std::string& shown, int hot, int drawn) {
+  if (hot < 0 || static_cast<size_t>(hot) >= shown.size()) return;
+  const int column = HostColumns(std::string_view(shown).substr(0, static_cast<size_t>(hot)));
+  if (column < drawn)
+    c.Put(x + column, y, ShownChar(shown, static_cast<size_t>(hot)), Style::Hotkey);
+}
+
 // The text of an item with its hotkey letter marked.
 void PutLabel(Canvas& c, int x, int y, const ItemView& item, Style style, int maxWidth) {
   int hot = -1;
   std::string shown = (item.flags & DIF_SHOWAMPERSAND) ? item.text : StripHotkey(item.text, &hot);
-  int n = c.Oem(x, y, shown, style, maxWidth);
-  if (hot >= 0 && hot < n && style != Style::Disabled) {
-    c.Put(x + hot, y, OemDisplayChar(static_cast<unsigned char>(shown[hot])), Style::Hotkey);
-  }
+  int n = c.Text(x, y, shown, style, maxWidth);
+  if (style != Style::Disabled) MarkHotkey(c, x, y, shown, hot, n);
 }
 
 // Prefix of a check box, radio button or button.
@@ -44,7 +57,7 @@ std::string StripHotkey(const std::string& text, int* hotkey) { return StripAmpe
 int ItemColumns(const ItemView& item) {
   int hot;
   std::string shown = (item.flags & DIF_SHOWAMPERSAND) ? item.text : StripHotkey(item.text, &hot);
-  return static_cast<int>(Prefix(item).size() + shown.size() + Suffix(item).size());
+  return static_cast<int>(Prefix(item).size() + Suffix(item).size()) + HostColumns(shown);
 }
 
 std::vector<int> CenterGroupColumns(const std::vector<ItemView>& items, int width) {
@@ -161,39 +174,57 @@ void DrawText(const DialogArea& d, const ItemView& it, int x, int y, bool groupe
 void DrawVerticalText(const DialogArea& d, const ItemView& it, int x, int y, Style text) {
   int hot;
   std::string shown = StripHotkey(it.text, &hot);
-  for (size_t k = 0; k < shown.size(); ++k) {
-    d.c.Put(x, y + static_cast<int>(k), OemDisplayChar(static_cast<unsigned char>(shown[k])), text);
-  }
+  int row = 0;
+  for (size_t at = 0; at < shown.size(); ++row)
+    d.c.Put(x, y + row, DisplayChar(NextHostChar(shown, &at)), text);
 }
 
 // Edit fields and combo boxes: the text scrolled so that the cursor shows.
+// The cursor counts characters; the field's width, columns.
 void DrawEditField(const DialogArea& d, const ItemView& it, int x, int y, bool hasFocus,
                    bool disabled) {
   int fieldWidth = std::max(it.x2 - it.x1 + 1, 1);
   bool dropDown = it.type == DI_COMBOBOX && (it.flags & DIF_DROPDOWNLIST);
-  int cursor = std::clamp(it.cursor, 0, static_cast<int>(it.text.size()));
-  int start = hasFocus && !dropDown ? std::max(0, cursor - fieldWidth + 1) : 0;
-  std::string shown = it.text.size() > static_cast<size_t>(start) ? it.text.substr(start) : "";
-  if (it.type == DI_PSWEDIT) shown.assign(shown.size(), '*');
+  std::string text = it.text;
+  if (it.type == DI_PSWEDIT) text.assign(HostCharCount(it.text), '*');
+  const int length = static_cast<int>(HostCharCount(text));
+  const int cursor = std::clamp(it.cursor, 0, length);
+  const size_t cursorAt = HostCharsBytes(text, static_cast<size_t>(cursor));
+  // The first character shown: the cursor's column stays within the field.
+  size_t startAt = 0;
+  if (hasFocus && !dropDown) {
+    int columns = 0;
+    startAt = cursorAt;
+    while (startAt > 0) {
+      const size_t before = PreviousHostChar(text, startAt);
+      size_t at = before;
+      const int width = HostCharColumns(NextHostChar(text, &at));
+      if (columns + width > fieldWidth - 1) break;
+      columns += width;
+      startAt = before;
+    }
+  }
+  const std::string shown = text.substr(startAt);
   Style field = disabled ? Style::Disabled : hasFocus ? Style::FieldFocused : Style::Field;
   d.c.Fill(x, y, x + fieldWidth - 1, y, field);
-  d.c.Oem(x, y, shown, field, fieldWidth);
+  d.c.Text(x, y, shown, field, fieldWidth);
   if (it.type == DI_COMBOBOX || (it.flags & DIF_HISTORY && it.type == DI_EDIT)) {
     d.c.Put(x + fieldWidth, y, U'↓', disabled ? Style::Disabled : d.base);
   }
-  if (hasFocus) d.c.SetCursor(dropDown ? x : x + cursor - start, y);
+  const int cursorColumn = HostColumns(std::string_view(text).substr(startAt, cursorAt - startAt));
+  if (hasFocus) d.c.SetCursor(dropDown ? x : x + cursorColumn, y);
 }
 
 // Check boxes, radio buttons and buttons: their mark or brackets around the label.
 void DrawButton(const DialogArea& d, const ItemView& it, int x, int y, bool hasFocus, Style text) {
   std::string prefix = Prefix(it), suffix = Suffix(it);
   Style s = hasFocus ? d.focused : text;
-  int n = d.c.Oem(x, y, prefix, s, d.right - x);
+  int n = d.c.Text(x, y, prefix, s, d.right - x);
   int hot;
   std::string label = (it.flags & DIF_SHOWAMPERSAND) ? it.text : StripHotkey(it.text, &hot);
+  const int labelColumns = HostColumns(label);
   PutLabel(d.c, x + n, y, it, s, std::max(d.right - x - n, 0));
-  d.c.Oem(x + n + static_cast<int>(label.size()), y, suffix, s,
-          std::max(d.right - x - n - static_cast<int>(label.size()), 0));
+  d.c.Text(x + n + labelColumns, y, suffix, s, std::max(d.right - x - n - labelColumns, 0));
   if (hasFocus) d.c.SetCursor(x + (it.type == DI_BUTTON ? n : 1), y);
 }
 
@@ -209,7 +240,7 @@ void DrawListBox(const DialogArea& d, const ItemView& it, int y, bool hasFocus, 
     bool on = first + r == it.listPos;
     Style s = on ? (hasFocus ? d.focused : Style::Field) : text;
     d.c.Fill(x1 + inner, y1 + inner + r, x2 - inner, y1 + inner + r, s);
-    d.c.Oem(x1 + inner + 1, y1 + inner + r, it.list[first + r], s, x2 - x1 - 1 - 2 * inner);
+    d.c.Text(x1 + inner + 1, y1 + inner + r, it.list[first + r], s, x2 - x1 - 1 - 2 * inner);
     if (on && hasFocus) d.c.SetCursor(x1 + inner, y1 + inner + r);
   }
 }
@@ -273,8 +304,8 @@ void DrawMenu(Canvas& c, const std::string& title, const std::string& bottom,
               const std::vector<MenuLine>& lines, int highlighted, int* top, bool warning) {
   const Style base = warning ? Style::Warning : Style::Dialog;
   const Style focused = warning ? Style::WarningFocused : Style::Focused;
-  int textWidth = static_cast<int>(std::max(title.size(), bottom.size())) + 2;
-  for (const auto& l : lines) textWidth = std::max(textWidth, static_cast<int>(l.text.size()));
+  int textWidth = std::max(HostColumns(title), HostColumns(bottom)) + 2;
+  for (const auto& l : lines) textWidth = std::max(textWidth, HostColumns(l.text));
   // Two columns for the check mark and a blank on each side, inside the frame.
   int width = std::min(textWidth + 6, c.width() - 4);
   int rows = std::clamp(static_cast<int>(lines.size()), 1, std::max(c.height() - 6, 1));
@@ -289,10 +320,10 @@ void DrawMenu(Canvas& c, const std::string& title, const std::string& bottom,
   c.Window(left, topY, left + width - 1, topY + height - 1, base);
   c.Frame(left, topY, left + width - 1, topY + height - 1, true, base, title);
   if (!bottom.empty()) {
-    int len = std::min(static_cast<int>(bottom.size()), width - 4);
+    int len = std::min(HostColumns(bottom), width - 4);
     int x = left + (width - len - 2) / 2;
     c.Put(x, topY + height - 1, U' ', base);
-    c.Oem(x + 1, topY + height - 1, bottom, base, len);
+    len = c.Text(x + 1, topY + height - 1, bottom, base, len);
     c.Put(x + 1 + len, topY + height - 1, U' ', base);
   }
   c.HideCursor();
@@ -307,11 +338,8 @@ void DrawMenu(Canvas& c, const std::string& title, const std::string& bottom,
     Style s = l.disabled ? Style::Disabled : on ? focused : base;
     c.Fill(left + 1, y, left + width - 2, y, s);
     if (l.checked) c.Put(left + 2, y, U'√', s);
-    const int hot = l.hotkey;
-    c.Oem(left + 4, y, l.text, s, width - 6);
-    if (hot >= 0 && hot < static_cast<int>(l.text.size()) && hot < width - 6 && !on && !l.disabled) {
-      c.Put(left + 4 + hot, y, OemDisplayChar(static_cast<unsigned char>(l.text[hot])), Style::Hotkey);
-    }
+    const int drawn = c.Text(left + 4, y, l.text, s, width - 6);
+    if (!on && !l.disabled) MarkHotkey(c, left + 4, y, l.text, l.hotkey, drawn);
   }
   if (*top > 0) c.Put(left + width - 1, topY + 1, U'▲', base);
   if (*top + rows < static_cast<int>(lines.size())) c.Put(left + width - 1, topY + rows, U'▼', base);
@@ -328,8 +356,8 @@ void DrawBox(Canvas& c, const std::string& text, bool warning) {
   }
   std::string title = lines.front();
   lines.erase(lines.begin());
-  int inner = static_cast<int>(title.size()) + 2;
-  for (const auto& l : lines) inner = std::max(inner, static_cast<int>(l.size()));
+  int inner = HostColumns(title) + 2;
+  for (const auto& l : lines) inner = std::max(inner, HostColumns(l));
   int width = std::min(inner + 6, c.width());
   int height = static_cast<int>(lines.size()) + 2;
   int left = std::max(0, (c.width() - width) / 2);
@@ -337,8 +365,8 @@ void DrawBox(Canvas& c, const std::string& text, bool warning) {
   c.Window(left, top, left + width - 1, top + height - 1, base);
   c.Frame(left, top, left + width - 1, top + height - 1, true, base, title);
   for (size_t k = 0; k < lines.size(); ++k) {
-    int len = std::min(static_cast<int>(lines[k].size()), width - 4);
-    c.Oem(left + (width - len) / 2, top + 1 + static_cast<int>(k), lines[k], base, len);
+    int len = std::min(HostColumns(lines[k]), width - 4);
+    c.Text(left + (width - len) / 2, top + 1 + static_cast<int>(k), lines[k], base, len);
   }
 }
 
@@ -352,17 +380,20 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
     if (end == std::string::npos) end = text.size();
     std::string word = text.substr(i, end - i);
     i = end + 1;
-    while (static_cast<int>(word.size()) > width) {
+    while (HostColumns(word) > width) {
       if (!line.empty()) {
         out.push_back(line);
         line.clear();
       }
-      out.push_back(word.substr(0, width));
-      word.erase(0, width);
+      // At least one character, however wide.
+      size_t cut = HostColumnsBytes(word, width);
+      if (cut == 0) cut = HostCharsBytes(word, 1);
+      out.push_back(word.substr(0, cut));
+      word.erase(0, cut);
     }
     if (line.empty()) {
       line = word;
-    } else if (static_cast<int>(line.size() + 1 + word.size()) <= width) {
+    } else if (HostColumns(line) + 1 + HostColumns(word) <= width) {
       line += ' ' + word;
     } else {
       out.push_back(line);

@@ -18,8 +18,8 @@ struct ItemView {
   DWORD flags = 0;
   int selected = 0;  // check box and radio button state
   bool defaultButton = false;
-  std::string text;  // OEM
-  int cursor = 0;    // edit fields: the cursor column in the text
+  std::string text;  // the host's text
+  int cursor = 0;    // edit fields: the cursor's place in the text, in characters
   std::vector<std::string> list;
   int listPos = -1;
 };
@@ -45,18 +45,19 @@ int PlaceOnScreen(int screen, int size, int start, int end, int* offset);
 // the dialog's width, one blank between neighbours. Returns, per item of
 // `items`, its column, or -1 when it is not in such a group.
 std::vector<int> CenterGroupColumns(const std::vector<ItemView>& items, int width);
-// The columns an item takes on its line (check boxes, buttons, texts).
+// The columns an item takes on its line (check boxes, buttons, texts): its
+// characters' columns on the terminal.
 int ItemColumns(const ItemView& item);
 // `text` without the '&' hotkey marks ("&&" stays one '&'); `hotkey` gets the
-// position of the marked character or -1.
+// position (the byte) of the marked character or -1.
 std::string StripHotkey(const std::string& text, int* hotkey);
 
 struct MenuLine {
-  std::string text;  // OEM, as drawn (without '&' marks)
+  std::string text;  // the host's text, as drawn (without '&' marks)
   bool separator = false;
   bool disabled = false;
   bool checked = false;
-  int hotkey = -1;  // the place of the hot key in `text`, or -1
+  int hotkey = -1;  // the place (byte) of the hot key in `text`, or -1
 };
 
 // A menu centred on the canvas, scrolled so that `highlighted` is visible
@@ -68,7 +69,7 @@ void DrawMenu(Canvas& canvas, const std::string& title, const std::string& botto
 void DrawBox(Canvas& canvas, const std::string& text, bool warning);
 
 // Splits `text` at blanks into lines of at most `width` columns; words longer
-// than that are cut.
+// than that are cut between characters.
 std::vector<std::string> WrapText(const std::string& text, int width);
 
 }  // namespace hostsim::terminal

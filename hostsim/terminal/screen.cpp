@@ -117,7 +117,17 @@ void Screen::Show(const Canvas& canvas) {
       std::wstring run;
       int start = x;
       while (x < cols && canvas.styleAt(x, y) == style) {
-        run.push_back(static_cast<wchar_t>(canvas.at(x, y)));
+        // A wide character fills its second cell itself; in the screen's
+        // last two cells it would take the last one, which is written apart
+        // below, so blanks stand for it there.
+        const char32_t c = canvas.at(x, y);
+        const bool lastRow = y == LINES - 1;
+        const bool wideAtEnd = x == COLS - 2 && c != kWideTail && canvas.at(x + 1, y) == kWideTail;
+        if (lastRow && (wideAtEnd || (x == COLS - 1 && c == kWideTail))) {
+          run.push_back(L' ');
+        } else if (c != kWideTail) {
+          run.push_back(static_cast<wchar_t>(c));
+        }
         ++x;
       }
       attrset(Attributes(style));

@@ -1,7 +1,6 @@
 #include "hostsim/terminal/term_keys.h"
 
-#include "hostsim/codepage.h"
-#include "hostsim/oem_case.h"
+#include "hostsim/host_text.h"
 
 namespace hostsim::terminal {
 
@@ -35,22 +34,22 @@ DWORD HostKey(const KeyEvent& k) {
       base = KEY_F1 + k.fn - 1;
       break;
     case KeyEvent::Char: {
+      HostChar c = 0;
       if (k.ctrl || k.alt) {
         // With a modifier the host names letters by their upper-case code;
-        // Alt with a letter beyond ASCII by its upper-case OEM byte.
-        char32_t c = k.ch >= U'a' && k.ch <= U'z' ? k.ch - 32 : k.ch;
-        if (c >= 0x20 && c <= 0x7E) {
-          base = c;
+        // Alt with a letter beyond ASCII by the key of its capital.
+        const char32_t ascii = k.ch >= U'a' && k.ch <= U'z' ? k.ch - 32 : k.ch;
+        if (ascii >= 0x20 && ascii <= 0x7E) {
+          base = ascii;
           break;
         }
-        int byte = k.ctrl ? -1 : EncodeChar(OemTable(), k.ch);
-        if (byte < 0x80) return 0;
-        base = OemCase().upper[byte];
+        if (k.ctrl || !UnicodeToHostChar(k.ch, &c) || c < 0x80) return 0;
+        base = CharKey(HostUpper(c));
+        if (base == 0) return 0;
         break;
       }
-      int byte = EncodeChar(OemTable(), k.ch);
-      if (byte < 0x20 || byte == 0x7F) return 0;
-      return static_cast<DWORD>(byte);
+      if (!UnicodeToHostChar(k.ch, &c)) return 0;
+      return CharKey(c);
     }
     case KeyEvent::None:
     case KeyEvent::Resize:

@@ -17,8 +17,8 @@ struct KeyEvent {
   bool ctrl = false, alt = false, shift = false;
 };
 
-// The host key code; 0 when the key has none (a character the OEM code page
-// lacks, a resize).
+// The host key code; 0 when the key has none (a character the host's text
+// lacks: one the OEM code page has not; a resize).
 DWORD HostKey(const KeyEvent& key);
 
 // Modifiers from the number in xterm's modified key sequences (2 = Shift,

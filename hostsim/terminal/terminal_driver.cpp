@@ -13,8 +13,10 @@
 #include "hostsim/dialog_engine.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/hotkeys.h"
 #include "hostsim/keys.h"
+#include "hostsim/lng.h"
 #include "hostsim/loader.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/terminal/help_view.h"
@@ -35,7 +37,7 @@ FarDialogItem MakeItem(int type, int x1, int y1, int x2, int y2, const std::stri
   it.X2 = x2;
   it.Y2 = y2;
   it.Flags = flags;
-  std::strncpy(it.Data, text.c_str(), sizeof(it.Data) - 1);
+  CopyToField(text, it.Data, sizeof(it.Data));
   return it;
 }
 
@@ -80,7 +82,7 @@ MessageDialog BuildMessageDialog(const MessageRequest& m, int maxWidth) {
   int textWidth = std::max(maxWidth - 10, 20);
   std::vector<std::string> lines;
   for (const auto& l : m.lines) {
-    if (static_cast<int>(l.size()) <= textWidth) {
+    if (HostColumns(l) <= textWidth) {
       lines.push_back(l);
     } else {
       for (auto& w : WrapText(l, textWidth)) lines.push_back(w);
@@ -89,10 +91,10 @@ MessageDialog BuildMessageDialog(const MessageRequest& m, int maxWidth) {
   int buttons = -1;
   for (const auto& b : m.buttons) {
     int hot;
-    buttons += static_cast<int>(StripHotkey(b, &hot).size()) + 5;
+    buttons += HostColumns(StripHotkey(b, &hot)) + 5;
   }
-  int inner = std::max(static_cast<int>(m.title.size()) + 2, buttons);
-  for (const auto& l : lines) inner = std::max(inner, static_cast<int>(l.size()));
+  int inner = std::max(HostColumns(m.title) + 2, buttons);
+  for (const auto& l : lines) inner = std::max(inner, HostColumns(l));
   inner = std::min(inner, textWidth);
   md.width = inner + 10;
   md.height = static_cast<int>(lines.size()) + 5;
@@ -178,11 +180,11 @@ MenuAnswer TerminalDriver::Menu(const MenuRequest& m) {
       return answer;
     }
     // A hot key, alone or with Alt, chooses its item.
-    if (const unsigned char hot = HotkeyChar(key, true); hot != 0) {
+    if (const HostChar hot = HotkeyChar(key, true); hot != 0) {
       for (int i = 0; i < n; ++i) {
         const MenuLine& l = lines[i];
-        if (selectable(i) && l.hotkey >= 0 &&
-            OemCase().upper[static_cast<unsigned char>(l.text[l.hotkey])] == hot) {
+        size_t at = static_cast<size_t>(std::max(l.hotkey, 0));
+        if (selectable(i) && l.hotkey >= 0 && HostUpper(NextHostChar(l.text, &at)) == hot) {
           answer.kind = MenuAnswer::Choose;
           answer.item = i;
           return answer;
@@ -314,7 +316,7 @@ void TerminalDriver::Notice(const std::string& title, const std::vector<std::str
 }
 
 InputBoxAnswer TerminalDriver::InputBox(const InputBoxRequest& box) {
-  int inner = std::clamp(std::max<int>(box.prompt.size(), box.title.size() + 2), 40,
+  int inner = std::clamp(std::max(HostColumns(box.prompt), HostColumns(box.title) + 2), 40,
                          std::max(screen_.width() - 12, 20));
   int width = inner + 10;
   std::vector<FarDialogItem> items;
@@ -345,8 +347,8 @@ EditorAnswer TerminalDriver::Editor(const EditorRequest& e) {
     return answer;
   }
   path = name.data();
-  // The user edits UTF-8; the plug-in gets its OEM text back.
-  std::string utf8 = OemToUtf8(e.content);
+  // The user edits UTF-8; the plug-in gets its own text back.
+  std::string utf8 = HostToUtf8(e.content);
   bool written = write(fd, utf8.data(), utf8.size()) == static_cast<ssize_t>(utf8.size());
   close(fd);
   if (!written) {
@@ -376,7 +378,7 @@ EditorAnswer TerminalDriver::Editor(const EditorRequest& e) {
   }
   if (edited != utf8) {
     answer.save = true;
-    Utf8ToOem(edited, &answer.content);
+    Utf8ToHost(edited, &answer.content);
   }
   return answer;
 }
@@ -394,6 +396,10 @@ const HelpFile* TerminalDriver::LoadHelp() {
     std::string content, why;
     HelpFile file;
     if (ReadWholeFile(JoinPath(folder, name), &content) && ParseHelpFile(content, &file, &why)) {
+      // The file is written in its language's code page; a host that speaks
+      // UTF-8 reads it as UTF-8.
+      if (HostSpeaksUtf8())
+        ParseHelpFile(CodePageToUtf8(LanguageCodePage(file.language), content), &file, &why);
       files.push_back(std::move(file));
     }
   }

@@ -8,6 +8,7 @@
 #include "hostsim/codepage.h"
 #include "hostsim/fs.h"
 #include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/loader.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/panel.h"
@@ -58,6 +59,20 @@ std::string LastName(const std::string& folder) {
   return cut == std::string::npos ? folder : folder.substr(cut + 1);
 }
 
+// The end of `text` that takes at most `columns` columns, in whole characters.
+std::string TailColumns(const std::string& text, int columns) {
+  size_t start = text.size();
+  int used = 0;
+  while (start > 0) {
+    const size_t before = PreviousHostChar(text, start);
+    const int width = HostColumns(std::string_view(text).substr(before, start - before));
+    if (used + width > columns) break;
+    used += width;
+    start = before;
+  }
+  return text.substr(start);
+}
+
 std::string PadLeft(const std::string& s, size_t n) {
   return s.size() >= n ? s.substr(0, n) : std::string(n - s.size(), ' ') + s;
 }
@@ -98,7 +113,7 @@ class App {
     if (sys::RegStorable(&where)) return;
     const std::string reason = sys::ErrorText(sys::LastError());
     std::string path;
-    Utf8ToOem(where, &path);
+    Utf8ToHost(where, &path);
     driver_.Redraw();
     driver_.Notice("Settings", {"The settings cannot be stored in", path, reason,
                                 "Changed settings will not be kept.",
@@ -184,7 +199,7 @@ class App {
         state_.commandFocused = false;
         return true;
       case KeyEvent::Backspace:
-        if (!state_.command.empty()) state_.command.pop_back();
+        state_.command.resize(PreviousHostChar(state_.command, state_.command.size()));
         if (state_.command.empty()) state_.commandFocused = false;
         return true;
       case KeyEvent::Enter:
@@ -192,8 +207,8 @@ class App {
         return true;
       case KeyEvent::Char: {
         if (k.ctrl || k.alt) return false;
-        DWORD key = HostKey(k);
-        if (key != 0 && key <= 0xFF && state_.command.size() < 1000) state_.command.push_back(static_cast<char>(key));
+        const HostChar c = KeyChar(HostKey(k));
+        if (c != 0 && state_.command.size() < 1000) AppendHostChar(c, &state_.command);
         return true;
       }
       default:
@@ -322,11 +337,13 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
   c.Fill(0, 0, w - 1, h - 1, Style::Panel);
   int frameBottom = std::max(h - 3, 2);
   c.Frame(0, 0, w - 1, frameBottom, true, Style::Panel, panel.folder());
-  // The code pages in force (TAGWRIGHT_CODEPAGES or the locale's), on the frame's foot.
-  const std::string pages = " OEM " + std::to_string(sys::OemCodePage()) + " / ANSI " +
+  // The host's text and the code pages in force (TAGWRIGHT_CODEPAGES or the
+  // locale's), on the frame's foot.
+  const std::string pages = std::string(HostSpeaksUtf8() ? " UTF-8," : "") + " OEM " +
+                            std::to_string(sys::OemCodePage()) + " / ANSI " +
                             std::to_string(sys::AnsiCodePage()) + " ";
   if (w >= static_cast<int>(pages.size()) + 4)
-    c.Oem(w - 2 - static_cast<int>(pages.size()), frameBottom, pages, Style::Panel);
+    c.Text(w - 2 - static_cast<int>(pages.size()), frameBottom, pages, Style::Panel);
   // Columns: a mark, the name, the size, the date.
   int inner = w - 2;
   bool withDate = inner >= 50;
@@ -349,25 +366,28 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
     c.Fill(1, y, w - 2, y, s);
     if (selected) c.Put(1, y, U'√', s);
     std::string name = item.FindData.cFileName;
-    c.Oem(3, y, name, s, nameWidth);
-    if (static_cast<int>(name.size()) > nameWidth) c.Put(3 + nameWidth - 1, y, U'»', s);
-    c.Oem(3 + nameWidth + 1, y, PadLeft(SizeColumn(item), sizeWidth), s);
-    if (withDate) c.Oem(3 + nameWidth + 1 + sizeWidth + 1, y, DateColumn(item), s, dateWidth - 1);
+    if (HostColumns(name) > nameWidth) {
+      c.Text(3, y, name, s, nameWidth - 1);
+      c.Put(3 + nameWidth - 1, y, U'»', s);
+    } else {
+      c.Text(3, y, name, s, nameWidth);
+    }
+    c.Text(3 + nameWidth + 1, y, PadLeft(SizeColumn(item), sizeWidth), s);
+    if (withDate) c.Text(3 + nameWidth + 1 + sizeWidth + 1, y, DateColumn(item), s, dateWidth - 1);
   }
   // The command line, then the key hints.
   std::string prompt = panel.folder() + ">";
   int promptRoom = std::max(w / 3, 8);
-  if (static_cast<int>(prompt.size()) > promptRoom) prompt = "..." + prompt.substr(prompt.size() - promptRoom + 3);
+  if (HostColumns(prompt) > promptRoom) prompt = "..." + TailColumns(prompt, promptRoom - 3);
   c.Fill(0, h - 2, w - 1, h - 2, Style::Panel);
-  int x = c.Oem(0, h - 2, prompt, Style::Panel);
+  int x = c.Text(0, h - 2, prompt, Style::Panel);
   int room = std::max(w - x - 1, 1);
-  std::string shown = state->command;
-  if (static_cast<int>(shown.size()) > room - 1) shown = shown.substr(shown.size() - (room - 1));
-  c.Oem(x, h - 2, shown, Style::Panel, room);
+  std::string shown = TailColumns(state->command, room - 1);
+  const int shownColumns = c.Text(x, h - 2, shown, Style::Panel, room);
   c.Fill(0, h - 1, w - 1, h - 1, Style::Status);
-  c.Oem(0, h - 1, StatusHints(w), Style::Status, w);
+  c.Text(0, h - 1, StatusHints(w), Style::Status, w);
   if (state->commandFocused) {
-    c.SetCursor(x + static_cast<int>(shown.size()), h - 2);
+    c.SetCursor(x + shownColumns, h - 2);
   } else {
     c.HideCursor();
   }
@@ -376,7 +396,7 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
 int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder) {
   std::string error;
   if (!host.panel().Open(folder, &error)) {
-    std::fprintf(stderr, "tagwright: %s\n", OemToUtf8(error).c_str());
+    std::fprintf(stderr, "tagwright: %s\n", HostToUtf8(error).c_str());
     return 2;
   }
   Screen screen;

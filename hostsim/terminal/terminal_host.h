@@ -15,7 +15,7 @@ class PluginModule;
 
 namespace hostsim::terminal {
 
-// Runs until the user quits. `folder` is absolute (OEM). The module is loaded
+// Runs until the user quits. `folder` is absolute (the host's text). The module is loaded
 // and started (SetStartupInfo done). Returns the process's exit status: 0, or
 // 1 when the plug-in misused the host and the run had to stop.
 int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder);
@@ -33,7 +33,7 @@ std::string StatusHints(int width);
 // and the key hints at the bottom.
 struct PanelState {
   int top = 0;
-  std::string command;  // OEM
+  std::string command;  // the host's text
   bool commandFocused = false;
 };
 void DrawPanel(Canvas& canvas, const Panel& panel, PanelState* state);

@@ -6,6 +6,7 @@
 #include "host/far_services.h"
 #include "sys/sys.h"
 #include "tags/codepage.h"
+#include "tags/utf8.h"
 #include "tagwright/messages.h"
 
 namespace host {
@@ -18,6 +19,20 @@ constexpr size_t kFormattedMax = 1024;
 constexpr int kBarCells = 43;
 constexpr char kEmptyCell = static_cast<char>(0xB0);  // light shade in 437 and 866
 constexpr char kFullCell = static_cast<char>(0xDB);   // full block
+// The same in UTF-8: U+2591 and U+2588.
+constexpr char kEmptyCellUtf8[] = "\xE2\x96\x91";
+constexpr char kFullCellUtf8[] = "\xE2\x96\x88";
+constexpr size_t kUtf8CellBytes = 3;
+
+bool HostSpeaksUtf8() { return tags::HostCodePage.Kind == tags::CodePageKind::Utf8; }
+
+// The bytes of the character of the host's text at `at`.
+size_t CharBytes(std::string_view text, size_t at) {
+  if (!HostSpeaksUtf8()) return 1;
+  size_t next = at;
+  tags::NextChar(text, &next);
+  return next - at;
+}
 
 struct Progress {
   int total = 0;
@@ -29,28 +44,65 @@ Progress progress;
 
 void ShowBar(int fullCells) {
   fullCells = std::clamp(fullCells, 0, kBarCells);
-  // Drawn on every step of a walk: made on the stack.
-  char text[1 + kBarCells + 1];
+  // Drawn on every step of a walk: made on the stack, with room for the
+  // cells in UTF-8.
+  char text[1 + kBarCells * kUtf8CellBytes + 1];
   text[0] = '\n';
-  std::memset(text + 1, kFullCell, static_cast<size_t>(fullCells));
-  std::memset(text + 1 + fullCells, kEmptyCell, static_cast<size_t>(kBarCells - fullCells));
-  text[1 + kBarCells] = '\0';
+  size_t end = 1;
+  if (HostSpeaksUtf8()) {
+    for (int cell = 0; cell < kBarCells; ++cell, end += kUtf8CellBytes)
+      std::memcpy(text + end, cell < fullCells ? kFullCellUtf8 : kEmptyCellUtf8, kUtf8CellBytes);
+  } else {
+    std::memset(text + 1, kFullCell, static_cast<size_t>(fullCells));
+    std::memset(text + 1 + fullCells, kEmptyCell, static_cast<size_t>(kBarCells - fullCells));
+    end += kBarCells;
+  }
+  text[end] = '\0';
   // Without buttons the host draws the box and returns at once; it stays on
   // screen until ProgressEnd restores what was under it.
   Message(FMSG_ALLINONE, nullptr, text);
 }
 
-// Appends `text` to `out` as a printf %s with the given flags, width and
-// precision would, never beyond `limit` characters in all.
-void AppendField(std::string& out, const char* text, bool leftAlign, size_t width,
-                 bool hasPrecision, size_t precision, size_t limit) {
-  size_t length = text != nullptr ? std::strlen(text) : 0;
-  if (hasPrecision) length = std::min(length, precision);
+// Formatted text of at most kFormattedMax characters, taken whole.
+class Formatted {
+ public:
+  const std::string& text() const { return text_; }
+  bool full() const { return chars_ >= kFormattedMax; }
+  // Appends the characters of `piece` that fit; the number appended.
+  size_t Append(std::string_view piece) {
+    size_t at = 0, taken = 0;
+    while (at < piece.size() && !full()) {
+      at += CharBytes(piece, at);
+      ++chars_;
+      ++taken;
+    }
+    text_.append(piece.data(), std::min(at, piece.size()));
+    return taken;
+  }
+  void Blanks(size_t n) {
+    for (; n > 0 && !full(); --n, ++chars_) text_ += ' ';
+  }
+
+ private:
+  std::string text_;
+  size_t chars_ = 0;
+};
+
+// Appends `text` as a printf %s with the given flags, width and precision
+// would, counting characters.
+void AppendField(Formatted& out, const char* text, bool leftAlign, size_t width, bool hasPrecision,
+                 size_t precision) {
+  std::string_view value = text != nullptr ? std::string_view(text) : std::string_view();
+  size_t length = 0, bytes = 0;
+  while (bytes < value.size() && (!hasPrecision || length < precision)) {
+    bytes += CharBytes(value, bytes);
+    ++length;
+  }
+  value = value.substr(0, std::min(bytes, value.size()));
   const size_t pad = width > length ? width - length : 0;
-  auto room = [&] { return limit - out.size(); };
-  if (!leftAlign) out.append(std::min(pad, room()), ' ');
-  if (length > 0) out.append(text, std::min(length, room()));
-  if (leftAlign) out.append(std::min(pad, room()), ' ');
+  if (!leftAlign) out.Blanks(pad);
+  out.Append(value);
+  if (leftAlign) out.Blanks(pad);
 }
 
 }  // namespace
@@ -62,18 +114,21 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args) {
   // its flags, width and precision ('-', digits, '.' digits, and the size
   // prefixes h and l, which change nothing for a text here). Every argument
   // is a text; a %s without an argument left gives an empty text instead of
-  // reading past the list, and anything else is copied as it stands.
+  // reading past the list, and anything else is copied as it stands. Widths,
+  // precisions and the limit count characters, never half of one.
   const char* format = Msg(msgId);
   const char* const* next = args.begin();
-  std::string out;
-  for (const char* p = format; *p != '\0' && out.size() < kFormattedMax; ++p) {
+  Formatted out;
+  for (const char* p = format; *p != '\0' && !out.full(); ++p) {
     if (*p != '%') {
-      out += *p;
+      const char* run = p;
+      while (p[1] != '\0' && p[1] != '%') ++p;
+      out.Append(std::string_view(run, static_cast<size_t>(p - run) + 1));
       continue;
     }
     const char* start = p++;
     if (*p == '%') {
-      out += '%';
+      out.Append("%");
       continue;
     }
     bool leftAlign = false;
@@ -95,19 +150,17 @@ std::string FormatMsg(int msgId, std::initializer_list<const char*> args) {
     while (*p == 'h' || *p == 'l') ++p;
     if (*p == 's' || *p == 'S') {
       const char* arg = next != args.end() ? *next++ : nullptr;
-      AppendField(out, arg, leftAlign, width, hasPrecision, precision, kFormattedMax);
+      AppendField(out, arg, leftAlign, width, hasPrecision, precision);
       continue;
     }
     // Not a conversion of a text: the characters stay as they are.
     if (*p == '\0') {
-      out.append(start, std::min<size_t>(std::strlen(start), kFormattedMax - out.size()));
+      out.Append(start);
       break;
     }
-    out.append(start,
-               std::min<size_t>(static_cast<size_t>(p - start) + 1, kFormattedMax - out.size()));
+    out.Append(std::string_view(start, static_cast<size_t>(p - start) + 1));
   }
-  if (out.size() > kFormattedMax) out.resize(kFormattedMax);
-  return out;
+  return out.text();
 }
 
 std::string CodePageHint() {
@@ -226,15 +279,20 @@ void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int cou
 
     const char* text = spec.Data.Message >= 0 ? Msg(spec.Data.Message) : spec.Data.Text;
     if (text == nullptr) text = "";
-    const size_t length = std::min(std::strlen(text), sizeof(item.Data) - 1);
+    const size_t length = FittingBytes(text, sizeof(item.Data) - 1);
     std::memcpy(item.Data, text, length);
     item.Data[length] = '\0';
   }
 }
 
+size_t FittingBytes(std::string_view text, size_t room) {
+  if (HostSpeaksUtf8()) return tags::FitBytes(text, room);
+  return std::min(text.size(), room);
+}
+
 void SetItemText(FarDialogItem& item, const std::string& text) {
   std::memset(item.Data, 0, sizeof(item.Data));
-  text.copy(item.Data, sizeof(item.Data) - 1);
+  text.copy(item.Data, FittingBytes(text, sizeof(item.Data) - 1));
 }
 
 std::string ItemText(const FarDialogItem& item) {
@@ -245,7 +303,8 @@ FarListItem ListEntry(const std::string& text, DWORD flags) {
   FarListItem entry;
   std::memset(&entry, 0, sizeof entry);
   entry.Flags = flags;
-  text.substr(0, text.find('\0')).copy(entry.Text, sizeof(entry.Text) - 1);
+  const std::string_view shown(text.data(), std::min(text.find('\0'), text.size()));
+  shown.copy(entry.Text, FittingBytes(shown, sizeof(entry.Text) - 1));
   return entry;
 }
 

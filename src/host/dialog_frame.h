@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "far/plugin_api.h"
@@ -17,7 +18,9 @@ const char* Msg(int n);
 
 // printf-style formatting of message `msgId` with text arguments (each `%s`
 // takes the next one), bounded at 1024 characters. Only the message text is a
-// format: a '%' inside an argument (a file name) is copied as it is.
+// format: a '%' inside an argument (a file name) is copied as it is. Widths,
+// precisions and the bound count characters of the host's text (a byte each in
+// OEM, a UTF-8 sequence each in UTF-8) and never cut one.
 std::string FormatMsg(int msgId, std::initializer_list<const char*> args);
 
 // What to do about a file name with letters that the OEM code page lacks
@@ -94,15 +97,21 @@ constexpr bool ItemsInPlace(const Table& specs, int count) {
   return position == count;
 }
 
-// Fills host items 0..count-1 from the specs (texts cut to 511 characters).
+// Fills host items 0..count-1 from the specs (texts cut to 511 bytes, at a
+// character's end).
 // The caller clears the items first and attaches combo box lists afterwards.
 void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int count);
 
-// An item's text, set cut to its 512-byte field, and read never past it.
+// The bytes of the longest start of `text` (the host's text) that fits `room`
+// bytes without cutting a character.
+size_t FittingBytes(std::string_view text, size_t room);
+
+// An item's text, set cut to its 512-byte field at a character's end, and read
+// never past it.
 void SetItemText(FarDialogItem& item, const std::string& text);
 std::string ItemText(const FarDialogItem& item);
 
-// A list entry with its text cut to the 128-byte field.
+// A list entry with its text cut to the 128-byte field at a character's end.
 FarListItem ListEntry(const std::string& text, DWORD flags = 0);
 
 // The code page choices of the dialogs: "Dos text", "Windows text" (by the

@@ -87,7 +87,9 @@ int Atoi(const char* text);
 char* Itoa(int value, char* buffer, int radix);
 void QSort(void* base, size_t count, size_t width, FARSTDCMP compare);
 
-// Character classes and case in the host's OEM code page.
+// Character classes and case in the host's text: OEM bytes under FAR; where
+// the host speaks UTF-8 a byte of 128 or above is a piece of a character and
+// stays as it is (LStrupr, LStricmp and their kin take whole texts).
 bool LIsLower(char ch);
 bool LIsAlpha(char ch);
 char LUpper(char ch);
@@ -96,9 +98,10 @@ void LStrupr(char* text);  // in place
 void LStrlwr(char* text);  // in place
 // 0 when equal ignoring case; otherwise the sign of the first difference.
 int LStricmp(const char* a, const char* b);
+// At most `n` characters (in UTF-8 host text, characters, not bytes).
 int LStrnicmp(const char* a, const char* b, int n);
 
-// Shortens a path in place to at most maxLength characters.
+// Shortens a path in place to at most maxLength characters, whole ones.
 char* TruncPathStr(char* path, int maxLength);
 // A unique temporary file name (the file is not created); "" on failure.
 std::string MkTemp(const char* prefix = nullptr);

@@ -49,7 +49,7 @@ bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int co
 
 // Mode 3: tag creation. After a confirmed dialog: whether the values come
 // from the file's name (else from the lines of a list file), the list file's
-// name (OEM), and the confirmation check box.
+// name (the host's text), and the confirmation check box.
 bool TagCreationSetup();
 bool TagCreationFromName();
 std::string TagCreationListFile();

@@ -157,7 +157,7 @@ void SchemeMenu(const std::string& dialogKey) {
     std::vector<std::string> names(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
       names[i] = SchemeName(dialogKey, i);
-      names[i].copy(items[i].Text, kMenuTextMax);
+      names[i].copy(items[i].Text, FittingBytes(names[i], kMenuTextMax));
     }
     if (reselect > 0) {
       PostDownKeys(reselect);

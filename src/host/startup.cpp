@@ -6,6 +6,7 @@
 #include "host/operations.h"
 #include "host/plugin_state.h"
 #include "sys/sys.h"
+#include "tags/codepage.h"
 #include "tags/text_order.h"
 #include "views/file_info.h"
 
@@ -23,7 +24,16 @@ void TakeStartupInfo(const PluginStartupInfo* info) {
 
   std::string farUser;
   UserKey = UserKeyFor(sys::GetEnv("FARUSER", &farUser) ? farUser.c_str() : nullptr);
+  TakeHostText();
   ConnectLayers();
+}
+
+void TakeHostText() {
+  // This module's copy of the system layer takes the process's environment
+  // as it is now, as the host's copy did: both come to the same decision.
+  sys::RereadCodePages();
+  tags::HostCodePage.Kind =
+      sys::HostTextIsUtf8() ? tags::CodePageKind::Utf8 : tags::CodePageKind::Oem;
 }
 
 void ConnectLayers() {

@@ -10,8 +10,14 @@ namespace host {
 
 // Copies the host's PluginStartupInfo and the FarStandardFunctions it points at
 // into StartupInfo and StandardFunctions, points StartupInfo.FSF at the copy,
-// sets UserKey from the environment variable FARUSER, and connects the layers.
+// sets UserKey from the environment variable FARUSER, takes the host's text
+// (TakeHostText), and connects the layers.
 void TakeStartupInfo(const PluginStartupInfo* info);
+
+// The host's text in which the plug-in meets the host (tags::HostCodePage):
+// OEM, or UTF-8 where the process decided so (sys::HostTextIsUtf8, read again
+// from the environment here).
+void TakeHostText();
 
 // Gives the lower layers what they reach only through this one: the host's
 // LStricmp and qsort wrappers to the tag code (tags::HostTextOrder), the

@@ -274,7 +274,7 @@ int ChooseMode() {
   for (int i = 0; i < kModes; ++i) {
     const char prefix[] = {static_cast<char>('1' + i), '.', ' ', '\0'};
     std::string text = std::string(prefix) + Msg(kMenuMessages[i]);
-    text.resize(std::min(text.size(), sizeof(items[i].Text) - 1));
+    text.resize(FittingBytes(text, sizeof(items[i].Text) - 1));
     std::memcpy(items[i].Text, text.c_str(), text.size() + 1);
   }
   const int chosen = Menu(-1, -1, 0, FMENU_WRAPMODE | FMENU_AUTOHIGHLIGHT, nullptr, nullptr,

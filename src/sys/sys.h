@@ -1,9 +1,10 @@
 // The system layer: the only place in src/ that knows which platform it runs on.
 //
-// Paths are OEM bytes, as the host hands them to the plug-in (it switched the
-// process's file functions to OEM). On POSIX the layer converts them to UTF-8 at
-// the boundary; folders are separated by the system's own separator
-// (kPathSeparator below).
+// Paths are the host's text, as the host hands them to the plug-in: OEM bytes
+// (FAR switched the process's file functions to OEM), or UTF-8 where the host
+// speaks it (HostTextIsUtf8 below). On POSIX the layer converts OEM paths to
+// UTF-8 at the boundary and takes UTF-8 paths as they are; folders are
+// separated by the system's own separator (kPathSeparator below).
 #pragma once
 
 #include <cstddef>
@@ -219,16 +220,20 @@ inline constexpr bool kDrives = false;
 inline constexpr const char* kLineEnd = "\n";
 #endif
 
-// The name under which the file system knows an OEM path: on POSIX its UTF-8
-// form; on Windows the path itself. For callers that reach files by other
-// means (the C++ library, directory listings).
-std::string NativePath(const std::string& oemPath);
-// The other way: a name as the file system gives it, in OEM; characters that
-// the OEM code page lacks become '?'. On Windows the name itself.
-std::string OemFromNative(const std::string& nativeName);
+// The name under which the file system knows a path in the host's text: on
+// POSIX the UTF-8 form of an OEM path, a UTF-8 path as it is (bytes that are
+// no UTF-8 included, so that every name the system lists can be reached); on
+// Windows the path itself. For callers that reach files by other means (the
+// C++ library, directory listings).
+std::string NativePath(const std::string& hostPath);
+// The other way: a name as the file system gives it, in the host's text. In
+// OEM, characters that the OEM code page lacks become '?'; in UTF-8 the name
+// as it is. On Windows the name itself.
+std::string HostNameFromNative(const std::string& nativeName);
 
 // The reason of the last failure, as a Windows error code (ERROR_FILE_NOT_FOUND
-// = 2, ERROR_ACCESS_DENIED = 5, ...), and its text in the OEM code page.
+// = 2, ERROR_ACCESS_DENIED = 5, ...), and its text (ASCII on POSIX, the OEM
+// code page on Windows).
 uint32_t LastError();
 void SetLastError(uint32_t code);
 std::string ErrorText(uint32_t code);
@@ -266,9 +271,10 @@ enum : uint32_t {
   kErrorFileTooLarge = 223,
   kErrorMoreData = 234,
   kErrorNoMoreItems = 259,
-  // A name that the OEM code page cannot spell: on POSIX, a path whose name
-  // holds '?' where the folder has a name with characters that the OEM code
-  // page lacks (the host showed them as '?'), and no file of that very name.
+  // A name that the OEM code page cannot spell: on POSIX with OEM host text, a
+  // path whose name holds '?' where the folder has a name with characters
+  // that the OEM code page lacks (the host showed them as '?'), and no file of
+  // that very name. A host that speaks UTF-8 shows every name as it is.
   kErrorNoUnicodeTranslation = 1113,
 };
 
@@ -361,10 +367,20 @@ bool RegStorable(std::string* where);
 // The code pages of the process: OEM (866 or 437 ...) and ANSI (1251 or 1252 ...).
 unsigned OemCodePage();
 unsigned AnsiCodePage();
-// On POSIX the pair is taken from the environment (TAGWRIGHT_CODEPAGES, the
-// locale variables) once; a program that changes those variables calls this
-// to take the change. On Windows the pair is the system's and this does nothing.
+// On POSIX the pair, and whether the host's text is UTF-8, are taken from the
+// environment (TAGWRIGHT_CODEPAGES, TAGWRIGHT_HOST_TEXT, the locale
+// variables) once; a program that changes those variables calls this to take
+// the change. On Windows the pair is the system's and this does nothing.
 void RereadCodePages();
+// Whether the host and the plug-in exchange UTF-8 text (file names, panel
+// items, dialog and menu texts, messages) rather than OEM text. One decision
+// for the whole process, which the host and the plug-in's start-up both ask.
+// Windows: never (FAR 1.70 speaks OEM). POSIX: when the locale's codeset is
+// UTF-8 (the first of LC_ALL, LC_CTYPE and LANG that is set and not empty;
+// C.UTF-8 included); TAGWRIGHT_HOST_TEXT set to "utf8" or "oem" decides
+// instead. The OEM and ANSI code pages above stay what they are: they still
+// read and write 8-bit tag text.
+bool HostTextIsUtf8();
 // CharToOemA / OemToCharA: `out` has room for strlen(in) + 1 bytes; in == out is allowed.
 void CharToOem(const char* in, char* out);
 void OemToChar(const char* in, char* out);

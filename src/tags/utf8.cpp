@@ -55,6 +55,20 @@ char32_t NextChar(std::string_view text, size_t* at, bool* cut) {
   return code;
 }
 
+size_t FitBytes(std::string_view text, size_t room) {
+  if (text.size() <= room) return text.size();
+  const auto continues = [&](size_t i) { return (static_cast<uint8_t>(text[i]) & 0xC0) == 0x80; };
+  // A byte that continues no sequence is a character of its own: a cut
+  // before it halves nothing. Otherwise the cut goes before the character
+  // that would cross the end of the room.
+  if (!continues(room)) return room;
+  size_t start = room;
+  while (start > 0 && room - start < 3 && continues(start)) --start;
+  size_t end = start;
+  NextChar(text, &end);
+  return end > room ? start : room;
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));

@@ -27,6 +27,10 @@ size_t CharCount(std::string_view text);
 size_t PrefixBytes(std::string_view text, size_t chars);
 // Where the last `chars` characters of `text` start.
 size_t SuffixStart(std::string_view text, size_t chars);
+// The bytes of the longest start of `text` that takes at most `room` bytes and
+// ends where a character ends: what a fixed-size field can hold without half
+// a character.
+size_t FitBytes(std::string_view text, size_t room);
 
 // UTF-16 units to UTF-8 (a lone surrogate gives U+FFFD), and back.
 std::string Utf8FromUnits(std::u16string_view units);

@@ -320,4 +320,96 @@ TEST_F(DialogTest, ANestedDialogTakesItsOwnLines) {
   EXPECT_LT(inside, outerClosed);
 }
 
+// ---------------------------------------------------------------- a host that speaks UTF-8
+
+TEST_F(DialogTest, InUtf8TheCursorKeysAndEditsGoByCharacters) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  std::strcpy(items[kEdit].Data, "Привет");
+  items[kEdit].Flags &= ~static_cast<DWORD>(DIF_SELECTONENTRY);
+  ScriptedHost h(
+      "dialog * expect 1 cursor 6\n"
+      "dialog * key 1 Left Left BS\n"  // П р и в|е т: the в goes
+      "dialog * expect 1 cursor 3\n"
+      "dialog * type 1 \"ш東\"\n"
+      "dialog * key 1 Del\n"
+      "dialog * expect 1 cursor 5\n"
+      "dialog * key 1 Home Right Del\n"
+      "dialog * expect 1 \"Пиш東т\"\n"
+      "dialog * esc\n");
+  EXPECT_EQ(Run(h), -1);
+  EXPECT_FALSE(h.host.failed()) << h.host.failure();
+  EXPECT_EQ(rec.editTexts,
+            (std::vector<std::string>{"Приет", "Пришет", "Приш東ет", "Приш東т", "Пиш東т"}));
+  // The procedure gets each typed character as one key.
+  EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(),
+                       Event{DN_KEY, kEdit, static_cast<long>(hostsim::kCharKeyBase + 0x448)}),
+            1);
+  EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(),
+                       Event{DN_KEY, kEdit, static_cast<long>(hostsim::kCharKeyBase + 0x6771)}),
+            1);
+  EXPECT_STREQ(items[kEdit].Data, "Пиш東т");
+}
+
+TEST_F(DialogTest, InUtf8AFieldFullOfCyrillicIsCutBetweenLetters) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  items[kEdit].Flags &= ~static_cast<DWORD>(DIF_SELECTONENTRY);
+  std::string letters;
+  for (int i = 0; i < 300; ++i) letters += "ж";  // 600 bytes for a field of 511
+  std::string fieldText, smallText;
+  long smallLength = -1;
+  rec.onApply = [&](HANDLE dlg) {
+    hostsim_test::Services s;
+    auto send = [&](int msg, int p1, long p2) { return s.psi.SendDlgMessage(dlg, msg, p1, p2); };
+    EXPECT_EQ(send(DM_SETTEXTPTR, kEdit, reinterpret_cast<long>(letters.c_str())), 510);
+    FarDialogItem item;
+    ASSERT_EQ(send(DM_GETDLGITEM, kEdit, reinterpret_cast<long>(&item)), 1);
+    fieldText = item.Data;
+    // A buffer of five bytes takes two letters, not two and a half.
+    char small[5];
+    FarDialogItemData data{sizeof(small), small};
+    smallLength = send(DM_GETTEXT, kEdit, reinterpret_cast<long>(&data));
+    smallText = small;
+  };
+  ScriptedHost h(
+      "dialog * press 7\n"
+      "dialog * type 1 \"ж\"\n"  // two more bytes do not fit: refused
+      "dialog * type 1 \"z\"\n"  // one more does
+      "dialog * set 1 \"" +
+      letters + "\"\n");
+  EXPECT_EQ(Run(h), -1);
+  EXPECT_EQ(fieldText, letters.substr(0, 510));
+  EXPECT_EQ(smallLength, 4);
+  EXPECT_EQ(smallText, "жж");
+  EXPECT_NE(h.host.failure().find("item 1 takes at most 511 bytes"), std::string::npos)
+      << h.host.failure();
+  // What the caller finds: 255 letters and the z, every one whole.
+  EXPECT_EQ(std::string(items[kEdit].Data), letters.substr(0, 510) + "z");
+}
+
+TEST_F(DialogTest, InUtf8WidthsAndLimitsCountCharacters) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  rec.onApply = [](HANDLE dlg) {
+    hostsim_test::Services s;
+    // Four characters, whatever their bytes.
+    s.psi.SendDlgMessage(dlg, DM_SETMAXTEXTLENGTH, kEdit, 4);
+  };
+  items[kEdit].Flags &= ~static_cast<DWORD>(DIF_SELECTONENTRY);
+  std::strcpy(items[kEdit].Data, "");
+  std::strcpy(items[kMasked].Data, "");
+  items[kMasked].Mask = "AA-99";
+  ScriptedHost h(
+      "dialog * press 7\n"
+      "dialog * type 1 \"東京ЖжQ\"\n"
+      "dialog * type 6 \"Жя42\"\n"
+      "dialog * expect 6 cursor 5\n"
+      "dialog * set 6 \"東1-23\"\n");
+  EXPECT_EQ(Run(h), -1);
+  EXPECT_STREQ(items[kEdit].Data, "東京Жж");
+  EXPECT_STREQ(items[kMasked].Data, "Жя-42");  // the mask's literal filled in
+  EXPECT_NE(h.host.failure().find("does not fit the mask"), std::string::npos) << h.host.failure();
+}
+
 }  // namespace

@@ -193,4 +193,22 @@ TEST(Hotkeys, MenusGetTheirOwnThenTheFirstFreeLetterOrDigit) {
   EXPECT_EQ(hot[0].position, 1);
 }
 
+TEST(Hotkeys, InUtf8ALetterOfAnyScriptIsAHotKeyByItsPlaceInBytes) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  EXPECT_EQ(hostsim::HotkeyOf("&Да"), U'Д');
+  EXPECT_EQ(hostsim::HotkeyOf("Со&хранить"), U'Х');
+  // Alt with a letter beyond ASCII comes as the key of that character.
+  EXPECT_EQ(hostsim::HotkeyChar(KEY_ALT | hostsim::CharKey(U'д'), false), U'Д');
+  EXPECT_EQ(hostsim::HotkeyChar(hostsim::CharKey(U'х'), true), U'Х');
+  EXPECT_EQ(hostsim::HotkeyChar(hostsim::CharKey(U'х'), false), 0u);
+  // Each item takes the first free letter; the place is the letter's first byte.
+  auto hot = hostsim::AssignMenuHotkeys({"Жук", "жаба", "Ёж", "東京"}, true, false, false);
+  ASSERT_EQ(hot.size(), 4u);
+  EXPECT_EQ(hot[0].position, 0);  // Ж
+  EXPECT_EQ(hot[1].position, 2);  // а: ж is taken
+  EXPECT_EQ(hot[2].position, 0);  // Ё
+  EXPECT_EQ(hot[3].position, 0);  // 東, a letter without a case
+}
+
 }  // namespace

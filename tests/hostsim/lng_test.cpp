@@ -1,7 +1,9 @@
-// Language files: reading good ones, reporting damaged ones, choosing one.
+// Language files: reading good ones, reporting damaged ones, choosing one,
+// and their texts as the host's text.
 #include <gtest/gtest.h>
 
 #include "hostsim/lng.h"
+#include "support.h"
 
 namespace {
 
@@ -103,6 +105,41 @@ TEST(LanguageFile, AMissingMessageOrATwinLanguageIsAnError) {
   EXPECT_NE(error.find("A.lng and B.lng"), std::string::npos) << error;
   EXPECT_FALSE(hostsim::ChooseLanguage({}, "English", &chosen, &error));
   EXPECT_NE(error.find("no language file"), std::string::npos) << error;
+}
+
+// A Russian file as the host's users write it: code page 866.
+const char kRussian866[] =
+    ".Language=Russian,Russian (\x90\xE3\xE1\xE1\xAA\xA8\xA9)\r\n"  // Русский
+    "\"\x8F\xE0\xA8\xA2\xA5\xE2, %s\"\r\n"                          // Привет, %s
+    "\"&\x84\xA0\"\r\n";                                            // &Да
+
+TEST(LanguageFile, TheCodePageGoesWithTheLanguage) {
+  EXPECT_EQ(hostsim::LanguageCodePage("Russian"), 866u);
+  EXPECT_EQ(hostsim::LanguageCodePage("ukrainian"), 866u);
+  EXPECT_EQ(hostsim::LanguageCodePage("Greek"), 737u);
+  EXPECT_EQ(hostsim::LanguageCodePage("English"), 437u);
+  EXPECT_EQ(hostsim::LanguageCodePage("German"), 437u);
+}
+
+TEST(LanguageFile, ARussianFileIn866ReachesAUtf8HostAsUtf8AndAnOemHostAsItIs) {
+  hostsim::LanguageFile file;
+  std::string error;
+  ASSERT_TRUE(hostsim::ParseLanguageFile(kRussian866, "Rus.lng", &file, &error)) << error;
+  hostsim::LanguageFile asOem = file;
+  hostsim::ToHostText(&asOem);
+  EXPECT_EQ(asOem.messages, file.messages);  // OEM host text: the file's own bytes
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  hostsim::ToHostText(&file);
+  EXPECT_EQ(file.name, "Russian");
+  EXPECT_EQ(file.description, "Russian (Русский)");
+  EXPECT_EQ(file.messages, (std::vector<std::string>{"Привет, %s", "&Да"}));
+  // An English file is ASCII: nothing changes.
+  hostsim::LanguageFile english;
+  ASSERT_TRUE(hostsim::ParseLanguageFile(".Language=English,English\n\"&Yes\"\n", "Eng.lng",
+                                         &english, &error));
+  hostsim::ToHostText(&english);
+  EXPECT_EQ(english.messages, (std::vector<std::string>{"&Yes"}));
 }
 
 }  // namespace

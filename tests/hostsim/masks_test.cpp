@@ -113,4 +113,39 @@ TEST(Masks, CyrillicLettersIgnoreCaseOverCodePage866) {
   EXPECT_FALSE(hostsim::MatchMaskList("[\xA0-\xA2]*", "\x83.txt"));
 }
 
+// Where the host speaks UTF-8, '?' is one character whatever its bytes, and
+// letters of every script ignore case.
+TEST(Masks, InUtf8AQuestionMarkIsOneCharacter) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  const MaskCase cases[] = {
+      {"??????.mp3", "Группа.mp3", true},  // six letters, twelve bytes
+      {"?????.mp3", "Группа.mp3", false},
+      {"???????.mp3", "Группа.mp3", false},
+      {"Груп?а.*", "ГРУППА.MP3", true},
+      {"*.MP3", "Группа.mp3", true},
+      {"??.mp3", "東京.mp3", true},
+      {"?.mp3", "東京.mp3", false},
+      {"Caf?.mp3", "Café.mp3", true},
+      {"Caf??.mp3", "Café.mp3", false},
+      {"*é.mp3", "CAFÉ.mp3", true},
+      {"[а-я]*", "Жук.mp3", true},  // the class ignores case too
+      {"[а-я]*", "Ёж.mp3", false},  // Ё lies outside А-Я
+      {"[ё,а-я]*", "Ёж.mp3", true},
+      {"*.mp3|?р*", "Группа.mp3", false},
+      {"*.mp3|?р*", "東京.mp3", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(hostsim::MatchMaskList(c.masks, c.name), c.matches)
+        << "mask list \"" << c.masks << "\", name \"" << c.name << "\"";
+  }
+  hostsim_test::Services s;
+  char name[NM] = "東京.mp3";
+  EXPECT_NE(s.fsf.ProcessName("??_*.*", name, PN_GENERATENAME), 0);
+  EXPECT_STREQ(name, "東京_.mp3");
+  char renamed[NM] = "Ёлка.txt";
+  s.fsf.ProcessName("?x*.bak", renamed, PN_GENERATENAME);
+  EXPECT_STREQ(renamed, "Ёxка.bak");
+}
+
 }  // namespace

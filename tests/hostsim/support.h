@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,41 @@ class ScriptedHost {
   hostsim::Host host;
   Services services;
   std::unique_ptr<hostsim::ScriptDriver> driver;
+};
+
+// The host's text is UTF-8 for the life of the object, as in a UTF-8 locale
+// (TAGWRIGHT_HOST_TEXT=utf8); the run's own setting comes back afterwards.
+// On Windows the host's text is OEM whatever the environment says: a test
+// that needs UTF-8 skips when `active()` is false.
+class Utf8HostText {
+ public:
+  Utf8HostText() {
+    std::string value;
+    if (sys::GetEnv(kVariable, &value)) saved_ = value;
+    Set("utf8");
+  }
+  ~Utf8HostText() { Set(saved_); }
+  Utf8HostText(const Utf8HostText&) = delete;
+  Utf8HostText& operator=(const Utf8HostText&) = delete;
+
+  bool active() const { return sys::HostTextIsUtf8(); }
+
+ private:
+  static constexpr const char* kVariable = "TAGWRIGHT_HOST_TEXT";
+  static void Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+    _putenv_s(kVariable, value ? value->c_str() : "");
+#else
+    if (value) {
+      setenv(kVariable, value->c_str(), 1);
+    } else {
+      unsetenv(kVariable);
+    }
+#endif
+    sys::RereadCodePages();
+  }
+
+  std::optional<std::string> saved_;
 };
 
 }  // namespace hostsim_test

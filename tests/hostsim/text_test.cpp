@@ -1,5 +1,6 @@
 // Case and letters over OEM code pages 866 and 437, the character tables,
-// and the small text services of FarStandardFunctions.
+// and the small text services of FarStandardFunctions; the same services over
+// the host's text where the host speaks UTF-8.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +9,10 @@
 
 #include "hostsim/char_tables.h"
 #include "hostsim/codepage.h"
+#include "hostsim/host.h"
+#include "hostsim/host_text.h"
 #include "hostsim/oem_case.h"
+#include "hostsim/transcript.h"
 #include "support.h"
 
 namespace {
@@ -333,6 +337,116 @@ TEST(Codepage, OemTextRoundTripsThroughUtf8) {
   EXPECT_FALSE(hostsim::Utf8ToOem("snowman \xE2\x98\x83", &back));  // not in 866
   EXPECT_EQ(back, "snowman ?");
   EXPECT_FALSE(hostsim::Utf8ToOem("cut \xD0", &back));  // a sequence cut short
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- a host that speaks UTF-8
+
+namespace {
+
+// The sign of a comparison, for readable expectations.
+int Sign(int order) { return (order > 0) - (order < 0); }
+
+TEST(Utf8HostText, ComparisonIgnoresCaseCharacterByCharacter) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  hostsim_test::Services s;
+  EXPECT_EQ(s.fsf.LStricmp("ПРИВЕТ, Мир", "привет, мИР"), 0);
+  EXPECT_EQ(s.fsf.LStricmp("Ёлка", "ёЛКА"), 0);
+  EXPECT_EQ(s.fsf.LStricmp("ΛΟΓΟΣ", "λογοσ"), 0);
+  EXPECT_EQ(s.fsf.LStricmp("ΛΟΓΟΣ", "λογος"), 0);  // the final sigma is a sigma
+  EXPECT_EQ(s.fsf.LStricmp("Ärger", "äRGER"), 0);
+  // The order of the capitals, not of the bytes: "б" (D0 B1) comes after "Г"
+  // (D0 93) byte by byte, but Б comes before Г.
+  EXPECT_EQ(Sign(s.fsf.LStricmp("б", "Г")), -1);
+  EXPECT_EQ(Sign(s.fsf.LStricmp("Г", "б")), 1);
+  EXPECT_EQ(Sign(s.fsf.LStricmp("При", "прибой")), -1);  // a shorter text first
+  EXPECT_NE(s.fsf.LStricmp("東京", "京都"), 0);
+  // LStrnicmp counts characters: three letters are six bytes.
+  EXPECT_EQ(s.fsf.LStrnicmp("Прибой", "ПРИХОД", 3), 0);
+  EXPECT_NE(s.fsf.LStrnicmp("Прибой", "ПРИХОД", 4), 0);
+  EXPECT_EQ(s.fsf.LStrnicmp("東京駅", "東京都", 2), 0);
+}
+
+TEST(Utf8HostText, CaseChangesKeepEveryCharacterWhole) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  hostsim_test::Services s;
+  char text[] = "ärger привет λογος 東京 ok";
+  s.fsf.LStrupr(text);
+  EXPECT_STREQ(text, "ÄRGER ПРИВЕТ ΛΟΓΟΣ 東京 OK");
+  s.fsf.LStrlwr(text);
+  EXPECT_STREQ(text, "ärger привет λογοσ 東京 ok");
+  // A letter whose other case takes another number of bytes keeps its case:
+  // the text keeps its length and never holds half a character. Dotless ı
+  // (2 bytes) is I (1 byte) in capitals; Ⱥ (2 bytes) is ⱥ (3 bytes) in small.
+  char dotless[] = "ıa";
+  s.fsf.LStrupr(dotless);
+  EXPECT_STREQ(dotless, "ıA");
+  char stroke[] = "ȺB";
+  s.fsf.LStrlwr(stroke);
+  EXPECT_STREQ(stroke, "Ⱥb");
+  // A buffer of a given length is changed up to there, whole characters only.
+  char buffer[] = "жжж";
+  s.fsf.LUpperBuf(buffer, 3);  // the second letter is cut by the length: it stays
+  EXPECT_STREQ(buffer, "Жжж");
+  // Single characters are Unicode values; a byte of a UTF-8 sequence alone
+  // (what a plug-in that goes byte by byte passes) is none and stays.
+  EXPECT_EQ(s.fsf.LUpper(0x44F), 0x42Fu);  // я Я
+  EXPECT_EQ(s.fsf.LLower(0x3A3), 0x3C3u);  // Σ σ
+  EXPECT_EQ(s.fsf.LUpper(0xD1), 0xD1u);
+  EXPECT_FALSE(s.fsf.LIsAlpha(0xD0));
+  EXPECT_TRUE(s.fsf.LIsAlpha(0x6771));  // 東: a letter without a case
+  EXPECT_FALSE(s.fsf.LIsLower(0x6771));
+  EXPECT_FALSE(s.fsf.LIsUpper(0x6771));
+  EXPECT_TRUE(s.fsf.LIsUpper(0x416));  // Ж
+  EXPECT_TRUE(s.fsf.LIsLower(0x436));  // ж
+  EXPECT_EQ(s.fsf.LUpper('q'), static_cast<unsigned>('Q'));
+}
+
+TEST(Utf8HostText, PathsAndTextsAreShortenedByWholeCharacters) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  hostsim_test::Services s;
+  struct Case {
+    const char* text;
+    int max;
+    const char* result;
+    bool path;
+  } cases[] = {
+      // 24 characters, 41 bytes: the root, the dots and the last 12 characters.
+      {"/музыка/альбом/песня.mp3", 16, "/...ом/песня.mp3", true},
+      {"/музыка/альбом/песня.mp3", 24, "/музыка/альбом/песня.mp3", true},
+      {"/東京/音楽/ファイル.mp3", 12, "/...ファイル.mp3", true},
+      {"東京の音楽ファイル.mp3", 8, "...ル.mp3", false},
+      {"Ёлка", 2, "Ёл", false},
+  };
+  for (const auto& c : cases) {
+    char text[NM];
+    std::strcpy(text, c.text);
+    if (c.path) {
+      s.fsf.TruncPathStr(text, c.max);
+    } else {
+      s.fsf.TruncStr(text, c.max);
+    }
+    EXPECT_STREQ(text, c.result) << c.text << " to " << c.max;
+  }
+}
+
+TEST(Utf8HostText, TheScriptsAndTheTranscriptAreTheHostsTextAsTheyAre) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  // Characters no OEM code page has together pass both ways unchanged, and so
+  // do bytes that are no UTF-8 (a file name as the system gives it).
+  const std::string mixed = "Café Группа 東京 \xFF\xC0!";
+  std::string host;
+  EXPECT_TRUE(hostsim::Utf8ToHost(mixed, &host));
+  EXPECT_EQ(host, mixed);
+  EXPECT_EQ(hostsim::HostToUtf8(mixed), mixed);
+  hostsim::Host h;
+  h.transcript().Add("panel: cursor " + hostsim::Quote("東京.mp3"));
+  EXPECT_TRUE(h.transcript().Contains("panel: cursor \"東京.mp3\""));
 }
 
 }  // namespace

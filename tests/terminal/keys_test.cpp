@@ -1,6 +1,8 @@
 // Keys from the terminal to host key codes, and the command line's prefixes.
 #include <gtest/gtest.h>
 
+#include "../hostsim/support.h"
+#include "hostsim/host_text.h"
 #include "hostsim/terminal/term_keys.h"
 #include "hostsim/terminal/terminal_host.h"
 
@@ -48,6 +50,18 @@ TEST(TerminalKeys, HostCodes) {
     EXPECT_EQ(HostKey(k.key), k.code) << "kind " << k.key.kind << " ch " << static_cast<int>(k.key.ch)
                                       << " fn " << k.key.fn;
   }
+}
+
+TEST(TerminalKeys, InUtf8EveryCharacterHasItsKey) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  EXPECT_EQ(HostKey(Make(KeyEvent::Char, U'a')), static_cast<DWORD>('a'));
+  EXPECT_EQ(HostKey(Make(KeyEvent::Char, U'ж')), hostsim::kCharKeyBase + 0x436);
+  EXPECT_EQ(HostKey(Make(KeyEvent::Char, U'\u4E00')), hostsim::kCharKeyBase + 0x4E00);
+  // Alt with a letter: the key of its capital; Ctrl with it: none.
+  EXPECT_EQ(HostKey(Make(KeyEvent::Char, U'ж', 0, 3)), KEY_ALT | (hostsim::kCharKeyBase + 0x416));
+  EXPECT_EQ(HostKey(Make(KeyEvent::Char, U'ж', 0, 5)), 0u);
+  EXPECT_EQ(hostsim::KeyChar(HostKey(Make(KeyEvent::Char, U'é'))), U'é');
 }
 
 TEST(TerminalKeys, XtermModifierNumbers) {

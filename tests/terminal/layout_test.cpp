@@ -1,11 +1,14 @@
-// Drawing of the terminal host's windows, read back from the canvas as text.
+// Drawing of the terminal host's windows, read back from the canvas as text;
+// where the host speaks UTF-8, by the columns its characters take.
 #include "hostsim/terminal/layout.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "../hostsim/support.h"
 #include "hostsim/driver.h"
+#include "hostsim/host_text.h"
 #include "hostsim/terminal/terminal_driver.h"
 
 namespace hostsim::terminal {
@@ -20,7 +23,7 @@ ItemView Item(int type, int x1, int y1, int x2, int y2, const std::string& text,
   v.y2 = y2;
   v.text = text;
   v.flags = flags;
-  v.cursor = static_cast<int>(text.size());
+  v.cursor = static_cast<int>(hostsim::HostCharCount(text));
   return v;
 }
 
@@ -261,6 +264,71 @@ TEST(MessageWindow, LongLinesWrapAndButtonsFollowTheText) {
   // The frame closes below the buttons, inside the window.
   EXPECT_EQ(md.items[0].Y2, md.height - 2);
   EXPECT_GT(md.items[0].Y2, md.items[4].Y1);
+}
+
+// ---------------------------------------------------------------- a host that speaks UTF-8
+
+TEST(Utf8Canvas, AWideCharacterTakesTwoCellsAndShowsOnce) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  Canvas c(12, 1);
+  EXPECT_EQ(c.Text(1, 0, "東京.mp3", Style::Panel), 8);
+  EXPECT_EQ(c.Row(0), " 東京.mp3   ");
+  EXPECT_EQ(c.at(1, 0), U'東');
+  EXPECT_EQ(c.at(2, 0), kWideTail);
+  // A limit that would split a wide character leaves it out.
+  Canvas narrow(12, 1);
+  EXPECT_EQ(narrow.Text(0, 0, "Ж東京", Style::Panel, 4), 3);
+  EXPECT_EQ(narrow.Row(0), "Ж東         ");
+  // Half of a wide character overwritten: the other half becomes a blank.
+  c.Put(2, 0, U'x', Style::Panel);
+  EXPECT_EQ(c.Row(0), "  x京.mp3   ");
+  c.Put(3, 0, U'y', Style::Panel);
+  EXPECT_EQ(c.Row(0), "  xy .mp3   ");
+}
+
+TEST(Utf8Canvas, DialogsCountColumnsForCentringFieldsAndCursors) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  // A field five columns wide holding 東京ab with the cursor at its end: the
+  // text scrolls by whole characters until the cursor fits.
+  std::vector<ItemView> items = {Item(DI_EDIT, 1, 0, 5, 0, "東京ab"),
+                                 Item(DI_BUTTON, 1, 1, 0, 0, "B")};
+  Canvas focused(10, 2);
+  DrawDialog(focused, 0, 0, 10, 2, items, 0, false);
+  EXPECT_EQ(focused.Row(0), " 京ab     ");
+  EXPECT_EQ(focused.cursorX(), 5);
+  items[0].cursor = 1;  // after 東
+  DrawDialog(focused, 0, 0, 10, 2, items, 0, false);
+  EXPECT_EQ(focused.Row(0), " 東京a    ");
+  EXPECT_EQ(focused.cursorX(), 3);
+  // Centred texts and frame titles by columns: "東京" is four.
+  std::vector<ItemView> centred = {Item(DI_DOUBLEBOX, 0, 0, 11, 2, "Группа"),
+                                   Item(DI_TEXT, -1, 1, 0, 0, "東京")};
+  Canvas c(12, 3);
+  DrawDialog(c, 0, 0, 12, 3, centred, -1, false);
+  EXPECT_EQ(c.Row(0), "╔═ Группа ═╗");
+  EXPECT_EQ(c.Row(1), "║   東京   ║");
+  // A hot key after a wide character is marked in its own column.
+  std::vector<ItemView> hot = {Item(DI_BUTTON, 0, 0, 0, 0, "東&Да", DIF_NOBRACKETS)};
+  Canvas h(6, 1);
+  DrawDialog(h, 0, 0, 6, 1, hot, -1, false);
+  EXPECT_EQ(h.Row(0), "東Да  ");
+  EXPECT_EQ(h.styleAt(2, 0), Style::Hotkey);
+  EXPECT_NE(h.styleAt(3, 0), Style::Hotkey);
+}
+
+TEST(Utf8Canvas, TextsWrapByColumnsBetweenCharacters) {
+  hostsim_test::Utf8HostText utf8;
+  if (!utf8.active()) GTEST_SKIP() << "the host's text is OEM here";
+  EXPECT_EQ(WrapText("東京の音楽 ファイル", 6),
+            (std::vector<std::string>{"東京の", "音楽", "ファイ", "ル"}));
+  EXPECT_EQ(WrapText("Группа Кино", 6), (std::vector<std::string>{"Группа", "Кино"}));
+  MessageRequest m;
+  m.title = "T";
+  m.lines = {"東京東京東京"};  // six characters, twelve columns
+  m.buttons = {"OK"};
+  EXPECT_EQ(BuildMessageDialog(m, 80).width, 12 + 10);
 }
 
 }  // namespace

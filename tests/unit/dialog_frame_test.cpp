@@ -10,6 +10,7 @@
 #include "host/far_services.h"
 #include "host/walk.h"
 #include "sys/sys.h"
+#include "tags/codepage.h"
 #include "tagwright/messages.h"
 #include "test_host.h"
 
@@ -249,6 +250,31 @@ TEST_F(Progress, TheEndRestoresTheSavedScreenOnce) {
   EXPECT_EQ(screens_.restored.size(), 3u);
 }
 
+// The bar where the host speaks UTF-8: the same cells in their UTF-8 form.
+class Utf8Progress : public Progress {
+ protected:
+  void SetUp() override {
+    Progress::SetUp();
+    saved_ = tags::HostCodePage;
+    tags::HostCodePage.Kind = tags::CodePageKind::Utf8;
+  }
+  void TearDown() override {
+    Progress::TearDown();
+    tags::HostCodePage = saved_;
+  }
+  tags::CodePage saved_;
+};
+
+TEST_F(Utf8Progress, CellsAreTheirUtf8Characters) {
+  host::ProgressStart(2);
+  host::ProgressStep(1);
+  const auto& calls = host_.MessageCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  std::string half = "\n";
+  for (int cell = 0; cell < 43; ++cell) half += cell < 21 ? "█" : "░";
+  EXPECT_EQ(calls[1].text, half);
+}
+
 // ------------------------------------------------------------ dialog items
 
 TEST(BuildDialogItems, FillsTheSharedWordByTypeAndFlags) {
@@ -304,6 +330,62 @@ TEST(ItemsInPlace, HoldsOnlyWhenEveryRowNamesItsOwnPositionAndNoneIsMissing) {
   EXPECT_FALSE(host::ItemsInPlace(inPlace, Count - 1));
   constexpr std::array<host::DialogItemSpec, 3> asArray = {inPlace[0], inPlace[1], inPlace[2]};
   EXPECT_TRUE(host::ItemsInPlace(asArray, Count));
+}
+
+// ------------------------------------------------------------ a host that speaks UTF-8
+
+class Utf8HostText : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = tags::HostCodePage;
+    tags::HostCodePage.Kind = tags::CodePageKind::Utf8;
+  }
+  void TearDown() override { tags::HostCodePage = saved_; }
+
+  static std::string Letters(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "ж";
+    return text;
+  }
+
+  tags::CodePage saved_;
+};
+
+TEST_F(Utf8HostText, FieldsOfTheHostTakeWholeCharactersOnly) {
+  const std::string letters = Letters(300);  // 600 bytes
+  FarDialogItem item;
+  host::SetItemText(item, letters);
+  EXPECT_EQ(std::string(item.Data), letters.substr(0, 510));
+  host::SetItemText(item, "a" + letters);  // 511 bytes fit exactly
+  EXPECT_EQ(std::string(item.Data), "a" + letters.substr(0, 510));
+  EXPECT_EQ(host::ItemText(item), "a" + letters.substr(0, 510));
+  // A list entry has 127 bytes: 2 + 62 letters, the 63rd would need 128.
+  const FarListItem entry = host::ListEntry("ab" + letters);
+  EXPECT_EQ(std::string(entry.Text), "ab" + letters.substr(0, 124));
+  TestHost host;
+  const std::string label = "x" + letters;
+  const host::DialogItemSpec specs[] = {
+      {0, DI_TEXT, 5, 1, 0, 0, 0, 0, 0, 0, host::SpecText(label.c_str()), nullptr},
+  };
+  FarDialogItem built[1];
+  std::memset(built, 0, sizeof built);
+  host::BuildDialogItems(specs, built, 1);
+  EXPECT_EQ(std::string(built[0].Data), "x" + letters.substr(0, 510));
+  EXPECT_EQ(host::FittingBytes("東京", 5), 3u);
+  EXPECT_EQ(host::FittingBytes("東京", 6), 6u);
+}
+
+TEST_F(Utf8HostText, MessagesAreFormattedAndBoundedByCharacters) {
+  TestHost host;
+  host.SetMessage(MNotMpeg, "[%6s|%.2s|%-4s]");
+  EXPECT_EQ(host::FormatMsg(MNotMpeg, {"東京", "Группа", "é"}), "[    東京|Гр|é   ]");
+  // 1024 characters, whatever their bytes, and never half of one.
+  host.SetMessage(MCannotRead, "x%s");
+  const std::string result = host::FormatMsg(MCannotRead, {Letters(2000).c_str()});
+  EXPECT_EQ(result, "x" + Letters(1023));
+  host.SetMessage(MCannotRead, "Ё%2000s");
+  const std::string padded = host::FormatMsg(MCannotRead, {"x"});
+  EXPECT_EQ(padded, "Ё" + std::string(1023, ' '));
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "host/far_services.h"
 #include "host/plugin_state.h"
 #include "host/startup.h"
+#include "sys_test_support.h"
+#include "tags/codepage.h"
 #include "test_host.h"
 
 namespace {
@@ -36,11 +38,13 @@ class StartupTest : public ::testing::Test {
     savedInfo_ = host::StartupInfo;
     savedFunctions_ = host::StandardFunctions;
     savedUserKey_ = host::UserKey;
+    savedHostText_ = tags::HostCodePage;
   }
   void TearDown() override {
     host::StartupInfo = savedInfo_;
     host::StandardFunctions = savedFunctions_;
     host::UserKey = savedUserKey_;
+    tags::HostCodePage = savedHostText_;
     SetFarUser(nullptr);
   }
 
@@ -48,6 +52,7 @@ class StartupTest : public ::testing::Test {
   PluginStartupInfo savedInfo_;
   FarStandardFunctions savedFunctions_;
   std::string savedUserKey_;
+  tags::CodePage savedHostText_;
 };
 
 int WINAPI AtoiSeven(const char*) { return 7; }
@@ -111,6 +116,26 @@ TEST_F(StartupTest, UserKeyComesFromTheEnvironment) {
   SetFarUser(nullptr);
   host::TakeStartupInfo(&info);
   EXPECT_EQ(host::UserKey, "");
+}
+
+// The plug-in meets the host in the text the process decided on: UTF-8 in a
+// UTF-8 locale on POSIX, OEM under FAR.
+TEST_F(StartupTest, TheHostsTextIsTheProcesssDecision) {
+  PluginStartupInfo info{};
+  {
+    systest::ScopedEnv chosen("TAGWRIGHT_HOST_TEXT", "oem");
+    host::TakeStartupInfo(&info);
+    EXPECT_EQ(tags::HostCodePage.Kind, tags::CodePageKind::Oem);
+  }
+  systest::ScopedEnv chosen("TAGWRIGHT_HOST_TEXT", std::nullopt);
+  systest::ScopedEnv locale("LC_ALL", "ru_RU.UTF-8");
+  host::TakeStartupInfo(&info);
+#if defined(_WIN32)
+  EXPECT_EQ(tags::HostCodePage.Kind, tags::CodePageKind::Oem);
+#else
+  EXPECT_EQ(tags::HostCodePage.Kind, tags::CodePageKind::Utf8);
+  EXPECT_EQ(tags::ToHost("Группа 東京"), "Группа 東京");
+#endif
 }
 
 TEST(DescribePlugin, OneMenuAndOneConfigEntryWithTheCurrentTitle) {

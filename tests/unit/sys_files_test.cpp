@@ -380,9 +380,9 @@ TEST(SysFiles, OemNameReachesTheFileSystemAsItsCharacters) {
   struct stat st;
   EXPECT_EQ(stat(utf8.c_str(), &st), 0);
   EXPECT_EQ(sys::NativePath(path), utf8);
-  EXPECT_EQ(sys::OemFromNative("Привет.txt"), oemName);
+  EXPECT_EQ(sys::HostNameFromNative("Привет.txt"), oemName);
   // Characters that 866 lacks, and bytes that are not UTF-8, become '?'.
-  EXPECT_EQ(sys::OemFromNative("€ é \xFF."), "? ? ?.");
+  EXPECT_EQ(sys::HostNameFromNative("€ é \xFF."), "? ? ?.");
 #endif
 }
 
@@ -498,6 +498,33 @@ TEST(SysFiles, ABackslashAndAColonAreCharactersOfAName) {
   EXPECT_EQ(sys::NativePath("a\\b/c"), "a\\b/c");
 }
 
+// Where the host speaks UTF-8 a path is the file system's own name: every
+// name is reached as it is, one that is no UTF-8 included, and nothing is
+// ever an unspellable twin.
+TEST(SysFiles, InUtf8EveryNameIsReachedAsItIs) {
+  systest::ScopedEnv chosen("TAGWRIGHT_HOST_TEXT", "utf8");
+  systest::ScopedEnv pages("TAGWRIGHT_CODEPAGES", "437:1252");
+  TempFolder dir;
+  for (const std::string name : {"Café.mp3", "Группа.mp3", "東京.mp3", "Latin-1 \xE9t\xE9.mp3"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(sys::HostNameFromNative(name), name);
+    const std::string path = dir / name;
+    EXPECT_EQ(sys::NativePath(path), path);
+    ASSERT_TRUE(WriteWhole(path, name));
+    EXPECT_EQ(ReadWhole(path), name);
+    struct stat st;
+    EXPECT_EQ(stat((dir.path() + "/" + name).c_str(), &st), 0);
+    uint32_t attributes = 0;
+    EXPECT_TRUE(sys::GetAttributes(path, &attributes));
+    ASSERT_TRUE(sys::MoveFile(path, path + ".moved"));
+    EXPECT_TRUE(sys::Exists(path + ".moved"));
+  }
+  // A '?' is a character of a name, not a letter the host could not show.
+  sys::File file;
+  EXPECT_FALSE(file.Open(dir / "Caf?.mp3", sys::OpenMode::Read));
+  EXPECT_EQ(sys::LastError(), sys::kErrorFileNotFound);
+}
+
 // A name with letters that the OEM code page lacks reaches the plug-in with
 // '?' for them; the path it gives back then names no file, and the failure
 // says why. A name that is simply missing stays "not found", also when it
@@ -508,7 +535,7 @@ TEST(SysFiles, ANameTheOemCodePageCannotSpellIsToldFromAMissingOne) {
   std::FILE* made = std::fopen((dir.path() + "/Ария.mp3").c_str(), "w");  // a native name
   ASSERT_NE(made, nullptr);
   std::fclose(made);
-  const std::string shown = sys::OemFromNative("Ария.mp3");
+  const std::string shown = sys::HostNameFromNative("Ария.mp3");
   EXPECT_EQ(shown, "????.mp3");
   sys::File file;
   EXPECT_FALSE(file.Open(dir / shown, sys::OpenMode::Read));

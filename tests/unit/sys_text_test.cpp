@@ -204,6 +204,62 @@ TEST(SysText, PairFollowsTheLocalesLanguage) {
 #endif
 
 #ifndef _WIN32
+// The host's text is UTF-8 when the locale variable in force (LC_ALL, else
+// LC_CTYPE, else LANG) names the UTF-8 codeset; TAGWRIGHT_HOST_TEXT decides
+// instead. The code page pair stays the one of the locale's language.
+TEST(SysText, HostTextIsUtf8InAUtf8Locale) {
+  const struct {
+    const char* lcAll;
+    const char* lcCtype;
+    const char* lang;
+    const char* chosen;
+    bool utf8;
+  } cases[] = {
+      {"en_US.UTF-8", nullptr, nullptr, nullptr, true},
+      {"C.UTF-8", nullptr, nullptr, nullptr, true},
+      {"ru_RU.utf8", nullptr, nullptr, nullptr, true},
+      {"sr_RS.UTF-8@latin", nullptr, nullptr, nullptr, true},
+      {nullptr, "el_GR.UTF-8", nullptr, nullptr, true},
+      {nullptr, nullptr, "de_DE.UTF-8", nullptr, true},
+      {"ru_RU.KOI8-R", nullptr, "ru_RU.UTF-8", nullptr, false},  // LC_ALL first
+      {nullptr, "C", "en_US.UTF-8", nullptr, false},             // then LC_CTYPE
+      {"", "", "en_US.UTF-8", nullptr, true},                    // empty is unset
+      {"C", nullptr, nullptr, nullptr, false},
+      {"POSIX", nullptr, nullptr, nullptr, false},
+      {"ru_RU.CP1251", nullptr, nullptr, nullptr, false},
+      {"en_US.UTF-16", nullptr, nullptr, nullptr, false},
+      {nullptr, nullptr, nullptr, nullptr, false},
+      {"en_US.UTF-8", nullptr, nullptr, "oem", false},
+      {"C", nullptr, nullptr, "utf8", true},
+      {"C", nullptr, nullptr, "UTF-8", true},
+      {"en_US.UTF-8", nullptr, nullptr, "latin1", true},  // not a choice: the locale decides
+  };
+  auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
+  for (const auto& c : cases) {
+    systest::ScopedEnv lcAll("LC_ALL", value(c.lcAll));
+    systest::ScopedEnv lcCtype("LC_CTYPE", value(c.lcCtype));
+    systest::ScopedEnv lang("LANG", value(c.lang));
+    systest::ScopedEnv chosen("TAGWRIGHT_HOST_TEXT", value(c.chosen));
+    EXPECT_EQ(sys::HostTextIsUtf8(), c.utf8)
+        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcCtype ? c.lcCtype : "-") << " "
+        << (c.lang ? c.lang : "-") << " " << (c.chosen ? c.chosen : "-");
+  }
+  // A Russian UTF-8 locale: UTF-8 host text, and still 866 and 1251 for 8-bit tags.
+  systest::ScopedEnv lcAll("LC_ALL", "ru_RU.UTF-8");
+  systest::ScopedEnv configured("TAGWRIGHT_CODEPAGES", std::nullopt);
+  systest::ScopedEnv chosen("TAGWRIGHT_HOST_TEXT", std::nullopt);
+  EXPECT_TRUE(sys::HostTextIsUtf8());
+  EXPECT_EQ(sys::OemCodePage(), 866u);
+  EXPECT_EQ(sys::AnsiCodePage(), 1251u);
+}
+#else
+TEST(SysText, FarHandsPluginsOemText) {
+  systest::ScopedEnv chosen("TAGWRIGHT_HOST_TEXT", "utf8");
+  EXPECT_FALSE(sys::HostTextIsUtf8());
+}
+#endif
+
+#ifndef _WIN32
 // The tables are built from runs of bytes converted at once; each entry must
 // be what the byte converted alone gives, in code pages with holes (1253,
 // 1255), with characters that combine (1258) and without any (KOI8-R).

@@ -131,14 +131,14 @@ namespace {
 // spells as `name` does: its characters that the code page lacks became '?'
 // on the way to the plug-in, and the path it gave back names no file.
 bool HoldsUnspellableTwin(const std::string& folder, const std::string& name) {
-  if (name.find('?') == std::string::npos) return false;
+  if (name.find('?') == std::string::npos || HostTextIsUtf8()) return false;
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return false;
-  const std::string spelled = OemFromNative(name);
+  const std::string spelled = HostNameFromNative(name);
   bool found = false;
   while (const dirent* entry = readdir(dir)) {
     const std::string other = entry->d_name;
-    if (other != name && OemFromNative(other) == spelled) {
+    if (other != name && HostNameFromNative(other) == spelled) {
       found = true;
       break;
     }

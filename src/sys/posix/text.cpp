@@ -1,8 +1,10 @@
 // OEM and ANSI text: the pair of code pages comes from TAGWRIGHT_CODEPAGES
 // ("866:1251") or from the locale's language; each table is built once
 // with iconv. Characters that a code page lacks become '?', the default
-// character of a conversion without best fit.
+// character of a conversion without best fit. Whether the host's text is
+// UTF-8 comes from TAGWRIGHT_HOST_TEXT or the locale's codeset.
 #include <iconv.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <array>
@@ -49,19 +51,47 @@ bool ParsePair(const char* text, Pair* pair) {
   return true;
 }
 
+// The locale variable in force for the character type: LC_ALL, else
+// LC_CTYPE, else LANG; null when none is set.
+const char* CharacterLocale() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return nullptr;
+}
+
+// Whether a locale name ("en_US.UTF-8", "C.utf8", "ru_RU.UTF-8@latin") names
+// the UTF-8 codeset: the part after the '.' up to a '@', ignoring case and
+// the '-'.
+bool NamesUtf8(const char* locale) {
+  const char* dot = std::strchr(locale, '.');
+  if (dot == nullptr) return false;
+  std::string codeset;
+  for (const char* p = dot + 1; *p != '\0' && *p != '@'; ++p) {
+    if (*p == '-' || *p == '_') continue;
+    codeset.push_back(static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p + 32 : *p));
+  }
+  return codeset == "utf8";
+}
+
+// TAGWRIGHT_HOST_TEXT ("utf8" or "oem", in any case) decides; any other value
+// or none leaves it to the locale.
+bool HostUtf8FromEnvironment() {
+  if (const char* chosen = std::getenv("TAGWRIGHT_HOST_TEXT")) {
+    if (strcasecmp(chosen, "oem") == 0) return false;
+    if (strcasecmp(chosen, "utf8") == 0 || strcasecmp(chosen, "utf-8") == 0) return true;
+  }
+  const char* locale = CharacterLocale();
+  return locale != nullptr && NamesUtf8(locale);
+}
+
 // The code pages from the locale's language, as Windows pairs them: the
 // Cyrillic languages (Russian, Ukrainian, Belarusian, Bulgarian, Serbian)
 // get 866 and 1251, Greek 737 and 1253; every other language (and the C
 // locale) gets the Western pair, 437 and 1252.
 Pair LocalePair() {
-  const char* locale = nullptr;
-  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') {
-      locale = value;
-      break;
-    }
-  }
+  const char* locale = CharacterLocale();
   if (locale != nullptr) {
     const size_t length = std::strcspn(locale, "_.@");
     const std::string language(locale, length);
@@ -86,6 +116,7 @@ Pair CurrentPair() {
 // environment each time.
 struct Pages {
   Pair pair;
+  bool utf8Host;
   const CodePageTable* oem;
   const CodePageTable* ansi;
   // The byte of the other code page for each byte ('?' where it lacks the
@@ -105,7 +136,12 @@ Pages ReadPages() {
   const Pair pair = CurrentPair();
   const CodePageTable* oem = LoadTable(pair.oem);
   const CodePageTable* ansi = LoadTable(pair.ansi);
-  Pages pages{pair, oem != nullptr ? oem : LoadTable(437), ansi != nullptr ? ansi : LoadTable(1252), {}, {}};
+  Pages pages{pair,
+              HostUtf8FromEnvironment(),
+              oem != nullptr ? oem : LoadTable(437),
+              ansi != nullptr ? ansi : LoadTable(1252),
+              {},
+              {}};
   for (int b = 0; b < 256; ++b) {
     pages.oemToAnsi[b] = static_cast<char>(Convert(*pages.oem, *pages.ansi, static_cast<uint8_t>(b)));
     pages.ansiToOem[b] = static_cast<char>(Convert(*pages.ansi, *pages.oem, static_cast<uint8_t>(b)));
@@ -318,6 +354,7 @@ std::u16string FoldName(const std::string& name) {
 unsigned OemCodePage() { return posix::InForce().pair.oem; }
 unsigned AnsiCodePage() { return posix::InForce().pair.ansi; }
 void RereadCodePages() { posix::InForce() = posix::ReadPages(); }
+bool HostTextIsUtf8() { return posix::InForce().utf8Host; }
 
 void CharToOem(const char* in, char* out) {
   CharToOemBuff(in, out, std::strlen(in) + 1);
@@ -374,21 +411,20 @@ bool IsAscii(const std::string& text) {
 namespace posix {
 
 const std::string& NativeForm(const std::string& path, std::string* storage) {
-  if (IsAscii(path)) return path;
+  if (IsAscii(path) || HostTextIsUtf8()) return path;
   *storage = NativePath(path);
   return *storage;
 }
 
 }  // namespace posix
 
-std::string NativePath(const std::string& oemPath) {
-  if (IsAscii(oemPath)) {
-    return oemPath;  // the same in every OEM code page, without building its table
-  }
+std::string NativePath(const std::string& hostPath) {
+  // ASCII is the same in every OEM code page, without building its table.
+  if (IsAscii(hostPath) || HostTextIsUtf8()) return hostPath;
   const posix::CodePageTable& oem = posix::OemTable();
   std::string out;
-  out.reserve(oemPath.size() * 2);
-  for (const char byte : oemPath) {
+  out.reserve(hostPath.size() * 2);
+  for (const char byte : hostPath) {
     const uint8_t u = static_cast<uint8_t>(byte);
     if (u < 0x80) {
       out.push_back(byte);
@@ -400,7 +436,8 @@ std::string NativePath(const std::string& oemPath) {
   return out;
 }
 
-std::string OemFromNative(const std::string& nativeName) {
+std::string HostNameFromNative(const std::string& nativeName) {
+  if (HostTextIsUtf8()) return nativeName;
   const posix::CodePageTable& oem = posix::OemTable();
   std::string out;
   out.reserve(nativeName.size());

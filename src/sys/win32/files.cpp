@@ -471,8 +471,8 @@ bool CanListFolder(const std::string& path) {
   return true;
 }
 
-std::string NativePath(const std::string& oemPath) { return oemPath; }
-std::string OemFromNative(const std::string& nativeName) { return nativeName; }
+std::string NativePath(const std::string& hostPath) { return hostPath; }
+std::string HostNameFromNative(const std::string& nativeName) { return nativeName; }
 
 uint32_t LastError() { return GetLastError(); }
 void SetLastError(uint32_t code) { ::SetLastError(code); }

@@ -10,6 +10,8 @@ namespace sys {
 unsigned OemCodePage() { return GetOEMCP(); }
 unsigned AnsiCodePage() { return GetACP(); }
 void RereadCodePages() {}
+// FAR 1.70 hands plug-ins OEM text.
+bool HostTextIsUtf8() { return false; }
 
 void CharToOem(const char* in, char* out) { CharToOemA(in, out); }
 void OemToChar(const char* in, char* out) { OemToCharA(in, out); }
