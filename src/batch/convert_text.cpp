@@ -154,12 +154,7 @@ Answer Confirm(const std::string& fullPath, const std::vector<SourceCodePage>& p
   FarDialogItem items[ConfirmItemCount];
   std::memset(items, 0, sizeof items);
   host::BuildDialogItems(specs.data(), items, ConfirmItemCount);
-  char shortName[kConfirmWidth];
-  const std::string_view fits = tags::HostPrefix(fullPath, SIZE_MAX, sizeof shortName - 1);
-  fits.copy(shortName, fits.size());
-  shortName[fits.size()] = '\0';
-  host::TruncPathStr(shortName, kConfirmWidth - 10);
-  host::SetItemText(items[ConfirmFile], shortName);
+  host::SetItemText(items[ConfirmFile], host::TruncatedPath(fullPath, kConfirmWidth - 10));
   size_t nameColumns = 0;
   for (const SourceCodePage& p : pages) nameColumns = std::max(nameColumns, tags::HostCharCount(p.name));
   nameColumns = std::min(nameColumns, kMostNameColumns);

@@ -285,10 +285,7 @@ void BuildDialogItems(const DialogItemSpec* specs, FarDialogItem* items, int cou
   }
 }
 
-size_t FittingBytes(std::string_view text, size_t room) {
-  if (HostSpeaksUtf8()) return tags::FitBytes(text, room);
-  return std::min(text.size(), room);
-}
+size_t FittingBytes(std::string_view text, size_t room) { return tags::HostPrefix(text, SIZE_MAX, room).size(); }
 
 void SetItemText(FarDialogItem& item, const std::string& text) {
   std::memset(item.Data, 0, sizeof(item.Data));

@@ -1,5 +1,7 @@
 #include "host/far_services.h"
 
+#include <vector>
+
 namespace host {
 
 // A dialog's Param2 is a long that also carries pointers.
@@ -120,6 +122,11 @@ int LStrnicmp(const char* a, const char* b, int n) {
 
 char* TruncPathStr(char* path, int maxLength) {
   return StandardFunctions.TruncPathStr(path, maxLength);
+}
+
+std::string TruncatedPath(const std::string& path, int maxLength) {
+  std::vector<char> copy(path.c_str(), path.c_str() + path.size() + 1);
+  return TruncPathStr(copy.data(), maxLength);
 }
 
 std::string MkTemp(const char* prefix) {

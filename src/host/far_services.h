@@ -103,6 +103,9 @@ int LStrnicmp(const char* a, const char* b, int n);
 
 // Shortens a path in place to at most maxLength characters, whole ones.
 char* TruncPathStr(char* path, int maxLength);
+// The same on a copy of a path of any length, so that a long path keeps its
+// end (the name) however many bytes it has.
+std::string TruncatedPath(const std::string& path, int maxLength);
 // A unique temporary file name (the file is not created); "" on failure.
 std::string MkTemp(const char* prefix = nullptr);
 

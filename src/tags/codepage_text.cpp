@@ -255,14 +255,8 @@ size_t HostCharCount(std::string_view hostText) {
 
 std::string_view HostPrefix(std::string_view hostText, size_t chars, size_t bytes) {
   if (HostCodePage.Kind != CodePageKind::Utf8) return hostText.substr(0, std::min(chars, bytes));
-  size_t end = 0;
-  for (size_t n = 0; n < chars && end < hostText.size(); ++n) {
-    size_t next = end;
-    NextChar(hostText, &next);
-    if (next > bytes) break;
-    end = next;
-  }
-  return hostText.substr(0, end);
+  if (chars < hostText.size()) hostText = hostText.substr(0, PrefixBytes(hostText, chars));
+  return hostText.substr(0, FitBytes(hostText, bytes));
 }
 
 }  // namespace tags

@@ -404,8 +404,7 @@ bool ShowFileInfo(const std::string& fullPath, audio::MPEGaudio& audio, bool sin
   std::memset(s.fileInfo, 0, sizeof(s.fileInfo));
   host::BuildDialogItems(kFileInfoSpecs, s.fileInfo, count);
   if (single) s.fileInfo[FileInfoItem::Frame].Y2 = kCompactFrameBottom;
-  PutText(s.fileInfo[FileInfoItem::Frame], fullPath);
-  host::TruncPathStr(s.fileInfo[FileInfoItem::Frame].Data, kFileInfoTitleLength);
+  PutText(s.fileInfo[FileInfoItem::Frame], host::TruncatedPath(fullPath, kFileInfoTitleLength));
 
   BuildGenreList(s);
   s.fileInfo[FileInfoItem::V1Genre].ListItems = &s.genreList;
@@ -417,8 +416,7 @@ bool ShowFileInfo(const std::string& fullPath, audio::MPEGaudio& audio, bool sin
 
   std::memset(s.extra, 0, sizeof(s.extra));
   host::BuildDialogItems(kExtraSpecs, s.extra, ExtraItem::Count);
-  PutText(s.extra[ExtraItem::Frame], fullPath);
-  host::TruncPathStr(s.extra[ExtraItem::Frame].Data, kExtraTitleLength);
+  PutText(s.extra[ExtraItem::Frame], host::TruncatedPath(fullPath, kExtraTitleLength));
 
   std::memset(s.audioInfo, 0, sizeof(s.audioInfo));
   host::BuildDialogItems(kAudioSpecs, s.audioInfo, AudioItem::Count);

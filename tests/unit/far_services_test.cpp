@@ -231,4 +231,16 @@ TEST(StandardFunctionWrappers, TempNamesAndNameMatching) {
   EXPECT_EQ(host::ProcessName("*.mp3", "a.mp3", PN_GENERATENAME), 0);
 }
 
+// A path longer than any dialog item keeps its end, the file's name, when
+// shortened for a title.
+TEST(StandardFunctionWrappers, ATruncatedPathKeepsItsName) {
+  testhost::TestHost fake;
+  std::string path = "C:";
+  while (path.size() < 700) path += "\\folder";
+  path += "\\song.mp3";
+  const std::string shown = host::TruncatedPath(path, 40);
+  EXPECT_LE(shown.size(), 40u);
+  EXPECT_EQ(shown.substr(shown.size() - 9), "\\song.mp3") << shown;
+}
+
 }  // namespace
