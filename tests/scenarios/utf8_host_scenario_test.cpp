@@ -141,4 +141,20 @@ TEST_F(Utf8HostScenario, NamesAreRenamedAndTaggedWhole) {
   }
 }
 
+// Where the host speaks UTF-8, "Write ID3v2 text in Unicode" is on until the
+// user turns it off: there every other program reads 8-bit tag text as
+// ISO-8859-1. Under FAR's OEM text it stays off.
+TEST_F(Utf8HostScenario, UnicodeTextIsTheDefaultWhereTheHostSpeaksUtf8) {
+  Start();
+#if defined(_WIN32)
+  const char* expected = "unchecked";
+#else
+  const char* expected = "checked";
+#endif
+  ASSERT_TRUE(Play(std::string("invoke configure\n"
+                               "dialog Id3Config expect \"Write ID3v2 text in Unicode\" ") + expected + "\n"
+                   "dialog Id3Config press \"Cancel\"\n"))
+      << host_->failure() << "\n" << Transcript();
+}
+
 }  // namespace
