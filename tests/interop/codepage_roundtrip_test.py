@@ -15,8 +15,9 @@ script, opens two copies of a file per encoding in the information view:
   other frame as before.
 
 The code pages come from the configuration dialog's own list. A text is only
-typed where the host's text (OEM) and, without the option, the tag code page
-can hold it; a code page with no such text for a setting is skipped."""
+typed where the host's text (OEM, or UTF-8 where the host speaks it) and,
+without the option, the tag code page can hold it; a code page with no such
+text for a setting is skipped."""
 import argparse
 import codecs
 import os
@@ -174,12 +175,13 @@ def prepare(setting):
     if setting.name in PREPARED:
         return PREPARED[setting.name]
     p = PREPARED[setting.name] = Prepared()
-    oem = "cp%d" % ARGS.oem
+    # The host's text: OEM, or UTF-8 (which holds everything).
+    host = "utf-8" if ARGS.host_text == "utf8" else "cp%d" % ARGS.oem
     typeable = [t for t in TYPED_SAMPLES
-                if holds(t, oem) and (setting.unicode or holds(t, setting.codec))]
+                if holds(t, host) and (setting.unicode or holds(t, setting.codec))]
     samples = [t for t in EIGHT_BIT_SAMPLES if holds(t, setting.codec)]
     if not typeable or not samples:
-        p.skip = "no text that %s and the host's %s can both hold" % (setting.page, oem)
+        p.skip = "no text that %s and the host's %s can both hold" % (setting.page, host)
         return p
     p.typed = typeable[0]
     folder = os.path.join(WORK, setting.name)
@@ -201,7 +203,7 @@ def prepare(setting):
             with open(os.path.join(music, name), "wb") as f:
                 f.write(p.before[encoding])
             # The title as the host's text shows it: '?' for what it lacks.
-            shown = title.encode(oem, errors="replace").decode(oem)
+            shown = title.encode(host, errors="replace").decode(host)
             lines += ["panel music cursor %s" % name, "invoke menu", "menu * choose 0",
                       'dialog Id3Edit expect "Title"#2 %s' % quoted(shown)]
             if kind == "edit":
@@ -274,6 +276,8 @@ def main():
     parser.add_argument("--plugin", required=True)
     parser.add_argument("--wine", action="store_true")
     parser.add_argument("--codepages", required=True, help="OEM:ANSI, the pair the plug-in runs with")
+    parser.add_argument("--host-text", choices=["oem", "utf8"], default="oem",
+                        help="the host's text (TAGWRIGHT_HOST_TEXT natively)")
     parser.add_argument("--junit")
     ARGS = parser.parse_args()
     ARGS.oem, ARGS.ansi = (int(n) for n in ARGS.codepages.split(":"))
@@ -295,8 +299,9 @@ def main():
                 for encoding in range(4):
                     case = make_case(setting, encoding)
                     setattr(RoundTrip, case.__name__, case)
-        return junit_runner.run(sys.modules[__name__], "tagwright_codepage_roundtrip" + ("_wine" if ARGS.wine else ""),
-                                ARGS.junit)
+        suite = "tagwright_codepage_roundtrip" + ("_wine" if ARGS.wine else "") + (
+            "_utf8" if ARGS.host_text == "utf8" else "")
+        return junit_runner.run(sys.modules[__name__], suite, ARGS.junit)
     finally:
         shutil.rmtree(WORK, ignore_errors=True)
 
