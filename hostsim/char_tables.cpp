@@ -6,14 +6,19 @@
 #include <utility>
 #include <vector>
 
+#include "sys/sys.h"
+
 namespace hostsim {
 
 namespace {
 
 // Cyrillic code pages, then Central European, Greek and Baltic ones, under
-// the names the host's tables go by.
+// the names the host's tables go by. The Russian Windows and DOS code pages
+// come first where they are not the system's own pair ("Windows text", "Dos
+// text"), so that old Russian tags can be read on any system.
 // clang-format off
 const CharTableInfo kCandidates[] = {
+    {1251, "Windows-1251"},  {866, "CP866"},
     {20866, "KOI8-R"},       {21866, "KOI8-U"},       {28595, "ISO-8859-5"},
     {1250, "Windows-1250"},  {28592, "ISO-8859-2"},   {1253, "Windows-1253"},
     {28597, "ISO-8859-7"},   {1257, "Windows-1257"},
@@ -29,7 +34,7 @@ const std::vector<BuiltTable>& Built() {
   static std::vector<BuiltTable> tables;
   static std::once_flag once;
   std::call_once(once, [] {
-    for (const auto& info : kCandidates) {
+    for (const auto& info : CandidateTables(sys::OemCodePage(), sys::AnsiCodePage())) {
       BuiltTable t{info, {}};
       if (BuildCharTable(info, OemTable(), &t.set)) tables.push_back(t);
     }
@@ -38,6 +43,13 @@ const std::vector<BuiltTable>& Built() {
 }
 
 }  // namespace
+
+std::vector<CharTableInfo> CandidateTables(unsigned oem, unsigned ansi) {
+  std::vector<CharTableInfo> tables;
+  for (const auto& info : kCandidates)
+    if (info.codePage != oem && info.codePage != ansi) tables.push_back(info);
+  return tables;
+}
 
 const std::vector<CharTableInfo>& CharTables() {
   static std::vector<CharTableInfo> infos;

@@ -18,10 +18,14 @@ struct CharTableInfo {
   std::string name;
 };
 
-// The tables offered, numbered from 0: KOI8-R, KOI8-U, ISO-8859-5,
+// The tables offered, numbered from 0: Windows-1251 and CP866 where they are
+// not the system's ANSI and OEM code pages, KOI8-R, KOI8-U, ISO-8859-5,
 // Windows-1250, ISO-8859-2, Windows-1253, ISO-8859-7, Windows-1257 (those the
 // system can describe).
 const std::vector<CharTableInfo>& CharTables();
+// The tables a system of that pair of code pages is offered, in that order,
+// before the check that it can describe them.
+std::vector<CharTableInfo> CandidateTables(unsigned oem, unsigned ansi);
 
 // One table against a given OEM code page.
 bool BuildCharTable(const CharTableInfo& info, const CodePageTable& oem, CharTableSet* set);

@@ -3,6 +3,8 @@
 // the host's text where the host speaks UTF-8.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -447,6 +449,27 @@ TEST(Utf8HostText, TheScriptsAndTheTranscriptAreTheHostsTextAsTheyAre) {
   hostsim::Host h;
   h.transcript().Add("panel: cursor " + hostsim::Quote("東京.mp3"));
   EXPECT_TRUE(h.transcript().Contains("panel: cursor \"東京.mp3\""));
+}
+
+// Old Russian tags can be read on any system: the Russian Windows and DOS
+// code pages are tables of their own where they are not the system's pair.
+TEST(CharTables, TheRussianCodePagesAreTablesWhereTheSystemHasOthers) {
+  auto names = [](unsigned oem, unsigned ansi) {
+    std::vector<std::string> out;
+    for (const hostsim::CharTableInfo& info : hostsim::CandidateTables(oem, ansi)) out.push_back(info.name);
+    return out;
+  };
+  const std::vector<std::string> western = names(437, 1252);
+  ASSERT_GE(western.size(), 3u);
+  EXPECT_EQ(western[0], "Windows-1251");
+  EXPECT_EQ(western[1], "CP866");
+  EXPECT_EQ(western[2], "KOI8-R");
+  const std::vector<std::string> russian = names(866, 1251);
+  EXPECT_EQ(russian[0], "KOI8-R");
+  EXPECT_EQ(std::count(russian.begin(), russian.end(), "CP866"), 0);
+  const std::vector<std::string> greek = names(737, 1253);
+  EXPECT_EQ(std::count(greek.begin(), greek.end(), "Windows-1253"), 0);
+  EXPECT_EQ(std::count(greek.begin(), greek.end(), "Windows-1251"), 1);
 }
 
 }  // namespace
