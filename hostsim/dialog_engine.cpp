@@ -200,7 +200,13 @@ void DialogEngine::Start() {
 }
 
 void DialogEngine::Finish() {
-  for (int i = 0; i < count(); ++i) FillFarItem(i, &callerItems_[i]);
+  for (int i = 0; i < count(); ++i) {
+    FillFarItem(i, &callerItems_[i]);
+    // As FAR does: a list's chosen position takes the place of the list
+    // pointer (the two share a union), so that the caller reads the position;
+    // a caller that runs the same items again must give the list again.
+    if (IsListType(callerItems_[i].Type)) callerItems_[i].ListPos = items_[i].listPos;
+  }
 }
 
 std::string DialogEngine::title() const {

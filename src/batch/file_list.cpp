@@ -131,13 +131,15 @@ bool FileListSetup() {
   host::BuildDialogItems(kSetupSpecs, setupItems, SetupItemCount);
   std::vector<FarListItem> entries = host::CodePageListItems(true);
   FarList list{static_cast<int>(entries.size()), entries.data()};
-  setupItems[SetupTable].ListItems = &list;
   host::SchemeDialog dialog{
       kSetupKey,
       SetupOk,
       SetupSchemes,
       SetupSaveScheme,
-      [&entries] {
+      [&entries, &list] {
+        // Given again for every run: a closed dialog leaves the chosen
+        // position where the list pointer was.
+        setupItems[SetupTable].ListItems = &list;
         host::SetItemText(setupItems[SetupFormat], host::ReadString("Format", kSetupKey, ""));
         host::SetItemText(setupItems[SetupName], host::ReadString("FileListName", kSetupKey, ""));
         std::string table = host::CodePageShownName(host::ReadString("CharacterTable", kSetupKey, tags::kWindowsText));
