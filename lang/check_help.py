@@ -139,11 +139,14 @@ def check_dialog_tables(project_dir, messages):
             problems.append(f"{path}: the item table {table} of the {dialog} dialog is not there")
             continue
         found = []
+        frames = []  # the widths inside the frame boxes of the table
         for number, fields in enumerate(table_rows(body)):
             if len(fields) != ROW_FIELDS:
                 problems.append(f"{path}: row {number} of {table} has {len(fields)} fields, not the "
                                 f"{ROW_FIELDS} of {{ItemName, Type, ..., Data, History}}")
                 continue
+            if fields[1] in ("DI_DOUBLEBOX", "DI_SINGLEBOX") and fields[2].isdigit() and fields[4].isdigit():
+                frames.append(int(fields[4]) - int(fields[2]) - 1)
             data = fields[DATA_FIELD]
             literal = SPEC_TEXT_RE.fullmatch(data)
             if literal:
@@ -154,6 +157,9 @@ def check_dialog_tables(project_dir, messages):
             m = by_name.get(data)
             if m is not None and m.rules["key"] != "none":
                 found.append(m.number)
+        if layout["inner"] is not None and frames and frames[0] != layout["inner"]:
+            problems.append(f"{path}: the frame of {table} is {frames[0]} columns wide inside; gen_lang.py "
+                            f"checks the {dialog} dialog's buttons against {layout['inner']}")
         if found != layout["items"]:
             problems.append(f"{path}: the hot-key items of {table} ({', '.join(map(str, found))}) differ from "
                             f"those gen_lang.py checks for the {dialog} dialog "

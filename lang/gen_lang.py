@@ -59,8 +59,9 @@ REQUIRED_TOPICS = [
 # items and no other hot-key item): message numbers, or the literal texts the code itself
 # holds. The host gives a hot key to the first item that has it, so within one dialog no
 # two items may share one, and a message with a hot key serves a dialog once. 'inner' is
-# the width inside the frame and 'rows' the button rows centred in it (a button takes its
-# text plus "[ " and " ]", and one column separates two buttons).
+# the width inside the frame (check_help.py checks it against the frame in the code) and
+# 'rows' the button rows centred in it (a button takes its text plus "[ " and " ]", and
+# two columns separate two buttons, as FAR lays them out).
 DIALOGS = {
     "configuration": dict(code=("src/host/config_dialog.cpp", "kSpecs"),
                           items=[10, 11, 12, 13, 87, 6, 7, 111], inner=61, rows=[[6, 7]]),
@@ -74,7 +75,7 @@ DIALOGS = {
     "audio properties": dict(code=("src/views/file_info.cpp", "kAudioSpecs"), items=[6], inner=32, rows=[[6]]),
     "rename set-up": dict(code=("src/batch/rename.cpp", "kSetupSpecs"),
                           items=[8, 51, "ID3v&1, ID3v2", "ID3v&2, ID3v1", 6, 7, 75, 76],
-                          inner=46, rows=[[6, 7, 75, 76]]),
+                          inner=50, rows=[[6, 7, 75, 76]]),
     "file list set-up": dict(code=("src/batch/file_list.cpp", "kSetupSpecs"),
                              items=[46, 47, 48, "ID3v&1, ID3v2", "ID3v&2, ID3v1", 6, 7, 75, 76],
                              inner=50, rows=[[6, 7, 75, 76]]),
@@ -89,7 +90,7 @@ DIALOGS = {
     # A message box (src/host/schemes.cpp), not an item table.
     "scheme deletion": dict(code=None, items=[82, 7], inner=None, rows=[]),
     "tag text conversion": dict(code=("src/batch/convert_text.cpp", "kSetupSpecs"),
-                                items=[114, 116, 8, 6, 7], inner=52, rows=[[6, 7]]),
+                                items=[114, 116, 8, 6, 7], inner=50, rows=[[6, 7]]),
     # Built when it opens (src/batch/convert_text.cpp), one line per code page.
     "tag text confirmation": dict(code=None, items=[9, 117, 17, 118], inner=66, rows=[[117, 17, 118]]),
 }
@@ -318,7 +319,7 @@ def check_dialogs(messages, errors):
             for row in layout["rows"]:
                 if not all(n in by_number for n in row):
                     continue
-                width = sum(len(screen_lines(by_number[n].texts[column])[0]) + 4 for n in row) + len(row) - 1
+                width = sum(len(screen_lines(by_number[n].texts[column])[0]) + 4 for n in row) + 2 * (len(row) - 1)
                 if width > layout["inner"]:
                     errors.add(f"{dialog} dialog, {column}",
                                f"the buttons of messages {', '.join(map(str, row))} take {width} columns; "

@@ -69,13 +69,15 @@ std::vector<int> CenterGroupColumns(const std::vector<ItemView>& items, int widt
       lines[items[i].y1].push_back(i);
     }
   }
+  // Two blanks between neighbours, as FAR puts them.
+  constexpr int kGap = 2;
   for (const auto& [y, members] : lines) {
-    int total = -1;
-    for (size_t i : members) total += ItemColumns(items[i]) + 1;
+    int total = -kGap;
+    for (size_t i : members) total += ItemColumns(items[i]) + kGap;
     int x = std::max(0, (width - total) / 2);
     for (size_t i : members) {
       columns[i] = x;
-      x += ItemColumns(items[i]) + 1;
+      x += ItemColumns(items[i]) + kGap;
     }
   }
   return columns;

@@ -42,7 +42,7 @@ Extent ItemExtent(const std::vector<ItemView>& items, int index, int width);
 int PlaceOnScreen(int screen, int size, int start, int end, int* offset);
 
 // Where the items of one line with DIF_CENTERGROUP start: centred together in
-// the dialog's width, one blank between neighbours. Returns, per item of
+// the dialog's width, two blanks between neighbours (as FAR puts them). Returns, per item of
 // `items`, its column, or -1 when it is not in such a group.
 std::vector<int> CenterGroupColumns(const std::vector<ItemView>& items, int width);
 // The columns an item takes on its line (check boxes, buttons, texts): its

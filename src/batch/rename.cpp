@@ -45,15 +45,15 @@ enum SetupItem : int {
 
 // clang-format off
 constexpr host::DialogItemSpec kSetupSpecs[] = {
-    {SetupBox, DI_DOUBLEBOX, 3, 1, 50, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
+    {SetupBox, DI_DOUBLEBOX, 3, 1, 54, 9, 0, 0, 0, 0, MRenameTitle, nullptr},
     {SetupConfirm, DI_CHECKBOX, 5, 2, 0, 0, 0, 0, 0, 0, MConfirmEach, nullptr},
-    {SetupSeparator1, DI_TEXT, 4, 3, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupSeparator1, DI_TEXT, 4, 3, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {SetupFormatLabel, DI_TEXT, 5, 4, 0, 0, 0, 0, 0, 0, MNameFormat, nullptr},
-    {SetupFormat, DI_EDIT, 18, 4, 47, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
+    {SetupFormat, DI_EDIT, 18, 4, 51, 0, 0, 0, DIF_HISTORY | DIF_SELECTONENTRY, 0, host::SpecText(""), "ID3_NameFormat"},
     {SetupOrderLabel, DI_TEXT, 5, 5, 0, 0, 0, 0, 0, 0, MTagOrder, nullptr},
     {SetupV1First, DI_RADIOBUTTON, 18, 5, 0, 0, 0, 0, DIF_GROUP, 0, host::SpecText(kTagOrderV1First), nullptr},
     {SetupV2First, DI_RADIOBUTTON, 18, 6, 0, 0, 0, 1, 0, 0, host::SpecText(kTagOrderV2First), nullptr},
-    {SetupSeparator2, DI_TEXT, 4, 7, 49, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
+    {SetupSeparator2, DI_TEXT, 4, 7, 53, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {SetupOk, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
     {SetupCancel, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
     {SetupSchemes, DI_BUTTON, 0, 8, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSchemes, nullptr},
@@ -181,7 +181,8 @@ bool RenameSetup() {
         setupItems[SetupV2First].Selected = !v1First;
       },
       [] {
-        return host::DialogEx(-1, -1, 54, 11, "Id3Filename", setupItems, SetupItemCount, 0,
+        // Wide enough for its four buttons with FAR's two blanks between them.
+        return host::DialogEx(-1, -1, 58, 11, "Id3Filename", setupItems, SetupItemCount, 0,
                               SetupProc, 0);
       },
       [] {

@@ -62,8 +62,9 @@ TEST(DialogLayout, FrameTitleTextsEditAndCentredButtons) {
   DrawDialog(c, 0, 0, 30, 7, items, 2, false);
   EXPECT_EQ(c.Row(1), "   ╔═══════ Title ════════╗   ");
   EXPECT_EQ(c.Row(2), "   ║ Name:  abc           ║   ");
-  // "{ OK }" and "[ Cancel ]" with one blank between: 17 columns centred in 30.
-  EXPECT_EQ(c.Row(4), "   ║  { OK } [ Cancel ]   ║   ");
+  // "{ OK }" and "[ Cancel ]" with two blanks between, as FAR puts them: 18
+  // columns centred in 30.
+  EXPECT_EQ(c.Row(4), "   ║  { OK }  [ Cancel ]  ║   ");
   EXPECT_EQ(c.Row(5), "   ╚" + std::string() + Repeat("═", 22) + "╝   ");
   // The focused edit field's cursor stands after its text.
   EXPECT_EQ(c.cursorX(), 15);
@@ -183,9 +184,9 @@ TEST(DialogPlace, ExtentsOfItems) {
     return std::vector<int>{e.x1, e.y1, e.x2, e.y2};
   };
   EXPECT_EQ(extent(0), (std::vector<int>{10, 3, 30, 3}));  // with the arrow after the field
-  // "[ OK ] [ Cancel ]": 17 columns centred in 40.
+  // "[ OK ]  [ Cancel ]": 18 columns centred in 40.
   EXPECT_EQ(extent(1), (std::vector<int>{11, 5, 16, 5}));
-  EXPECT_EQ(extent(2), (std::vector<int>{18, 5, 27, 5}));
+  EXPECT_EQ(extent(2), (std::vector<int>{19, 5, 28, 5}));
   EXPECT_EQ(extent(3), (std::vector<int>{4, 4, 12, 4}));
   EXPECT_EQ(extent(4), (std::vector<int>{2, 6, 20, 12}));
 }
