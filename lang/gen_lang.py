@@ -34,7 +34,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 125
+MESSAGE_COUNT = 128
 TITLE = "Tagwright"
 
 # (column name, .Language= value, code page of the output files, file stem)

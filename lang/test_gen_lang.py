@@ -164,7 +164,7 @@ class RealSources(unittest.TestCase):
         self.assertIn("MTitle = 0,", header)
         self.assertIn("MDelete = 82,", header)
         self.assertIn("MKeepFileTime = 87,", header)
-        self.assertIn("kMessageCount = 125;", header)
+        self.assertIn("kMessageCount = 128;", header)
 
     def test_escapes_survive_the_round_trip(self):
         self.box.edit_message(53, EN, r'a \"quoted\" C:\\new path')
