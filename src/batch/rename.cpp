@@ -68,7 +68,7 @@ FarDialogItem setupItems[SetupItemCount];
 
 long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
   // Esc (-1) stores nothing, so it is not checked.
-  if (msg == DN_CLOSE && param1 >= 0 && !CheckTemplateWidths(dialog, {SetupFormat})) return 0;
+  if (msg == DN_CLOSE && param1 >= 0) WarnOfClampedWidths(dialog, {SetupFormat});
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 
