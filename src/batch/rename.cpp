@@ -117,6 +117,17 @@ size_t LastBuiltSeparator(const std::string& name) {
   return name.find_last_of(sys::kBuiltPathSeparators);
 }
 
+// A character that the system takes for a folder's end but a built name does
+// not (on Windows '/', from a tag such as "AC/DC") becomes '_', as it does in
+// a name without folder, so that it never makes a folder.
+void ReplaceUnbuiltSeparators(std::string& name) {
+  for (char& c : name) {
+    if (c != '\0' && std::strchr(sys::kPathSeparators, c) != nullptr &&
+        std::strchr(sys::kBuiltPathSeparators, c) == nullptr)
+      c = '_';
+  }
+}
+
 }  // namespace
 
 bool ForceFolders(const std::string& dir) {
@@ -129,7 +140,9 @@ bool ForceFolders(const std::string& dir) {
   // A drive ("C:") or a root is taken to exist.
   const bool root = sys::kDrives ? folder.size() <= 2 : folder.empty();
   if (root || sys::IsFolder(folder)) return true;
-  std::string parent = sys::FolderPart(folder);
+  // Split where a built name's folders end: on Windows a '/' is none.
+  const size_t at = LastBuiltSeparator(folder);
+  const std::string parent = at == std::string::npos ? std::string() : folder.substr(0, at + 1);
   if (parent == folder) return true;
   return ForceFolders(parent) && sys::CreateFolder(folder);
 }
@@ -150,6 +163,7 @@ bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNo
 RenameResult RenameFile(const std::string& fullName, std::string newName) {
   newName.resize(strnlen(newName.c_str(), newName.size()));
   ReplaceIllegalNameChars(newName, false);
+  ReplaceUnbuiltSeparators(newName);
   size_t at = LastBuiltSeparator(newName);
   bool moved;
   if (at == std::string::npos) {
