@@ -250,7 +250,7 @@ class DialogTablesInCode(unittest.TestCase):
         self.assertEqual(len(problems), 2, problems)
         self.assertIn("rename.cpp: row 8 of kConfirmSpecs has 11 fields", problems[0])
         # The row's OK button is not counted either, so the hot keys differ.
-        self.assertIn("kConfirmSpecs (72, 73, 9, 7)", problems[1])
+        self.assertIn("kConfirmSpecs (72, 73, 9, 17, 7)", problems[1])
 
 
 class HelpTopicsInCode(unittest.TestCase):

@@ -84,6 +84,7 @@ enum ConfirmItem : int {
   ConfirmAskNoMore,
   ConfirmSeparator2,
   ConfirmOk,
+  ConfirmSkip,
   ConfirmCancel,
   ConfirmItemCount
 };
@@ -99,6 +100,7 @@ constexpr host::DialogItemSpec kConfirmSpecs[] = {
     {ConfirmAskNoMore, DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
     {ConfirmSeparator2, DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {ConfirmOk, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {ConfirmSkip, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSkip, nullptr},
     {ConfirmCancel, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
 // clang-format on
@@ -147,17 +149,18 @@ bool ForceFolders(const std::string& dir) {
   return ForceFolders(parent) && sys::CreateFolder(folder);
 }
 
-bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore) {
+RenameAnswer ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore) {
   std::memset(confirmItems, 0, sizeof(confirmItems));
   host::BuildDialogItems(kConfirmSpecs, confirmItems, ConfirmItemCount);
   host::SetItemText(confirmItems[ConfirmOldName], oldName);
   host::SetItemText(confirmItems[ConfirmNewName], newName);
   int closed = host::DialogEx(-1, -1, 60, 12, "Id3Confirmation", confirmItems, ConfirmItemCount,
                               0, ConfirmProc, 0);
-  if (closed != ConfirmOk) return false;
-  newName = host::ItemText(confirmItems[ConfirmNewName]);
   askNoMore = confirmItems[ConfirmAskNoMore].Selected != 0;
-  return true;
+  if (closed == ConfirmSkip) return RenameAnswer::Skip;
+  if (closed != ConfirmOk) return RenameAnswer::Stop;
+  newName = host::ItemText(confirmItems[ConfirmNewName]);
+  return RenameAnswer::Rename;
 }
 
 RenameResult RenameFile(const std::string& fullName, std::string newName) {
@@ -216,10 +219,10 @@ bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int co
       FormatTagTemplate(audio, fullPath, tmpl, setupItems[SetupV1First].Selected != 0, counter));
   if (!interactive) return RenameFile(fullPath, newName) != RenameResult::Stop;
   bool askNoMore = false;
-  if (!ConfirmRename(sys::NamePart(fullPath), newName, askNoMore)) return false;
-  const bool goOn = RenameFile(fullPath, newName) != RenameResult::Stop;
+  const RenameAnswer answer = ConfirmRename(sys::NamePart(fullPath), newName, askNoMore);
+  if (answer == RenameAnswer::Stop) return false;
   if (askNoMore) interactive = false;
-  return goOn;
+  return answer == RenameAnswer::Skip || RenameFile(fullPath, newName) != RenameResult::Stop;
 }
 
 }  // namespace batch
