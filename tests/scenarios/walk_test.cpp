@@ -251,12 +251,6 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
 // on, so Enter never repeats it.
 TEST_F(Walk, AFileThatCanNeverBeReadSaysWhyAndEnterMovesOn) {
   WriteFile("music\\empty.mp3", "");
-  std::string deep = "music";
-  while (deep.size() < 300) {
-    deep += "\\" + std::string(60, 'f');
-    MakeFolder(deep);
-  }
-  WriteFile(deep + "\\deep.mp3", scenario::Mp3Audio());
   Start();
   ASSERT_TRUE(Play("panel music select a.mp3 empty.mp3 c.mp3\n"
                    "invoke menu\n"
@@ -276,6 +270,15 @@ TEST_F(Walk, AFileThatCanNeverBeReadSaysWhyAndEnterMovesOn) {
   EXPECT_NE(output_.find("buttons [OK]"), std::string::npos) << output_;
   EXPECT_EQ(output_.find("Cannot read the file"), std::string::npos) << output_;
 
+  // Windows' ANSI file functions stop at the same length: such a folder is
+  // not made there.
+  if (sys::kPathSeparator == '\\') return;
+  std::string deep = "music";
+  while (deep.size() < 300) {
+    deep += "\\" + std::string(60, 'f');
+    MakeFolder(deep);
+  }
+  WriteFile(deep + "\\deep.mp3", scenario::Mp3Audio());
   ASSERT_TRUE(Play("panel " + Quoted(Path(deep)) + " cursor deep.mp3\n"
                    "invoke menu\n"
                    "menu choose 0\n"
