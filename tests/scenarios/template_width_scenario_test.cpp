@@ -42,6 +42,25 @@ TEST_F(TemplateWidthScenario, FileListGoesOnWithTheWidthTakenAsTheLimit) {
   EXPECT_EQ(RegValue("FileListDialog", "Format"), "%2{L,9999,.}|");
 }
 
+// The rename goes on as well; a name of 511 characters is more than a file
+// system takes, so the rename itself is then refused and said.
+TEST_F(TemplateWidthScenario, RenameGoesOnWithTheWidthTakenAsTheLimit) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 2\n"
+                   "dialog Id3Filename uncheck \"Confirm each file\"\n"
+                   "dialog Id3Filename set \"Name format\" \"%3 %2{R,1500000000}%G\"\n"
+                   "dialog Id3Filename press \"OK\"\n" +
+                   Warning("1500000000") +
+                   "message expect \"Cannot rename the file\" button 1\n"
+                   "expect-selected a.mp3\n"
+                   "expect-end\n"))
+      << host_->failure() << "\n" << Transcript();
+  EXPECT_EQ(RegValue("TagToFileDialog", "Format"), "%3 %2{R,1500000000}%G");
+  EXPECT_TRUE(Exists("music\\a.mp3"));
+}
+
 TEST_F(TemplateWidthScenario, TagCreationWarnsOfTheTickedFieldsAndWrites) {
   Start();
   ASSERT_TRUE(Play("panel music select a.mp3\n"
