@@ -34,7 +34,7 @@ import re
 import sys
 import tempfile
 
-MESSAGE_COUNT = 125
+MESSAGE_COUNT = 128
 TITLE = "Tagwright"
 
 # (column name, .Language= value, code page of the output files, file stem)
@@ -86,7 +86,7 @@ DIALOGS = {
     "letter case": dict(code=("src/batch/tag_creation_dialog.cpp", "kCaseSpecs"),
                         items=[63, 64, 65, 66, 67, 68, 69, 70, 6, 7], inner=44, rows=[[6, 7]]),
     "rename confirmation": dict(code=("src/batch/rename.cpp", "kConfirmSpecs"),
-                                items=[72, 73, 9, 6, 7], inner=52, rows=[[6, 7]]),
+                                items=[72, 73, 9, 6, 17, 7], inner=52, rows=[[6, 17, 7]]),
     # A message box (src/host/schemes.cpp), not an item table.
     "scheme deletion": dict(code=None, items=[82, 7], inner=None, rows=[]),
     "tag text conversion": dict(code=("src/batch/convert_text.cpp", "kSetupSpecs"),

@@ -164,7 +164,7 @@ class RealSources(unittest.TestCase):
         self.assertIn("MTitle = 0,", header)
         self.assertIn("MDelete = 82,", header)
         self.assertIn("MKeepFileTime = 87,", header)
-        self.assertIn("kMessageCount = 125;", header)
+        self.assertIn("kMessageCount = 128;", header)
 
     def test_escapes_survive_the_round_trip(self):
         self.box.edit_message(53, EN, r'a \"quoted\" C:\\new path')
@@ -250,7 +250,7 @@ class DialogTablesInCode(unittest.TestCase):
         self.assertEqual(len(problems), 2, problems)
         self.assertIn("rename.cpp: row 8 of kConfirmSpecs has 11 fields", problems[0])
         # The row's OK button is not counted either, so the hot keys differ.
-        self.assertIn("kConfirmSpecs (72, 73, 9, 7)", problems[1])
+        self.assertIn("kConfirmSpecs (72, 73, 9, 17, 7)", problems[1])
 
 
     def test_a_frame_narrower_than_its_checked_width_is_found(self):

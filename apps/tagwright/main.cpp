@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <csignal>
 #include <unistd.h>
 #endif
 #if defined(__GLIBC__)
@@ -157,6 +158,12 @@ int main(int argc, char** argv) {
   // instead, as a long-running host's heap does.
   mallopt(M_TRIM_THRESHOLD, 8 << 20);
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+#if !defined(_WIN32)
+  // A write beyond the file size limit (ulimit -f) fails with EFBIG, which the
+  // plug-in says and cleans up after, instead of killing the host with the
+  // file half written.
+  std::signal(SIGXFSZ, SIG_IGN);
 #endif
   hostsim::Host host;
   std::string script, language, plugin, folder;

@@ -178,8 +178,9 @@ Answer Confirm(const std::string& fullPath, const std::vector<SourceCodePage>& p
 // ------------------------------------------------------------ ID3v1 fields
 
 struct V1Copy {
-  void (tags::ID3v2Tag::*set)(std::string_view);
+  void (tags::ID3v2Tag::*set)(std::string_view);  // null for the track
   std::string text;
+  uint8_t track = 0;
 };
 
 // The bytes of 8-bit tag text as the file holds them: the tag code page
@@ -205,6 +206,8 @@ std::vector<V1Copy> FieldsToCopy(const tags::ID3v1Tag& v1, const tags::ID3v2Tag&
   add(v2.Year(), v1.Year(), &tags::ID3v2Tag::SetYear);
   add(v2.Comment(), v1.Comment(), &tags::ID3v2Tag::SetComment);
   if (v1.GenreNumber() != 255) add(v2.Genre(), v1.Genre(), &tags::ID3v2Tag::SetGenre);
+  // The track is a number: no code page reads it.
+  if (v2.TrackText().empty() && v1.Track() != 0) copies.push_back({nullptr, {}, v1.Track()});
   return copies;
 }
 
@@ -317,7 +320,12 @@ bool ConvertTagText(const std::string& fullPath, audio::MPEGaudio& audio, bool& 
     if (answer == Answer::Skip) return true;
   }
 
-  for (const V1Copy& c : copies) (v2.*c.set)(tags::Utf8FromUnits(pages[chosen].decode(c.text)));
+  for (const V1Copy& c : copies) {
+    if (c.set == nullptr)
+      v2.SetTrack(c.track);
+    else
+      (v2.*c.set)(tags::Utf8FromUnits(pages[chosen].decode(c.text)));
+  }
   v2.SetTextWriting({true, pages[chosen].decode, true});
   if (!v2.Save(fullPath)) return host::ReportFileFailure(MCannotWriteTags, fullPath);
   host::ReportWriteNotes(fullPath, v2.Notes());

@@ -95,8 +95,7 @@ void TakeTemplates() {
 
 long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
   // Esc (-1) stores nothing, so it is not checked.
-  if (msg == DN_CLOSE && param1 >= 0 && !CheckTemplateWidths(dialog, {SetupFormat, SetupName}))
-    return 0;
+  if (msg == DN_CLOSE && param1 >= 0) WarnOfClampedWidths(dialog, {SetupFormat, SetupName});
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 

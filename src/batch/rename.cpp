@@ -68,7 +68,7 @@ FarDialogItem setupItems[SetupItemCount];
 
 long WINAPI SetupProc(HANDLE dialog, int msg, int param1, long param2) {
   // Esc (-1) stores nothing, so it is not checked.
-  if (msg == DN_CLOSE && param1 >= 0 && !CheckTemplateWidths(dialog, {SetupFormat})) return 0;
+  if (msg == DN_CLOSE && param1 >= 0) WarnOfClampedWidths(dialog, {SetupFormat});
   return host::DefDlgProc(dialog, msg, param1, param2);
 }
 
@@ -84,6 +84,7 @@ enum ConfirmItem : int {
   ConfirmAskNoMore,
   ConfirmSeparator2,
   ConfirmOk,
+  ConfirmSkip,
   ConfirmCancel,
   ConfirmItemCount
 };
@@ -99,6 +100,7 @@ constexpr host::DialogItemSpec kConfirmSpecs[] = {
     {ConfirmAskNoMore, DI_CHECKBOX, 5, 7, 0, 0, 0, 0, 0, 0, MAskNoMore, nullptr},
     {ConfirmSeparator2, DI_TEXT, 4, 8, 55, 0, 0, 0, DIF_SEPARATOR, 0, host::SpecText(""), nullptr},
     {ConfirmOk, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 1, MOk, nullptr},
+    {ConfirmSkip, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MSkip, nullptr},
     {ConfirmCancel, DI_BUTTON, 0, 9, 0, 0, 0, 0, DIF_CENTERGROUP, 0, MCancel, nullptr},
 };
 // clang-format on
@@ -117,6 +119,17 @@ size_t LastBuiltSeparator(const std::string& name) {
   return name.find_last_of(sys::kBuiltPathSeparators);
 }
 
+// A character that the system takes for a folder's end but a built name does
+// not (on Windows '/', from a tag such as "AC/DC") becomes '_', as it does in
+// a name without folder, so that it never makes a folder.
+void ReplaceUnbuiltSeparators(std::string& name) {
+  for (char& c : name) {
+    if (c != '\0' && std::strchr(sys::kPathSeparators, c) != nullptr &&
+        std::strchr(sys::kBuiltPathSeparators, c) == nullptr)
+      c = '_';
+  }
+}
+
 }  // namespace
 
 bool ForceFolders(const std::string& dir) {
@@ -129,27 +142,31 @@ bool ForceFolders(const std::string& dir) {
   // A drive ("C:") or a root is taken to exist.
   const bool root = sys::kDrives ? folder.size() <= 2 : folder.empty();
   if (root || sys::IsFolder(folder)) return true;
-  std::string parent = sys::FolderPart(folder);
+  // Split where a built name's folders end: on Windows a '/' is none.
+  const size_t at = LastBuiltSeparator(folder);
+  const std::string parent = at == std::string::npos ? std::string() : folder.substr(0, at + 1);
   if (parent == folder) return true;
   return ForceFolders(parent) && sys::CreateFolder(folder);
 }
 
-bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore) {
+RenameAnswer ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore) {
   std::memset(confirmItems, 0, sizeof(confirmItems));
   host::BuildDialogItems(kConfirmSpecs, confirmItems, ConfirmItemCount);
   host::SetItemText(confirmItems[ConfirmOldName], oldName);
   host::SetItemText(confirmItems[ConfirmNewName], newName);
   int closed = host::DialogEx(-1, -1, 60, 12, "Id3Confirmation", confirmItems, ConfirmItemCount,
                               0, ConfirmProc, 0);
-  if (closed != ConfirmOk) return false;
-  newName = host::ItemText(confirmItems[ConfirmNewName]);
   askNoMore = confirmItems[ConfirmAskNoMore].Selected != 0;
-  return true;
+  if (closed == ConfirmSkip) return RenameAnswer::Skip;
+  if (closed != ConfirmOk) return RenameAnswer::Stop;
+  newName = host::ItemText(confirmItems[ConfirmNewName]);
+  return RenameAnswer::Rename;
 }
 
 RenameResult RenameFile(const std::string& fullName, std::string newName) {
   newName.resize(strnlen(newName.c_str(), newName.size()));
   ReplaceIllegalNameChars(newName, false);
+  ReplaceUnbuiltSeparators(newName);
   size_t at = LastBuiltSeparator(newName);
   bool moved;
   if (at == std::string::npos) {
@@ -203,10 +220,10 @@ bool RenameFromTags(const std::string& fullPath, audio::MPEGaudio& audio, int co
       FormatTagTemplate(audio, fullPath, tmpl, setupItems[SetupV1First].Selected != 0, counter));
   if (!interactive) return RenameFile(fullPath, newName) != RenameResult::Stop;
   bool askNoMore = false;
-  if (!ConfirmRename(sys::NamePart(fullPath), newName, askNoMore)) return false;
-  const bool goOn = RenameFile(fullPath, newName) != RenameResult::Stop;
+  const RenameAnswer answer = ConfirmRename(sys::NamePart(fullPath), newName, askNoMore);
+  if (answer == RenameAnswer::Stop) return false;
   if (askNoMore) interactive = false;
-  return goOn;
+  return answer == RenameAnswer::Skip || RenameFile(fullPath, newName) != RenameResult::Stop;
 }
 
 }  // namespace batch

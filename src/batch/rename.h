@@ -14,10 +14,11 @@
 namespace batch {
 
 // The rename confirmation: the old name (read-only) and the new name, which
-// the user may edit; the focus starts on the new name. True when confirmed:
-// `newName` is then the text as the user left it and `askNoMore` the state of
-// the "ask no more" check box.
-bool ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore);
+// the user may edit; the focus starts on the new name. OK renames (`newName`
+// is then the text as the user left it), Skip leaves this file and goes on,
+// Cancel or Esc stops. `askNoMore` is the state of the "ask no more" check box.
+enum class RenameAnswer { Rename, Skip, Stop };
+RenameAnswer ConfirmRename(const std::string& oldName, std::string& newName, bool& askNoMore);
 
 // What became of a rename: the file moved; it did not and the user goes on
 // with the other files; it did not and the user stops.

@@ -191,10 +191,10 @@ bool CreateTags(const std::string& fullPath, audio::MPEGaudio& audio, int counte
     ReplaceIllegalNameChars(name, false);
     if (!interactive) return RenameFile(fullPath, name) != RenameResult::Stop;
     bool askNoMore = false;
-    if (!ConfirmRename(sys::NamePart(fullPath), name, askNoMore)) return false;
-    const bool goOn = RenameFile(fullPath, name) != RenameResult::Stop;
+    const RenameAnswer answer = ConfirmRename(sys::NamePart(fullPath), name, askNoMore);
+    if (answer == RenameAnswer::Stop) return false;
     if (askNoMore) interactive = false;
-    return goOn;
+    return answer == RenameAnswer::Skip || RenameFile(fullPath, name) != RenameResult::Stop;
   }
 
   // Both tags are written even when no field changed, so that ticking a tag

@@ -165,12 +165,12 @@ void EnableSource(HANDLE dialog) {
 }
 
 // The value templates of the ticked fields, in the dialog's order.
-bool ValidateValueTemplates(HANDLE dialog) {
+void WarnOfValueTemplates(HANDLE dialog) {
   std::vector<int> items;
   for (const TagCreationField& field : kTagCreationFields) {
     if (LiveChecked(dialog, field.checkItem)) items.push_back(field.valueItem);
   }
-  return CheckTemplateWidths(dialog, items);
+  WarnOfClampedWidths(dialog, items);
 }
 
 void EnableValue(HANDLE dialog, const TagCreationField& field) {
@@ -219,7 +219,10 @@ long WINAPI CreateProc(HANDLE dialog, int msg, int param1, long param2) {
       break;
     case DN_CLOSE:
       // Esc (-1) leaves without saving anything, so it is not checked.
-      if (param1 >= 0 && (!ValidateRegexp(dialog) || !ValidateValueTemplates(dialog))) return 0;
+      if (param1 >= 0) {
+        if (!ValidateRegexp(dialog)) return 0;
+        WarnOfValueTemplates(dialog);
+      }
       break;
     default:
       break;

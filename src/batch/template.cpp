@@ -69,12 +69,14 @@ std::string PlayTime(double seconds) {
 
 // Marker 8 of an ID3v2 tag: the track number, the digits before a "/" that
 // gives the number of tracks (2/3 gives 2), as they are written; blanks
-// around them are dropped. A text without such a number is given as it is.
+// around them are dropped. Only the number of tracks ("/12") gives no number;
+// another text without such a number is given as it is.
 std::string TrackNumberOf(const std::string& trackText) {
-  std::string_view number = std::string_view(trackText).substr(0, trackText.find('/'));
+  const size_t slash = trackText.find('/');
+  std::string_view number = std::string_view(trackText).substr(0, slash);
   while (!number.empty() && number.front() == ' ') number.remove_prefix(1);
   while (!number.empty() && number.back() == ' ') number.remove_suffix(1);
-  if (number.empty()) return trackText;
+  if (number.empty()) return slash == std::string::npos ? trackText : std::string();
   for (const char c : number) {
     if (c < '0' || c > '9') return trackText;
   }

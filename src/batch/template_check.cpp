@@ -1,6 +1,5 @@
 #include "batch/template_check.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -11,7 +10,7 @@
 
 namespace batch {
 
-bool CheckTemplateWidths(HANDLE dialog, const std::vector<int>& items) {
+void WarnOfClampedWidths(HANDLE dialog, const std::vector<int>& items) {
   for (const int item : items) {
     // The running dialog's text: the item array is updated only when it closes.
     FarDialogItem live{};
@@ -23,12 +22,7 @@ bool CheckTemplateWidths(HANDLE dialog, const std::vector<int>& items) {
     const std::string limit = std::to_string(kMaxTemplateWidth);
     host::Warning(FMSG_MB_OK,
                   host::FormatMsg(MTemplateWidth, {clamped->width.c_str(), limit.c_str()}));
-    host::SendDlgMessage(dialog, DM_SETFOCUS, item, 0);
-    FarCoord cursor{static_cast<short>(std::min<size_t>(clamped->position, 0x7FFF)), 0};
-    host::SendDlgMessagePtr(dialog, DM_SETCURSORPOS, item, &cursor);
-    return false;
   }
-  return true;
 }
 
 }  // namespace batch

@@ -1,4 +1,4 @@
-// The check that the batch dialogs make of their templates before they close.
+// The check that the batch dialogs make of their templates as they close.
 #pragma once
 
 #include <vector>
@@ -7,11 +7,11 @@
 
 namespace batch {
 
-// True when no template among `items` of the running dialog asks for a width
-// above kMaxTemplateWidth (FindClampedWidth). Otherwise a warning names the
-// width and the limit it is taken as, the focus and the cursor go to that
-// width, and the result is false: the dialog stays open, as for a regular
-// expression that does not compile. Items are checked in the order given.
-bool CheckTemplateWidths(HANDLE dialog, const std::vector<int>& items);
+// For each template among `items` of the running dialog that asks for a width
+// above kMaxTemplateWidth (FindClampedWidth), a warning names the width and the
+// limit it is taken as. The formatter takes it so, so nothing stops: the
+// dialog closes and the operation goes on. Items are checked in the order
+// given.
+void WarnOfClampedWidths(HANDLE dialog, const std::vector<int>& items);
 
 }  // namespace batch

@@ -176,6 +176,8 @@ int Warning(DWORD flags, const std::string& body) {
 
 namespace {
 
+int failuresReported = 0;
+
 bool AskAfterFailure(uint32_t error, int messageId, std::initializer_list<const char*> names) {
   std::string text = Msg(MWarning);
   text += '\n';
@@ -186,6 +188,7 @@ bool AskAfterFailure(uint32_t error, int messageId, std::initializer_list<const 
     text += '\n';
   }
   text += Msg(MGoOn);
+  ++failuresReported;
   // The host shows the error the plug-in left: the one taken before the
   // message texts were fetched.
   sys::SetLastError(error);
@@ -195,6 +198,8 @@ bool AskAfterFailure(uint32_t error, int messageId, std::initializer_list<const 
 }
 
 }  // namespace
+
+int FileFailuresReported() { return failuresReported; }
 
 bool ReportFileFailure(int messageId, const std::string& fileName) {
   const uint32_t error = sys::LastError();

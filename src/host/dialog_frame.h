@@ -42,6 +42,9 @@ int Warning(DWORD flags, const std::string& body);
 // True: go on with the other files; false: stop (No or Esc).
 bool ReportFileFailure(int messageId, const std::string& fileName);
 bool ReportFileFailure(int messageId, const std::string& fileName, const std::string& otherName);
+// How many failures ReportFileFailure has told of so far: the walk compares it
+// around a file, or a folder, to keep the panel's mark of one that failed.
+int FileFailuresReported();
 
 // After a tag write that worked, what it has to tell: a write that landed
 // but did not finish (with the system's reason), and a temporary copy that an

@@ -195,28 +195,80 @@ int NameNotShown(const std::string& path, bool single) {
   return Warning(buttons, body) == 0 ? kSkipped : kStop;
 }
 
+// A file that reading again cannot help with: the warning says what is
+// wrong with it and, for one of several, asks whether to go on (Yes, the
+// default, skips it).
+int CannotHandle(const std::string& body, bool single) {
+  if (single) {
+    Warning(FMSG_MB_OK, body);
+    return kSkipped;
+  }
+  return Warning(FMSG_MB_YESNO, body + "\n" + Msg(MGoOn)) == 0 ? kSkipped : kStop;
+}
+
+// The host hands the panel's folder in a field of NM bytes: a path that fills
+// it may have been cut, and names no file the plug-in can reach.
+bool TooLongForTheHost(const std::string& path) {
+  return path.size() >= static_cast<size_t>(NM) - 1;
+}
+
+// Why a file could not be read when the reason lasts: the warning's text,
+// else empty (the system's error says the rest, and trying again may help).
+std::string LastingReadFailure(const std::string& path) {
+  const sys::KeepLastError keep;
+  if (TooLongForTheHost(path)) {
+    const std::string limit = std::to_string(NM - 1);
+    return FormatMsg(MPathTooLong, {path.c_str(), limit.c_str()});
+  }
+  sys::File file;
+  int64_t size = -1;
+  if (file.Open(path, sys::OpenMode::Read, &size) && size == 0)
+    return FormatMsg(MFileEmpty, {path.c_str()});
+  return {};
+}
+
+// The warning of a file that could not be read, with the system's reason:
+// true to read it again. Its first button, the default, moves on: Enter never
+// repeats a failure. `*result` is what the walk does otherwise.
+bool ReadAgain(const std::string& path, bool single, int* result) {
+  const uint32_t error = sys::LastError();
+  const std::string lasting = LastingReadFailure(path);
+  if (!lasting.empty()) {
+    *result = CannotHandle(lasting, single);
+    return false;
+  }
+  std::string text = std::string(Msg(MWarning)) + "\n" + FormatMsg(MCannotRead, {path.c_str()});
+  int buttons = 2;
+  if (single) {
+    text = text + "\n" + Msg(MOk) + "\n" + Msg(MRetry);
+  } else {
+    text = text + "\n" + Msg(MSkip) + "\n" + Msg(MRetry) + "\n" + Msg(MStop);
+    buttons = 3;
+  }
+  sys::SetLastError(error);
+  const int button = Message(FMSG_WARNING | FMSG_ERRORTYPE | FMSG_ALLINONE, nullptr,
+                             reinterpret_cast<const char* const*>(text.c_str()), 0, buttons);
+  if (button == 1) return true;
+  *result = button == 0 || single ? kSkipped : kStop;
+  return false;
+}
+
 // Reads the file into the analysis object and hands it to the operation; a
 // file that cannot be read or holds no audio gets its warning instead.
 int AnalyzeAndRun(const std::string& path, bool single, Invocation& invocation) {
   while (!invocation.audio.Analyze(path)) {
     if (sys::LastError() == sys::kErrorNoUnicodeTranslation) return NameNotShown(path, single);
-    const DWORD buttons = single ? FMSG_MB_YESNO : FMSG_MB_YESNOCANCEL;
-    const int button = Warning(buttons, FormatMsg(MCannotRead, {path.c_str()}));
-    if (button != 0) return button == 1 ? kSkipped : kStop;  // 0: read it again
+    int result = kSkipped;
+    if (!ReadAgain(path, single, &result)) return result;
   }
-  if (!invocation.audio.IsValid()) {
-    std::string body = FormatMsg(MNotMpeg, {path.c_str()});
-    DWORD buttons = FMSG_MB_OK;
-    if (!single) {
-      body += '\n';
-      body += Msg(MGoOn);
-      buttons = FMSG_MB_YESNO;
-    }
-    return Warning(buttons, body) == 0 ? kSkipped : kStop;
-  }
+  if (!invocation.audio.IsValid()) return CannotHandle(FormatMsg(MNotMpeg, {path.c_str()}), single);
+  // A file whose operation failed and the user went on keeps its mark in the
+  // panel, like one that was skipped.
+  const int failures = FileFailuresReported();
   const bool goOn = RunOperation(path, invocation);
   ++Counter;
-  return goOn ? kHanded : kStop;
+  if (!goOn) return kStop;
+  return FileFailuresReported() == failures ? kHanded : kSkipped;
 }
 
 int ProcessMatchingFile(const std::string& path, void* param, Invocation& invocation) {
@@ -415,9 +467,11 @@ void WalkSelection(PanelCopy& panel, InvocationScope& scope) {
     const std::string path = JoinPath(panel.folder, name);
     if (IsFolder(item.FindData)) {
       int stop = 0;
+      const int failures = FileFailuresReported();
       const bool walked = WalkFolder(path, &stop);
       if (stop != 0) break;
-      if (!walked) continue;  // a folder that could not be read keeps its mark
+      // A folder that could not be read, or in which a file failed, keeps its mark.
+      if (!walked || FileFailuresReported() != failures) continue;
     } else {
       const int result = ProcessFile(&item.FindData, path.c_str(), kOneOfSeveral);
       if (result == kStop) break;

@@ -200,4 +200,33 @@ TEST_F(ConvertText, StopAndCopyOfId3v1Fields) {
   EXPECT_EQ(Bytes("2.mp3"), before2);
 }
 
+// Every ID3v1 field that ID3v2 lacks is copied, the track too; what ID3v2
+// has stays.
+TEST_F(ConvertText, TheCopyOfId3v1FieldsTakesTheTrack) {
+  MakeMp3("v1only.mp3", scenario::Tags{"Song", "Band", "", true, false});
+  MakeMp3("both.mp3", scenario::Tags{"Song", "Band", "", true, true});
+  auto setTrack = [&](auto&& tag, const std::string& name, int track) {
+    ASSERT_TRUE(tag.Load(Path(name)));
+    tag.SetTrack(static_cast<uint8_t>(track));
+    ASSERT_TRUE(tag.Save(Path(name)));
+  };
+  setTrack(tags::ID3v1Tag(), "v1only.mp3", 7);
+  setTrack(tags::ID3v1Tag(), "both.mp3", 7);
+  setTrack(tags::ID3v2Tag(), "both.mp3", 3);
+  SetRegValue("ConvertDialog", "CopyV1", "1");
+  Start();
+  ASSERT_TRUE(Play("panel . select v1only.mp3 both.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 4\n"
+                   "dialog Id3Convert press \"OK\"\n"
+                   "expect-end\n"))
+      << host_->failure() << Transcript();
+  for (const auto& [name, track] : {std::pair{"v1only.mp3", 7}, std::pair{"both.mp3", 3}}) {
+    tags::ID3v2Tag v2;
+    ASSERT_TRUE(v2.Load(Path(name)));
+    EXPECT_EQ(v2.Track(), track) << name;
+    EXPECT_EQ(v2.Title(), "Song") << name;
+  }
+}
+
 }  // namespace

@@ -174,7 +174,8 @@ TEST_F(Failures, AFailedTagWriteIsSaidAndTheUserGoesOnOrStops) {
                         "message expect \"Cannot write the tags of the file\" expect " +
                         scenario::Quoted(scenario::Sep("\\a.mp3")) + " " +
                         answer + "\n" +
-                        (goOn ? "expect-selected none\n" : "expect-selected a.mp3 b.mp3\n") +
+                        // a keeps its mark either way: its save failed.
+                        (goOn ? "expect-selected a.mp3\n" : "expect-selected a.mp3 b.mp3\n") +
                         "expect-end\n",
                     [&](FaultDriver& d) {
                       d.afterDialog = [at] { sys::FailFileOperationsFrom(at, 1); };
@@ -204,11 +205,12 @@ TEST_F(Failures, AListFileThatCannotTakeALineIsSaid) {
            "message expect \"Cannot add a line to the list file\" expect " +
            Quoted(Path("a.lst")) +
            " button 0\n"
-           "expect-selected none\n"
+           "expect-selected a.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_NE(output_.find("ERRORTYPE"), std::string::npos) << output_;
   EXPECT_EQ(ReadFile("b.lst"), ListText("b\r\n"));
+
 
   // One list for all, in a folder that does not exist: No stops at the first file.
   ASSERT_TRUE(
@@ -226,6 +228,25 @@ TEST_F(Failures, AListFileThatCannotTakeALineIsSaid) {
       << host_->failure() << output_;
   ASSERT_EQ(driver_->messages.size(), 1u);
   ExpectFailureWarning(driver_->messages[0], sys::kErrorPathNotFound);
+
+  // The folder that holds them keeps its mark as well; a folder whose files
+  // all went through loses it.
+  MakeFolder("N");
+  WriteFile("N\\c.mp3", scenario::Mp3Audio());
+  ASSERT_TRUE(
+      PlayWith("panel . select M N\n"
+               "invoke menu\n"
+               "menu choose 1\n"
+               "dialog Id3Desc set \"List file\" " +
+                   Quoted(Path("%F.lst")) +
+                   "\n"
+                   "dialog Id3Desc press \"OK\"\n"
+                   "message expect \"Cannot add a line to the list file\" button 0\n"
+                   "expect-selected M\n"
+                   "expect-end\n",
+               [](FaultDriver&) {}))
+      << host_->failure() << output_;
+  EXPECT_EQ(ReadFile("c.lst"), ListText("c\r\n"));
 }
 
 TEST_F(Failures, ARenameThatFailsIsSaidAndTheUserGoesOnOrStops) {
@@ -253,6 +274,7 @@ TEST_F(Failures, ARenameThatFailsIsSaidAndTheUserGoesOnOrStops) {
            "menu choose 2\n"
            "dialog Id3Filename press \"OK\"\n"
            "message expect \"Cannot rename the file\" button 0\n"
+           "expect-selected a.mp3\n"
            "expect-end\n"))
       << host_->failure() << output_;
   EXPECT_EQ(ReadFile("M\\a_new.mp3"), "taken");

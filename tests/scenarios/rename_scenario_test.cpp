@@ -104,6 +104,29 @@ TEST_F(RenameScenario, CancellingTheConfirmationStopsTheWalkAndRenamesNothing) {
   ExpectAudio("music\\b.mp3");
 }
 
+// Skip leaves one file as it is and asks for the next; Cancel then stops.
+TEST_F(RenameScenario, SkippingOneFileGoesOnWithTheNext) {
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3 b.mp3 c.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 2\n"
+                   "dialog \"Id3Filename\" set \"Name format\" \"%3 - %2%G\"\n"
+                   "dialog \"Id3Filename\" press \"OK\"\n"
+                   "dialog \"Id3Confirmation\" expect \"Old name\" \"a.mp3\"\n"
+                   "dialog \"Id3Confirmation\" press \"Skip this file\"\n"
+                   "dialog \"Id3Confirmation\" expect \"Old name\" \"b.mp3\"\n"
+                   "dialog \"Id3Confirmation\" press \"OK\"\n"
+                   "dialog \"Id3Confirmation\" expect \"Old name\" \"c.mp3\"\n"
+                   "dialog \"Id3Confirmation\" press \"Cancel\"\n"
+                   "expect-end\n"))
+      << host_->failure() << "\n" << Transcript();
+  ExpectAudio("music\\a.mp3");
+  ExpectAudio("music\\Band - Other.mp3");
+  ExpectAudio("music\\c.mp3");
+  EXPECT_FALSE(Exists("music\\Band - Song.mp3"));
+  EXPECT_FALSE(Exists("music\\Band - Third.mp3"));
+}
+
 TEST_F(RenameScenario, NewFoldersAreMadeBelowAnExistingAbsoluteFolder) {
   MakeFolder("Sorted");
   MakeMp3("music\\d.mp3", {"Fourth", "Other Band", "Album"});

@@ -207,8 +207,8 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
       hostsim::ParseScript("invoke menu\n"
                            "menu choose 0\n"
                            "dialog \"Id3Edit\" press \"Skip this file\"\n"
-                           "message expect \"Cannot read the file\" button 0\n"
-                           "message expect \"Cannot read the file\" button 0\n"
+                           "message expect \"Cannot read the file\" button 1\n"
+                           "message expect \"Cannot read the file\" button 1\n"
                            "dialog \"Id3Edit\" press \"Skip this file\"\n"
                            "dialog \"Id3Edit\" press \"Skip this file\"\n"
                            "expect-selected none\n",
@@ -218,7 +218,8 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
   int messages = 0;
   // Still missing at the first retry, back at the second.
   driver.beforeAnswer = [&](const hostsim::MessageRequest& message) {
-    ASSERT_EQ(message.buttons.size(), 3u);  // Yes, No, Cancel for one of several files
+    // Skip, Retry, Stop for one of several files: the default moves on.
+    ASSERT_EQ(message.buttons.size(), 3u);
     if (++messages == 2) WriteFile("music\\b.mp3", scenario::Mp3Audio());
   };
   ASSERT_TRUE(Play("", &driver)) << host_->failure() << output_;
@@ -231,7 +232,7 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
            "invoke menu\n"
            "menu choose 0\n"
            "dialog \"Id3Edit\" press \"Skip this file\"\n"
-           "message expect \"b.mp3\" button 1\n"  // skip: it keeps its mark
+           "message expect \"b.mp3\" button 0\n"  // skip: it keeps its mark
            "dialog \"Id3Edit\" press \"Skip this file\"\n"
            "expect-selected b.mp3\n"
            "select a.mp3 c.mp3\n"
@@ -241,6 +242,49 @@ TEST_F(Walk, AFileThatCannotBeReadOffersRetrySkipAndStop) {
            "message expect \"b.mp3\" button 2\n"  // stop
            "expect-selected b.mp3 c.mp3\n"
            "expect-end\n"))
+      << host_->failure() << output_;
+}
+
+// An empty file, or one under a folder whose path does not fit the host's
+// panel field (NM bytes, where the host cuts it), cannot be read however often
+// the user tries: the warning says what is wrong, and its default answer goes
+// on, so Enter never repeats it.
+TEST_F(Walk, AFileThatCanNeverBeReadSaysWhyAndEnterMovesOn) {
+  WriteFile("music\\empty.mp3", "");
+  Start();
+  ASSERT_TRUE(Play("panel music select a.mp3 empty.mp3 c.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "dialog \"Id3Edit\" press \"Skip this file\"\n"
+                   "dialog \"Id3Edit\" press \"Skip this file\"\n"
+                   "message expect \"empty.mp3\" expect \"is empty\" "
+                   "expect \"Go on with the other files?\" button 0\n"
+                   "expect-selected empty.mp3\n"
+                   "panel music cursor empty.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "message expect \"is empty\" button 0\n"
+                   "expect-end\n"))
+      << host_->failure() << output_;
+  EXPECT_NE(output_.find("buttons [Yes] [No]"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("buttons [OK]"), std::string::npos) << output_;
+  EXPECT_EQ(output_.find("Cannot read the file"), std::string::npos) << output_;
+
+  // Windows' ANSI file functions stop at the same length: such a folder is
+  // not made there.
+  if (sys::kPathSeparator == '\\') return;
+  std::string deep = "music";
+  while (deep.size() < 300) {
+    deep += "\\" + std::string(60, 'f');
+    MakeFolder(deep);
+  }
+  WriteFile(deep + "\\deep.mp3", scenario::Mp3Audio());
+  ASSERT_TRUE(Play("panel " + Quoted(Path(deep)) + " cursor deep.mp3\n"
+                   "invoke menu\n"
+                   "menu choose 0\n"
+                   "message expect \"is too long for the host's panel, which holds 259 characters\" "
+                   "button 0\n"
+                   "expect-end\n"))
       << host_->failure() << output_;
 }
 

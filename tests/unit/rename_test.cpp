@@ -102,6 +102,17 @@ TEST_F(RenameFile, ANameWithoutFolderStaysInTheFileFolderWithIllegalCharactersRe
   EXPECT_TRUE(host_.MessageCalls().empty());
 }
 
+// On Windows a '/' in a built name (a tag such as "AC/DC") is no folder: it
+// neither ends the folder chain that is made nor the name that is moved to.
+TEST_F(RenameFile, AForeignSeparatorInsideAFolderOfTheNameMakesNoFolder) {
+  if (sys::kPathSeparator != '\\') GTEST_SKIP() << "'/' is the folder separator here";
+  const std::string target = dir_.path() + "\\Sorted\\AC/DC\\x.mp3";
+  EXPECT_EQ(batch::RenameFile(source_, target), batch::RenameResult::Moved);
+  EXPECT_EQ(ReadWhole(dir_.path() + "\\Sorted\\AC_DC\\x.mp3"), "audio");
+  EXPECT_FALSE(sys::Exists(dir_.path() + "\\Sorted\\AC"));
+  EXPECT_TRUE(host_.MessageCalls().empty());
+}
+
 // The warning names both files, shows the system's reason (the error the
 // move left, though fetching the texts changed it) and asks whether to go on.
 TEST_F(RenameFile, ATakenNameIsNeverReplacedAndTheUserGoesOnOrStops) {

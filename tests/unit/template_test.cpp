@@ -230,8 +230,8 @@ void LoadTrackFrame(audio::MPEGaudio& audio, const std::string& text) {
 }
 
 // Marker 8 of an ID3v2 tag is the track number without the number of tracks,
-// so that the padding options make names like "02 Title"; a text that holds
-// no number is given as it is.
+// so that the padding options make names like "02 Title"; the number of tracks
+// alone gives nothing, and another text that holds no number is given as it is.
 TEST_F(TemplateTest, TrackMarkerGivesTheNumberBeforeTheSlash) {
   struct TrackCase {
     const char* trackText;
@@ -245,7 +245,8 @@ TEST_F(TemplateTest, TrackMarkerGivesTheNumberBeforeTheSlash) {
       {"7 / 12", "[%8]", "[7]"},
       {"5", "%8{R,2,0}", "05"},
       {"3/", "%8", "3"},
-      {"/12", "%8", "/12"},
+      {"/12", "[%8]", "[]"},  // the number of tracks alone: no number
+      {"/ 12", "[%8]", "[]"},
       {"A1", "%8{R,4,_}", "__A1"},
       {"Side B/2", "%8", "Side B/2"},
       {"1-2/9", "%8", "1-2/9"},
