@@ -237,6 +237,11 @@ std::string HostNameFromNative(const std::string& nativeName);
 uint32_t LastError();
 void SetLastError(uint32_t code);
 std::string ErrorText(uint32_t code);
+// The reason of the last failure in the system's own words, for programs that
+// speak to the system's users rather than through the host: on POSIX the
+// strerror text of the errno behind LastError() (ErrorText when the error did
+// not come from errno), on Windows ErrorText(LastError()).
+std::string SystemErrorText();
 
 // Keeps the last error of a failure while cleaning up after it: what the
 // clean-up leaves in LastError() is replaced by the error this object took
