@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The readme files of the FAR archive list the operations menu as the plug-in shows it:
+"""The readme files of the FAR archive and the Debian package list the operations menu as the plug-in shows it:
 the same items, in the same order, in English and in Russian."""
 
 import argparse
@@ -16,7 +16,7 @@ import junit_runner  # noqa: E402
 
 ARGS = None
 SOURCE = os.path.join(HERE, "..", "..")
-README = {"English": "ReadmeEng.txt", "Russian": "ReadmeRus.txt"}
+README = {"English": ["ReadmeEng.txt", "README.Linux"], "Russian": ["ReadmeRus.txt"]}
 
 
 def shown_menu(language):
@@ -43,11 +43,12 @@ def readme_menu(name):
 
 class ReadmeMenu(unittest.TestCase):
     def test_readme_lists_the_menu_as_the_plugin_shows_it(self):
-        for language, name in README.items():
-            with self.subTest(language):
-                shown = shown_menu(language)
-                self.assertGreaterEqual(len(shown), 5)
-                self.assertEqual(readme_menu(name), shown)
+        for language, names in README.items():
+            shown = shown_menu(language)
+            self.assertGreaterEqual(len(shown), 5)
+            for name in names:
+                with self.subTest(name):
+                    self.assertEqual(readme_menu(name), shown)
 
 
 def main():
