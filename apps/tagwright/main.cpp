@@ -36,10 +36,11 @@ constexpr int kExitUsage = 2;
 
 void Usage() {
   std::fputs(
-      "usage: tagwright [FOLDER] [--lang NAME] [--plugin MODULE]\n"
+      "usage: tagwright [FOLDER|FILE] [--lang NAME] [--plugin MODULE]\n"
       "       tagwright --script FILE [--lang NAME] [--plugin MODULE] [--quiet]\n"
       "       tagwright --help | --version\n"
       "  FOLDER           the folder the terminal host's panel shows (default: the current one)\n"
+      "  FILE             a file: its folder, with the cursor on it\n"
       "  --script FILE    play FILE against the plug-in and print the transcript\n"
       "  --lang NAME      the language file to use (default $TAGWRIGHT_LANG, else English)\n"
       "  --plugin MODULE  the plug-in module (default $TAGWRIGHT_PLUGIN, else the one\n"

@@ -84,9 +84,12 @@ class App {
     driver_.SetBackground([this](Canvas& c) { DrawPanel(c, host_.panel(), &state_); });
   }
 
-  int Run(const std::string& folder) {  // the panel shows `folder` already
+  // The panel shows `folder` already; the cursor goes to `cursor` when it is
+  // not empty.
+  int Run(const std::string& folder, const std::string& cursor) {
     host_.SetDriver(&driver_);
     ChangeFolder(folder);
+    if (!cursor.empty()) panel().SetCursor(cursor);
     WarnWhenSettingsCannotBeStored();
     for (;;) {
       driver_.Redraw();
@@ -393,7 +396,13 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
   }
 }
 
-int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder) {
+int RunTerminalHost(Host& host, PluginModule& module, const std::string& path) {
+  // A file opens its folder with the cursor on it.
+  std::string folder = path, cursor;
+  if (sys::Exists(path) && !sys::IsFolder(path)) {
+    folder = Parent(path);
+    cursor = LastName(path);
+  }
   std::string error;
   if (!host.panel().Open(folder, &error)) {
     std::fprintf(stderr, "tagwright: %s\n", HostToUtf8(error).c_str());
@@ -407,7 +416,7 @@ int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder)
   int status;
   {
     App app(host, module, screen);
-    status = app.Run(folder);
+    status = app.Run(folder, cursor);
   }
   screen.End();
   return status;
