@@ -10,6 +10,7 @@
 #include "hostsim/host.h"
 #include "hostsim/host_text.h"
 #include "hostsim/loader.h"
+#include "hostsim/masks.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/panel.h"
 #include "hostsim/terminal/host_help.h"
@@ -241,6 +242,13 @@ class App {
       case KeyEvent::Ins:
         ToggleSelection();
         return true;
+      case KeyEvent::GrayPlus:
+      case KeyEvent::GrayMinus:
+        SelectByMask(k.kind == KeyEvent::GrayPlus);
+        return true;
+      case KeyEvent::GrayStar:
+        InvertSelection();
+        return true;
       case KeyEvent::Enter:
         if (cursor >= 0 && cursor < static_cast<int>(items.size())) {
           const auto& item = items[cursor];
@@ -280,6 +288,36 @@ class App {
       default:
         return true;
     }
+  }
+
+  // Gray+ and Gray-: the files whose names match a mask the user gives are
+  // selected or unselected, as in FAR (folders are left as they are).
+  void SelectByMask(bool on) {
+    InputBoxRequest box;
+    box.title = on ? "Select" : "Deselect";
+    box.prompt = "Mask:";
+    box.initial = sys::kPathSeparator == '\\' ? "*.*" : "*";
+    box.maxLength = 255;
+    const InputBoxAnswer answer = driver_.InputBox(box);
+    if (!answer.confirmed) return;
+    MaskList masks;
+    if (!ParseMaskList(answer.text, &masks)) return;
+    std::vector<std::string> names;
+    for (const auto& item : panel().items()) {
+      if (IsFolder(item)) continue;
+      if (MatchMaskList(masks, item.FindData.cFileName)) names.push_back(item.FindData.cFileName);
+    }
+    for (const std::string& name : names) panel().Select(name, on);
+  }
+
+  // Gray*: every file's selection turns over (folders are left as they are).
+  void InvertSelection() {
+    std::vector<std::pair<std::string, bool>> changes;
+    for (const auto& item : panel().items()) {
+      if (IsFolder(item)) continue;
+      changes.emplace_back(item.FindData.cFileName, (item.Flags & PPIF_SELECTED) == 0);
+    }
+    for (const auto& [name, on] : changes) panel().Select(name, on);
   }
 
   void ToggleSelection() {

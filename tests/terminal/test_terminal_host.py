@@ -200,6 +200,27 @@ class TerminalHostOnAFile(TerminalHost):
 
 
 class TerminalHostTest(TerminalHost):
+    def test_gray_keys_select_unselect_and_invert_by_mask(self):
+        self.wait_for("Zeta.mp3")
+        self.keys("KP+")  # Gray+: a mask, "*" to begin with
+        shown = self.wait_for("Mask")
+        self.assertIn("Select", shown)
+        self.keys("C-y")
+        self.keys("Z*", literal=True)
+        self.keys("Enter")
+        shown = self.wait_for("√ Zeta.mp3")
+        self.assertNotIn("√ Song.mp3", shown)
+        self.assertNotIn("√ Sub", shown)
+        self.keys("KP*")  # Gray*: the files turn over, the folder stays as it is
+        shown = self.wait_for("√ Song.mp3")
+        self.assertNotIn("√ Zeta.mp3", shown)
+        self.assertNotIn("√ Sub", shown)
+        self.keys("KP-")  # Gray-: the default mask takes every file
+        self.wait_for("Deselect")
+        self.keys("Enter")
+        self.wait_for("√", gone=True)
+        self.quit()
+
     def test_panel_lists_folders_first_and_marks_selection(self):
         shown = self.screen()
         names = [l for l in shown.split("\n") if "Song.mp3" in l or "Sub" in l or "Zeta.mp3" in l]
