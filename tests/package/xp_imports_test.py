@@ -28,7 +28,10 @@ def xp_exports():
 
 def imports(dll_path):
     """(dll, function) pairs of the import table, as objdump -p lists them."""
-    table = subprocess.run([ARGS.objdump, "-p", dll_path], check=True, capture_output=True, text=True).stdout
+    # objdump's headings in English, whatever the locale (the Windows tests run in a Russian one).
+    env = dict(os.environ, LC_ALL="C")
+    table = subprocess.run([ARGS.objdump, "-p", dll_path], check=True, capture_output=True, text=True,
+                           env=env).stdout
     found, dll = [], None
     for line in table.splitlines():
         m = re.match(r"\s*DLL Name: (\S+)", line)
