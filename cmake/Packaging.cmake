@@ -52,7 +52,10 @@ else()
   endforeach()
   add_custom_target(tagwright_manuals ALL DEPENDS ${_manuals})
   install(FILES ${_manuals} DESTINATION share/man/man1)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/tagwright)
+  # The users' readme and the copyright file, where Debian keeps them (the
+  # developers' README.md stays in the source tree).
+  install(FILES ${_package_src}/README.Linux DESTINATION share/doc/tagwright RENAME README)
+  install(FILES ${_package_src}/copyright DESTINATION share/doc/tagwright)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

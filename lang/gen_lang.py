@@ -331,11 +331,35 @@ def check_dialogs(messages, errors):
 LINK_RE = re.compile(r"~([^~]*)~@([^@]*)@")
 
 
-def read_help(path, language_line, codepage, errors):
-    """Checks one help source; gives (its text, its topics in order)."""
+# Help text that differs between the targets: {{Windows text|POSIX text}} within a
+# line (neither text holds '|', '{' or '}'), or a whole line that starts with
+# {{windows}} or {{posix}} and is kept for that target only. The help shows the
+# paths, names and expressions of the system it runs on.
+TARGET_RE = re.compile(r"\{\{([^{}|]*)\|([^{}|]*)\}\}")
+TARGETS = ("windows", "posix")
+
+
+def for_target(text, target, name, errors):
+    """The help source with every {{windows|posix}} piece and line resolved for `target`."""
+    out = []
+    for index, line in enumerate(text.split("\n"), 1):
+        only = next((t for t in TARGETS if line.startswith("{{" + t + "}}")), None)
+        if only:
+            if only != target:
+                continue
+            line = line[len(only) + 4:]
+        line = TARGET_RE.sub(lambda m: m.group(1) if target == "windows" else m.group(2), line)
+        if "{{" in line or "}}" in line:
+            errors.add(f"{name}:{index}", "a '{{' or '}}' outside a {{windows|posix}} piece")
+        out.append(line)
+    return "\n".join(out)
+
+
+def read_help(path, language_line, codepage, errors, target="windows"):
+    """Checks one help source for `target`; gives (its text, its topics in order)."""
     name = os.path.basename(path)
     with open(path, encoding="utf-8") as f:
-        text = f.read()
+        text = for_target(f.read(), target, name, errors)
     lines = text.split("\n")
     if lines and lines[-1] == "":
         lines.pop()
@@ -446,15 +470,17 @@ def write_if_changed(path, data):
         raise
 
 
-def build(source_dir, header_path, plugin_dir):
-    """Checks everything; writes the outputs when no check failed. Gives the error list."""
+def build(source_dir, header_path, plugin_dir, target="windows"):
+    """Checks everything; writes the outputs (the help for `target`) when no check failed.
+    Gives the error list."""
     errors = Errors()
     messages = read_messages(os.path.join(source_dir, "messages.tsv"), errors)
     check_dialogs(messages, errors)
     helps = {}
     topic_sets = {}
     for column, language_line, codepage, stem in LANGUAGES:
-        text, topics = read_help(os.path.join(source_dir, stem + ".hlf"), language_line, codepage, errors)
+        text, topics = read_help(os.path.join(source_dir, stem + ".hlf"), language_line, codepage, errors,
+                                 target)
         helps[column] = text
         topic_sets[column] = topics
     first = LANGUAGES[0][0]
@@ -480,8 +506,10 @@ def main(argv=None):
     parser.add_argument("--source-dir", required=True, help="the lang/ folder")
     parser.add_argument("--header", required=True, help="path of the generated messages.h")
     parser.add_argument("--plugin-dir", required=True, help="folder for the .lng and .hlf files")
+    parser.add_argument("--target", choices=TARGETS, default="windows",
+                        help="the system the help is for: its paths and expressions")
     args = parser.parse_args(argv)
-    problems = build(args.source_dir, args.header, args.plugin_dir)
+    problems = build(args.source_dir, args.header, args.plugin_dir, args.target)
     for p in problems:
         print(f"gen_lang: {p}", file=sys.stderr)
     if problems:

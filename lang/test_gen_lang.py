@@ -61,8 +61,8 @@ class Sandbox:
         with open(path, "w", encoding="utf-8") as f:
             f.write(text.replace(old, new, 1))
 
-    def build(self):
-        return gen_lang.build(self.src, self.header, os.path.join(self.out, "plugin"))
+    def build(self, target="windows"):
+        return gen_lang.build(self.src, self.header, os.path.join(self.out, "plugin"), target)
 
     def close(self):
         shutil.rmtree(self.root)
@@ -126,6 +126,9 @@ MESSAGE_FAULTS = [
 ]
 
 HELP_FAULTS = [
+    ("a target piece without its other side",
+     lambda s: s.edit_help("TagwrightEng.hlf", "take 1 [{{C:\\Music\\|/music/}}]", "take 1 [{{C:\\Music\\}}]"),
+     ["TagwrightEng.hlf:", "outside a {{windows|posix}} piece"]),
     ("a topic missing in Russian",
      lambda s: s.edit_help("TagwrightRus.hlf", "@Id3Case\n", "@Id3Kase\n"),
      ["TagwrightRus.hlf: topic Id3Case is missing", "topic Id3Kase is not in the english help"]),
@@ -178,6 +181,26 @@ class RealSources(unittest.TestCase):
             data = f.read()
         self.assertIn("@Contents\r\n$ #Tagwright#".encode("cp866"), data)
         self.assertIn("Схемы".encode("cp866"), data)
+
+    def test_help_shows_the_paths_and_expressions_of_its_target(self):
+        """Windows help names C:\\ paths and splits at \\; Linux help has neither: a
+        Linux path starts at / and an expression that splits one takes [^/]."""
+        for target in gen_lang.TARGETS:
+            self.assertEqual(self.box.build(target), [], target)
+            for _, _, codepage, stem in gen_lang.LANGUAGES:
+                with open(os.path.join(self.box.out, "plugin", stem + ".hlf"), encoding=codepage) as f:
+                    text = f.read()
+                with self.subTest(target=target, help=stem):
+                    self.assertNotIn("{{", text)
+                    if target == "posix":
+                        self.assertNotRegex(text, r"[A-Z]:\\")
+                        self.assertNotIn("[^\\\\]", text)
+                        self.assertIn("([^/]*) - ([^/]*)\\.mp3$", text)
+                        self.assertNotIn('" * < > ? |', text)
+                    else:
+                        self.assertIn("C:\\Music\\", text)
+                        self.assertIn("([^\\\\]*) - ([^\\\\]*)\\.mp3$", text)
+                        self.assertIn('" * < > ? |', text)
 
 
 class BrokenSources(unittest.TestCase):

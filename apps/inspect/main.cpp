@@ -33,12 +33,13 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-constexpr int kExitAllRead = 0;
-constexpr int kExitSomeUnread = 1;
+constexpr int kExitAllAudio = 0;
+constexpr int kExitSomeNotAudio = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "Usage: tagwright-inspect [--codepage N|guess] PATH...\n"
+    "       tagwright-inspect --help | --version\n"
     "\n"
     "Prints, for every file named and every file in the folders named (walked\n"
     "recursively, entries in name order), one JSON object per line: the file's\n"
@@ -57,11 +58,13 @@ const char kUsage[] =
     "                write the text converted from it; \"codepage\" names the\n"
     "                guess (null: no 8-bit text)\n"
     "  --help        this text\n"
+    "  --version     the program's name and version\n"
     "\n"
     "\"analyzed\" is false when the file could not be read; \"valid\" tells whether\n"
     "the plug-in takes the file for MPEG audio. \"error\" is there only when a\n"
     "file could not be read (the system's reason) or holds no MPEG audio (\"no\n"
-    "MPEG audio found\"); the same text goes to stderr. \"mpeg\" is null when no\n"
+    "MPEG audio found\"); the same text goes to stderr, where control\n"
+    "characters of names and texts are written as \\xNN as well. \"mpeg\" is null when no\n"
     "frame was found and a tag that is not present is null. \"first_frame_offset\" is the\n"
     "frame's position in the file (tags included). \"vbr\" names the header in\n"
     "the first frame that counts the file's frames: \"Xing\" or \"VBRI\" (variable\n"
@@ -72,8 +75,9 @@ const char kUsage[] =
     "name that is not UTF-8 is written as the four characters \\xNN (its value\n"
     "in hex).\n"
     "\n"
-    "Exit status: 0 when every file was read, 1 when some could not be, 2 for\n"
-    "bad usage.\n";
+    "Exit status: 0 when every file was read and is valid MPEG audio (\"valid\"\n"
+    "is true on every line), 1 when some file could not be read or holds no\n"
+    "MPEG audio (its line has \"error\"), 2 for bad usage.\n";
 
 // One output line: objects of fixed keys written in order, with a blank after
 // every ':' and ',' ({"path": "...", "analyzed": true}). The JSON library
@@ -215,7 +219,8 @@ class Inspector {
     }
   }
 
-  bool AllRead() const { return unread_ == 0; }
+  // Whether every file was read and is MPEG audio.
+  bool AllAudio() const { return failed_ == 0; }
 
  private:
   // The listing comes from readdir: its entries carry their type, and no
@@ -278,13 +283,13 @@ class Inspector {
     try {
       sys::SetLastError(sys::kErrorSuccess);
       analyzed = Analyze(path);
-      if (!analyzed) error = sys::ErrorText(sys::LastError());
+      if (!analyzed) error = sys::SystemErrorText();
     } catch (const std::exception& e) {
       audio_.Reset();
       error = e.what();
     }
-    if (!analyzed) ++unread_;
     if (analyzed && !audio_.IsValid()) error = "no MPEG audio found";
+    if (!error.empty()) ++failed_;
     Print(path, analyzed, error);
   }
 
@@ -335,7 +340,7 @@ class Inspector {
   }
 
   void Unread(const std::string& path, const std::string& error) {
-    ++unread_;
+    ++failed_;
     audio_.Reset();
     Print(path, false, error);
   }
@@ -382,10 +387,9 @@ class Inspector {
       }
     }
     if (!error.empty()) {
-      const std::string text = inspect::SanitizeUtf8(error);
-      line_.Key("error").Value(text);
-      std::fprintf(stderr, "tagwright-inspect: %s: %s\n", inspect::SanitizeUtf8(path).c_str(),
-                   text.c_str());
+      line_.Key("error").Value(inspect::SanitizeUtf8(error));
+      std::fprintf(stderr, "tagwright-inspect: %s: %s\n", inspect::TerminalText(path).c_str(),
+                   inspect::TerminalText(error).c_str());
     }
     const std::string_view text = line_.End();
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -470,12 +474,13 @@ class Inspector {
   std::vector<std::string> eightBit_;
   audio::MPEGaudio audio_;
   JsonLine line_;
-  int unread_ = 0;
+  int failed_ = 0;  // files not read, or not MPEG audio
 };
 
 // Bad usage: one line that says what was wrong and where to read more.
 int Usage(const char* problem) {
-  std::fprintf(stderr, "tagwright-inspect: %s (see tagwright-inspect --help)\n", problem);
+  std::fprintf(stderr, "tagwright-inspect: %s (see tagwright-inspect --help)\n",
+               inspect::TerminalText(problem).c_str());
   return kExitUsage;
 }
 
@@ -504,7 +509,10 @@ int main(int argc, char** argv) {
       optionsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
-      return kExitAllRead;
+      return kExitAllAudio;
+    } else if (arg == "--version") {
+      std::puts("tagwright-inspect " TAGWRIGHT_VERSION);
+      return kExitAllAudio;
     } else if (arg == "--codepage" || arg.rfind("--codepage=", 0) == 0) {
       std::string value;
       if (arg == "--codepage") {
@@ -541,6 +549,6 @@ int main(int argc, char** argv) {
   }
   Inspector inspector(tagCodePage, std::move(guessPages));
   for (const std::string& path : paths) inspector.Named(path);
-  if (std::fflush(stdout) != 0) return kExitSomeUnread;
-  return inspector.AllRead() ? kExitAllRead : kExitSomeUnread;
+  if (std::fflush(stdout) != 0) return kExitSomeNotAudio;
+  return inspector.AllAudio() ? kExitAllAudio : kExitSomeNotAudio;
 }

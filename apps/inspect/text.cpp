@@ -96,6 +96,25 @@ std::string SanitizeUtf8(const std::string& text) {
   return out;
 }
 
+std::string TerminalText(const std::string& text) {
+  const std::string valid = SanitizeUtf8(text);
+  std::string out;
+  out.reserve(valid.size());
+  for (size_t i = 0; i < valid.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(valid[i]);
+    if (c < 0x20 || c == 0x7F) {
+      out += Escaped(c);
+    } else if (c == 0xC2 && i + 1 < valid.size() &&
+               static_cast<unsigned char>(valid[i + 1]) < 0xA0) {
+      // A C1 control (U+0080 to U+009F): the terminal takes U+009B as CSI.
+      out += Escaped(static_cast<unsigned char>(valid[++i]));
+    } else {
+      out += valid[i];
+    }
+  }
+  return out;
+}
+
 std::optional<std::string> SysPath(const std::string& name) {
   // The system layer takes a UTF-8 host's paths as they are.
   if (sys::HostTextIsUtf8()) return name;

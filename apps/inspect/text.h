@@ -14,6 +14,11 @@ bool KnownCodePage(unsigned codePage);
 // Valid UTF-8 as it stands; every byte of an invalid sequence as \xNN.
 std::string SanitizeUtf8(const std::string& text);
 
+// Text for the terminal (stderr): as SanitizeUtf8, and the control characters
+// (C0, DEL, C1), which would drive the terminal, as \xNN of their value (a C1
+// control: of its code point).
+std::string TerminalText(const std::string& text);
+
 // The name as the system layer takes paths: as it is where the host's text is
 // UTF-8 (sys::HostTextIsUtf8); else in the OEM code page, when every
 // character of the UTF-8 name has an equivalent there.

@@ -37,14 +37,17 @@ constexpr int kExitUsage = 2;
 
 void Usage() {
   std::fputs(
-      "usage: tagwright [FOLDER] [--lang NAME] [--plugin MODULE]\n"
+      "usage: tagwright [FOLDER|FILE] [--lang NAME] [--plugin MODULE]\n"
       "       tagwright --script FILE [--lang NAME] [--plugin MODULE] [--quiet]\n"
+      "       tagwright --help | --version\n"
       "  FOLDER           the folder the terminal host's panel shows (default: the current one)\n"
+      "  FILE             a file: its folder, with the cursor on it\n"
       "  --script FILE    play FILE against the plug-in and print the transcript\n"
       "  --lang NAME      the language file to use (default $TAGWRIGHT_LANG, else English)\n"
       "  --plugin MODULE  the plug-in module (default $TAGWRIGHT_PLUGIN, else the one\n"
       "                   beside this program, in ../plugin or in ../lib/tagwright)\n"
       "  --quiet          print no transcript, only a failure\n"
+      "  --version        print the program's name and version\n"
       "The exit status is 0 when the script ran to its end (or the user quit), 1 on the\n"
       "first mismatch (or a misuse of the host), 2 when the script, the folder or the\n"
       "plug-in could not be loaded.\n",
@@ -177,6 +180,9 @@ int main(int argc, char** argv) {
       quiet = true;
     } else if (arg == "--help" || arg == "-h") {
       Usage();
+      return 0;
+    } else if (arg == "--version") {
+      std::puts("tagwright " TAGWRIGHT_VERSION);
       return 0;
     } else if (arg.compare(0, 1, "-") != 0 && folder.empty()) {
       folder = ArgToHost(argv[i]);

@@ -16,6 +16,8 @@ const std::string& HostHelpText() {
       "#In the panel#\n"
       "  Up, Down, PgUp, PgDn, Home, End   move the cursor\n"
       "  Ins, Space                        select or unselect the item\n"
+      "  Gray+, Gray-                      select, unselect the files of a mask\n"
+      "  Gray*                             invert the files' selection\n"
       "  Enter                             open the folder (.. goes up)\n"
       "  Backspace                         go up\n"
       "  F11, F9, m                        the plug-ins menu\n"

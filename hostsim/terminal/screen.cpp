@@ -15,6 +15,11 @@ namespace hostsim::terminal {
 
 namespace {
 
+// Key codes of the keypad's + - * (define_key), above every code of curses.
+constexpr int kKeyGrayPlus = KEY_MAX + 1;
+constexpr int kKeyGrayMinus = KEY_MAX + 2;
+constexpr int kKeyGrayStar = KEY_MAX + 3;
+
 struct Look {
   short fg, bg;
   attr_t extra;   // with colours
@@ -90,6 +95,11 @@ bool Screen::Begin() {
   noecho();
   nonl();
   keypad(stdscr, TRUE);
+  // The keypad's + - * in application keypad mode (which keypad() turns on):
+  // codes of their own above curses' keys.
+  define_key("\033Ok", kKeyGrayPlus);
+  define_key("\033Om", kKeyGrayMinus);
+  define_key("\033Oj", kKeyGrayStar);
   gColours = has_colors();
   if (gColours) {
     start_color();
@@ -185,6 +195,9 @@ KeyEvent Screen::ReadKey() {
       case KEY_SR: k.kind = KeyEvent::Up; k.shift = true; break;
       case KEY_SF: k.kind = KeyEvent::Down; k.shift = true; break;
       case KEY_RESIZE: k.kind = KeyEvent::Resize; break;
+      case kKeyGrayPlus: k.kind = KeyEvent::GrayPlus; break;
+      case kKeyGrayMinus: k.kind = KeyEvent::GrayMinus; break;
+      case kKeyGrayStar: k.kind = KeyEvent::GrayStar; break;
       default:
         if (c >= static_cast<wint_t>(KEY_F(1)) && c <= static_cast<wint_t>(KEY_F(63))) {
           // terminfo numbers modified function keys on: F13 is Shift-F1,

@@ -29,6 +29,9 @@ DWORD HostKey(const KeyEvent& k) {
     case KeyEvent::Tab: base = KEY_TAB; break;
     case KeyEvent::Enter: base = KEY_ENTER; break;
     case KeyEvent::Esc: base = KEY_ESC; break;
+    case KeyEvent::GrayPlus: base = KEY_ADD; break;
+    case KeyEvent::GrayMinus: base = KEY_SUBTRACT; break;
+    case KeyEvent::GrayStar: base = KEY_MULTIPLY; break;
     case KeyEvent::Function:
       if (k.fn < 1 || k.fn > 12) return 0;
       base = KEY_F1 + k.fn - 1;

@@ -10,6 +10,7 @@ struct KeyEvent {
   enum Kind {
     None, Char, Up, Down, Left, Right, Home, End, PgUp, PgDn, Ins, Del,
     Backspace, Tab, Enter, Esc, Function, Resize,
+    GrayPlus, GrayMinus, GrayStar,  // the keypad's + - * (FAR's Gray+, Gray-, Gray*)
   };
   Kind kind = None;
   char32_t ch = 0;  // Char: the character (a letter in lower case with ctrl)

@@ -10,6 +10,7 @@
 #include "hostsim/host.h"
 #include "hostsim/host_text.h"
 #include "hostsim/loader.h"
+#include "hostsim/masks.h"
 #include "hostsim/oem_case.h"
 #include "hostsim/panel.h"
 #include "hostsim/terminal/host_help.h"
@@ -84,9 +85,12 @@ class App {
     driver_.SetBackground([this](Canvas& c) { DrawPanel(c, host_.panel(), &state_); });
   }
 
-  int Run(const std::string& folder) {  // the panel shows `folder` already
+  // The panel shows `folder` already; the cursor goes to `cursor` when it is
+  // not empty.
+  int Run(const std::string& folder, const std::string& cursor) {
     host_.SetDriver(&driver_);
     ChangeFolder(folder);
+    if (!cursor.empty()) panel().SetCursor(cursor);
     WarnWhenSettingsCannotBeStored();
     for (;;) {
       driver_.Redraw();
@@ -238,6 +242,13 @@ class App {
       case KeyEvent::Ins:
         ToggleSelection();
         return true;
+      case KeyEvent::GrayPlus:
+      case KeyEvent::GrayMinus:
+        SelectByMask(k.kind == KeyEvent::GrayPlus);
+        return true;
+      case KeyEvent::GrayStar:
+        InvertSelection();
+        return true;
       case KeyEvent::Enter:
         if (cursor >= 0 && cursor < static_cast<int>(items.size())) {
           const auto& item = items[cursor];
@@ -277,6 +288,36 @@ class App {
       default:
         return true;
     }
+  }
+
+  // Gray+ and Gray-: the files whose names match a mask the user gives are
+  // selected or unselected, as in FAR (folders are left as they are).
+  void SelectByMask(bool on) {
+    InputBoxRequest box;
+    box.title = on ? "Select" : "Deselect";
+    box.prompt = "Mask:";
+    box.initial = sys::kPathSeparator == '\\' ? "*.*" : "*";
+    box.maxLength = 255;
+    const InputBoxAnswer answer = driver_.InputBox(box);
+    if (!answer.confirmed) return;
+    MaskList masks;
+    if (!ParseMaskList(answer.text, &masks)) return;
+    std::vector<std::string> names;
+    for (const auto& item : panel().items()) {
+      if (IsFolder(item)) continue;
+      if (MatchMaskList(masks, item.FindData.cFileName)) names.push_back(item.FindData.cFileName);
+    }
+    for (const std::string& name : names) panel().Select(name, on);
+  }
+
+  // Gray*: every file's selection turns over (folders are left as they are).
+  void InvertSelection() {
+    std::vector<std::pair<std::string, bool>> changes;
+    for (const auto& item : panel().items()) {
+      if (IsFolder(item)) continue;
+      changes.emplace_back(item.FindData.cFileName, (item.Flags & PPIF_SELECTED) == 0);
+    }
+    for (const auto& [name, on] : changes) panel().Select(name, on);
   }
 
   void ToggleSelection() {
@@ -393,7 +434,13 @@ void DrawPanel(Canvas& c, const Panel& panel, PanelState* state) {
   }
 }
 
-int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder) {
+int RunTerminalHost(Host& host, PluginModule& module, const std::string& path) {
+  // A file opens its folder with the cursor on it.
+  std::string folder = path, cursor;
+  if (sys::Exists(path) && !sys::IsFolder(path)) {
+    folder = Parent(path);
+    cursor = LastName(path);
+  }
   std::string error;
   if (!host.panel().Open(folder, &error)) {
     std::fprintf(stderr, "tagwright: %s\n", HostToUtf8(error).c_str());
@@ -407,7 +454,7 @@ int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder)
   int status;
   {
     App app(host, module, screen);
-    status = app.Run(folder);
+    status = app.Run(folder, cursor);
   }
   screen.End();
   return status;

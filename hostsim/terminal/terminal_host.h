@@ -15,10 +15,11 @@ class PluginModule;
 
 namespace hostsim::terminal {
 
-// Runs until the user quits. `folder` is absolute (the host's text). The module is loaded
+// Runs until the user quits. `path` is absolute (the host's text): a folder, or a file,
+// whose folder the panel shows with the cursor on the file. The module is loaded
 // and started (SetStartupInfo done). Returns the process's exit status: 0, or
 // 1 when the plug-in misused the host and the run had to stop.
-int RunTerminalHost(Host& host, PluginModule& module, const std::string& folder);
+int RunTerminalHost(Host& host, PluginModule& module, const std::string& path);
 
 // For a command line "prefix:rest": true when `prefix` is one of the plug-in's
 // prefixes (`prefixes` separated by ':', compared ignoring case), with `rest`.

@@ -449,9 +449,9 @@ std::string PadAndCut(const std::string& value, int width, Alignment alignment, 
 
 char* ReplaceIllegalNameChars(char* buffer, bool wide) {
   std::array<bool, 256> illegal{};
-  for (unsigned char c : std::string_view("\"*<>?|")) illegal[c] = true;
+  for (unsigned char c : std::string_view(sys::kIllegalNameChars)) illegal[c] = true;
   if (wide) {
-    for (unsigned char c : std::string_view("/:\\")) illegal[c] = true;
+    for (unsigned char c : std::string_view(sys::kSeparatorNameChars)) illegal[c] = true;
   }
   for (char* c = buffer; *c != '\0'; ++c) {
     if (illegal[static_cast<unsigned char>(*c)]) *c = '_';

@@ -80,8 +80,10 @@ enum class CutSide { None, KeepLeft, KeepRight };
 std::string PadAndCut(const std::string& value, int width, Alignment alignment, std::string_view pad,
                       CutSide cut);
 
-// Replaces, up to the terminating zero, every byte of the narrow set
-// " * < > ? | (and with `wide` also / : \) by "_". Returns `buffer`.
+// Replaces, up to the terminating zero, every character that no file name may
+// hold (sys::kIllegalNameChars: on Windows " * < > ? |, on POSIX none) and
+// with `wide` also the separators (sys::kSeparatorNameChars: / : \ on Windows,
+// / on POSIX) by "_". Returns `buffer`.
 char* ReplaceIllegalNameChars(char* buffer, bool wide);
 void ReplaceIllegalNameChars(std::string& text, bool wide);
 

@@ -208,6 +208,10 @@ inline constexpr const char* kPathSeparators = "\\/:";
 // Where the folder part of a name the plug-in builds from text ends (a rename
 // target, a template's path markers): on Windows a '/' there is no folder.
 inline constexpr const char* kBuiltPathSeparators = "\\:";
+// The characters no file name may hold, and those that may stand in a path
+// but not in one name (folder and drive separators).
+inline constexpr const char* kIllegalNameChars = "\"*<>?|";
+inline constexpr const char* kSeparatorNameChars = "/:\\";
 // Whether a path may start with a drive ("C:").
 inline constexpr bool kDrives = true;
 // The end of a line of the text files the plug-in writes.
@@ -216,6 +220,9 @@ inline constexpr const char* kLineEnd = "\r\n";
 inline constexpr char kPathSeparator = '/';
 inline constexpr const char* kPathSeparators = "/";
 inline constexpr const char* kBuiltPathSeparators = "/";
+// Only '/' (and NUL, which no C string holds) cannot be part of a name.
+inline constexpr const char* kIllegalNameChars = "";
+inline constexpr const char* kSeparatorNameChars = "/";
 inline constexpr bool kDrives = false;
 inline constexpr const char* kLineEnd = "\n";
 #endif
@@ -237,6 +244,11 @@ std::string HostNameFromNative(const std::string& nativeName);
 uint32_t LastError();
 void SetLastError(uint32_t code);
 std::string ErrorText(uint32_t code);
+// The reason of the last failure in the system's own words, for programs that
+// speak to the system's users rather than through the host: on POSIX the
+// strerror text of the errno behind LastError() (ErrorText when the error did
+// not come from errno), on Windows ErrorText(LastError()).
+std::string SystemErrorText();
 
 // Keeps the last error of a failure while cleaning up after it: what the
 // clean-up leaves in LastError() is replaced by the error this object took

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,7 +47,7 @@ class Inspect : public ::testing::Test {
   // `locale`, when given, is the program's LC_ALL.
   Result Run(const std::string& arguments, bool withErrors = false, const char* locale = nullptr) {
     Result r;
-    const fs::path errors = dir_ / ".stderr";
+    const fs::path errors = dir_.string() + ".stderr";  // beside the folder walked
     const std::string sink = withErrors ? Quoted(errors) : std::string("/dev/null");
     const std::string env = locale ? std::string("env -u TAGWRIGHT_CODEPAGES LC_ALL=") + locale + " " : "";
     FILE* pipe = popen((env + program_ + " " + arguments + " 2>" + sink).c_str(), "r");
@@ -94,7 +96,7 @@ TEST_F(Inspect, WalksFoldersInNameOrderWithTheDocumentedFields) {
   WriteMp3(dir_ / "c" / "inner.mp3");
   std::ofstream(dir_ / "b.txt") << "not an audio file";
   const Result r = Run(Quoted(dir_));
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1) << "b.txt is no MPEG audio";
   ASSERT_EQ(r.lines.size(), 4u);
   const char* names[] = {"a.mp3", "b.mp3", "b.txt", "c/inner.mp3"};
   for (size_t i = 0; i < 4; ++i) {
@@ -225,30 +227,101 @@ TEST_F(Inspect, NamesOutsideTheOemCodePageAndNotUtf8AreRead) {
   for (const Json& line : r.lines) EXPECT_EQ(line["valid"], true) << line["path"];
 }
 
-TEST_F(Inspect, ExitStatusTellsWhatHappened) {
+TEST_F(Inspect, ExitStatusTellsWhetherEveryFileIsMpegAudio) {
   WriteMp3(dir_ / "a.mp3");
-  Result r = Run(Quoted(dir_ / "a.mp3") + " " + Quoted(dir_ / "missing.mp3"));
+  WriteMp3(dir_ / "sub" / "b.mp3");
+  Result r = Run(Quoted(dir_));
+  EXPECT_EQ(r.status, 0) << r.out;
+  ASSERT_EQ(r.lines.size(), 2u);
+
+  // Read, but no MPEG audio: the line says so, and so does the status.
+  std::ofstream(dir_ / "notes.mp3") << "plain text, no frames here\n";
+  r = Run(Quoted(dir_), true);
+  EXPECT_EQ(r.status, 1);
+  ASSERT_EQ(r.lines.size(), 3u);
+  EXPECT_EQ(r.lines[1]["analyzed"], true);
+  EXPECT_EQ(r.lines[1]["valid"], false);
+  EXPECT_EQ(r.lines[1]["error"], "no MPEG audio found");
+  EXPECT_NE(r.err.find("notes.mp3: no MPEG audio found"), std::string::npos) << r.err;
+  fs::remove(dir_ / "notes.mp3");
+
+  r = Run(Quoted(dir_ / "a.mp3") + " " + Quoted(dir_ / "missing.mp3"));
   EXPECT_EQ(r.status, 1);
   ASSERT_EQ(r.lines.size(), 2u);
   EXPECT_EQ(r.lines[1]["analyzed"], false);
   EXPECT_TRUE(r.lines[1]["mpeg"].is_null());
   EXPECT_FALSE(r.lines[0].contains("error"));
   ASSERT_TRUE(r.lines[1]["error"].is_string());
-  EXPECT_NE(r.lines[1]["error"].get<std::string>().find("No such file"), std::string::npos)
-      << r.lines[1]["error"];
+  EXPECT_EQ(r.lines[1]["error"], std::strerror(ENOENT));
   // The reason goes to stderr too, with the path.
   const Result both = Run(Quoted(dir_ / "missing.mp3"), true);
-  EXPECT_NE(both.err.find("missing.mp3: No such file"), std::string::npos) << both.err;
-  // A file the system refuses to open: its reason.
+  EXPECT_NE(both.err.find(std::string("missing.mp3: ") + std::strerror(ENOENT)), std::string::npos)
+      << both.err;
+}
+
+// A file the system refuses to open: the system's own reason (strerror), in
+// the line and on stderr. Root reads every file, so then the program runs as
+// nobody.
+TEST_F(Inspect, AFileOutOfReachGivesTheSystemsReason) {
   WriteMp3(dir_ / "locked.mp3");
   fs::permissions(dir_ / "locked.mp3", fs::perms::none);
-  if (::access((dir_ / "locked.mp3").c_str(), R_OK) != 0) {  // root reads it all the same
-    r = Run(Quoted(dir_ / "locked.mp3"));
-    ASSERT_EQ(r.lines.size(), 1u);
-    EXPECT_EQ(r.lines[0]["analyzed"], false);
-    EXPECT_EQ(r.lines[0]["error"], "Access is denied.");
+  std::string as;
+  if (::geteuid() == 0) {
+    if (std::system("setpriv --help >/dev/null 2>&1") != 0) GTEST_SKIP() << "setpriv missing";
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all);
+    as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
   }
+  const std::string saved = program_;
+  program_ = as + program_;
+  const Result r = Run(Quoted(dir_ / "locked.mp3"), true);
+  program_ = saved;
+  EXPECT_EQ(r.status, 1);
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_EQ(r.lines[0]["analyzed"], false);
+  EXPECT_EQ(r.lines[0]["error"], std::strerror(EACCES));
+  EXPECT_NE(r.err.find(std::string("locked.mp3: ") + std::strerror(EACCES)), std::string::npos)
+      << r.err;
+}
 
+// Control characters of a name (ESC starts a terminal's command) reach stderr
+// only as \xNN; the JSON line keeps the name, escaped as JSON escapes it.
+TEST_F(Inspect, ControlCharactersOfNamesNeverReachTheTerminal) {
+  const std::string name = "x\x1B]0;owned\x07\x7F\xC2\x9B" "2J.mp3";
+  std::ofstream(dir_ / name) << std::string(400, 'x');  // no audio
+  const Result r = Run(Quoted(dir_), true);
+  EXPECT_EQ(r.status, 1);
+  ASSERT_EQ(r.lines.size(), 1u);
+  EXPECT_EQ(r.lines[0]["path"], (dir_ / name).string());
+  EXPECT_NE(r.err.find("x\\x1B]0;owned\\x07\\x7F\\x9B2J.mp3: no MPEG audio found"),
+            std::string::npos)
+      << r.err;
+  for (const unsigned char c : r.err) {
+    EXPECT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7F)) << "control " << int(c) << " in " << r.err;
+  }
+  EXPECT_EQ(r.err.find("\xC2\x9B"), std::string::npos) << r.err;
+  // An option is echoed the same way.
+  const Result bad = Run("'--x\x1B[2J'", true);
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.err.find('\x1B'), std::string::npos) << bad.err;
+}
+
+// Both programs name themselves and the project's version.
+TEST_F(Inspect, VersionOfBothPrograms) {
+  Result r = Run("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "tagwright-inspect " TAGWRIGHT_PROJECT_VERSION "\n");
+  const fs::path host = fs::path(program_).parent_path() / "tagwright";
+  if (!fs::exists(host)) GTEST_SKIP() << "tagwright not built";
+  const std::string saved = program_;
+  program_ = host.string();
+  r = Run("--version");
+  program_ = saved;
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "tagwright " TAGWRIGHT_PROJECT_VERSION "\n");
+}
+
+TEST_F(Inspect, BadUsageSaysWhatWasWrong) {
+  Result r;
   for (const char* bad : {"", "--frobnicate x.mp3", "--codepage", "--codepage 12x x.mp3",
                           "--codepage 65001234 x.mp3", "--codepage 9999 x.mp3"}) {
     r = Run(bad, true);
@@ -263,6 +336,7 @@ TEST_F(Inspect, ExitStatusTellsWhatHappened) {
   r = Run("--help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("\\xNN"), std::string::npos) << "the escape is documented";
+  EXPECT_NE(r.out.find("--version"), std::string::npos);
 }
 
 }  // namespace

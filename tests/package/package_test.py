@@ -15,7 +15,9 @@ archive under Wine and plays a script.
 import argparse
 import glob
 import gzip
+import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -109,6 +111,50 @@ class DebianPackage(Scratch):
                 text = f.read()
             self.assertTrue(text.startswith(f".TH {page.upper()} 1 "), page)
             self.assertIn(f"Tagwright {ARGS.version}", text)
+
+    def test_doc_folder_holds_the_copyright_and_a_users_readme(self):
+        doc = os.path.join(self.root, "usr", "share", "doc", "tagwright")
+        with open(os.path.join(doc, "copyright"), encoding="utf-8") as f:
+            copyright = f.read()
+        self.assertTrue(copyright.startswith("Format: https://www.debian.org/doc/packaging-manuals/"
+                                             "copyright-format/1.0/\n"), copyright)
+        for field in ("Files: *", "Copyright: ", "License: "):
+            self.assertIn("\n" + field, copyright)
+        with open(os.path.join(doc, "README"), encoding="utf-8") as f:
+            readme = f.read()
+        self.assertIn("man tagwright", readme)
+        # Not the developers' README: no build, test or source layout.
+        for developers in ("scripts/", "cmake", "ctest", "src/"):
+            self.assertNotIn(developers, readme)
+        self.assertFalse(os.path.exists(os.path.join(doc, "README.md")))
+
+    def test_manual_pages_name_every_option_and_the_panel_keys(self):
+        usr = os.path.join(self.root, "usr")
+        pages = {}
+        for page in ("tagwright", "tagwright-inspect"):
+            with gzip.open(os.path.join(usr, "share", "man", "man1", page + ".1.gz"), "rt") as f:
+                pages[page] = f.read().replace("\\-", "-")
+            usage = self.run_script([os.path.join(usr, "bin", page), "--help"])
+            self.assertEqual(usage.returncode, 0)
+            text = (usage.stdout + usage.stderr).decode()
+            for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z-]*", text))):
+                self.assertIn(option, pages[page], f"{page}(1) lacks {option}")
+        # --codepage guess, and the JSON keys of a line (error included).
+        self.assertRegex(pages["tagwright-inspect"], r"codepage[^\n]*\n?[^\n]*guess")
+        sample = os.path.join(self.work, "keys.mp3")
+        mp3_with_v1_title(sample, "Keys")
+        line = self.run_script([os.path.join(usr, "bin", "tagwright-inspect"), "--codepage", "guess", sample,
+                                os.path.join(self.work, "missing.mp3")]).stdout.decode().splitlines()
+        keys = set(json.loads(line[0])) | set(json.loads(line[1]))
+        self.assertIn("error", keys)
+        for key in sorted(keys):
+            self.assertRegex(pages["tagwright-inspect"], rf"\.B[IR]? {key}\b|\b{key}\b", key)
+        # The panel keys of the host's own help (F1 in the panel).
+        help_source = os.path.join(HERE, "..", "..", "hostsim", "terminal", "host_help.cpp")
+        with open(help_source, encoding="utf-8") as f:
+            panel = f.read().split("#In the panel#")[1].split("#In dialogs#")[0]
+        for key in re.findall(r"(Ctrl-[A-Z]|Gray[+*-])", panel):
+            self.assertIn(key.replace("-", "+"), pages["tagwright"].replace("\\(pl", "+"), key)
 
     def test_installed_tagwright_finds_its_plugin_and_language_files(self):
         program = os.path.join(self.root, "usr", "bin", "tagwright")

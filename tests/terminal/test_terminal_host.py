@@ -47,6 +47,8 @@ class TerminalHost(unittest.TestCase):
     locale = "C.UTF-8"
     language = "English"
     more_files = ()
+    # What the command line names, below Music: the folder itself, or a file in it.
+    start = ""
 
     def setUp(self):
         if shutil.which("lame") is None:
@@ -71,7 +73,7 @@ class TerminalHost(unittest.TestCase):
         command = ("TAGWRIGHT_REGISTRY='%s' TAGWRIGHT_LANG=%s TERM=xterm-256color LANG=%s "
                    "LC_ALL=%s EDITOR='%s' '%s' --plugin '%s' '%s'; echo $? > '%s'; sleep 60"
                    % (self.registry, self.language, self.locale, self.locale, self.editor, ARGS.tagwright,
-                      ARGS.plugin, self.music, self.status))
+                      ARGS.plugin, os.path.join(self.music, self.start), self.status))
         subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "new-session", "-d", "-x", str(self.width),
                         "-y", str(self.height), command], check=True, env=env)
         self.wait_for("F10/q Quit")
@@ -170,7 +172,55 @@ class TerminalHost(unittest.TestCase):
         return self.wait_for(title)
 
 
+class TerminalHostOnAFile(TerminalHost):
+    """tagwright FILE opens the file's folder with the cursor on the file."""
+    start = "Zeta.mp3"
+
+    def test_the_cursor_starts_on_the_file_named_and_end_goes_to_the_last_item(self):
+        self.wait_for("/Music ═")
+        self.keys("F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("File information and tag editor")
+        self.keys("Enter")
+        self.wait_for("Evening Tone")  # Zeta.mp3's title
+        self.keys("Escape")
+        self.wait_for("Evening Tone", gone=True)
+        # Home, then End (as tmux sends them under TERM=xterm-256color): the
+        # last item again.
+        self.keys("Home", "End", "F11")
+        self.wait_for("Plugin commands")
+        self.keys("Enter")
+        self.wait_for("File information and tag editor")
+        self.keys("Enter")
+        self.wait_for("Evening Tone")
+        self.keys("Escape")
+        self.wait_for("Evening Tone", gone=True)
+        self.quit()
+
+
 class TerminalHostTest(TerminalHost):
+    def test_gray_keys_select_unselect_and_invert_by_mask(self):
+        self.wait_for("Zeta.mp3")
+        self.keys("KP+")  # Gray+: a mask, "*" to begin with
+        shown = self.wait_for("Mask")
+        self.assertIn("Select", shown)
+        self.keys("C-y")
+        self.keys("Z*", literal=True)
+        self.keys("Enter")
+        shown = self.wait_for("√ Zeta.mp3")
+        self.assertNotIn("√ Song.mp3", shown)
+        self.assertNotIn("√ Sub", shown)
+        self.keys("KP*")  # Gray*: the files turn over, the folder stays as it is
+        shown = self.wait_for("√ Song.mp3")
+        self.assertNotIn("√ Zeta.mp3", shown)
+        self.assertNotIn("√ Sub", shown)
+        self.keys("KP-")  # Gray-: the default mask takes every file
+        self.wait_for("Deselect")
+        self.keys("Enter")
+        self.wait_for("√", gone=True)
+        self.quit()
+
     def test_panel_lists_folders_first_and_marks_selection(self):
         shown = self.screen()
         names = [l for l in shown.split("\n") if "Song.mp3" in l or "Sub" in l or "Zeta.mp3" in l]

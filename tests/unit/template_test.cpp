@@ -271,21 +271,24 @@ TEST_F(TemplateTest, PathMarkers) {
       {"C:\\a.b\\c", "C:\\a.b\\|c|.b_c"},
       {"song", "|song|"},
       {"D:\\x\\name.with.dots.mp3", "D:\\x\\|name.with.dots|.mp3"},
-      {"C:\\odd?|\\a*b.m<3", "C:\\odd__\\|a_b|.m_3"},
       {"C:\\dir\\.hidden", "C:\\dir\\||.hidden"},
   };
   for (const PathCase& c : both)
     EXPECT_EQ(Format("%E|%F|%G", 0, Sep(c.fullName)), Sep(c.expected)) << c.fullName;
-  // Windows: a drive ends the folder part, '/' does not. POSIX: '\' and ':'
-  // belong to the name (and become '_' there, as in every F and G).
+  // Windows: a drive ends the folder part, '/' does not, and the characters
+  // no Windows name holds become '_'. POSIX: every character but '/' belongs
+  // to a name, '\' and ':' too, and stays as it is.
   const PathCase windows[] = {
       {"C:song.mp3", "C:|song|.mp3"},
       {"C:\\music/AC/DC.mp3", "C:\\|music_AC_DC|.mp3"},
+      {"C:\\odd?|\\a*b.m<3", "C:\\odd__\\|a_b|.m_3"},
   };
   const PathCase posix[] = {
-      {"C:song.mp3", "|C_song|.mp3"},
-      {"/music/AC\\DC - Back.mp3", "/music/|AC_DC - Back|.mp3"},
+      {"C:song.mp3", "|C:song|.mp3"},
+      {"/music/AC\\DC - Back.mp3", "/music/|AC\\DC - Back|.mp3"},
       {"/mu\\sic:/a.mp3", "/mu\\sic:/|a|.mp3"},
+      {"/odd?|/a*b.m<3", "/odd?|/|a*b|.m<3"},
+      {"/x/\"q\".mp3", "/x/|\"q\"|.mp3"},
   };
   for (const PathCase& c : sys::kPathSeparator == '\\' ? std::span<const PathCase>(windows)
                                                        : std::span<const PathCase>(posix))
@@ -401,21 +404,26 @@ TEST(FindClampedWidth, FindsTheWidthsTheFormatterClamps) {
   EXPECT_FALSE(FindClampedWidth(std::string("%2\0%2{R,9999}", 13)).has_value());
 }
 
+// Windows names hold none of " * < > ? | (nor, in one name, / : \); a Linux
+// name holds every character but '/' (and NUL).
 TEST(ReplaceIllegalNameChars, NarrowAndWideSets) {
+  const bool windows = sys::kPathSeparator == '\\';
+  const char* narrowSet = windows ? "\"*<>?|" : "";
+  const char* separators = windows ? "/:\\" : "/";
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
   std::string narrow = all, wide = all;
   ReplaceIllegalNameChars(narrow, false);
   ReplaceIllegalNameChars(wide, true);
   for (int b = 1; b < 256; ++b) {
-    const bool inNarrow = std::strchr("\"*<>?|", b) != nullptr;
-    const bool inWide = inNarrow || std::strchr("/:\\", b) != nullptr;
+    const bool inNarrow = std::strchr(narrowSet, b) != nullptr;
+    const bool inWide = inNarrow || std::strchr(separators, b) != nullptr;
     EXPECT_EQ(narrow[b - 1], inNarrow ? '_' : static_cast<char>(b)) << b;
     EXPECT_EQ(wide[b - 1], inWide ? '_' : static_cast<char>(b)) << b;
   }
-  char buffer[] = "a?b\0c?d";
+  char buffer[] = "a/b\0c/d";
   EXPECT_EQ(ReplaceIllegalNameChars(buffer, true), buffer);
-  EXPECT_EQ(std::string(buffer, sizeof buffer - 1), std::string("a_b\0c?d", 7));  // stops at 0
+  EXPECT_EQ(std::string(buffer, sizeof buffer - 1), std::string("a_b\0c/d", 7));  // stops at 0
 }
 
 class CaseModifiers : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -38,6 +39,11 @@ uint32_t* FindOrPublishSlot() {
   setenv(kSlotVariable, text, 1);
   return &ownSlot;
 }
+
+// The last errno taken (SetErrno) and the error code made of it, in this copy
+// of the layer.
+int lastErrno = 0;
+uint32_t lastErrnoCode = 0;
 
 uint32_t& LastErrorSlot() {
   static uint32_t* const slot = FindOrPublishSlot();
@@ -92,6 +98,15 @@ std::string ErrorText(uint32_t code) {
   for (const ErrorEntry& e : kTexts)
     if (e.code == code) return e.text;
   return "Error " + std::to_string(code) + ".";
+}
+
+std::string SystemErrorText() {
+  const uint32_t code = LastError();
+  // A name the OEM code page cannot spell is this layer's reason, not the
+  // system's.
+  if (lastErrno != 0 && code == lastErrnoCode && code != kErrorNoUnicodeTranslation)
+    return std::strerror(lastErrno);
+  return ErrorText(code);
 }
 
 namespace posix {
@@ -169,6 +184,8 @@ void SetErrno(int error, const char* path) {
     }
   }
   LastErrorSlot() = code;
+  lastErrno = error;
+  lastErrnoCode = code;
 }
 
 }  // namespace posix

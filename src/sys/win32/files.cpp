@@ -477,6 +477,8 @@ std::string HostNameFromNative(const std::string& nativeName) { return nativeNam
 uint32_t LastError() { return GetLastError(); }
 void SetLastError(uint32_t code) { ::SetLastError(code); }
 
+std::string SystemErrorText() { return ErrorText(LastError()); }
+
 std::string ErrorText(uint32_t code) {
   char text[512];
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
