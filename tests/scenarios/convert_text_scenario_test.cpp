@@ -173,7 +173,12 @@ TEST_F(ConvertText, ConfirmationWithAnotherPickSkipAndNoMoreQuestions) {
   EXPECT_NE(entry.find(" \xD0\x9A\xD1\x83\xD0\xBA\xD1\x83\xD1\x88\xD0\xBA\xD0\xB0 / "
                        "\xD0\xA6\xD0\xBE\xD0\xB9 / Album\""),
             std::string::npos)
-      << entry;
+      << entry;  // Read as Western European, "Кукушка" and "Цой" are "Êóêóøêà" and "Öîé",
+  // which the OEM code page 866 lacks: "?" for each, on every target alike.
+  const size_t western = transcript.find("\"Western European (1252) ");
+  ASSERT_NE(western, std::string::npos) << transcript;
+  const std::string westernEntry = transcript.substr(western, transcript.find('|', western) - western);
+  EXPECT_NE(westernEntry.find(" ??????? / ??? / Album\""), std::string::npos) << westernEntry;
 }
 
 // Stop leaves the file and the rest as they were, still selected; ID3v1
