@@ -187,7 +187,16 @@ void FoldedKey(std::string_view text, std::u32string* key) {
     for (const char c : text) key->push_back(upper[static_cast<unsigned char>(c)]);
     return;
   }
-  for (size_t at = 0; at < text.size();) key->push_back(HostUpper(NextHostChar(text, &at)));
+  for (size_t at = 0; at < text.size();) {
+    // ASCII, most of most names, is folded here without the Unicode tables.
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      key->push_back(byte >= 'a' && byte <= 'z' ? byte - 0x20 : byte);
+      ++at;
+      continue;
+    }
+    key->push_back(HostUpper(NextHostChar(text, &at)));
+  }
 }
 
 char32_t HostCharToUnicode(HostChar c) {
